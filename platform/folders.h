@@ -1,0 +1,36 @@
+// The folders the programs use, in place of the Windows system and Windows directories.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The folder holding the outside components (VxMpp.so, vexmor.so, wscma2u, ...).
+// VEXMOR_SYSTEM_DIR overrides it; by default it is lib/vexmor beside the program's bin/ folder.
+// No trailing separator.
+std::string SystemDirectory();
+
+// The per-user folder for scratch files (vxtmp.wav, vx.wav): $XDG_CACHE_HOME/ringsmith, created
+// on first use. The decode command is split at spaces, so this path never holds one: when the
+// cache folder's path has a space, /tmp/ringsmith-<uid> is used instead. No trailing separator.
+std::string ScratchFolder();
+
+// The folder of the settings file: $XDG_CONFIG_HOME/ringsmith (default ~/.config/ringsmith).
+std::string SettingsFolder();
+
+// The user's home folder; it stands in for the drive root "c:\" of the design's defaults.
+std::string HomeFolder();
+
+// Full path of the running program, and its folder (no trailing separator).
+std::string ProgramPath();
+std::string ProgramFolder();
+
+// Shared data installed with the programs (help books): share/vexmor beside bin/.
+std::string ShareFolder();
+
+// Maps a folder of the design's Windows spelling onto this platform: "c:\" becomes the home
+// folder with a trailing separator, "c:\Vexmorringtone" becomes ~/Vexmorringtone, and any other
+// text only has its '\' turned into '/'.
+std::string MapDesignFolder(const std::string& windowsFolder);
+
+}  // namespace platform

@@ -1,0 +1,77 @@
+// User-interface services: every message box, file dialog, folder picker, colour and font dialog
+// and shell start of the programs goes through the one installed `Ui`.
+//
+// QtUi (platform/qt_ui.h) shows real dialogs and may be called from any thread: calls from a
+// worker are carried out on the GUI thread and the worker waits for the answer. ScriptedUi
+// (platform/scripted_ui.h) records every call and answers from a queue, for tests.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
+enum class MsgIcon { None, Information, Exclamation, Error, Question };
+// Values as the Windows message box returns them.
+enum class MsgResult { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+
+struct FileDialogOptions {
+    std::string title;          // empty: the platform's default title
+    std::string defaultExt;     // without the dot; appended when the user typed no extension
+    std::string filter;         // "MP3 files(*.mp3)|*.mp3||" style
+    std::string initialFolder;  // empty: the platform's choice
+    std::string initialName;
+    bool mustExist = false;        // open dialogs: the file must exist
+    bool multiSelect = false;      // open dialogs: several files may be chosen
+    bool overwritePrompt = false;  // save dialogs: confirm before replacing a file
+    bool hideReadOnly = false;     // the read-only check box has no meaning here; kept for callers
+};
+
+// What a shell start returned, in the codes of the design: a value above 32 is success; 0 out of
+// resources, 2 file not found, 31 no application associated, ...
+using ShellResult = int;
+inline constexpr ShellResult kShellOk = 42;
+
+class Ui {
+public:
+    virtual ~Ui() = default;
+
+    virtual MsgResult MessageBox(const std::string& text, const std::string& caption,
+                                 MsgButtons buttons, MsgIcon icon) = 0;
+
+    // Chosen paths; empty when the user cancelled.
+    virtual std::vector<std::string> OpenFiles(const FileDialogOptions& options) = 0;
+    // Chosen path; nullopt when the user cancelled.
+    virtual std::optional<std::string> SaveFile(const FileDialogOptions& options) = 0;
+    virtual std::optional<std::string> PickFolder(const std::string& title,
+                                                  const std::string& initialFolder) = 0;
+    virtual std::optional<QColor> PickColor(const QColor& initial) = 0;
+    virtual std::optional<QFont> PickFont(const QFont& initial) = 0;
+
+    // Opens a document, folder or URL with the desktop's handler (xdg-open).
+    virtual ShellResult ShellOpen(const std::string& target) = 0;
+    // Starts a program with an argument vector, never through a shell.
+    virtual ShellResult StartProgram(const std::string& program,
+                                     const std::vector<std::string>& args) = 0;
+};
+
+// The installed service. Before anything is installed a QtUi is used.
+Ui& GetUi();
+// Installs `ui` and returns the one it replaces (may be null).
+std::unique_ptr<Ui> SetUi(std::unique_ptr<Ui> ui);
+
+// The program's name, the default caption of message boxes ("Ringsmith", "Discsmith").
+void SetProgramName(const std::string& name);
+const std::string& ProgramName();
+
+// A message box with the program's name as caption and one OK button; the exclamation icon, as a
+// plain message of the Windows programs shows it.
+MsgResult ShowMessage(const std::string& text, MsgIcon icon = MsgIcon::Exclamation);
+
+}  // namespace platform

@@ -1,0 +1,25 @@
+// The one main of every test program: a private home and XDG folders, offscreen Qt, the dummy
+// SDL audio driver, a QApplication, then GoogleTest.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <string>
+
+int main(int argc, char** argv) {
+    QTemporaryDir home(QDir::tempPath() + "/vxtest-XXXXXX");
+    const std::string root = home.path().toStdString();
+    ::setenv("HOME", root.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (root + "/.config").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (root + "/.cache").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (root + "/.local/share").c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+    if (!std::getenv("VEXMOR_SYSTEM_DIR")) ::setenv("VEXMOR_SYSTEM_DIR", VX_BUILD_DIR "/lib/vexmor", 1);
+
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

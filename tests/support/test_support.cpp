@@ -1,0 +1,154 @@
+#include "tests/support/test_support.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace testing_support {
+namespace {
+
+void Put16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(static_cast<uint8_t>(v & 0xff));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>((v >> (8 * i)) & 0xff));
+}
+
+void PutTag(std::vector<uint8_t>& out, const char* tag) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    const char* home = std::getenv("HOME");
+    std::filesystem::path base = home ? home : "/tmp";
+    base /= "t" + std::to_string(counter++);
+    std::filesystem::remove_all(base);
+    std::filesystem::create_directories(base);
+    path_ = base.string();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
+
+std::vector<uint8_t> MakeToneWav(const ToneSpec& spec) {
+    const int bytesPerSample = spec.bitsPerSample / 8;
+    const int blockAlign = bytesPerSample * spec.channels;
+    const auto frames = static_cast<uint32_t>(std::llround(spec.seconds * spec.sampleRate));
+    const uint32_t dataSize = frames * static_cast<uint32_t>(blockAlign);
+    const uint32_t extra = spec.extraChunk.empty()
+                               ? 0
+                               : 8 + static_cast<uint32_t>(spec.extraChunk.size()) +
+                                     static_cast<uint32_t>(spec.extraChunk.size() % 2);
+
+    std::vector<uint8_t> out;
+    out.reserve(44 + extra + dataSize);
+    PutTag(out, "RIFF");
+    Put32(out, 36 + extra + dataSize);
+    PutTag(out, "WAVE");
+    PutTag(out, "fmt ");
+    Put32(out, 16);
+    Put16(out, 1);
+    Put16(out, static_cast<uint16_t>(spec.channels));
+    Put32(out, static_cast<uint32_t>(spec.sampleRate));
+    Put32(out, static_cast<uint32_t>(spec.sampleRate * blockAlign));
+    Put16(out, static_cast<uint16_t>(blockAlign));
+    Put16(out, static_cast<uint16_t>(spec.bitsPerSample));
+    if (!spec.extraChunk.empty()) {
+        PutTag(out, "LIST");
+        Put32(out, static_cast<uint32_t>(spec.extraChunk.size()));
+        out.insert(out.end(), spec.extraChunk.begin(), spec.extraChunk.end());
+        if (spec.extraChunk.size() % 2) out.push_back(0);
+    }
+    PutTag(out, "data");
+    Put32(out, dataSize);
+    const double step = 2.0 * M_PI * spec.frequency / spec.sampleRate;
+    for (uint32_t i = 0; i < frames; ++i) {
+        const double s = std::sin(step * i) * 0.5;
+        for (int c = 0; c < spec.channels; ++c) {
+            if (bytesPerSample == 1) {
+                out.push_back(static_cast<uint8_t>(128 + std::lround(s * 127)));
+            } else {
+                Put16(out, static_cast<uint16_t>(static_cast<int16_t>(std::lround(s * 32767))));
+            }
+        }
+    }
+    return out;
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool HaveTool(const std::string& name) {
+    return !QStandardPaths::findExecutable(QString::fromStdString(name)).isEmpty();
+}
+
+ToolResult RunTool(const std::vector<std::string>& argv) {
+    ToolResult result;
+    if (argv.empty()) return result;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QStringList args;
+    for (size_t i = 1; i < argv.size(); ++i) args << QString::fromStdString(argv[i]);
+    process.start(QString::fromStdString(argv[0]), args);
+    if (!process.waitForStarted(10000)) return result;
+    process.closeWriteChannel();
+    process.waitForFinished(300000);
+    result.out = process.readAll().toStdString();
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return result;
+}
+
+std::optional<ProbeInfo> Probe(const std::string& path) {
+    if (!HaveTool("ffprobe")) return std::nullopt;
+    const ToolResult r = RunTool({"ffprobe", "-v", "error", "-select_streams", "a:0",
+                                  "-show_entries",
+                                  "stream=codec_name,channels,sample_rate,bit_rate:format=duration",
+                                  "-of", "default=noprint_wrappers=1", path});
+    if (r.exitCode != 0) return std::nullopt;
+    ProbeInfo info;
+    std::istringstream lines(r.out);
+    std::string line;
+    bool any = false;
+    while (std::getline(lines, line)) {
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (value == "N/A") continue;
+        any = true;
+        if (key == "codec_name") info.codec = value;
+        else if (key == "channels") info.channels = std::atoi(value.c_str());
+        else if (key == "sample_rate") info.sampleRate = std::atoi(value.c_str());
+        else if (key == "bit_rate") info.bitRate = std::atoll(value.c_str());
+        else if (key == "duration") info.duration = std::atof(value.c_str());
+    }
+    if (!any) return std::nullopt;
+    return info;
+}
+
+std::string BuildSystemDir() { return std::string(VX_BUILD_DIR) + "/lib/vexmor"; }
+
+}  // namespace testing_support

@@ -1,0 +1,66 @@
+// Helpers shared by the tests: a scratch folder per test, generated sound fixtures and the
+// outside tools that read back what the programs write.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A fresh folder under the test process's temporary home; removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // path() + "/" + name
+    std::string File(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+struct ToneSpec {
+    int sampleRate = 44100;
+    int channels = 2;
+    int bitsPerSample = 16;
+    double seconds = 1.0;
+    double frequency = 440.0;
+    // Extra chunk bytes written between "fmt " and "data" (a "LIST" chunk) when not empty.
+    std::vector<uint8_t> extraChunk;
+};
+
+// A PCM WAV holding a sine tone; returns the bytes written.
+std::vector<uint8_t> MakeToneWav(const ToneSpec& spec);
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> ReadFile(const std::string& path);
+
+// Whether an outside program is on the PATH.
+bool HaveTool(const std::string& name);
+
+struct ToolResult {
+    int exitCode = -1;
+    std::string out;  // standard output and standard error together
+};
+// Runs a program with an argument vector (no shell) and waits for it.
+ToolResult RunTool(const std::vector<std::string>& argv);
+
+// Values ffprobe reports for the first audio stream; nullopt without ffprobe or on failure.
+struct ProbeInfo {
+    std::string codec;
+    int channels = 0;
+    int sampleRate = 0;
+    long long bitRate = 0;
+    double duration = 0.0;
+};
+std::optional<ProbeInfo> Probe(const std::string& path);
+
+// Where the components were built (the system directory of the build tree).
+std::string BuildSystemDir();
+
+}  // namespace testing_support
