@@ -1,11 +1,14 @@
 // The one main of every test program: a private home and XDG folders, offscreen Qt, the dummy
-// SDL audio driver, a QApplication, then GoogleTest.
+// SDL audio driver, a QApplication, a scripted Ui, then GoogleTest.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <memory>
 #include <string>
+
+#include "platform/scripted_ui.h"
 
 int main(int argc, char** argv) {
     QTemporaryDir home(QDir::tempPath() + "/vxtest-XXXXXX");
@@ -20,6 +23,8 @@ int main(int argc, char** argv) {
     if (!std::getenv("VEXMOR_SYSTEM_DIR")) ::setenv("VEXMOR_SYSTEM_DIR", VX_BUILD_DIR "/lib/vexmor", 1);
 
     QApplication app(argc, argv);
+    // No test may open a real dialog: it would wait for a user forever.
+    platform::SetUi(std::make_unique<platform::ScriptedUi>());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

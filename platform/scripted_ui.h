@@ -1,0 +1,89 @@
+// A Ui for tests: records every call and answers from queues filled by the test. A call for
+// which no answer was queued is recorded as unexpected (tests check `unexpected()` is empty) and
+// answered as a cancel. Thread-safe: workers of the code under test may call it.
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace platform {
+
+class ScriptedUi : public Ui {
+public:
+    struct Message {
+        std::string text;
+        std::string caption;
+        MsgButtons buttons;
+        MsgIcon icon;
+    };
+    struct Started {
+        std::string program;  // for ShellOpen: the target
+        std::vector<std::string> args;
+        bool shellOpen = false;
+    };
+
+    // Answers, consumed in order. Message boxes with one OK button need no answer: they are
+    // answered Ok. Other message boxes take the next queued result.
+    void QueueMessageResult(MsgResult result);
+    void QueueOpenFiles(std::vector<std::string> paths);  // empty vector = user cancelled
+    void QueueSaveFile(std::optional<std::string> path);  // nullopt = user cancelled
+    void QueuePickFolder(std::optional<std::string> path);
+    void QueuePickColor(std::optional<QColor> color);
+    void QueuePickFont(std::optional<QFont> font);
+    // Result of the next ShellOpen/StartProgram (default kShellOk when nothing is queued).
+    void QueueShellResult(ShellResult result);
+
+    std::vector<Message> messages() const;
+    // Texts of the messages shown so far, in order.
+    std::vector<std::string> messageTexts() const;
+    std::vector<FileDialogOptions> fileDialogs() const;
+    std::vector<Started> started() const;
+    std::vector<std::string> unexpected() const;
+    void Clear();
+
+    MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+                         MsgIcon icon) override;
+    std::vector<std::string> OpenFiles(const FileDialogOptions& options) override;
+    std::optional<std::string> SaveFile(const FileDialogOptions& options) override;
+    std::optional<std::string> PickFolder(const std::string& title,
+                                          const std::string& initialFolder) override;
+    std::optional<QColor> PickColor(const QColor& initial) override;
+    std::optional<QFont> PickFont(const QFont& initial) override;
+    ShellResult ShellOpen(const std::string& target) override;
+    ShellResult StartProgram(const std::string& program,
+                             const std::vector<std::string>& args) override;
+
+private:
+    mutable std::mutex mutex_;
+    std::deque<MsgResult> messageResults_;
+    std::deque<std::vector<std::string>> openFiles_;
+    std::deque<std::optional<std::string>> saveFiles_;
+    std::deque<std::optional<std::string>> folders_;
+    std::deque<std::optional<QColor>> colors_;
+    std::deque<std::optional<QFont>> fonts_;
+    std::deque<ShellResult> shellResults_;
+    std::vector<Message> messages_;
+    std::vector<FileDialogOptions> fileDialogs_;
+    std::vector<Started> started_;
+    std::vector<std::string> unexpected_;
+};
+
+// Installs a fresh ScriptedUi for the lifetime of the object and restores the previous Ui after.
+class ScopedScriptedUi {
+public:
+    ScopedScriptedUi();
+    ~ScopedScriptedUi();
+    ScriptedUi& operator*() { return *ui_; }
+    ScriptedUi* operator->() { return ui_; }
+
+private:
+    ScriptedUi* ui_;
+    std::unique_ptr<Ui> previous_;
+};
+
+}  // namespace platform
