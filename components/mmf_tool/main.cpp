@@ -1,0 +1,43 @@
+// wscma2u: makes SMAF (.mmf) ringtones from WAV files.
+//
+//   wscma2u                 opens a window that takes dropped WAV files
+//   wscma2u FILE.wav...     converts the files and reports each one on the standard output;
+//                           the exit status is 0 when every file was converted, 1 otherwise
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+
+#include "components/mmf_tool/mmf_convert.h"
+#include "components/mmf_tool/tool_window.h"
+#include "platform/ui.h"
+
+namespace {
+
+int ConvertFromCommandLine(int argc, char** argv) {
+    int failures = 0;
+    for (int i = 1; i < argc; ++i) {
+        const mmf::ConvertResult result = mmf::ConvertToMmf(argv[i]);
+        const QString line = ReportLine(QString::fromLocal8Bit(argv[i]), result);
+        std::fprintf(result.ok ? stdout : stderr, "%s\n", line.toLocal8Bit().constData());
+        if (!result.ok) ++failures;
+    }
+    return failures ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("usage: wscma2u [FILE.wav...]\n"
+                    "With files: writes FILE.mmf beside each one. Without: opens a window that\n"
+                    "converts the WAV files dropped on it.\n");
+        return 0;
+    }
+    if (argc > 1) return ConvertFromCommandLine(argc, argv);
+
+    QApplication app(argc, argv);
+    platform::SetProgramName("MMF Ringtone Maker");
+    ToolWindow window;
+    window.show();
+    return app.exec();
+}

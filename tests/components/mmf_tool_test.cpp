@@ -1,0 +1,90 @@
+// The ringtone tool, run as a user's desktop would run it with files on its command line; what
+// it writes is read back by ffprobe and decoded by ffmpeg.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using testing_support::HaveTool;
+using testing_support::MakeToneWav;
+using testing_support::Probe;
+using testing_support::RunTool;
+using testing_support::TempDir;
+using testing_support::ToneSpec;
+using testing_support::WriteFile;
+
+std::string Tool() { return testing_support::BuildSystemDir() + "/wscma2u"; }
+
+class MmfTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveTool("ffprobe") || !HaveTool("ffmpeg")) GTEST_SKIP() << "ffprobe/ffmpeg missing";
+    }
+    std::string MakeWav(const std::string& name, int rate, int channels, double seconds) {
+        ToneSpec spec;
+        spec.sampleRate = rate;
+        spec.channels = channels;
+        spec.seconds = seconds;
+        const std::string path = dir.File(name);
+        WriteFile(path, MakeToneWav(spec));
+        return path;
+    }
+    TempDir dir;
+};
+
+TEST_F(MmfTool, KeepsASmafRateAndMixesDownToMono) {
+    const std::string wav = MakeWav("Song Part.wav", 22050, 2, 1.5);
+    const auto run = RunTool({Tool(), wav});
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    const std::string mmf = dir.File("Song Part.mmf");
+    EXPECT_NE(run.out.find("Wrote " + mmf), std::string::npos) << run.out;
+
+    const auto info = Probe(mmf);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->codec, "adpcm_yamaha");
+    EXPECT_EQ(info->channels, 1);
+    EXPECT_EQ(info->sampleRate, 22050);
+    EXPECT_NEAR(info->duration, 1.5, 0.05);
+    // The whole stream decodes without an error.
+    const auto decode = RunTool({"ffmpeg", "-v", "error", "-i", mmf, "-f", "null", "-"});
+    EXPECT_EQ(decode.exitCode, 0) << decode.out;
+    EXPECT_EQ(decode.out, "");
+}
+
+TEST_F(MmfTool, ResamplesOtherRatesTo8000) {
+    const std::string a = MakeWav("a.wav", 48000, 1, 2.0);
+    const std::string b = MakeWav("b.wav", 16000, 2, 0.7);
+    const auto run = RunTool({Tool(), a, b});
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    for (const auto& [name, seconds] : {std::pair{"a.mmf", 2.0}, std::pair{"b.mmf", 0.7}}) {
+        const auto info = Probe(dir.File(name));
+        ASSERT_TRUE(info) << name;
+        EXPECT_EQ(info->sampleRate, 8000) << name;
+        EXPECT_EQ(info->channels, 1) << name;
+        EXPECT_NEAR(info->duration, seconds, 0.05) << name;
+    }
+}
+
+TEST_F(MmfTool, RefusesWhatIsNotSoundAndKeepsTheOldRingtone) {
+    const std::string bad = dir.File("bad.wav");
+    WriteFile(bad, std::vector<uint8_t>(300, 'x'));
+    const std::string oldRingtone = dir.File("bad.mmf");
+    WriteFile(oldRingtone, {'o', 'l', 'd'});
+    const std::string good = MakeWav("good.wav", 8000, 1, 0.5);
+
+    const auto run = RunTool({Tool(), bad, dir.File("missing.wav"), good});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find(bad + ": "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("missing.wav: "), std::string::npos) << run.out;
+    // A failure leaves neither a partial file nor a damaged older one; the good file still goes.
+    EXPECT_EQ(testing_support::ReadFile(oldRingtone), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_FALSE(platform::FileExists(dir.File("bad.mmf.part")));
+    EXPECT_FALSE(platform::FileExists(dir.File("missing.mmf")));
+    EXPECT_TRUE(platform::FileExists(dir.File("good.mmf")));
+}
+
+}  // namespace
