@@ -1,0 +1,31 @@
+// The engine's reading of an argument vector: the options of the encoder's command-line style
+// and the placeholder paths.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <lame/lame.h>
+
+namespace vxmpp {
+
+// One encoder setting, applied to the encoder in the order the vector gave it, so that a later
+// option overrides what an earlier preset set (as "-m s --preset voice" ends up mono).
+using EncoderSetting = std::function<void(lame_global_flags*)>;
+
+struct ParsedVector {
+    bool decode = false;              // "--decode": MP3 to WAV instead of encoding
+    std::vector<std::string> paths;   // the placeholder paths, in vector order (at most two)
+    std::vector<EncoderSetting> settings;
+};
+
+// Reads elements 1 .. count-1 of `args` (element 0 is the caller's program path). Returns false
+// with `error` set for an unknown option, a missing or bad option value, a null element or more
+// than two paths. Empty elements (two adjacent spaces in a split command text) are skipped.
+bool ParseVector(int count, char** args, ParsedVector& out, std::string& error);
+
+// The output sample rates an MP3 stream can have, in Hz.
+bool IsMp3SampleRate(int hz);
+
+}  // namespace vxmpp

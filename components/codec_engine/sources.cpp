@@ -1,0 +1,296 @@
+#include "components/codec_engine/sources.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+
+namespace vxmpp {
+namespace {
+
+uint32_t Le32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+uint16_t Le16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+long long FileLength(std::FILE* f) {
+    struct stat st {};
+    if (::fstat(::fileno(f), &st) != 0) return -1;
+    return static_cast<long long>(st.st_size);
+}
+
+void InitMpg123Once() {
+    static std::once_flag once;
+    std::call_once(once, [] { mpg123_init(); });
+}
+
+class WavSource : public PcmSource {
+public:
+    enum class Kind { Pcm, Float };
+
+    WavSource(FilePtr file, int channels, int rate, int bits, Kind kind, long long dataBytes)
+        : file_(std::move(file)), bits_(bits), kind_(kind), bytesPerFrame_(channels * bits / 8),
+          dataBytes_(dataBytes) {
+        channels_ = channels;
+        sampleRate_ = rate;
+    }
+
+    long Read(std::vector<float>& out, long frames) override {
+        const long long left = (dataBytes_ - readBytes_) / bytesPerFrame_;
+        const long want = static_cast<long>(std::min<long long>(frames, left));
+        out.clear();
+        if (want <= 0) return 0;
+        raw_.resize(static_cast<size_t>(want) * bytesPerFrame_);
+        const size_t got = std::fread(raw_.data(), 1, raw_.size(), file_.get());
+        const long gotFrames = static_cast<long>(got / bytesPerFrame_);
+        readBytes_ += static_cast<long long>(got);
+        if (gotFrames == 0) {
+            // The file ended early although its size said otherwise: end of input.
+            dataBytes_ = readBytes_;
+            return 0;
+        }
+        const size_t samples = static_cast<size_t>(gotFrames) * channels_;
+        out.resize(samples);
+        const unsigned char* p = raw_.data();
+        switch (bits_) {
+        case 8:
+            for (size_t i = 0; i < samples; ++i) out[i] = (static_cast<int>(p[i]) - 128) / 128.0f;
+            break;
+        case 16:
+            for (size_t i = 0; i < samples; ++i) {
+                out[i] = static_cast<int16_t>(Le16(p + 2 * i)) / 32768.0f;
+            }
+            break;
+        case 24:
+            for (size_t i = 0; i < samples; ++i) {
+                const unsigned char* s = p + 3 * i;
+                int32_t v = static_cast<int32_t>(static_cast<uint32_t>(s[0]) << 8 |
+                                                 static_cast<uint32_t>(s[1]) << 16 |
+                                                 static_cast<uint32_t>(s[2]) << 24);
+                out[i] = static_cast<float>(v / 2147483648.0);
+            }
+            break;
+        default:
+            for (size_t i = 0; i < samples; ++i) {
+                const uint32_t bitsValue = Le32(p + 4 * i);
+                if (kind_ == Kind::Float) {
+                    float f;
+                    std::memcpy(&f, &bitsValue, sizeof f);
+                    out[i] = std::isfinite(f) ? std::clamp(f, -1.0f, 1.0f) : 0.0f;
+                } else {
+                    out[i] = static_cast<float>(static_cast<int32_t>(bitsValue) / 2147483648.0);
+                }
+            }
+            break;
+        }
+        return gotFrames;
+    }
+
+    double Fraction() const override {
+        return dataBytes_ > 0 ? static_cast<double>(readBytes_) / dataBytes_ : 1.0;
+    }
+
+private:
+    FilePtr file_;
+    int bits_;
+    Kind kind_;
+    int bytesPerFrame_;
+    long long dataBytes_;
+    long long readBytes_ = 0;
+    std::vector<unsigned char> raw_;
+};
+
+class Mp3Source : public PcmSource {
+public:
+    Mp3Source(Mpg123Ptr handle, int channels, long rate, long long fileBytes)
+        : handle_(std::move(handle)), fileBytes_(fileBytes) {
+        channels_ = channels;
+        sampleRate_ = static_cast<int>(rate);
+    }
+
+    long Read(std::vector<float>& out, long frames) override {
+        out.resize(static_cast<size_t>(frames) * channels_);
+        size_t done = 0;
+        const int rc = mpg123_read(handle_.get(), reinterpret_cast<unsigned char*>(out.data()),
+                                   out.size() * sizeof(float), &done);
+        long got = static_cast<long>(done / (sizeof(float) * channels_));
+        out.resize(static_cast<size_t>(got) * channels_);
+        if (rc == MPG123_NEW_FORMAT) {
+            long rate = 0;
+            int ch = 0, enc = 0;
+            mpg123_getformat(handle_.get(), &rate, &ch, &enc);
+            // The encoder cannot follow a change of format in the middle of a stream; what came
+            // before it is kept, the rest is treated as the end.
+            if (rate != sampleRate_ || ch != channels_) ended_ = true;
+            return got > 0 || ended_ ? got : Read(out, frames);
+        }
+        if (rc == MPG123_OK || rc == MPG123_DONE) {
+            if (rc == MPG123_DONE) ended_ = true;
+            return got;
+        }
+        // A damaged stream ends where the damage made decoding impossible; what was decoded
+        // before is good sound.
+        ended_ = true;
+        return got;
+    }
+
+    double Fraction() const override {
+        if (ended_) return 1.0;
+        const off_t at = mpg123_tell_stream(handle_.get());
+        if (at < 0 || fileBytes_ <= 0) return 0.0;
+        return std::min(1.0, static_cast<double>(at) / fileBytes_);
+    }
+
+private:
+    Mpg123Ptr handle_;
+    long long fileBytes_;
+    bool ended_ = false;
+};
+
+}  // namespace
+
+Mpg123Ptr NewMpg123(int encoding) {
+    InitMpg123Once();
+    int err = MPG123_OK;
+    Mpg123Ptr handle(mpg123_new(nullptr, &err));
+    if (!handle) return nullptr;
+    mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    mpg123_format_none(handle.get());
+    const long* rates = nullptr;
+    size_t count = 0;
+    mpg123_rates(&rates, &count);
+    for (size_t i = 0; i < count; ++i) {
+        mpg123_format(handle.get(), rates[i], MPG123_MONO | MPG123_STEREO, encoding);
+    }
+    return handle;
+}
+
+bool OpenMp3(mpg123_handle* handle, const std::string& path, long& rate, int& channels) {
+    if (mpg123_open(handle, path.c_str()) != MPG123_OK) return false;
+    int encoding = 0;
+    if (mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK) return false;
+    return channels >= 1 && channels <= 2 && rate > 0;
+}
+
+bool LooksLikeWav(const std::string& path) {
+    FilePtr f(std::fopen(path.c_str(), "rb"));
+    unsigned char head[12];
+    if (!f || std::fread(head, 1, sizeof head, f.get()) != sizeof head) return false;
+    return std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
+}
+
+std::unique_ptr<PcmSource> OpenWavSource(const std::string& path, std::string& error) {
+    FilePtr f(std::fopen(path.c_str(), "rb"));
+    if (!f) {
+        error = "cannot open " + path;
+        return nullptr;
+    }
+    const long long length = FileLength(f.get());
+    unsigned char head[12];
+    if (std::fread(head, 1, sizeof head, f.get()) != sizeof head ||
+        std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) {
+        error = "not a WAV file";
+        return nullptr;
+    }
+    bool haveFormat = false;
+    int tag = 0, channels = 0, bits = 0, blockAlign = 0;
+    long rate = 0;
+    long long pos = 12;
+    for (;;) {
+        unsigned char chunk[8];
+        if (std::fread(chunk, 1, sizeof chunk, f.get()) != sizeof chunk) {
+            error = "no data chunk";
+            return nullptr;
+        }
+        pos += 8;
+        const uint32_t size = Le32(chunk + 4);
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            unsigned char fmt[40] = {};
+            if (size < 16 || size > 1024) {
+                error = "bad format chunk";
+                return nullptr;
+            }
+            const size_t want = std::min<size_t>(size, sizeof fmt);
+            if (std::fread(fmt, 1, want, f.get()) != want) {
+                error = "short format chunk";
+                return nullptr;
+            }
+            tag = Le16(fmt);
+            channels = Le16(fmt + 2);
+            rate = static_cast<long>(Le32(fmt + 4));
+            blockAlign = Le16(fmt + 12);
+            bits = Le16(fmt + 14);
+            // WAVE_FORMAT_EXTENSIBLE: the real format is the first word of the sub-format.
+            if (tag == 0xFFFE && size >= 40) tag = Le16(fmt + 24);
+            haveFormat = true;
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (!haveFormat) {
+                error = "data before format";
+                return nullptr;
+            }
+            const bool pcm = tag == 1 && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+            const bool flt = tag == 3 && bits == 32;
+            if (!pcm && !flt) {
+                error = "unsupported sample format";
+                return nullptr;
+            }
+            if (channels < 1 || channels > 2 || rate < 1000 || rate > 384000 ||
+                blockAlign != channels * bits / 8) {
+                error = "unsupported or inconsistent format";
+                return nullptr;
+            }
+            long long dataBytes = size;
+            if (length >= 0) dataBytes = std::min<long long>(dataBytes, length - pos);
+            dataBytes -= dataBytes % blockAlign;
+            if (dataBytes <= 0) {
+                error = "no samples";
+                return nullptr;
+            }
+            return std::make_unique<WavSource>(std::move(f), channels, static_cast<int>(rate),
+                                               bits, flt ? WavSource::Kind::Float
+                                                         : WavSource::Kind::Pcm,
+                                               dataBytes);
+        }
+        // Go to the next chunk; chunks are word-aligned.
+        pos += size + (size & 1);
+        if (length >= 0 && pos > length) {
+            error = "no data chunk";
+            return nullptr;
+        }
+        if (std::fseek(f.get(), static_cast<long>(pos), SEEK_SET) != 0) {
+            error = "cannot seek";
+            return nullptr;
+        }
+    }
+}
+
+std::unique_ptr<PcmSource> OpenMp3Source(const std::string& path, std::string& error) {
+    Mpg123Ptr handle = NewMpg123(MPG123_ENC_FLOAT_32);
+    if (!handle) {
+        error = "decoder unavailable";
+        return nullptr;
+    }
+    FilePtr probe(std::fopen(path.c_str(), "rb"));
+    if (!probe) {
+        error = "cannot open " + path;
+        return nullptr;
+    }
+    const long long length = FileLength(probe.get());
+    probe.reset();
+    long rate = 0;
+    int channels = 0;
+    if (!OpenMp3(handle.get(), path, rate, channels)) {
+        error = "no MP3 audio in " + path;
+        return nullptr;
+    }
+    return std::make_unique<Mp3Source>(std::move(handle), channels, rate, length);
+}
+
+}  // namespace vxmpp

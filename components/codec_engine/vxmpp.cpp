@@ -1,0 +1,255 @@
+// The codec engine: MP3 encoding with libmp3lame, decoding with libmpg123, driven by argument
+// vectors in the encoder's command-line style.
+//
+// Process-wide state is four atomics: the two progress values, the cancel request and the
+// bad-input indicator. One job runs at a time per caller; the getters may be read from any thread
+// while a job runs.
+#include "components/codec_engine/vxmpp.h"
+
+#include <lame/lame.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "components/codec_engine/options.h"
+#include "components/codec_engine/sources.h"
+#include "components/codec_engine/staged_file.h"
+
+namespace {
+
+std::atomic<int> g_encodePercent{0};
+std::atomic<double> g_decodePercent{0.0};
+std::atomic<int> g_cancel{0};
+std::atomic<int> g_bad{0};
+
+// Results of mymp3/mymp3d; 0 is success, every other value also raises the bad indicator.
+enum Result : int {
+    kOk = 0,
+    kBadVector = 1,    // unknown option, bad option value, missing path
+    kBadInput = 2,     // input missing, unreadable or not a usable sound file
+    kWriteFailed = 3,  // output folder not writable, disk full
+    kCancelled = 4,    // SetCancelEncode(1) during the encode
+    kEncoderRefused = 5,  // the options do not make a valid encoder setting
+};
+
+int Fail(Result result) {
+    g_bad.store(1);
+    return result;
+}
+
+struct LameDeleter {
+    void operator()(lame_global_flags* gf) const { lame_close(gf); }
+};
+using LamePtr = std::unique_ptr<lame_global_flags, LameDeleter>;
+
+// Samples per block read from the input: small enough that a cancel is seen within a few
+// milliseconds, large enough that per-call costs vanish.
+constexpr long kBlockFrames = 8192;
+
+void PutLe32(unsigned char* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+void PutLe16(unsigned char* p, uint16_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+// The 44-byte header of a canonical 16-bit PCM WAV.
+void MakeWavHeader(unsigned char* h, int channels, long rate, uint32_t dataBytes) {
+    const int blockAlign = channels * 2;
+    std::memcpy(h, "RIFF", 4);
+    PutLe32(h + 4, dataBytes + 36);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    PutLe32(h + 16, 16);
+    PutLe16(h + 20, 1);
+    PutLe16(h + 22, static_cast<uint16_t>(channels));
+    PutLe32(h + 24, static_cast<uint32_t>(rate));
+    PutLe32(h + 28, static_cast<uint32_t>(rate * blockAlign));
+    PutLe16(h + 32, static_cast<uint16_t>(blockAlign));
+    PutLe16(h + 34, 16);
+    std::memcpy(h + 36, "data", 4);
+    PutLe32(h + 40, dataBytes);
+}
+
+bool WriteAll(std::FILE* f, const void* data, size_t bytes) {
+    return bytes == 0 || std::fwrite(data, 1, bytes, f) == bytes;
+}
+
+int Encode(const std::string& input, const std::string& output,
+           const std::vector<vxmpp::EncoderSetting>& settings) {
+    g_encodePercent.store(0);
+    std::string error;
+    std::unique_ptr<vxmpp::PcmSource> source = vxmpp::LooksLikeWav(input)
+                                                   ? vxmpp::OpenWavSource(input, error)
+                                                   : vxmpp::OpenMp3Source(input, error);
+    if (!source) return Fail(kBadInput);
+
+    LamePtr lame(lame_init());
+    if (!lame) return Fail(kEncoderRefused);
+    lame_set_in_samplerate(lame.get(), source->sampleRate());
+    lame_set_num_channels(lame.get(), source->channels());
+    lame_set_write_id3tag_automatic(lame.get(), 0);
+    for (const vxmpp::EncoderSetting& setting : settings) setting(lame.get());
+    if (source->channels() == 1 && lame_get_mode(lame.get()) != MONO) {
+        lame_set_mode(lame.get(), MONO);
+    }
+    if (lame_init_params(lame.get()) < 0) return Fail(kEncoderRefused);
+
+    vxmpp::StagedFile out;
+    if (!out.Create(output)) return Fail(kWriteFailed);
+
+    std::vector<float> pcm;
+    std::vector<unsigned char> mp3(static_cast<size_t>(1.25 * kBlockFrames) + 7200);
+    long long framesRead = 0;
+    for (;;) {
+        if (g_cancel.load() != 0) return Fail(kCancelled);
+        const long frames = source->Read(pcm, kBlockFrames);
+        if (frames < 0) return Fail(kBadInput);
+        if (frames == 0) break;
+        framesRead += frames;
+        const int bytes =
+            source->channels() == 1
+                ? lame_encode_buffer_ieee_float(lame.get(), pcm.data(), pcm.data(),
+                                                static_cast<int>(frames), mp3.data(),
+                                                static_cast<int>(mp3.size()))
+                : lame_encode_buffer_interleaved_ieee_float(lame.get(), pcm.data(),
+                                                            static_cast<int>(frames), mp3.data(),
+                                                            static_cast<int>(mp3.size()));
+        if (bytes < 0) return Fail(kEncoderRefused);
+        if (!WriteAll(out.file(), mp3.data(), static_cast<size_t>(bytes))) {
+            return Fail(kWriteFailed);
+        }
+        const int percent = static_cast<int>(source->Fraction() * 100.0);
+        g_encodePercent.store(std::min(percent, 99));
+    }
+    if (framesRead == 0) return Fail(kBadInput);
+    const int tail = lame_encode_flush(lame.get(), mp3.data(), static_cast<int>(mp3.size()));
+    if (tail < 0) return Fail(kEncoderRefused);
+    if (!WriteAll(out.file(), mp3.data(), static_cast<size_t>(tail))) return Fail(kWriteFailed);
+
+    // The first frame was kept free for the stream's information tag (length, encoder delay and
+    // padding) so that decoders give back exactly the samples that went in.
+    unsigned char tag[2880];
+    const size_t tagBytes = lame_get_lametag_frame(lame.get(), tag, sizeof tag);
+    if (tagBytes > 0 && tagBytes <= sizeof tag) {
+        if (std::fseek(out.file(), 0, SEEK_SET) != 0 || !WriteAll(out.file(), tag, tagBytes)) {
+            return Fail(kWriteFailed);
+        }
+    }
+    if (!out.Commit()) return Fail(kWriteFailed);
+    g_encodePercent.store(100);
+    return kOk;
+}
+
+int Decode(const std::string& input, const std::string& output) {
+    g_decodePercent.store(0.0);
+    vxmpp::Mpg123Ptr handle = vxmpp::NewMpg123(MPG123_ENC_SIGNED_16);
+    if (!handle) return Fail(kBadInput);
+    struct stat st {};
+    if (::stat(input.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return Fail(kBadInput);
+    const double inputBytes = static_cast<double>(st.st_size);
+    long rate = 0;
+    int channels = 0;
+    if (!vxmpp::OpenMp3(handle.get(), input, rate, channels)) return Fail(kBadInput);
+
+    vxmpp::StagedFile out;
+    if (!out.Create(output)) return Fail(kWriteFailed);
+    unsigned char header[44];
+    MakeWavHeader(header, channels, rate, 0);
+    if (!WriteAll(out.file(), header, sizeof header)) return Fail(kWriteFailed);
+
+    // The WAV size fields are 32 bits wide.
+    constexpr unsigned long long kMaxDataBytes = 0xFFFFFFFFull - 36;
+    std::vector<unsigned char> buffer(1 << 16);
+    unsigned long long dataBytes = 0;
+    for (;;) {
+        size_t done = 0;
+        const int rc = mpg123_read(handle.get(), buffer.data(), buffer.size(), &done);
+        done -= done % static_cast<size_t>(channels * 2);
+        if (dataBytes + done > kMaxDataBytes) return Fail(kBadInput);
+        if (!WriteAll(out.file(), buffer.data(), done)) return Fail(kWriteFailed);
+        dataBytes += done;
+        if (rc == MPG123_NEW_FORMAT) {
+            long newRate = 0;
+            int newChannels = 0, encoding = 0;
+            mpg123_getformat(handle.get(), &newRate, &newChannels, &encoding);
+            // One WAV holds one format: a stream that changes it ends there.
+            if (newRate != rate || newChannels != channels) break;
+            continue;
+        }
+        // Done, or damage that decoding cannot pass: keep what was decoded.
+        if (rc != MPG123_OK) break;
+        const off_t at = mpg123_tell_stream(handle.get());
+        if (at > 0 && inputBytes > 0) {
+            g_decodePercent.store(std::min(99.0, 100.0 * static_cast<double>(at) / inputBytes));
+        }
+    }
+    if (dataBytes == 0) return Fail(kBadInput);
+    MakeWavHeader(header, channels, rate, static_cast<uint32_t>(dataBytes));
+    if (std::fseek(out.file(), 0, SEEK_SET) != 0 || !WriteAll(out.file(), header, sizeof header)) {
+        return Fail(kWriteFailed);
+    }
+    if (!out.Commit()) return Fail(kWriteFailed);
+    g_decodePercent.store(100.0);
+    return kOk;
+}
+
+bool Usable(const char* path) { return path && *path; }
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) int mymp3(int count, char** args, const char* input,
+                                                 const char* output) {
+    vxmpp::ParsedVector vector;
+    std::string error;
+    if (!vxmpp::ParseVector(count, args, vector, error)) return Fail(kBadVector);
+    if (!Usable(input) || !Usable(output)) return Fail(kBadVector);
+    try {
+        return vector.decode ? Decode(input, output) : Encode(input, output, vector.settings);
+    } catch (...) {
+        // Out of memory or the like: nothing may cross the C boundary.
+        return Fail(kBadInput);
+    }
+}
+
+__attribute__((visibility("default"))) int mymp3d(int count, char** args, const char* input) {
+    vxmpp::ParsedVector vector;
+    std::string error;
+    if (!vxmpp::ParseVector(count, args, vector, error)) return Fail(kBadVector);
+    if (!Usable(input) || vector.paths.empty()) return Fail(kBadVector);
+    try {
+        return Decode(input, vector.paths.back());
+    } catch (...) {
+        return Fail(kBadInput);
+    }
+}
+
+__attribute__((visibility("default"))) void SetNoBad(void) { g_bad.store(0); }
+
+__attribute__((visibility("default"))) int GetIsBad(void) { return g_bad.load(); }
+
+__attribute__((visibility("default"))) void SetCancelEncode(int cancel) {
+    g_cancel.store(cancel != 0 ? 1 : 0);
+}
+
+__attribute__((visibility("default"))) int GetCancelEncode(void) { return g_cancel.load(); }
+
+__attribute__((visibility("default"))) int GetEncode2Mp3Percent(void) {
+    return g_encodePercent.load();
+}
+
+__attribute__((visibility("default"))) double GetDecode2WavPercent(void) {
+    return g_decodePercent.load();
+}
+
+}  // extern "C"

@@ -1,0 +1,37 @@
+// The call interface of the codec engine VxMpp.so: eight entry points with plain C linkage.
+//
+// An argument vector is a command line in the encoder's style: element 0 is the caller's program
+// path (never looked at), the others are options and two placeholder paths. `mymp3` replaces the
+// vector's first path by `input` and its second by `output`; `mymp3d` replaces the first by
+// `input` and writes the decoded WAV to the vector's last element. Both return 0 on success.
+//
+// The progress getters and the cancel pair may be called from any thread while another thread is
+// inside `mymp3` or `mymp3d`.
+#pragma once
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+int mymp3(int count, char** args, const char* input, const char* output);
+int mymp3d(int count, char** args, const char* input);
+void SetNoBad(void);
+int GetIsBad(void);
+void SetCancelEncode(int cancel);
+int GetCancelEncode(void);
+int GetEncode2Mp3Percent(void);
+double GetDecode2WavPercent(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+// Pointer types of the entry points, for callers that look them up by name at run time.
+typedef int (*VxMymp3Fn)(int, char**, const char*, const char*);
+typedef int (*VxMymp3dFn)(int, char**, const char*);
+typedef void (*VxSetNoBadFn)(void);
+typedef int (*VxGetIsBadFn)(void);
+typedef void (*VxSetCancelEncodeFn)(int);
+typedef int (*VxGetCancelEncodeFn)(void);
+typedef int (*VxGetEncode2Mp3PercentFn)(void);
+typedef double (*VxGetDecode2WavPercentFn)(void);
