@@ -91,7 +91,6 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
     switch (spec.kind) {
         case ControlKind::Button: {
             auto* button = new QPushButton(caption, parent);
-            button->setAutoDefault(false);
             button->setDefault(spec.defaultButton);
             return button;
         }
