@@ -1,0 +1,118 @@
+// RIFF/WAVE files with a 16-byte PCM format chunk: the header check every reader applies, a whole
+// WAV in memory (CWave), the segment writer that cuts the wave editor's selection out of the
+// current WAV, the completeness test for a WAV another component writes, and the ripper's
+// 44-byte header.
+//
+// Canonical layout (little-endian): "RIFF", RIFF size (file length - 8), "WAVEfmt ", 16, format
+// tag, channels, samples per second, bytes per second, block alignment, bits per sample, "data",
+// data size, the sample frames.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct RipperOptions;
+
+// The one error the WAV readers raise: a file whose tags are not those of a PCM WAV (or that ends
+// inside its header or data). The message names the file.
+class InvalidFileError : public std::runtime_error {
+public:
+    explicit InvalidFileError(const std::string& path);
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// The six format fields of the "fmt " chunk plus the extra-size word.
+struct WaveFormat {
+    uint16_t formatTag = 1;  // 1 is PCM
+    uint16_t channels = 0;
+    uint32_t samplesPerSec = 0;
+    uint32_t avgBytesPerSec = 0;
+    uint16_t blockAlign = 0;  // bytes per sample frame
+    uint16_t bitsPerSample = 0;
+    uint16_t extraSize = 0;
+};
+
+// Reads the first 16 bytes of `in` and checks "RIFF" at 0 and "WAVEfmt " at 8; returns the RIFF
+// size between them. Raises InvalidFileError naming `path` when a tag is wrong.
+uint32_t CheckWavHeader(std::istream& in, const std::string& path);
+// Reads the format chunk size (returned through `chunkSize`) and the six format fields that
+// follow the header. Raises InvalidFileError naming `path` when the file ends before them.
+WaveFormat ReadWavFormat(std::istream& in, const std::string& path, uint32_t* chunkSize = nullptr);
+
+// Offset of the first "data" tag at offsets 0..94 of `head` (the file's first bytes), or -1.
+int FindDataTag(const std::vector<uint8_t>& head);
+
+// A whole WAV in memory.
+class CWave {
+public:
+    static constexpr const char* kClassName = "CWave";
+    static constexpr int kSchema = 1;
+
+    CWave() = default;
+    virtual ~CWave() = default;
+
+    virtual const char* GetRuntimeClass() const { return kClassName; }
+
+    // Writes the canonical layout with the whole frames of `samples`.
+    void Store(std::ostream& out) const;
+    // Reads a WAV in the canonical layout; raises InvalidFileError naming `path` on a wrong tag, a
+    // block alignment of 0 or a file that ends early. A partial frame at the end of the data is
+    // dropped.
+    void Load(std::istream& in, const std::string& path);
+
+    bool StoreToFile(const std::string& path) const;
+    void LoadFromFile(const std::string& path);
+
+    // Number of sample frames held (element size = block alignment).
+    uint32_t ElementCount() const;
+
+    WaveFormat format;
+    std::vector<uint8_t> samples;
+};
+
+// The wave editor's selection, in positions: a position p is the byte offset 2 × p from the
+// start of the sample data (positions count 16-bit sample values).
+class ISelectionSource {
+public:
+    virtual ~ISelectionSource() = default;
+    virtual void GetSelection(int32_t& start, int32_t& end) = 0;
+};
+
+// Selections of this many positions or fewer are too short to save.
+inline constexpr int32_t kMinSelectionPositions = 7168;
+
+// Cuts the selection of `editor` out of `sourceWav` into a new WAV at `target`, keeping every
+// chunk before "data". Returns true when the target was written. Shows "Time is too short!" for a
+// selection of kMinSelectionPositions or fewer (an end before the start included) and "You
+// should open a file first!" when the source cannot be opened the second time; raises
+// InvalidFileError when the source's tags are wrong. The selection is lowered to whole frames
+// and cut at the end of the data the source holds; the target is written beside itself and
+// renamed into place, so a failure never leaves a partial target.
+bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor,
+                         const std::string& sourceWav);
+// The same, with the current WAV as source.
+bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor);
+
+// True when `path` is a completely written WAV: its length is RIFF size + 8 and "data" occurs at
+// an offset from 0 to 94. True at once while a conversion job runs. Waits for the file to open,
+// trying every 200 ms, for at most `patience`; a file that never opens is not complete. Calls
+// `repaint` (when given) before answering true.
+bool IsWavComplete(const std::string& path, const std::function<void()>& repaint = {},
+                   std::chrono::milliseconds patience = std::chrono::seconds(10));
+
+// The ripper's 44-byte header: 44100 Hz, 176400 bytes per second, block alignment 4, the channel
+// count and bit width from `options`, and `dataSize` bytes of data.
+std::vector<uint8_t> WavHeaderBytes(const RipperOptions& options, uint32_t dataSize);
+// Writes that header at the start of an open file; does nothing when `file` is null. Returns
+// false when the write failed. The file position is left after the header.
+bool WriteWavHeader(const RipperOptions& options, std::FILE* file, uint32_t dataSize);
+bool WriteWavHeader(const RipperOptions& options, std::ostream* file, uint32_t dataSize);
