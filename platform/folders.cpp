@@ -25,10 +25,19 @@ std::string XdgFolder(const char* variable, const char* fallbackUnderHome) {
     return base;
 }
 
-std::string EnsureFolder(const std::string& folder) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    return folder;
+// Blanks of any kind split the decode command line, so scratch paths hold none.
+bool HasBlank(const std::string& path) {
+    for (const char c : path) {
+        if (std::isspace(static_cast<unsigned char>(c))) return true;
+    }
+    return false;
+}
+
+// A folder (not a link to one) owned by this user, closed to group and others.
+bool IsPrivateFolder(const std::string& folder) {
+    struct stat st {};
+    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+           (st.st_mode & 077) == 0;
 }
 
 }  // namespace
@@ -60,10 +69,20 @@ std::string SystemDirectory() {
 
 std::string ScratchFolder() {
     std::string folder = JoinPath(XdgFolder("XDG_CACHE_HOME", ".cache"), "ringsmith");
-    if (folder.find(' ') != std::string::npos) {
-        folder = "/tmp/ringsmith-" + std::to_string(::getuid());
-    }
-    return EnsureFolder(folder);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!HasBlank(folder) && IsDirectory(folder) && IsWritable(folder)) return folder;
+    // The cache folder is unusable (a blank in its path, or it cannot be made): a private
+    // folder under /tmp. Its name is predictable, so it is used only when it is a real folder
+    // of this user that nobody else may enter; otherwise a fresh one is made.
+    folder = "/tmp/ringsmith-" + std::to_string(::getuid());
+    ::mkdir(folder.c_str(), 0700);
+    if (IsPrivateFolder(folder)) return folder;
+    static const std::string fresh = [] {
+        std::string pattern = "/tmp/ringsmith-XXXXXX";
+        return ::mkdtemp(pattern.data()) ? pattern : std::string("/tmp");
+    }();
+    return fresh;
 }
 
 std::string SettingsFolder() { return JoinPath(XdgFolder("XDG_CONFIG_HOME", ".config"), "ringsmith"); }

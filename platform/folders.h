@@ -12,7 +12,9 @@ std::string SystemDirectory();
 
 // The per-user folder for scratch files (vxtmp.wav, vx.wav): $XDG_CACHE_HOME/ringsmith, created
 // on first use. The decode command is split at spaces, so this path never holds one: when the
-// cache folder's path has a space, /tmp/ringsmith-<uid> is used instead. No trailing separator.
+// cache folder's path has a blank (or the folder cannot be made), the private folder
+// /tmp/ringsmith-<uid> is used instead, or a fresh /tmp/ringsmith-XXXXXX when that name is
+// taken by something that is not this user's private folder. No trailing separator.
 std::string ScratchFolder();
 
 // The folder of the settings file: $XDG_CONFIG_HOME/ringsmith (default ~/.config/ringsmith).

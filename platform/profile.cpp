@@ -1,11 +1,14 @@
 #include "platform/profile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "platform/folders.h"
@@ -75,23 +78,42 @@ bool ProfileFile::Save() const {
     // A file the user made read-only stays as it is, as it would under the Windows functions.
     if (FileExists(path_) && !IsWritable(path_)) return false;
     std::error_code ec;
-    const std::filesystem::path target(path_);
+    // A settings file that is a symbolic link is replaced where the link points, so the link
+    // survives the rename below.
+    std::filesystem::path target(path_);
+    if (std::filesystem::is_symlink(target, ec)) {
+        const std::filesystem::path resolved = std::filesystem::canonical(target, ec);
+        if (!ec) target = resolved;
+    }
     if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
 
-    const std::string temp = path_ + ".tmp-" + std::to_string(::getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        for (const std::string& line : lines_) out << line << '\n';
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temp.c_str());
-            return false;
-        }
+    // The new text goes to a private temporary file beside the target, reaches the disk, takes
+    // the old file's permissions and only then replaces it.
+    std::string temp = target.string() + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    std::string text;
+    for (const std::string& line : lines_) text += line + '\n';
+    bool ok = true;
+    for (size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
     }
-    if (std::rename(temp.c_str(), path_.c_str()) != 0) {
-        std::remove(temp.c_str());
+    struct stat st {};
+    mode_t mode = 0;
+    if (::stat(target.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
         return false;
     }
     return true;
@@ -133,7 +155,13 @@ std::string ProfileFile::Get(const std::string& section, const std::string& key,
             value.back() == value.front())
             value = value.substr(1, value.size() - 2);
     }
-    if (value.size() > kProfileValueMax) value.resize(kProfileValueMax);
+    if (value.size() > kProfileValueMax) {
+        // Cut at kProfileValueMax bytes, backing off to the start of a UTF-8 character so
+        // that the text stays valid.
+        size_t cut = kProfileValueMax;
+        while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) --cut;
+        value.resize(cut);
+    }
     return value;
 }
 
@@ -145,7 +173,9 @@ void ProfileFile::Set(const std::string& section, const std::string& key,
                       const std::string& value) {
     int sectionEnd = -1;
     const int at = Find(section, key, &sectionEnd);
-    const std::string line = key + "=" + value;
+    // A line break would end the value and start a line of its own (a forged key); the value
+    // ends before it.
+    const std::string line = key + "=" + value.substr(0, value.find_first_of("\r\n"));
     if (at >= 0) {
         lines_[at] = line;
     } else if (sectionEnd >= 0) {

@@ -11,6 +11,8 @@
 #include <QThread>
 #include <QUrl>
 
+#include "platform/dialog.h"
+
 namespace platform {
 namespace {
 
@@ -83,6 +85,7 @@ public:
                          MsgIcon icon) override {
         return OnGuiThread([&] {
             QMessageBox box(ToQt(icon), Q(caption), Q(text), ToQt(buttons), DialogParent());
+            ApplyDialogColors(&box);
             return FromQt(box.exec());
         });
     }
@@ -172,9 +175,13 @@ QString QtNameFilter(const std::string& filter) {
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i].isEmpty()) break;
-        QString patterns = parts[i + 1];
-        patterns.replace(';', ' ');
-        filters << parts[i] + " (" + patterns + ")";
+        QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
+        // "*.*" means every file in the design's filters; for Qt it would need a dot.
+        for (QString& pattern : patterns) {
+            pattern = pattern.trimmed();
+            if (pattern == "*.*") pattern = "*";
+        }
+        filters << parts[i] + " (" + patterns.join(' ') + ")";
     }
     return filters.join(";;");
 }

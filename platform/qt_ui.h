@@ -11,7 +11,8 @@ namespace platform {
 std::unique_ptr<Ui> MakeQtUi();
 
 // Turns a design filter "MP3 files(*.mp3)|*.mp3||" into a Qt name filter
-// "MP3 files(*.mp3) (*.mp3)"; several pairs become several ";;"-separated filters.
+// "MP3 files(*.mp3) (*.mp3)"; several pairs become several ";;"-separated filters. Patterns
+// separated by ';' become blank-separated, and "*.*" (every file) becomes "*".
 QString QtNameFilter(const std::string& filter);
 
 }  // namespace platform

@@ -1,0 +1,58 @@
+#include "platform/dynamic_library.h"
+
+#include <dlfcn.h>
+
+namespace platform {
+namespace {
+
+std::string LastDlError(const std::string& fallback) {
+    const char* text = dlerror();
+    return text ? std::string(text) : fallback;
+}
+
+}  // namespace
+
+void DynamicLibrary::Closer::operator()(void* handle) const {
+    if (handle) dlclose(handle);
+}
+
+bool DynamicLibrary::Load(const std::string& path) {
+    Free();
+    path_ = path;
+    if (path.empty()) {
+        error_ = "no library named";
+        return false;
+    }
+    dlerror();
+    // RTLD_NOW: a library with unresolved references fails here rather than at its first call.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        error_ = LastDlError("cannot load " + path);
+        return false;
+    }
+    handle_.reset(handle);
+    error_.clear();
+    return true;
+}
+
+void DynamicLibrary::Free() {
+    handle_.reset();
+    path_.clear();
+}
+
+void* DynamicLibrary::Address(const std::string& name) {
+    if (!handle_) {
+        error_ = "no library loaded";
+        return nullptr;
+    }
+    dlerror();
+    void* address = dlsym(handle_.get(), name.c_str());
+    if (!address) {
+        error_ = LastDlError(name + ": symbol not found");
+        return nullptr;
+    }
+    error_.clear();
+    return address;
+}
+
+}  // namespace platform
