@@ -30,11 +30,21 @@ QSize CSkinHeader::sizeHint() const {
 }
 
 void CSkinHeader::paintEvent(QPaintEvent* event) {
-    {
-        QPainter painter(viewport());
-        painter.fillRect(viewport()->rect(), kBackground);
-    }
     QHeaderView::paintEvent(event);
+    // The ground beyond the last item (the style would paint its own there).
+    int end = 0;
+    for (int visual = 0; visual < count(); ++visual) {
+        const int logical = logicalIndex(visual);
+        if (!isSectionHidden(logical))
+            end = std::max(end, sectionViewportPosition(logical) + sectionSize(logical));
+    }
+    QPainter painter(viewport());
+    const QRect ground = viewport()->rect();
+    if (end < ground.right() + 1)
+        painter.fillRect(QRect(end, 0, ground.right() + 1 - end, ground.height()), kBackground);
+    if (ground.height() > kHeight)
+        painter.fillRect(QRect(0, kHeight, ground.width(), ground.height() - kHeight),
+                         kBackground);
 }
 
 void CSkinHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {

@@ -1,0 +1,459 @@
+// Draws the skin bitmaps of both programs as PNG files named by resource id:
+//   skin_maker <resources folder>  ->  <folder>/studio/<id>.png, <folder>/burner/<id>.png
+// Everything is drawn from a small palette so that the pieces look like one skin.
+#include <QDir>
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// The studio's palette.
+const QColor kGround(213, 224, 247);
+const QColor kText(1, 34, 99);
+const QColor kBase(49, 107, 197);
+const QColor kDeep(24, 62, 140);
+const QColor kPale(236, 242, 253);
+const QColor kGlow(250, 196, 88);
+// The burner's ground.
+const QColor kBurnerGround(209, 224, 252);
+
+QString g_root;
+
+QImage NewImage(int w, int h, const QColor& fill = Qt::transparent) {
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    image.fill(fill);
+    return image;
+}
+
+void Save(const QImage& image, const char* set, int id) {
+    const QString path = QStringLiteral("%1/%2/%3.png").arg(g_root).arg(set).arg(id);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (!image.save(path))
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+}
+
+QFont UiFont(int pixelSize, bool bold = true) {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    return font;
+}
+
+// A rounded pill face: `lit` is the focus/pressed look (deeper blue, white caption, warm rim).
+void DrawPill(QPainter& p, const QRectF& r, bool lit, const QColor& ground) {
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal radius = std::min<qreal>(6, r.height() / 2.5);
+    QPainterPath path;
+    path.addRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+    QLinearGradient g(r.topLeft(), r.bottomLeft());
+    if (lit) {
+        g.setColorAt(0, QColor(120, 170, 240));
+        g.setColorAt(0.45, kBase);
+        g.setColorAt(0.55, kDeep);
+        g.setColorAt(1, QColor(60, 110, 200));
+    } else {
+        g.setColorAt(0, QColor(255, 255, 255));
+        g.setColorAt(0.45, QColor(226, 235, 252));
+        g.setColorAt(0.55, QColor(204, 219, 247));
+        g.setColorAt(1, QColor(232, 240, 255));
+    }
+    p.fillPath(path, g);
+    p.setPen(QPen(lit ? kGlow : QColor(120, 146, 200), 1));
+    p.drawPath(path);
+    Q_UNUSED(ground);
+}
+
+// Caption centred in `r`, on one line when it fits, else on two, shrinking the font as needed.
+void DrawCaption(QPainter& p, const QRectF& r, const QString& text, const QColor& color) {
+    const QString caption = text.trimmed();
+    for (int size = 12; size >= 7; --size) {
+        const QFont font = UiFont(size);
+        const QFontMetrics fm(font);
+        const int flags = Qt::AlignCenter;
+        if (fm.horizontalAdvance(caption) <= r.width() - 6) {
+            p.setFont(font);
+            p.setPen(color);
+            p.drawText(r, flags, caption);
+            return;
+        }
+        const QRect wrapped = fm.boundingRect(r.adjusted(3, 1, -3, -1).toRect(),
+                                              flags | Qt::TextWordWrap, caption);
+        if (wrapped.width() <= r.width() - 4 && wrapped.height() <= r.height() - 2) {
+            p.setFont(font);
+            p.setPen(color);
+            p.drawText(r.adjusted(2, 0, -2, 0), flags | Qt::TextWordWrap, caption);
+            return;
+        }
+    }
+    p.setFont(UiFont(7));
+    p.setPen(color);
+    p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, caption);
+}
+
+struct StudioButton {
+    const char* caption;
+    int normal;
+    int lit;
+    int left, top, right, bottom;
+};
+
+const StudioButton kStudioButtons[] = {
+    {"NEW", 125, 146, 14, 59, 63, 89},
+    {"Open mp3", 127, 148, 79, 59, 134, 89},
+    {"Save as MMF", 128, 149, 149, 59, 199, 89},
+    {"Save as mp3", 129, 151, 211, 59, 260, 89},
+    {"Save as wav", 130, 152, 273, 59, 318, 89},
+    {"MP3 info", 154, 134, 378, 31, 423, 54},
+    {"Mp3 to wav", 116, 135, 434, 31, 502, 54},
+    {"Wav to mp3", 117, 136, 510, 31, 575, 54},
+    {"Help", 119, 139, 647, 31, 678, 54},
+    {"MP3 to CD", 122, 144, 589, 58, 686, 82},
+    {"Big MP3s To Small", 204, 205, 492, 82, 686, 105},
+    {"CD To MP3", 218, 219, 373, 62, 494, 83},
+    {"Extract From CD", 220, 217, 373, 83, 494, 105},
+    {"Play", 155, 159, 9, 89, 41, 110},
+    {"Stop", 157, 161, 55, 89, 90, 110},
+    {"Minimize", 123, 132, 670, 2, 685, 25},
+    {"Exit", 131, 133, 685, 2, 702, 25},
+};
+
+// The background of a button, taken from the window's background bitmap, so that a button's
+// transparent corners show what lies beneath it.
+QImage ButtonFace(const QImage& background, const StudioButton& b, bool lit) {
+    const int w = b.right - b.left;
+    const int h = b.bottom - b.top;
+    QImage image = background.copy(b.left, b.top, w, h);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QString caption = QString::fromLatin1(b.caption);
+    if (caption == "Minimize" || caption == "Exit") {
+        // Caption-bar buttons: small glyphs in the title band.
+        const QRectF box(1.5, 4.5, w - 3, w - 3);
+        QPainterPath path;
+        path.addRoundedRect(box, 3, 3);
+        QLinearGradient g(box.topLeft(), box.bottomLeft());
+        const bool exit = caption == "Exit";
+        const QColor top = lit ? (exit ? QColor(255, 150, 120) : QColor(255, 226, 160))
+                               : QColor(150, 190, 250);
+        const QColor bottom = lit ? (exit ? QColor(200, 40, 20) : QColor(229, 151, 0)) : kDeep;
+        g.setColorAt(0, top);
+        g.setColorAt(1, bottom);
+        p.fillPath(path, g);
+        p.setPen(QPen(QColor(255, 255, 255, 200), 1));
+        p.drawPath(path);
+        p.setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::RoundCap));
+        const QPointF c = box.center();
+        if (exit) {
+            p.drawLine(c + QPointF(-3, -3), c + QPointF(3, 3));
+            p.drawLine(c + QPointF(-3, 3), c + QPointF(3, -3));
+        } else {
+            p.drawLine(c + QPointF(-3, 3), c + QPointF(3, 3));
+        }
+        return image;
+    }
+    DrawPill(p, QRectF(0, 0, w, h), lit, kGround);
+    DrawCaption(p, QRectF(0, 0, w, h), caption, lit ? Qt::white : kText);
+    return image;
+}
+
+// A small waveform picture, used by the logo and the icon.
+void DrawWave(QPainter& p, const QRectF& r, const QColor& color, int bars) {
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal step = r.width() / bars;
+    const qreal mid = r.center().y();
+    for (int i = 0; i < bars; ++i) {
+        const qreal t = (i + 0.5) / bars;
+        const qreal amp = (0.25 + 0.75 * std::abs(std::sin(t * 9.0)) * std::sin(t * 3.14159)) *
+                          r.height() / 2;
+        const QRectF bar(r.left() + i * step + step * 0.2, mid - amp, step * 0.6, amp * 2);
+        p.fillRect(bar, color);
+    }
+}
+
+QImage StudioBackground() {
+    const int w = 704, h = 454;
+    QImage image = NewImage(w, h, kGround);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    // Title band.
+    QLinearGradient title(0, 0, 0, 27);
+    title.setColorAt(0, QColor(96, 148, 228));
+    title.setColorAt(0.5, kBase);
+    title.setColorAt(1, kDeep);
+    p.fillRect(QRect(0, 0, w, 27), title);
+    p.fillRect(QRect(0, 27, w, 1), kGlow);
+    DrawWave(p, QRectF(10, 6, 22, 15), QColor(255, 255, 255, 220), 7);
+    p.setFont(UiFont(13));
+    p.setPen(Qt::white);
+    p.drawText(QRect(40, 0, 300, 27), Qt::AlignVCenter | Qt::AlignLeft,
+               QStringLiteral("Ringsmith"));
+    p.setFont(UiFont(10, false));
+    p.setPen(QColor(220, 232, 252));
+    p.drawText(QRect(130, 0, 300, 27), Qt::AlignVCenter | Qt::AlignLeft,
+               QStringLiteral("ringtone studio"));
+
+    // Tool panels: the ringtone row on the left, the converters and tools on the right.
+    auto panel = [&](const QRectF& r, const QString& label) {
+        QPainterPath path;
+        path.addRoundedRect(r, 7, 7);
+        QLinearGradient g(r.topLeft(), r.bottomLeft());
+        g.setColorAt(0, QColor(246, 249, 255));
+        g.setColorAt(1, QColor(222, 232, 251));
+        p.fillPath(path, g);
+        p.setPen(QPen(QColor(150, 174, 222), 1));
+        p.drawPath(path);
+        if (!label.isEmpty()) {
+            p.setFont(UiFont(9));
+            p.setPen(QColor(70, 100, 160));
+            p.drawText(r.adjusted(8, 2, -8, 0), Qt::AlignLeft | Qt::AlignTop, label);
+        }
+    };
+    panel(QRectF(6.5, 33.5, 320, 74), QStringLiteral("RINGTONE"));
+    panel(QRectF(366.5, 28.5, 331, 79), QString());
+    p.setFont(UiFont(9));
+    p.setPen(QColor(70, 100, 160));
+    p.drawText(QRect(586, 31, 58, 23), Qt::AlignCenter, QStringLiteral("TOOLS"));
+
+    // The wave editor's bed (the editor covers it) and the status strip.
+    p.fillRect(QRect(1, 109, 702, 307), kDeep);
+    QLinearGradient status(0, 416, 0, h);
+    status.setColorAt(0, QColor(225, 234, 251));
+    status.setColorAt(1, QColor(198, 214, 245));
+    p.fillRect(QRect(0, 416, w, h - 416), status);
+    p.setPen(QColor(150, 174, 222));
+    p.drawRect(QRectF(9.5, 419.5, 683, 11));
+    p.setPen(QColor(160, 180, 220));
+    p.drawLine(QPointF(0, 433.5), QPointF(w, 433.5));
+
+    // Window frame.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(kText);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(0, 0, w - 1, h - 1);
+    return image;
+}
+
+QImage AppIcon(int size, const QColor& ground) {
+    QImage image = NewImage(size, size);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(1, 1, size - 2, size - 2);
+    QRadialGradient g(r.center() - QPointF(size * 0.2, size * 0.25), size * 0.9);
+    g.setColorAt(0, QColor(140, 185, 250));
+    g.setColorAt(0.6, kBase);
+    g.setColorAt(1, kDeep);
+    QPainterPath path;
+    path.addRoundedRect(r, size * 0.22, size * 0.22);
+    p.fillPath(path, g);
+    p.setPen(QPen(ground.darker(150), 1));
+    p.drawPath(path);
+    DrawWave(p, QRectF(size * 0.16, size * 0.22, size * 0.68, size * 0.56), Qt::white, 7);
+    return image;
+}
+
+// The kit's list and scroll-bar art (ids 300..309), the same in both skins.
+void KitArt(const char* set) {
+    QImage face = NewImage(1, 12);
+    {
+        QPainter p(&face);
+        QLinearGradient g(0, 0, 0, 12);
+        g.setColorAt(0, QColor(250, 252, 255));
+        g.setColorAt(0.5, QColor(222, 232, 251));
+        g.setColorAt(0.51, QColor(204, 219, 247));
+        g.setColorAt(1, QColor(186, 204, 240));
+        p.fillRect(face.rect(), g);
+    }
+    Save(face, set, 300);
+
+    QImage separator = NewImage(2, 20);
+    for (int y = 0; y < 20; ++y) {
+        separator.setPixelColor(0, y, QColor(118, 140, 190));
+        separator.setPixelColor(1, y, QColor(255, 255, 255));
+    }
+    Save(separator, set, 301);
+
+    // Arrows and thumbs are drawn vertical and turned for the horizontal bar.
+    auto box = [](bool thumb) {
+        QImage image = NewImage(12, 26);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF r(0.5, 0.5, 11, 25);
+        QPainterPath path;
+        path.addRoundedRect(r, 3, 3);
+        QLinearGradient g(r.topLeft(), r.topRight());
+        if (thumb) {
+            g.setColorAt(0, QColor(120, 170, 240));
+            g.setColorAt(0.5, kBase);
+            g.setColorAt(1, kDeep);
+        } else {
+            g.setColorAt(0, QColor(255, 255, 255));
+            g.setColorAt(0.5, QColor(214, 226, 250));
+            g.setColorAt(1, QColor(176, 196, 236));
+        }
+        p.fillPath(path, g);
+        p.setPen(QPen(thumb ? kText : QColor(110, 136, 190), 1));
+        p.drawPath(path);
+        return image;
+    };
+    auto arrow = [&](bool up) {
+        QImage image = box(false);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath tri;
+        const qreal cy = 13;
+        if (up) {
+            tri.moveTo(6, cy - 3.5);
+            tri.lineTo(9.5, cy + 2.5);
+            tri.lineTo(2.5, cy + 2.5);
+        } else {
+            tri.moveTo(6, cy + 3.5);
+            tri.lineTo(9.5, cy - 2.5);
+            tri.lineTo(2.5, cy - 2.5);
+        }
+        tri.closeSubpath();
+        p.fillPath(tri, kText);
+        return image;
+    };
+    QImage thumb = box(true);
+    {
+        QPainter p(&thumb);
+        p.setPen(QColor(255, 255, 255, 170));
+        for (int y = 10; y <= 16; y += 3)
+            p.drawLine(3, y, 8, y);
+    }
+    QTransform turn;
+    turn.rotate(-90);
+    Save(arrow(true), set, 302);
+    Save(arrow(false), set, 303);
+    Save(arrow(true).transformed(turn), set, 304);
+    Save(arrow(false).transformed(turn), set, 305);
+    Save(thumb, set, 306);
+    Save(thumb.transformed(turn), set, 307);
+
+    QImage trackV = NewImage(12, 1);
+    QImage trackH = NewImage(1, 12);
+    for (int i = 0; i < 12; ++i) {
+        const int edge = std::min(i, 11 - i);
+        const QColor c = edge == 0 ? QColor(150, 174, 222) : QColor(226 - edge * 2, 234 - edge, 251);
+        trackV.setPixelColor(i, 0, c);
+        trackH.setPixelColor(0, i, c);
+    }
+    Save(trackV, set, 308);
+    Save(trackH, set, 309);
+}
+
+// Player panel: one shared button background and seven glyphs (dark on white; the button ANDs
+// the glyph onto the background).
+void PlayerArt(const char* set, int backgroundId, const int glyphIds[7], const QColor& ground) {
+    QImage background = NewImage(40, 28);
+    {
+        QPainter p(&background);
+        p.fillRect(background.rect(), ground);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF r(0.5, 0.5, 39, 27);
+        QPainterPath path;
+        path.addRoundedRect(r, 5, 5);
+        QLinearGradient g(r.topLeft(), r.bottomLeft());
+        g.setColorAt(0, QColor(255, 255, 255));
+        g.setColorAt(0.48, QColor(228, 236, 252));
+        g.setColorAt(0.52, QColor(206, 220, 248));
+        g.setColorAt(1, QColor(236, 242, 255));
+        p.fillPath(path, g);
+        p.setPen(QPen(QColor(110, 136, 190), 1));
+        p.drawPath(path);
+    }
+    Save(background.convertToFormat(QImage::Format_RGB32), set, backgroundId);
+
+    enum Kind { Play, Pause, Stop, Previous, Back, Forward, Next };
+    auto glyph = [](Kind kind) {
+        QImage image(18, 12, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kText);
+        auto tri = [&](qreal x, bool right) {
+            QPainterPath path;
+            if (right) {
+                path.moveTo(x, 1);
+                path.lineTo(x + 7, 6);
+                path.lineTo(x, 11);
+            } else {
+                path.moveTo(x + 7, 1);
+                path.lineTo(x, 6);
+                path.lineTo(x + 7, 11);
+            }
+            path.closeSubpath();
+            p.drawPath(path);
+        };
+        switch (kind) {
+        case Play: tri(5, true); break;
+        case Pause:
+            p.drawRect(QRectF(5, 1, 3, 10));
+            p.drawRect(QRectF(10, 1, 3, 10));
+            break;
+        case Stop: p.drawRect(QRectF(4, 1, 10, 10)); break;
+        case Previous:
+            p.drawRect(QRectF(1, 1, 2, 10));
+            tri(3, false);
+            tri(9, false);
+            break;
+        case Back:
+            tri(2, false);
+            tri(9, false);
+            break;
+        case Forward:
+            tri(2, true);
+            tri(9, true);
+            break;
+        case Next:
+            tri(1, true);
+            tri(7, true);
+            p.drawRect(QRectF(15, 1, 2, 10));
+            break;
+        }
+        return image;
+    };
+    const Kind order[7] = {Play, Pause, Stop, Previous, Back, Forward, Next};
+    for (int i = 0; i < 7; ++i)
+        Save(glyph(order[i]), set, glyphIds[i]);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: skin_maker <resources folder>\n");
+        return 2;
+    }
+    g_root = QString::fromLocal8Bit(argv[1]);
+
+    const QImage background = StudioBackground();
+    Save(background.convertToFormat(QImage::Format_RGB32), "studio", 114);
+    for (const StudioButton& b : kStudioButtons) {
+        Save(ButtonFace(background, b, false), "studio", b.normal);
+        Save(ButtonFace(background, b, true), "studio", b.lit);
+    }
+    Save(AppIcon(32, kGround), "studio", 113);
+
+    // Player panel ids: Play, Pause, Stop, Previous, Back, Forward, Next.
+    const int studioGlyphs[7] = {212, 211, 215, 213, 208, 214, 210};
+    const int burnerGlyphs[7] = {243, 244, 245, 246, 263, 247, 248};
+    PlayerArt("studio", 209, studioGlyphs, kGround);
+    PlayerArt("burner", 242, burnerGlyphs, kBurnerGround);
+
+    KitArt("studio");
+    KitArt("burner");
+    return 0;
+}

@@ -1,0 +1,411 @@
+#include "uikit/skin_controls.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QScrollBar>
+#include <QTest>
+#include <QTreeWidget>
+#include <QWheelEvent>
+
+#include "platform/scripted_ui.h"
+
+namespace {
+
+QColor Pixel(QWidget& widget, int x, int y) {
+    return widget.grab().toImage().pixelColor(x, y);
+}
+
+void Hover(QWidget& widget) {
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&widget, &enter);
+}
+
+bool HasColour(const QImage& image, const QColor& colour) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour)
+                return true;
+    return false;
+}
+
+// An 80 x 40 button: boundary at the outer pixels, face from (2, 2) to (77, 37).
+struct XPButtonFixture : ::testing::Test {
+    QWidget window;
+    CXPButton* button = new CXPButton(QStringLiteral("Open"), &window);
+    XPButtonFixture() {
+        button->setGeometry(10, 10, 80, 40);
+        button->setFocusPolicy(Qt::NoFocus);
+    }
+};
+
+}  // namespace
+
+TEST_F(XPButtonFixture, PlainFaceRunsFromWhiteToBlueGrey) {
+    EXPECT_EQ(Pixel(*button, 0, 0), QColor(0, 0, 0));
+    EXPECT_EQ(Pixel(*button, 1, 1), QColor(222, 223, 236));
+    EXPECT_EQ(Pixel(*button, 2, 2), QColor(255, 255, 255));
+    EXPECT_EQ(Pixel(*button, 40, 2), QColor(255, 255, 255));
+    EXPECT_EQ(Pixel(*button, 2, 37), QColor(234, 234, 243));
+    EXPECT_EQ(Pixel(*button, 77, 37), QColor(234, 234, 243));
+}
+
+TEST_F(XPButtonFixture, HoveredPressedAndBothBottomRows) {
+    Hover(*button);
+    ASSERT_TRUE(button->isHovered());
+    EXPECT_EQ(Pixel(*button, 2, 2), QColor(255, 255, 255));
+    EXPECT_EQ(Pixel(*button, 2, 37), QColor(240, 240, 243));
+    button->setDown(true);
+    EXPECT_EQ(Pixel(*button, 2, 37), QColor(240, 240, 234));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(button, &leave);
+    EXPECT_FALSE(button->isHovered());
+    EXPECT_EQ(Pixel(*button, 2, 37), QColor(234, 234, 240));
+}
+
+TEST_F(XPButtonFixture, LowButtonStillEndsOnTheLastBand) {
+    button->resize(60, 23);
+    EXPECT_EQ(Pixel(*button, 2, 2), QColor(255, 255, 255));
+    EXPECT_EQ(Pixel(*button, 2, 20), QColor(234, 234, 243));
+}
+
+TEST_F(XPButtonFixture, HoverDrawsTheOrangeFrame) {
+    Hover(*button);
+    const QImage image = button->grab().toImage();
+    EXPECT_EQ(image.pixelColor(2, 20), QColor(250, 196, 88));   // left, 3 px
+    EXPECT_EQ(image.pixelColor(4, 20), QColor(250, 196, 88));
+    EXPECT_NE(image.pixelColor(5, 20), QColor(250, 196, 88));
+    EXPECT_EQ(image.pixelColor(77, 20), QColor(251, 202, 106));  // right
+    EXPECT_EQ(image.pixelColor(40, 2), QColor(252, 210, 121));   // top, 2 px
+    EXPECT_EQ(image.pixelColor(40, 3), QColor(252, 210, 121));
+    EXPECT_EQ(image.pixelColor(40, 37), QColor(229, 151, 0));    // bottom
+}
+
+TEST_F(XPButtonFixture, FocusWithoutHoverDrawsTheBlueFrameAndPressedFace) {
+    button->setFocusPolicy(Qt::StrongFocus);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    button->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button->hasFocus(); }, 2000));
+    const QImage image = button->grab().toImage();
+    EXPECT_EQ(image.pixelColor(3, 20), QColor(153, 198, 252));
+    EXPECT_EQ(image.pixelColor(76, 20), QColor(162, 189, 252));
+    EXPECT_EQ(image.pixelColor(40, 2), QColor(162, 201, 255));
+    EXPECT_EQ(image.pixelColor(40, 37), QColor(162, 201, 255));
+    EXPECT_EQ(image.pixelColor(2, 37), QColor(234, 234, 240));  // focus counts as pressed
+    Hover(*button);
+    EXPECT_EQ(Pixel(*button, 3, 20), QColor(250, 196, 88));      // hover wins over focus
+}
+
+TEST_F(XPButtonFixture, CaptionIsDarkBlueAndGreyedWhenDisabled) {
+    EXPECT_TRUE(HasColour(button->grab().toImage(), QColor(0, 0, 100)));
+    button->setEnabled(false);
+    EXPECT_FALSE(HasColour(button->grab().toImage(), QColor(0, 0, 100)));
+}
+
+TEST(BitmapHoverButton, ShowsNormalHoverAndFocusBitmaps) {
+    skin::SetSkinSet("studio");
+    const QImage normal = skin::LoadSkinBitmap(125).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage lit = skin::LoadSkinBitmap(146).toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(normal.isNull());
+    ASSERT_NE(normal, lit);
+
+    CBitmapHoverButton button;
+    button.SetBitmaps(125, 146, 0);
+    EXPECT_EQ(button.sizeHint(), normal.size());
+    EXPECT_EQ(button.hoverId(), 125);  // 0 falls back to the normal bitmap
+    button.resize(normal.size());
+    auto face = [&] { return button.grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    EXPECT_EQ(face(), normal);
+    Hover(button);
+    EXPECT_EQ(face(), normal);
+    button.setDown(true);
+    EXPECT_EQ(face(), lit);
+
+    CBitmapHoverButton hovering;
+    hovering.SetBitmaps(125, 0, 146);
+    hovering.resize(normal.size());
+    Hover(hovering);
+    EXPECT_EQ(hovering.grab().toImage().convertToFormat(QImage::Format_RGB32), lit);
+}
+
+TEST(GlyphButton, ComposeAndsTheGlyphOntoTheBackground) {
+    QImage background(20, 10, QImage::Format_RGB32);
+    background.fill(QColor(200, 220, 240));
+    QImage glyph(4, 2, QImage::Format_RGB32);
+    glyph.fill(Qt::white);
+    glyph.setPixelColor(0, 0, Qt::black);
+    glyph.setPixelColor(1, 0, QColor(0x0f, 0xf0, 0xff));
+    const QImage face = CGlyphButton::Compose(background, glyph);
+    // The glyph sits centred at (8, 4).
+    EXPECT_EQ(face.pixelColor(8, 4), QColor(0, 0, 0));
+    EXPECT_EQ(face.pixelColor(9, 4), QColor(200 & 0x0f, 220 & 0xf0, 240));
+    EXPECT_EQ(face.pixelColor(10, 4), QColor(200, 220, 240));
+    EXPECT_EQ(face.pixelColor(0, 0), QColor(200, 220, 240));
+}
+
+TEST(GlyphButton, SkinBitmapsStretchToTheButtonAndItChecks) {
+    for (const char* set : {"studio", "burner"}) {
+        skin::SetSkinSet(set);
+        CGlyphButton button;
+        button.resize(50, 30);
+        const bool studio = std::string(set) == "studio";
+        ASSERT_TRUE(button.SetBitmaps(studio ? 209 : 242, studio ? 212 : 243)) << set;
+        EXPECT_EQ(button.face().size(), QSize(50, 30));
+        EXPECT_LT(button.face().pixelColor(22, 15).lightness(),
+                  button.face().pixelColor(6, 15).lightness() - 100)
+            << "the play glyph darkens the middle";
+        EXPECT_TRUE(button.isCheckable());
+        EXPECT_FALSE(button.SetBitmaps(studio ? 209 : 242, 9999));
+    }
+    skin::SetSkinSet("studio");
+}
+
+TEST(ScrollingLabel, DefaultsAndStillModeAlignment) {
+    CScrollingLabel label(QStringLiteral("00:00"));
+    EXPECT_EQ(label.mode(), 3);
+    EXPECT_EQ(label.step(), 4);
+    EXPECT_EQ(label.interval(), 200);
+    EXPECT_EQ(label.textColor(), QColor(0, 255, 0));
+    EXPECT_EQ(label.bkColor(), QColor(0, 0, 0));
+    label.resize(120, 40);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(24);
+    label.SetMode(0);
+    EXPECT_FALSE(label.isScrolling());
+    label.SetFont(font);
+    label.SetVAlignment(CScrollingLabel::kAlignVCentre);
+    const int textHeight = QFontMetrics(font).height();
+    EXPECT_EQ(label.textRect(), QRect(0, (40 - textHeight) / 2, 120, textHeight));
+    label.SetVAlignment(CScrollingLabel::kAlignBottom);
+    EXPECT_EQ(label.textRect().bottom(), 39);
+    EXPECT_EQ(Pixel(label, 1, 1), QColor(0, 0, 0));
+    label.SetBkColor(QColor(10, 20, 30));
+    EXPECT_EQ(Pixel(label, 1, 1), QColor(10, 20, 30));
+}
+
+TEST(ScrollingLabel, LeftModeMovesFourPixelsPerTickAndComesBackFromTheRight) {
+    CScrollingLabel label;
+    label.resize(60, 20);
+    label.SetText(QStringLiteral("3.A title that is much wider than the label(4:05)"));
+    label.SetMode(1);
+    ASSERT_TRUE(label.isScrolling());
+    const int textWidth = label.textRect().width();
+    ASSERT_GT(textWidth, 60);
+    EXPECT_EQ(label.textRect().left(), 0);
+
+    // The timer moves it at 200 ms a tick.
+    QTest::qWait(450);
+    const int moved = -label.textRect().left();
+    EXPECT_GE(moved, 8);
+    EXPECT_LE(moved, 16);
+    EXPECT_EQ(moved % 4, 0);
+
+    label.SetMode(0);
+    label.SetMode(1);
+    label.SetInterval(100000);  // drive it by hand from here
+    int last = label.textRect().left();
+    for (int ticks = 0; ticks < 1000; ++ticks) {
+        label.Tick();
+        if (label.textRect().left() > last)
+            break;
+        ASSERT_EQ(label.textRect().left(), last - 4);
+        last = label.textRect().left();
+    }
+    EXPECT_GT(last + textWidth, 0) << "still partly visible on the tick before";
+    EXPECT_LE(last + textWidth, 4);
+    EXPECT_EQ(label.textRect().left(), 60) << "back at the right edge once it has left";
+    label.Tick();
+    EXPECT_EQ(label.textRect().left(), 56);
+
+    label.SetText(QStringLiteral("NONE"));
+    EXPECT_EQ(label.textRect().left(), 0) << "a new text starts at the left edge";
+}
+
+TEST(ScrollingLabel, ClickIsReported) {
+    CScrollingLabel label(QStringLiteral("NONE"));
+    label.resize(80, 20);
+    int clicks = 0;
+    QObject::connect(&label, &CScrollingLabel::clicked, [&] { ++clicks; });
+    QTest::mouseClick(&label, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST(SkinProgress, FillsInTheThirdLighterShadeOverThePaleTrack) {
+    CSkinProgress bar;
+    bar.resize(682, 10);
+    bar.setRange(0, 100);
+    bar.setValue(50);
+    const QImage image = bar.grab().toImage();
+    EXPECT_EQ(image.pixelColor(100, 5), QColor(202, 209, 248));
+    EXPECT_EQ(image.pixelColor(400, 5), QColor(209, 223, 252));
+    EXPECT_EQ(image.pixelColor(339, 5), QColor(202, 209, 248));
+    EXPECT_EQ(image.pixelColor(342, 5), QColor(209, 223, 252));
+
+    bar.setValue(0);
+    EXPECT_EQ(Pixel(bar, 100, 5), QColor(209, 223, 252));
+    bar.setRange(0, 0);  // an empty range must not divide by zero
+    EXPECT_EQ(Pixel(bar, 100, 5), QColor(209, 223, 252));
+
+    CSkinProgress burner(nullptr, CSkinProgress::BurnerBaseColor());
+    EXPECT_EQ(burner.shades().base, QApplication::palette().color(QPalette::Highlight));
+}
+
+TEST(SkinProgress, VerticalBarsFillFromTheBottom) {
+    CSkinProgress bar;
+    bar.setOrientation(Qt::Vertical);
+    bar.resize(12, 100);
+    bar.setRange(0, 100);
+    bar.setValue(25);
+    const QImage image = bar.grab().toImage();
+    EXPECT_EQ(image.pixelColor(6, 10), QColor(209, 223, 252));
+    EXPECT_EQ(image.pixelColor(6, 90), QColor(202, 209, 248));
+}
+
+namespace {
+
+struct SkinListFixture : ::testing::Test {
+    QWidget window;
+    QTreeWidget* list = new QTreeWidget(&window);
+    SkinScrollBars bars;
+    SkinListFixture() {
+        window.resize(500, 400);
+        list->setGeometry(20, 30, 300, 200);
+        list->setColumnCount(4);
+        list->setHeaderLabels({"MP3 Title", "ID", "Time", "Full Path"});
+        list->header()->resizeSection(0, 300);
+        list->header()->resizeSection(3, 300);
+        for (int i = 0; i < 200; ++i)
+            list->addTopLevelItem(new QTreeWidgetItem(
+                {QStringLiteral("Song %1").arg(i), QString::number(i), "03:00", "/music"}));
+        AttachSkinHeader(list);
+        bars = AttachScrollBars(list, &window);
+        window.show();
+        QCoreApplication::processEvents();
+    }
+    QScrollBar* vertical() { return list->verticalScrollBar(); }
+};
+
+}  // namespace
+
+TEST_F(SkinListFixture, BarsSitAlongTheListAndFollowIt) {
+    EXPECT_EQ(list->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(bars.vertical->geometry(), QRect(320, 30, 12, 212));
+    EXPECT_EQ(bars.horizontal->geometry(), QRect(20, 230, 300, 12));
+    list->setGeometry(40, 50, 200, 100);
+    EXPECT_EQ(bars.vertical->geometry(), QRect(240, 50, 12, 112));
+    EXPECT_EQ(bars.horizontal->geometry(), QRect(40, 150, 200, 12));
+}
+
+TEST_F(SkinListFixture, ThumbFollowsTheListsPositionWhateverMovesIt) {
+    ASSERT_GT(vertical()->maximum(), 0);
+    EXPECT_EQ(bars.vertical->thumbOffset(), 0);
+    vertical()->setValue(vertical()->maximum());
+    EXPECT_EQ(bars.vertical->thumbOffset(), 212 - 75);
+    list->scrollToTop();
+    EXPECT_EQ(bars.vertical->thumbOffset(), 0);
+    QWheelEvent wheel(QPointF(50, 50), list->viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(list->viewport(), &wheel);
+    EXPECT_GT(vertical()->value(), 0);
+    EXPECT_EQ(bars.vertical->thumbOffset(),
+              skin::ScrollThumbOffset(vertical()->value(), vertical()->maximum(), 212));
+}
+
+TEST_F(SkinListFixture, ArrowScrollsOneLineThenRepeatsUntilReleased) {
+    QTest::mousePress(bars.vertical, Qt::LeftButton, {}, QPoint(6, 200));
+    EXPECT_EQ(vertical()->value(), 1);
+    QTest::qWait(150);
+    EXPECT_EQ(vertical()->value(), 1) << "no repeat before 250 ms";
+    QTest::qWait(300);
+    EXPECT_TRUE(bars.vertical->isRepeating());
+    QTest::mouseRelease(bars.vertical, Qt::LeftButton, {}, QPoint(6, 200));
+    const int afterRelease = vertical()->value();
+    EXPECT_GT(afterRelease, 1);
+    EXPECT_FALSE(bars.vertical->isRepeating());
+    QTest::qWait(120);
+    EXPECT_EQ(vertical()->value(), afterRelease);
+
+    QTest::mouseClick(bars.vertical, Qt::LeftButton, {}, QPoint(6, 10));
+    EXPECT_EQ(vertical()->value(), afterRelease - 1);
+}
+
+TEST_F(SkinListFixture, TrackClickPagesAndThumbDragScrollsInProportion) {
+    const int page = vertical()->pageStep();
+    QTest::mouseClick(bars.vertical, Qt::LeftButton, {}, QPoint(6, 150));
+    EXPECT_EQ(vertical()->value(), page);
+
+    // Drag the thumb by half its travel: (212 - 75) / 2 pixels.
+    vertical()->setValue(0);
+    const int grab = 26 + 5;
+    QTest::mousePress(bars.vertical, Qt::LeftButton, {}, QPoint(6, grab));
+    QMouseEvent move(QEvent::MouseMove, QPointF(6, grab + 137 / 2.0), QPointF(), Qt::LeftButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(bars.vertical, &move);
+    QTest::mouseRelease(bars.vertical, Qt::LeftButton, {}, QPoint(6, grab + 68));
+    EXPECT_NEAR(vertical()->value(), vertical()->maximum() / 2, 2);
+    EXPECT_EQ(vertical()->value(),
+              skin::ScrollValueForOffset(68, vertical()->maximum(), 212));
+}
+
+TEST_F(SkinListFixture, HeaderIsTwentyPixelsOnTheDarkGround) {
+    auto* header = qobject_cast<CSkinHeader*>(list->header());
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(header->height(), 20);
+    EXPECT_EQ(header->sectionSize(0), 300) << "widths survive the exchange";
+    header->resizeSection(0, 100);
+    header->resizeSection(1, 50);
+    header->resizeSection(2, 50);
+    header->resizeSection(3, 60);
+    header->setStretchLastSection(false);
+    const QImage image = header->grab().toImage();
+    EXPECT_EQ(image.pixelColor(280, 10), QColor(76, 84, 118));
+    EXPECT_EQ(image.pixelColor(100, 10), skin::LoadSkinBitmap(301).toImage().pixelColor(0, 10));
+    EXPECT_TRUE(HasColour(image, QColor(0, 0, 100)));
+}
+
+TEST(HyperLink, FailedOpenReportsTheCodeAndStaysUnvisited) {
+    platform::ScopedScriptedUi ui;
+    ui->QueueShellResult(26);
+    ui->QueueShellResult(26);  // the HTML handler, when the desktop names one
+    CHyperLink link(QStringLiteral("Vexmor"), QStringLiteral("http://example.invalid/"));
+    link.Activate();
+    ASSERT_EQ(ui->messageTexts().size(), 1u);
+    EXPECT_EQ(ui->messageTexts()[0], "Unable to open hyperlink:\n\nA sharing violation occurred. ");
+    EXPECT_FALSE(link.GetVisited());
+    EXPECT_EQ(link.CurrentColor(), QColor(0, 0, 238));
+    ASSERT_FALSE(ui->started().empty());
+    EXPECT_EQ(ui->started()[0].program, "http://example.invalid/");
+}
+
+TEST(HyperLink, SuccessfulOpenMarksVisitedAndTextDefaultsToTheUrl) {
+    platform::ScopedScriptedUi ui;
+    ui->QueueShellResult(42);
+    CHyperLink link(QString(), QStringLiteral("http://example.invalid/"));
+    EXPECT_EQ(link.text(), QStringLiteral("http://example.invalid/"));
+    EXPECT_EQ(link.toolTip(), QStringLiteral("http://example.invalid/"));
+    EXPECT_TRUE(link.font().underline());
+    link.Activate();
+    EXPECT_TRUE(ui->messageTexts().empty());
+    EXPECT_TRUE(link.GetVisited());
+    EXPECT_EQ(link.CurrentColor(), QColor(85, 26, 139));
+    EXPECT_EQ(link.palette().color(QPalette::WindowText), QColor(85, 26, 139));
+
+    CHyperLink fromText(QStringLiteral("http://a.invalid/"));
+    EXPECT_EQ(fromText.GetURL(), QStringLiteral("http://a.invalid/"));
+}
+
+TEST(HyperLink, AutoSizeKeepsARightAlignedLinksRightEdge) {
+    QWidget window;
+    CHyperLink link(QStringLiteral("x"), QStringLiteral("http://a.invalid/"), &window);
+    link.SetAutoSize(false);
+    link.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    link.setGeometry(10, 10, 300, 40);
+    link.setText(QStringLiteral("Visit the website"));
+    link.SetAutoSize(true);
+    EXPECT_EQ(link.geometry().right(), 309);
+    EXPECT_EQ(link.width(), link.sizeHint().width());
+    EXPECT_NEAR(link.geometry().center().y(), 29, 1);
+}
