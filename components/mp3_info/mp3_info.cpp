@@ -1,0 +1,416 @@
+#include "components/mp3_info/mp3_info.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// How far from the start of the audio data the first frame is looked for.
+constexpr int64_t kSyncSearchBytes = 1 << 20;
+// Frames after a candidate first frame that must follow it seamlessly (fewer when the audio
+// data ends first): random bytes almost never hold such a chain.
+constexpr int kChainFrames = 3;
+
+uint32_t Be32(const uint8_t* p) {
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+           (static_cast<uint32_t>(p[2]) << 8) | p[3];
+}
+uint32_t Le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+int32_t Saturate(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
+}
+
+// A read-only file with a read-ahead window; counts the bytes it reads.
+class Reader {
+public:
+    explicit Reader(uint64_t& counter) : counter_(counter) {}
+    ~Reader() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    bool Open(const char* path) {
+        fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
+        struct stat info {};
+        if (fd_ < 0 || ::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+        size_ = info.st_size;
+        return true;
+    }
+    int64_t size() const { return size_; }
+
+    // `n` bytes at `offset`, or nullptr when they lie (partly) beyond the end of the file. The
+    // pointer stays valid until the next call.
+    const uint8_t* Get(int64_t offset, size_t n) {
+        if (offset < 0 || offset + static_cast<int64_t>(n) > size_) return nullptr;
+        if (offset >= windowStart_ && offset + static_cast<int64_t>(n) <= windowStart_ + windowFilled_)
+            return window_.data() + (offset - windowStart_);
+        // Windows start small (a header check costs a few kilobytes) and grow while a caller
+        // walks on through the file.
+        const bool walkingOn = offset >= windowStart_ && offset <= windowStart_ + windowFilled_ + 16;
+        windowSize_ = walkingOn ? std::min<size_t>(windowSize_ * 2, 64 * 1024) : 4096;
+        const size_t want = std::max(n, windowSize_);
+        window_.resize(want);
+        const size_t got = ReadFully(offset, window_.data(), want);
+        windowStart_ = offset;
+        windowFilled_ = static_cast<int64_t>(got);
+        return got >= n ? window_.data() : nullptr;
+    }
+
+    // Exactly `n` bytes at `offset` into `out`, past the window (for the tags at the end).
+    bool ReadExact(int64_t offset, uint8_t* out, size_t n) {
+        return offset >= 0 && offset + static_cast<int64_t>(n) <= size_ && ReadFully(offset, out, n) == n;
+    }
+
+private:
+    size_t ReadFully(int64_t offset, uint8_t* out, size_t n) {
+        size_t done = 0;
+        while (done < n) {
+            const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+            if (got <= 0) break;
+            done += static_cast<size_t>(got);
+        }
+        counter_ += done;
+        return done;
+    }
+
+    uint64_t& counter_;
+    int fd_ = -1;
+    int64_t size_ = 0;
+    std::vector<uint8_t> window_;
+    int64_t windowStart_ = 0;
+    int64_t windowFilled_ = 0;
+    size_t windowSize_ = 4096;
+};
+
+// One MPEG audio frame header.
+struct FrameHeader {
+    int version = 0;  // 1, 2 or 25 (2.5)
+    int layer = 0;    // 1, 2 or 3
+    int bitrateKbps = 0;
+    int sampleRate = 0;
+    int channels = 0;
+    int samplesPerFrame = 0;
+    int64_t frameBytes = 0;
+
+    // Fields that stay the same through a stream (the bit rate may change).
+    bool SameStream(const FrameHeader& other) const {
+        return version == other.version && layer == other.layer && sampleRate == other.sampleRate;
+    }
+};
+
+std::optional<FrameHeader> ParseHeader(const uint8_t* p) {
+    const uint32_t h = Be32(p);
+    if ((h & 0xFFE00000u) != 0xFFE00000u) return std::nullopt;
+    const int versionBits = (h >> 19) & 3;
+    const int layerBits = (h >> 17) & 3;
+    const int bitrateIndex = (h >> 12) & 15;
+    const int rateIndex = (h >> 10) & 3;
+    const int padding = (h >> 9) & 1;
+    const int mode = (h >> 6) & 3;
+    // Reserved version or layer, free format (cannot be walked) and bad bit rate or rate.
+    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+        return std::nullopt;
+    FrameHeader f;
+    f.version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 25;
+    f.layer = 4 - layerBits;
+    static constexpr int kBitrates[2][3][15] = {
+        {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+        {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+    static constexpr int kRates[3] = {44100, 48000, 32000};
+    f.bitrateKbps = kBitrates[f.version == 1 ? 0 : 1][f.layer - 1][bitrateIndex];
+    f.sampleRate = kRates[rateIndex] / (f.version == 1 ? 1 : f.version == 2 ? 2 : 4);
+    f.channels = mode == 3 ? 1 : 2;
+    const int64_t bps = static_cast<int64_t>(f.bitrateKbps) * 1000;
+    if (f.layer == 1) {
+        f.samplesPerFrame = 384;
+        f.frameBytes = (12 * bps / f.sampleRate + padding) * 4;
+    } else if (f.layer == 2 || f.version == 1) {
+        f.samplesPerFrame = 1152;
+        f.frameBytes = 144 * bps / f.sampleRate + padding;
+    } else {
+        f.samplesPerFrame = 576;
+        f.frameBytes = 72 * bps / f.sampleRate + padding;
+    }
+    return f;
+}
+
+struct Stream {
+    int64_t audioStart = 0;
+    int64_t audioEnd = 0;
+};
+
+// Skips ID3v2 tags at the start and ID3v1 and APE tags at the end. False when a tag claims to
+// reach beyond the file.
+bool FindAudioRegion(Reader& file, Stream& s) {
+    s.audioStart = 0;
+    s.audioEnd = file.size();
+    while (const uint8_t* p = file.Get(s.audioStart, 10)) {
+        if (std::memcmp(p, "ID3", 3) != 0 || p[3] == 0xFF || p[4] == 0xFF ||
+            ((p[6] | p[7] | p[8] | p[9]) & 0x80) != 0)
+            break;
+        const int64_t body = (int64_t{p[6]} << 21) | (int64_t{p[7]} << 14) | (int64_t{p[8]} << 7) | p[9];
+        const int64_t footer = (p[5] & 0x10) != 0 ? 10 : 0;
+        s.audioStart += 10 + body + footer;
+        if (s.audioStart > s.audioEnd) return false;
+    }
+    for (;;) {
+        std::array<uint8_t, 32> p{};
+        if (s.audioEnd - 128 >= s.audioStart) {
+            if (file.ReadExact(s.audioEnd - 128, p.data(), 3) && std::memcmp(p.data(), "TAG", 3) == 0) {
+                s.audioEnd -= 128;
+                continue;
+            }
+        }
+        if (s.audioEnd - 32 >= s.audioStart) {
+            if (file.ReadExact(s.audioEnd - 32, p.data(), 32) && std::memcmp(p.data(), "APETAGEX", 8) == 0) {
+                const int64_t tagBytes =
+                    int64_t{Le32(p.data() + 12)} + ((Le32(p.data() + 20) & 0x80000000u) ? 32 : 0);
+                if (tagBytes >= 32 && tagBytes <= s.audioEnd - s.audioStart) {
+                    s.audioEnd -= tagBytes;
+                    continue;
+                }
+            }
+        }
+        return true;
+    }
+}
+
+// Whether a frame header at `pos` starts a chain of frames of one stream.
+std::optional<FrameHeader> FrameChainAt(Reader& file, const Stream& s, int64_t pos) {
+    const uint8_t* p = file.Get(pos, 4);
+    if (!p) return std::nullopt;
+    const auto first = ParseHeader(p);
+    if (!first) return std::nullopt;
+    int64_t next = pos + first->frameBytes;
+    for (int k = 0; k < kChainFrames; ++k) {
+        if (next == s.audioEnd) return first;
+        // A frame cut short by the end of the data still counts after a complete one.
+        if (next + 4 > s.audioEnd) return k > 0 ? first : std::nullopt;
+        const auto follower = ParseHeader(file.Get(next, 4));
+        if (!follower || !follower->SameStream(*first)) return std::nullopt;
+        next += follower->frameBytes;
+    }
+    return first;
+}
+
+// The first frame of the audio data, searched for within the first megabyte.
+std::optional<int64_t> FindFirstFrame(Reader& file, const Stream& s) {
+    const int64_t limit = std::min(s.audioEnd - 4, s.audioStart + kSyncSearchBytes);
+    for (int64_t pos = s.audioStart; pos <= limit; ++pos) {
+        const uint8_t* p = file.Get(pos, 2);
+        if (!p) return std::nullopt;
+        if (p[0] == 0xFF && (p[1] & 0xE0) == 0xE0 && FrameChainAt(file, s, pos)) return pos;
+    }
+    return std::nullopt;
+}
+
+struct VbrHeader {
+    int lengthSource = 0;     // 1 Xing/Info, 2 VBRI
+    int64_t frames = 0;       // 0 when the header does not give the count
+    int64_t delaySamples = 0; // encoder delay and padding from a LAME tag
+    int64_t paddingSamples = 0;
+};
+
+// A Xing/Info or VBRI header in the first frame: that frame then carries no audio.
+std::optional<VbrHeader> ReadVbrHeader(Reader& file, int64_t pos, const FrameHeader& f) {
+    if (f.layer != 3) return std::nullopt;
+    const int sideInfo = f.version == 1 ? (f.channels == 1 ? 17 : 32) : (f.channels == 1 ? 9 : 17);
+    const int64_t xingPos = pos + 4 + sideInfo;
+    if (xingPos + 8 <= pos + f.frameBytes) {
+        if (const uint8_t* x = file.Get(xingPos, 8);
+            x && (std::memcmp(x, "Xing", 4) == 0 || std::memcmp(x, "Info", 4) == 0)) {
+            VbrHeader v;
+            v.lengthSource = 1;
+            const uint32_t flags = Be32(x + 4);
+            if ((flags & 1) != 0) {
+                if (const uint8_t* n = file.Get(xingPos + 8, 4)) v.frames = Be32(n);
+            }
+            // The LAME tag sits 120 bytes after "Xing"; the delays are 12-bit fields at 141.
+            if (xingPos + 144 <= pos + f.frameBytes) {
+                const uint8_t* t = file.Get(xingPos + 120, 24);
+                if (t && (std::memcmp(t, "LAME", 4) == 0 || std::memcmp(t, "Lav", 3) == 0)) {
+                    v.delaySamples = (t[21] << 4) | (t[22] >> 4);
+                    v.paddingSamples = ((t[22] & 0x0F) << 8) | t[23];
+                }
+            }
+            return v;
+        }
+    }
+    if (pos + 36 + 18 <= pos + f.frameBytes) {
+        if (const uint8_t* v = file.Get(pos + 36, 18); v && std::memcmp(v, "VBRI", 4) == 0) {
+            VbrHeader h;
+            h.lengthSource = 2;
+            h.frames = Be32(v + 14);
+            return h;
+        }
+    }
+    return std::nullopt;
+}
+
+struct MpegResult {
+    FrameHeader first;
+    int64_t samples = 0;
+    int64_t frames = 0;
+    int64_t audioBytes = 0;
+    bool vbr = false;
+    int lengthSource = 0;
+};
+
+std::optional<MpegResult> DescribeMpeg(Reader& file) {
+    Stream s;
+    if (!FindAudioRegion(file, s)) return std::nullopt;
+    const auto start = FindFirstFrame(file, s);
+    if (!start) return std::nullopt;
+    MpegResult r;
+    r.first = *ParseHeader(file.Get(*start, 4));
+    const auto vbr = ReadVbrHeader(file, *start, r.first);
+    int64_t pos = *start;
+    if (vbr) {
+        pos += r.first.frameBytes;
+        if (vbr->frames > 0) {
+            r.frames = vbr->frames;
+            r.audioBytes = s.audioEnd - pos;
+            r.lengthSource = vbr->lengthSource;
+            r.samples = std::max<int64_t>(
+                0, r.frames * r.first.samplesPerFrame - vbr->delaySamples - vbr->paddingSamples);
+            r.vbr = r.frames > 0 && r.audioBytes / r.frames != r.first.frameBytes &&
+                    r.audioBytes / r.frames + 1 != r.first.frameBytes;
+            return r;
+        }
+    }
+    // No frame count in a header: walk the frame headers to the end of the audio data.
+    const int64_t walkStart = pos;
+    int64_t lastBitrate = -1;
+    while (pos + 4 <= s.audioEnd) {
+        auto f = ParseHeader(file.Get(pos, 4));
+        if (!f || !f->SameStream(r.first)) {
+            // Junk inside the stream: continue at the next frame chain, if there is one.
+            int64_t next = pos + 1;
+            while (next + 4 <= s.audioEnd) {
+                const uint8_t* p = file.Get(next, 2);
+                if (p && p[0] == 0xFF && (p[1] & 0xE0) == 0xE0) {
+                    const auto chain = FrameChainAt(file, s, next);
+                    if (chain && chain->SameStream(r.first)) break;
+                }
+                ++next;
+            }
+            pos = next;
+            continue;
+        }
+        if (pos + f->frameBytes > s.audioEnd) break;  // a last frame cut short plays nothing
+        if (lastBitrate >= 0 && lastBitrate != f->bitrateKbps) r.vbr = true;
+        lastBitrate = f->bitrateKbps;
+        ++r.frames;
+        r.samples += f->samplesPerFrame;
+        pos += f->frameBytes;
+    }
+    if (r.frames == 0) return std::nullopt;
+    r.audioBytes = pos - walkStart;
+    if (vbr) r.samples = std::max<int64_t>(0, r.samples - vbr->delaySamples - vbr->paddingSamples);
+    return r;
+}
+
+struct WaveResult {
+    int rate = 0;
+    int channels = 0;
+    int64_t frames = 0;
+    int64_t dataBytes = 0;
+};
+
+// A RIFF/WAVE file with PCM (integer or float) samples.
+std::optional<WaveResult> DescribeWave(Reader& file) {
+    const uint8_t* riff = file.Get(0, 12);
+    if (!riff || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0)
+        return std::nullopt;
+    WaveResult w;
+    int blockAlign = 0;
+    for (int64_t pos = 12; pos + 8 <= file.size();) {
+        const uint8_t* c = file.Get(pos, 8);
+        if (!c) return std::nullopt;
+        const int64_t size = Le32(c + 4);
+        const bool isFormat = std::memcmp(c, "fmt ", 4) == 0;
+        const bool isData = std::memcmp(c, "data", 4) == 0;
+        if (isFormat) {
+            const uint8_t* f = size >= 16 ? file.Get(pos + 8, size >= 26 ? 26 : 16) : nullptr;
+            if (!f) return std::nullopt;
+            int tag = Le16(f);
+            if (tag == 0xFFFE && size >= 26) tag = Le16(f + 24);
+            w.channels = Le16(f + 2);
+            w.rate = static_cast<int>(Le32(f + 4));
+            blockAlign = Le16(f + 12);
+            if ((tag != 1 && tag != 3) || w.channels == 0 || w.rate <= 0 || blockAlign == 0)
+                return std::nullopt;
+        } else if (isData) {
+            if (blockAlign == 0) return std::nullopt;
+            w.dataBytes = std::min(size, file.size() - (pos + 8));
+            w.frames = w.dataBytes / blockAlign;
+            return w;
+        }
+        pos += 8 + size + (size & 1);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+CPlay::CPlay() = default;
+
+CPlay::~CPlay() = default;
+
+bool CPlay::GetInfo(char* path, MPEGINFOS* info) {
+    if (!path || !info) return false;
+    Reader file(bytesRead_);
+    if (!file.Open(path) || file.size() < 4) return false;
+
+    MPEGINFOS out{};
+    std::memcpy(out.mpeg, "MPEG", 4);
+    out.filled = 1;
+    int64_t ms = 0;
+    if (const auto wave = DescribeWave(file)) {
+        ms = wave->frames * 1000 / wave->rate;
+        out.kind = kStreamKindWave;
+        out.sampleRate = wave->rate;
+        out.channels = wave->channels;
+        out.lengthSource = 3;
+        out.audioBytes = Saturate(wave->dataBytes);
+        out.bitrateKbps = ms > 0 ? Saturate(wave->dataBytes * 8 / ms) : 0;
+    } else if (const auto mpeg = DescribeMpeg(file)) {
+        const FrameHeader& f = mpeg->first;
+        ms = mpeg->samples * 1000 / f.sampleRate;
+        out.kind = f.layer == 3 ? kStreamKindLayer3 : kStreamKindLayer12;
+        out.version = f.version;
+        out.layer = f.layer;
+        out.sampleRate = f.sampleRate;
+        out.channels = f.channels;
+        out.frames = Saturate(mpeg->frames);
+        out.vbr = mpeg->vbr ? 1 : 0;
+        out.lengthSource = mpeg->lengthSource;
+        out.audioBytes = Saturate(mpeg->audioBytes);
+        const int64_t fullMs = mpeg->frames * f.samplesPerFrame * 1000 / f.sampleRate;
+        out.bitrateKbps = fullMs > 0 ? Saturate(mpeg->audioBytes * 8 / fullMs) : f.bitrateKbps;
+    } else {
+        return false;
+    }
+    out.milliseconds = Saturate(ms);
+    out.seconds = Saturate(ms / 1000);
+    *info = out;
+    return true;
+}

@@ -1,0 +1,271 @@
+#include "uikit/mp3_info.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace ts = testing_support;
+
+namespace {
+
+// Encodes a generated tone with the lame tool; returns the MP3's path, or "" when lame is
+// missing or fails.
+std::string MakeMp3(const ts::TempDir& dir, const std::string& name, double seconds, int rate,
+                    int channels, const std::vector<std::string>& lameArgs) {
+    if (!ts::HaveTool("lame")) return "";
+    ts::ToneSpec spec;
+    spec.sampleRate = rate;
+    spec.channels = channels;
+    spec.seconds = seconds;
+    const std::string wav = dir.File(name + ".wav");
+    const std::string mp3 = dir.File(name + ".mp3");
+    ts::WriteFile(wav, ts::MakeToneWav(spec));
+    std::vector<std::string> argv{"lame", "--quiet"};
+    argv.insert(argv.end(), lameArgs.begin(), lameArgs.end());
+    argv.push_back(wav);
+    argv.push_back(mp3);
+    return ts::RunTool(argv).exitCode == 0 ? mp3 : "";
+}
+
+struct PacketCount {
+    long long packets = 0;
+    int sampleRate = 0;
+};
+
+// The audio frames ffprobe reads from the file (an Info/Xing frame is not counted).
+std::optional<PacketCount> CountPackets(const std::string& path) {
+    if (!ts::HaveTool("ffprobe")) return std::nullopt;
+    const auto r = ts::RunTool({"ffprobe", "-v", "error", "-count_packets", "-select_streams", "a:0",
+                                "-show_entries", "stream=nb_read_packets,sample_rate", "-of",
+                                "default=nw=1", path});
+    PacketCount count;
+    std::size_t at = r.out.find("nb_read_packets=");
+    if (r.exitCode != 0 || at == std::string::npos) return std::nullopt;
+    count.packets = std::stoll(r.out.substr(at + 16));
+    at = r.out.find("sample_rate=");
+    if (at == std::string::npos) return std::nullopt;
+    count.sampleRate = std::stoi(r.out.substr(at + 12));
+    return count;
+}
+
+struct Described {
+    bool ok = false;
+    MPEGINFOS info{};
+    uint64_t bytesRead = 0;
+};
+
+Described Describe(const std::string& path) {
+    Described d;
+    d.info.filled = kInfoNotFilled;
+    std::vector<char> buffer(path.begin(), path.end());
+    buffer.push_back('\0');
+    CPlay play;
+    d.ok = play.GetInfo(buffer.data(), &d.info);
+    d.bytesRead = play.bytesRead();
+    return d;
+}
+
+int32_t Int32At(const MPEGINFOS& info, std::size_t offset) {
+    int32_t value;
+    std::memcpy(&value, reinterpret_cast<const uint8_t*>(&info) + offset, sizeof value);
+    return value;
+}
+
+#define REQUIRE_FILE(path) \
+    if ((path).empty()) GTEST_SKIP() << "lame is not installed"
+
+}  // namespace
+
+TEST(Mp3InfoRecord, FieldsSitAtTheirOffsets) {
+    ts::TempDir dir;
+    const std::string mp3 = MakeMp3(dir, "cbr", 2.5, 44100, 2, {"-b", "128"});
+    REQUIRE_FILE(mp3);
+    const Described d = Describe(mp3);
+    ASSERT_TRUE(d.ok);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&d.info);
+    EXPECT_EQ(Int32At(d.info, 0), 2);
+    EXPECT_NE(Int32At(d.info, 8), 100);
+    EXPECT_EQ(Int32At(d.info, 16), 2);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes + 24), 4), "MPEG");
+    EXPECT_EQ(d.info.version, 1);
+    EXPECT_EQ(d.info.layer, 3);
+    EXPECT_EQ(d.info.sampleRate, 44100);
+    EXPECT_EQ(d.info.channels, 2);
+    EXPECT_EQ(d.info.bitrateKbps, 128);
+    EXPECT_EQ(d.info.vbr, 0);
+}
+
+// Files with a Xing/Info header: the count from the header, the encoder's delay and padding
+// taken off, and only the start and the tag area at the end read.
+TEST(Mp3InfoLength, HeaderGivesExactTimeFromAFewKilobytes) {
+    ts::TempDir dir;
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+    };
+    for (const Case& c : {Case{"cbr", {"-b", "192"}}, Case{"vbr", {"-V", "2"}}, Case{"abr", {"--abr", "96"}}}) {
+        const std::string mp3 = MakeMp3(dir, c.name, 7.3, 44100, 2, c.args);
+        REQUIRE_FILE(mp3);
+        const Described d = Describe(mp3);
+        ASSERT_TRUE(d.ok) << c.name;
+        EXPECT_EQ(d.info.lengthSource, 1) << c.name;
+        EXPECT_NEAR(d.info.milliseconds, 7300, 2) << c.name;
+        EXPECT_EQ(d.info.seconds, 7) << c.name;
+        EXPECT_LT(d.bytesRead, 16u * 1024) << c.name;
+        if (const auto probe = ts::Probe(mp3)) {
+            EXPECT_NEAR(d.info.seconds, std::floor(probe->duration), 1) << c.name;
+        }
+        if (const auto count = CountPackets(mp3)) {
+            EXPECT_EQ(d.info.frames, count->packets) << c.name;
+        }
+    }
+}
+
+// Without a header every frame header is walked; the count equals the frames a decoder reads,
+// for MPEG-1, MPEG-2 and MPEG-2.5 (the 32 kbit/s mono 22050 Hz frames are too small for the
+// encoder's Info tag).
+TEST(Mp3InfoLength, WalkingCountsEveryFrame) {
+    ts::TempDir dir;
+    struct Case {
+        const char* name;
+        int rate;
+        int channels;
+        std::vector<std::string> args;
+        int version;
+    };
+    for (const Case& c : {Case{"vbr_bare", 44100, 2, {"-t", "-V", "4"}, 1},
+                          Case{"cbr_bare", 32000, 2, {"-t", "-b", "96", "--resample", "32"}, 1},
+                          Case{"small", 22050, 1, {"-b", "32"}, 2},
+                          Case{"low", 8000, 1, {"-b", "16"}, 25}}) {
+        const std::string mp3 = MakeMp3(dir, c.name, 4.6, c.rate, c.channels, c.args);
+        REQUIRE_FILE(mp3);
+        const Described d = Describe(mp3);
+        ASSERT_TRUE(d.ok) << c.name;
+        EXPECT_EQ(d.info.kind, kStreamKindLayer3) << c.name;
+        EXPECT_EQ(d.info.version, c.version) << c.name;
+        EXPECT_EQ(d.info.lengthSource, 0) << c.name;
+        const auto count = CountPackets(mp3);
+        if (!count) continue;
+        const long long spf = c.version == 1 ? 1152 : 576;
+        EXPECT_EQ(d.info.frames, count->packets) << c.name;
+        EXPECT_EQ(d.info.milliseconds, count->packets * spf * 1000 / count->sampleRate) << c.name;
+        EXPECT_EQ(d.info.seconds, 4) << c.name;
+    }
+}
+
+// ID3v2 before and APE and ID3v1 tags after the audio are skipped, also when their bytes look
+// like frame headers.
+TEST(Mp3InfoLength, TagsAtBothEndsAreSkipped) {
+    ts::TempDir dir;
+    const std::string bare = MakeMp3(dir, "bare", 3.0, 44100, 2, {"-t", "-b", "128"});
+    REQUIRE_FILE(bare);
+    const std::vector<uint8_t> audio = ts::ReadFile(bare);
+    const Described plain = Describe(bare);
+    ASSERT_TRUE(plain.ok);
+
+    std::vector<uint8_t> file{'I', 'D', '3', 4, 0, 0, 0, 0, 0x17, 0x70};  // 3056-byte body
+    for (int i = 0; i < 3056; ++i) file.push_back(i % 7 == 0 ? 0xFF : 0xFB);
+    file.insert(file.end(), audio.begin(), audio.end());
+    const std::vector<uint8_t> item{0xFF, 0xFB, 0x90, 0x64, 'x', 'y', 'z', 0};
+    auto apeBlock = [&](bool header) {
+        std::vector<uint8_t> b{'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X', 0xD0, 0x07, 0, 0};
+        const uint32_t size = static_cast<uint32_t>(item.size() + 32);
+        for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(size >> (8 * i)));
+        b.insert(b.end(), {1, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(header ? 0xA0 : 0x80)});
+        b.resize(32, 0);
+        return b;
+    };
+    for (const auto& part : {apeBlock(true), item, apeBlock(false)}) file.insert(file.end(), part.begin(), part.end());
+    std::vector<uint8_t> id3v1{'T', 'A', 'G'};
+    id3v1.resize(128, 0xFF);
+    file.insert(file.end(), id3v1.begin(), id3v1.end());
+    const std::string tagged = dir.File("tagged.mp3");
+    ts::WriteFile(tagged, file);
+
+    const Described d = Describe(tagged);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.info.frames, plain.info.frames);
+    EXPECT_EQ(d.info.milliseconds, plain.info.milliseconds);
+    EXPECT_EQ(d.info.audioBytes, static_cast<int32_t>(audio.size()));
+}
+
+TEST(Mp3InfoBadInput, NothingIsDescribedAndTheRecordStaysUntouched) {
+    ts::TempDir dir;
+    std::mt19937 random(7);
+    std::vector<uint8_t> noise(64 * 1024);
+    for (auto& b : noise) b = static_cast<uint8_t>(random());
+    std::vector<uint8_t> hugeId3{'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F};
+    for (int i = 0; i < 4096; ++i) hugeId3.push_back(i % 417 == 0 ? 0xFF : 0xFB);
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>> cases{
+        {"empty.mp3", {}},
+        {"one.mp3", {0xFF}},
+        {"sync_only.mp3", {0xFF, 0xFB, 0x90, 0x64}},
+        {"noise.mp3", noise},
+        {"huge_id3.mp3", hugeId3},
+        {"text.mp3", std::vector<uint8_t>(3000, 'a')},
+        {"riff_only.wav", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}},
+    };
+    for (const auto& [name, bytes] : cases) {
+        ts::WriteFile(dir.File(name), bytes);
+        const Described d = Describe(dir.File(name));
+        EXPECT_FALSE(d.ok) << name;
+        EXPECT_EQ(d.info.filled, kInfoNotFilled) << name;
+        EXPECT_EQ(DescribeMp3File(dir.File(name), false), std::nullopt) << name;
+    }
+    EXPECT_FALSE(Describe(dir.File("missing.mp3")).ok);
+    EXPECT_FALSE(Describe(dir.path()).ok);
+}
+
+TEST(Mp3InfoBadInput, TruncatedLastFrameIsLeftOut) {
+    ts::TempDir dir;
+    const std::string bare = MakeMp3(dir, "bare", 2.0, 44100, 2, {"-t", "-b", "160"});
+    REQUIRE_FILE(bare);
+    const Described whole = Describe(bare);
+    ASSERT_TRUE(whole.ok);
+    std::vector<uint8_t> bytes = ts::ReadFile(bare);
+    bytes.resize(bytes.size() - 200);  // a 160 kbit/s frame is 522 bytes long
+    ts::WriteFile(dir.File("cut.mp3"), bytes);
+    const Described cut = Describe(dir.File("cut.mp3"));
+    ASSERT_TRUE(cut.ok);
+    EXPECT_EQ(cut.info.frames, whole.info.frames - 1);
+}
+
+TEST(Mp3InfoKinds, WaveAndLayerTwoAreDescribedButNotKind2) {
+    ts::TempDir dir;
+    ts::ToneSpec spec;
+    spec.sampleRate = 22050;
+    spec.channels = 1;
+    spec.seconds = 2.75;
+    ts::WriteFile(dir.File("tone.wav"), ts::MakeToneWav(spec));
+    const Described wave = Describe(dir.File("tone.wav"));
+    ASSERT_TRUE(wave.ok);
+    EXPECT_EQ(wave.info.kind, kStreamKindWave);
+    EXPECT_NEAR(wave.info.milliseconds, 2750, 1);
+    EXPECT_EQ(std::string(wave.info.mpeg, 4), "MPEG");
+    EXPECT_EQ(DescribeMp3File(dir.File("tone.wav"), false), 2);
+    EXPECT_EQ(DescribeMp3File(dir.File("tone.wav"), true), std::nullopt);
+
+    if (!ts::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string mp2 = dir.File("tone.mp2");
+    ASSERT_EQ(ts::RunTool({"ffmpeg", "-v", "error", "-i", dir.File("tone.wav"), "-c:a", "mp2", "-b:a", "64k", mp2}).exitCode, 0);
+    const Described layer2 = Describe(mp2);
+    ASSERT_TRUE(layer2.ok);
+    EXPECT_EQ(layer2.info.kind, kStreamKindLayer12);
+    EXPECT_EQ(layer2.info.layer, 2);
+    EXPECT_EQ(DescribeMp3File(mp2, true), std::nullopt);
+    EXPECT_EQ(DescribeMp3File(mp2, false), 2);
+}
+
+TEST(Mp3InfoAccept, Mp3FileGivesItsSecondsEitherWay) {
+    ts::TempDir dir;
+    const std::string mp3 = MakeMp3(dir, "song", 3.4, 44100, 2, {"-V", "5"});
+    REQUIRE_FILE(mp3);
+    EXPECT_EQ(DescribeMp3File(mp3, true), 3);
+    EXPECT_EQ(DescribeMp3File(mp3, false), 3);
+}
