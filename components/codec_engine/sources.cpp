@@ -162,6 +162,9 @@ Mpg123Ptr NewMpg123(int encoding) {
     Mpg123Ptr handle(mpg123_new(nullptr, &err));
     if (!handle) return nullptr;
     mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // A damaged stretch in the middle of a file is skipped up to this many bytes before the
+    // decoder gives up; the default (1 KB) ends many merely scratched files early.
+    mpg123_param(handle.get(), MPG123_RESYNC_LIMIT, 64 * 1024, 0.0);
     mpg123_format_none(handle.get());
     const long* rates = nullptr;
     size_t count = 0;
@@ -176,7 +179,12 @@ bool OpenMp3(mpg123_handle* handle, const std::string& path, long& rate, int& ch
     if (mpg123_open(handle, path.c_str()) != MPG123_OK) return false;
     int encoding = 0;
     if (mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK) return false;
-    return channels >= 1 && channels <= 2 && rate > 0;
+    if (channels < 1 || channels > 2 || rate <= 0) return false;
+    // Output keeps the first frame's format: frames of another rate or channel count further on
+    // (a joined or damaged stream) are converted to it instead of changing the format midway.
+    mpg123_format_none(handle);
+    mpg123_format(handle, rate, channels, encoding);
+    return true;
 }
 
 bool LooksLikeWav(const std::string& path) {
