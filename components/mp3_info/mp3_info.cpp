@@ -60,7 +60,8 @@ public:
             return window_.data() + (offset - windowStart_);
         // Windows start small (a header check costs a few kilobytes) and grow while a caller
         // walks on through the file.
-        const bool walkingOn = offset >= windowStart_ && offset <= windowStart_ + windowFilled_ + 16;
+        const bool walkingOn = windowFilled_ > 0 && offset >= windowStart_ &&
+                               offset <= windowStart_ + windowFilled_ + 16;
         windowSize_ = walkingOn ? std::min<size_t>(windowSize_ * 2, 64 * 1024) : 4096;
         const size_t want = std::max(n, windowSize_);
         window_.resize(want);
