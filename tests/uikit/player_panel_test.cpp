@@ -1,0 +1,293 @@
+#include "uikit/player_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/scripted_ui.h"
+#include "tests/support/test_support.h"
+#include "tests/uikit/track_list_fixtures.h"
+#include "uikit/playlist_box.h"
+
+using testing_support::TempDir;
+using namespace track_fixtures;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<TrackEntry> EntriesFor(const std::vector<std::string>& paths) {
+    std::vector<TrackEntry> entries;
+    for (const std::string& path : paths)
+        entries.push_back({"ignored", static_cast<int>(entries.size()), "99:99", path});
+    return entries;
+}
+
+// Waits (in real time; the dummy audio driver consumes sound at its real pace) until the song
+// has ended. Qt events are not processed meanwhile, so timer 1 runs only when a test calls it.
+bool WaitUntilEnded(CSongPanelDlg& panel, std::chrono::milliseconds limit = 5000ms) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (panel.player().IsPlaying()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+struct PanelFiles {
+    TempDir dir;
+    std::string a = dir.File("a.wav");  // 1 s
+    std::string b = dir.File("b.wav");  // 2 s
+    std::string bad = dir.File("bad.mp3");
+    PanelFiles() {
+        MakeWav(a, 1.0);
+        MakeWav(b, 2.0);
+        testing_support::WriteFile(bad, std::vector<uint8_t>(1000, 0x42));
+    }
+};
+
+}  // namespace
+
+TEST(SongPanelOpen, PlaysStartEntryWithTitleAndTime) {
+    PanelFiles files;
+    CSongPanelDlg panel(ProgramKind::Studio, EntriesFor({files.a, files.b}), 1);
+    panel.EnsureInitialized();
+    const SongPanelResources& ids = panel.resources();
+    EXPECT_EQ(panel.windowTitle().toStdString(), "MP3 Player");
+    EXPECT_EQ(panel.current(), 1);
+    EXPECT_TRUE(panel.player().IsPlaying());
+    EXPECT_TRUE(panel.IsChecked(ids.play));
+    EXPECT_FALSE(panel.IsChecked(ids.pause));
+    EXPECT_FALSE(panel.IsChecked(ids.stop));
+    EXPECT_TRUE(panel.IsTimerRunning(CSongPanelDlg::kTimerId));
+    EXPECT_EQ(panel.TitleText(), "2.b.wav(0:02)");
+    EXPECT_EQ(panel.TimeText(), "00:00");
+    EXPECT_EQ(panel.SliderMaximum(), 2);
+    EXPECT_EQ(panel.playlist().Count(), 2);
+    EXPECT_EQ(panel.playlist().current(), 1);
+    EXPECT_EQ(panel.playlist().GetTime(1), "0:02");
+    EXPECT_FALSE(panel.playlist().isVisible());
+}
+
+TEST(SongPanelOpen, UnplayableEntryShowsNothingAndPlayDoesNothing) {
+    PanelFiles files;
+    CSongPanelDlg panel(ProgramKind::Studio, EntriesFor({files.a, files.bad}), 1);
+    panel.EnsureInitialized();
+    const SongPanelResources& ids = panel.resources();
+    EXPECT_EQ(panel.current(), -1);
+    EXPECT_EQ(panel.TitleText(), "NONE");
+    EXPECT_EQ(panel.TimeText(), "00:00");
+    EXPECT_FALSE(panel.IsChecked(ids.play));
+    panel.OnPlay();
+    panel.OnPause();
+    panel.OnStop();
+    EXPECT_FALSE(panel.player().IsPlaying());
+    EXPECT_FALSE(panel.IsChecked(ids.play) || panel.IsChecked(ids.pause) ||
+                 panel.IsChecked(ids.stop));
+
+    // Previous with no entry open opens the first entry rather than asking for entry -2.
+    panel.OnPrevious();
+    EXPECT_EQ(panel.current(), 0);
+    EXPECT_TRUE(panel.player().IsPlaying());
+    EXPECT_EQ(panel.TitleText(), "1.a.wav(0:01)");
+}
+
+TEST(SongPanelOpen, NextAfterAFailedOpenStartsAtTheFirstEntry) {
+    PanelFiles files;
+    CSongPanelDlg panel(ProgramKind::Burner, EntriesFor({files.a, files.bad}), 1);
+    panel.EnsureInitialized();
+    EXPECT_EQ(panel.current(), -1);
+    panel.OnNext();
+    EXPECT_EQ(panel.current(), 0);
+    EXPECT_TRUE(panel.IsChecked(panel.resources().play));
+
+    CSongPanelDlg empty(ProgramKind::Burner, {}, 0);
+    empty.EnsureInitialized();
+    EXPECT_EQ(empty.NextIndex(), -1);
+    EXPECT_EQ(empty.PrevIndex(), -1);
+    empty.OnNext();
+    empty.OnPrevious();
+    empty.OnTimerTick();
+    EXPECT_EQ(empty.current(), -1);
+}
+
+TEST(SongPanelSongs, NextOnLastAndPreviousOnFirstReplayFromStart) {
+    PanelFiles files;
+    CSongPanelDlg panel(ProgramKind::Studio, EntriesFor({files.a, files.b}), 1);
+    panel.EnsureInitialized();
+    std::this_thread::sleep_for(300ms);
+    panel.OnNext();
+    EXPECT_EQ(panel.current(), 1);
+    EXPECT_TRUE(panel.player().IsPlaying());
+    EXPECT_LT(*panel.player().GetPositionMs(), 250u);
+
+    panel.OnPrevious();
+    EXPECT_EQ(panel.current(), 0);
+    std::this_thread::sleep_for(300ms);
+    panel.OnPrevious();
+    EXPECT_EQ(panel.current(), 0);
+    EXPECT_LT(*panel.player().GetPositionMs(), 250u);
+    EXPECT_TRUE(panel.IsChecked(panel.resources().play));
+}
+
+TEST(SongPanelSongs, EndOfSongPlaysNextAndLastRepeats) {
+    PanelFiles files;
+    CSongPanelDlg panel(ProgramKind::Studio, EntriesFor({files.a, files.b}), 0);
+    panel.EnsureInitialized();
+    ASSERT_TRUE(WaitUntilEnded(panel));
+    panel.OnTimerTick();
+    EXPECT_EQ(panel.current(), 1);
+    EXPECT_TRUE(panel.player().IsPlaying());
+    EXPECT_EQ(panel.TitleText(), "2.b.wav(0:02)");
+
+    std::this_thread::sleep_for(1100ms);
+    panel.OnTimerTick();
+    EXPECT_EQ(panel.TimeText(), "00:01");
+    EXPECT_EQ(panel.SliderValue(), 1);
+
+    ASSERT_TRUE(WaitUntilEnded(panel));
+    panel.OnTimerTick();
+    EXPECT_EQ(panel.current(), 1);
+    EXPECT_TRUE(panel.player().IsPlaying());
+    EXPECT_EQ(panel.TimeText(), "00:00");
+    EXPECT_EQ(panel.SliderValue(), 0);
+}
+
+TEST(SongPanelSongs, RemainingTimeRunsDownToZero) {
+    PanelFiles files;
+    CSongPanelDlg panel(ProgramKind::Studio, EntriesFor({files.b}), 0);
+    panel.EnsureInitialized();
+    panel.OnTimeDisplayClicked();
+    EXPECT_FALSE(panel.showElapsed());
+    EXPECT_EQ(panel.TimeText(), "00:02");
+    std::this_thread::sleep_for(1100ms);
+    panel.OnTimerTick();
+    EXPECT_EQ(panel.TimeText(), "00:01");
+    ASSERT_TRUE(WaitUntilEnded(panel));
+    panel.OnTimerTick();
+    EXPECT_EQ(panel.TimeText(), "00:00");
+    EXPECT_TRUE(panel.player().IsPlaying()) << "the last song plays again";
+
+    panel.OnTimeDisplayClicked();
+    EXPECT_TRUE(panel.showElapsed());
+    EXPECT_EQ(panel.TimeText(), "00:00");
+}
+
+TEST(SongPanelJumps, BackToStartAndForwardToEnd) {
+    PanelFiles files;
+    const std::string longer = files.dir.File("c.wav");
+    MakeWav(longer, 4.0);
+    CSongPanelDlg panel(ProgramKind::Studio, EntriesFor({longer, files.a}), 0);
+    panel.EnsureInitialized();
+    panel.OnStop();
+    panel.player().SeekTo(3);
+    panel.OnBack();
+    EXPECT_EQ(*panel.player().GetPosition(), 0);
+    EXPECT_EQ(panel.SliderValue(), 0);
+    EXPECT_FALSE(panel.player().IsPlaying()) << "a stopped song stays stopped";
+
+    panel.player().SeekTo(2);
+    panel.OnForward();
+    EXPECT_EQ(*panel.player().GetPosition(), 4);
+    EXPECT_EQ(panel.TimeText(), "00:04");
+
+    panel.OnPlay();
+    panel.player().SeekTo(1);
+    panel.player().Play();
+    panel.OnForward();  // within five seconds of the end: to the end, then the timer moves on
+    EXPECT_EQ(panel.SliderValue(), 4);
+    ASSERT_TRUE(WaitUntilEnded(panel, 1000ms));
+    panel.OnTimerTick();
+    EXPECT_EQ(panel.current(), 1);
+    EXPECT_TRUE(panel.player().IsPlaying());
+}
+
+TEST(SongPanelStates, PauseResumeStopAndCheckStates) {
+    PanelFiles files;
+    CSongPanelDlg panel(ProgramKind::Burner, EntriesFor({files.b}), 0);
+    panel.EnsureInitialized();
+    const SongPanelResources& ids = panel.resources();
+
+    panel.OnPause();
+    EXPECT_EQ(panel.player().mode(), CMciPlayer::Mode::Paused);
+    EXPECT_TRUE(panel.IsChecked(ids.pause));
+    EXPECT_FALSE(panel.IsChecked(ids.play));
+    EXPECT_FALSE(panel.IsTimerRunning(CSongPanelDlg::kTimerId));
+
+    panel.OnPause();
+    EXPECT_TRUE(panel.player().IsPlaying());
+    EXPECT_TRUE(panel.IsChecked(ids.play));
+    EXPECT_FALSE(panel.IsChecked(ids.pause));
+    EXPECT_TRUE(panel.IsTimerRunning(CSongPanelDlg::kTimerId));
+
+    std::this_thread::sleep_for(1100ms);
+    panel.OnStop();
+    EXPECT_FALSE(panel.player().IsPlaying());
+    EXPECT_EQ(*panel.player().GetPosition(), 0);
+    EXPECT_TRUE(panel.IsChecked(ids.stop));
+    EXPECT_FALSE(panel.IsChecked(ids.play));
+    EXPECT_FALSE(panel.IsTimerRunning(CSongPanelDlg::kTimerId));
+    EXPECT_EQ(panel.TimeText(), "00:00");
+
+    panel.OnPause();  // nothing to resume after a stop
+    EXPECT_FALSE(panel.player().IsPlaying());
+    panel.OnPlay();
+    EXPECT_TRUE(panel.player().IsPlaying());
+    EXPECT_TRUE(panel.IsChecked(ids.play));
+    EXPECT_FALSE(panel.IsChecked(ids.stop));
+}
+
+TEST(SongPanelStates, SliderDragHoldsTheTimerUntilReleased) {
+    PanelFiles files;
+    CSongPanelDlg panel(ProgramKind::Studio, EntriesFor({files.b}), 0);
+    panel.EnsureInitialized();
+    panel.OnSliderScroll(CSongPanelDlg::kScrollThumbTrack, 1);
+    EXPECT_FALSE(panel.IsTimerRunning(CSongPanelDlg::kTimerId));
+    EXPECT_EQ(panel.TimeText(), "00:01");
+    panel.OnSliderScroll(CSongPanelDlg::kScrollEnd, 1);
+    EXPECT_TRUE(panel.IsTimerRunning(CSongPanelDlg::kTimerId));
+    EXPECT_TRUE(panel.player().IsPlaying());
+    EXPECT_GE(*panel.player().GetPositionMs(), 1000u);
+
+    panel.OnStop();
+    panel.OnSliderScroll(CSongPanelDlg::kScrollEnd, 1);
+    EXPECT_FALSE(panel.player().IsPlaying()) << "a stopped song is only moved";
+    EXPECT_EQ(*panel.player().GetPosition(), 1);
+}
+
+TEST(SongPanelLook, ResourcesTooltipsTitleModesAndSizing) {
+    PanelFiles files;
+    CSongPanelDlg panel(ProgramKind::Burner, EntriesFor({files.a}), 0);
+    panel.EnsureInitialized();
+    const SongPanelResources& ids = panel.resources();
+    EXPECT_EQ(panel.windowTitle().toStdString(), "Player");
+    EXPECT_EQ(ids.play, 1007);
+    EXPECT_EQ(ids.glyphBack, 263);
+    EXPECT_NE(panel.Item(1020), nullptr);
+    EXPECT_EQ(panel.Item(ids.next)->toolTip().toStdString(), "next song");
+    EXPECT_EQ(panel.Item(ids.back)->toolTip().toStdString(), "previous 5 seconds");
+    EXPECT_EQ(SongPanelResourcesFor(ProgramKind::Studio).pause, 10003);
+    EXPECT_EQ(SongPanelResourcesFor(ProgramKind::Studio).glyphNext, 210);
+
+    EXPECT_EQ(panel.TitleScrollMode(), 1);
+    for (int expected : {2, 3, 0, 1}) {
+        panel.OnTitleDisplayClicked();
+        EXPECT_EQ(panel.TitleScrollMode(), expected);
+    }
+    EXPECT_EQ(panel.minimumSize(), panel.minimumTrackingSize());
+    EXPECT_EQ(panel.maximumWidth(), panel.minimumTrackingSize().width());
+}
+
+TEST(SongPanelMp3, PlaysAnEncodedFile) {
+    TempDir dir;
+    const std::string mp3 = dir.File("Tone.mp3");
+    if (!MakeMp3(mp3, 2.0)) GTEST_SKIP() << "lame is not installed";
+    CSongPanelDlg panel(ProgramKind::Studio, EntriesFor({mp3}), 0);
+    panel.EnsureInitialized();
+    EXPECT_EQ(panel.current(), 0);
+    EXPECT_TRUE(panel.player().IsPlaying());
+    EXPECT_EQ(panel.TitleText(), "1.Tone.mp3(0:02)");
+    std::this_thread::sleep_for(1100ms);
+    panel.OnTimerTick();
+    EXPECT_EQ(panel.TimeText(), "00:01");
+}
