@@ -2,6 +2,7 @@
 //   skin_maker <resources folder>  ->  <folder>/studio/<id>.png, <folder>/burner/<id>.png
 // Everything is drawn from a small palette so that the pieces look like one skin.
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -429,6 +430,317 @@ void PlayerArt(const char* set, int backgroundId, const int glyphIds[7], const Q
         Save(glyph(order[i]), set, glyphIds[i]);
 }
 
+
+// ---- The burner's main window ------------------------------------------------------------------
+
+struct BurnerButton {
+    const char* name;
+    int normal, focus, hover;  // 0: no image of its own
+    int left, top, right, bottom;
+};
+
+const BurnerButton kBurnerButtons[] = {
+    {"add", 151, 203, 187, 236, 459, 271, 492},
+    {"sub", 168, 201, 185, 294, 456, 326, 489},
+    {"open", 162, 205, 188, 184, 466, 216, 497},
+    {"new", 161, 208, 189, 128, 473, 160, 507},
+    {"burn", 153, 202, 186, 355, 456, 388, 489},
+    {"save", 167, 204, 190, 415, 459, 448, 492},
+    {"print", 164, 206, 191, 473, 466, 506, 497},
+    {"website", 159, 207, 192, 532, 473, 565, 504},
+    {"rename", 166, 200, 183, 14, 394, 45, 429},
+    {"2top", 169, 195, 178, 10, 145, 52, 179},
+    {"up", 172, 196, 179, 10, 179, 52, 213},
+    {"play", 163, 197, 180, 10, 213, 52, 248},
+    {"down", 155, 198, 181, 10, 248, 52, 283},
+    {"2bottom", 152, 199, 182, 10, 283, 52, 317},
+    {"help", 158, 0, 175, 24, 21, 65, 39},
+    {"min", 160, 0, 173, 630, 13, 654, 35},
+    {"exit", 156, 0, 174, 657, 14, 684, 34},
+    {"exit2", 157, 0, 184, 621, 450, 666, 466},
+};
+
+// Outline of the burner's window: a rounded body (the window's region follows it).
+constexpr int kBurnerWidth = 705;
+constexpr int kBurnerHeight = 517;
+constexpr qreal kBurnerCorner = 24;
+
+void DrawDisc(QPainter& p, const QPointF& c, qreal r, qreal alpha) {
+    QRadialGradient g(c, r);
+    g.setColorAt(0, QColor(255, 255, 255, int(200 * alpha)));
+    g.setColorAt(0.3, QColor(200, 220, 255, int(160 * alpha)));
+    g.setColorAt(0.7, QColor(150, 190, 250, int(120 * alpha)));
+    g.setColorAt(1, QColor(255, 255, 255, int(170 * alpha)));
+    p.setPen(QPen(QColor(255, 255, 255, int(200 * alpha)), 1));
+    p.setBrush(g);
+    p.drawEllipse(c, r, r);
+    p.setBrush(QColor(24, 62, 140, int(255 * alpha)));
+    p.drawEllipse(c, r * 0.18, r * 0.18);
+}
+
+QImage BurnerBackground() {
+    QImage image = NewImage(kBurnerWidth, kBurnerHeight, QColor(76, 84, 118));
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath body;
+    body.addRoundedRect(QRectF(0.5, 0.5, kBurnerWidth - 1, kBurnerHeight - 1), kBurnerCorner,
+                        kBurnerCorner);
+    QLinearGradient ground(0, 0, 0, kBurnerHeight);
+    ground.setColorAt(0, QColor(232, 240, 255));
+    ground.setColorAt(1, kBurnerGround);
+    p.fillPath(body, ground);
+
+    // Title band with the program's name and a disc.
+    QLinearGradient title(0, 0, 0, 60);
+    title.setColorAt(0, QColor(96, 148, 228));
+    title.setColorAt(0.5, kBase);
+    title.setColorAt(1, kDeep);
+    p.save();
+    p.setClipPath(body);
+    p.fillRect(QRectF(0, 0, kBurnerWidth, 60), title);
+    p.fillRect(QRectF(0, 60, kBurnerWidth, 2), kGlow);
+    p.restore();
+    DrawDisc(p, QPointF(110, 30), 20, 1.0);
+    p.setFont(UiFont(22));
+    p.setPen(Qt::white);
+    p.drawText(QRect(140, 8, 300, 44), Qt::AlignVCenter | Qt::AlignLeft,
+               QStringLiteral("Discsmith"));
+    p.setFont(UiFont(11, false));
+    p.setPen(QColor(220, 232, 252));
+    p.drawText(QRect(284, 8, 300, 46), Qt::AlignVCenter | Qt::AlignLeft,
+               QStringLiteral("audio CD burner"));
+
+    // Bed of the track list (62, 91, 588 x 298) with its skinned scroll bars, and the
+    // capacity strip.
+    auto panel = [&](const QRectF& r, qreal radius, const QColor& top, const QColor& bottom) {
+        QPainterPath path;
+        path.addRoundedRect(r, radius, radius);
+        QLinearGradient g(r.topLeft(), r.bottomLeft());
+        g.setColorAt(0, top);
+        g.setColorAt(1, bottom);
+        p.fillPath(path, g);
+        p.setPen(QPen(QColor(130, 156, 210), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(path);
+    };
+    panel(QRectF(55.5, 80.5, 614, 356), 10, QColor(246, 249, 255), QColor(222, 232, 251));
+    p.fillRect(QRect(61, 90, 603, 313), QColor(76, 84, 118));
+    panel(QRectF(60.5, 408.5, 600, 21), 6, QColor(255, 255, 255), QColor(226, 235, 252));
+
+    // Left rail for the move buttons, bottom dock for the project buttons.
+    panel(QRectF(5.5, 138.5, 46, 186), 12, QColor(246, 249, 255), QColor(214, 226, 250));
+    panel(QRectF(110.5, 448.5, 475, 62), 16, QColor(246, 249, 255), QColor(214, 226, 250));
+    p.setFont(UiFont(9));
+    p.setPen(QColor(70, 100, 160));
+    p.drawText(QRect(8, 122, 44, 14), Qt::AlignCenter, QStringLiteral("ORDER"));
+
+    DrawDisc(p, QPointF(660, 485), 28, 0.35);
+
+    p.setPen(QPen(kText, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(body);
+    return image;
+}
+
+enum class Look { Normal, Focus, Hover };
+
+// White symbol for a burner button, drawn in a square of side `s` centred at `c`.
+void DrawBurnerSymbol(QPainter& p, const QString& name, const QPointF& c, qreal s) {
+    p.setPen(QPen(Qt::white, std::max<qreal>(1.6, s / 9), Qt::SolidLine, Qt::RoundCap,
+                  Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    const qreal h = s / 2;
+    auto tri = [&](const QPointF& at, qreal size, bool up) {
+        QPainterPath t;
+        const qreal d = up ? -1 : 1;
+        t.moveTo(at + QPointF(0, d * size * 0.6));
+        t.lineTo(at + QPointF(size * 0.7, -d * size * 0.4));
+        t.lineTo(at + QPointF(-size * 0.7, -d * size * 0.4));
+        t.closeSubpath();
+        p.fillPath(t, Qt::white);
+    };
+    if (name == "add") {
+        p.drawLine(c + QPointF(-h * 0.6, 0), c + QPointF(h * 0.6, 0));
+        p.drawLine(c + QPointF(0, -h * 0.6), c + QPointF(0, h * 0.6));
+    } else if (name == "sub") {
+        p.drawLine(c + QPointF(-h * 0.6, 0), c + QPointF(h * 0.6, 0));
+    } else if (name == "open") {
+        QPainterPath folder;
+        folder.moveTo(c + QPointF(-h * 0.7, h * 0.5));
+        folder.lineTo(c + QPointF(-h * 0.7, -h * 0.45));
+        folder.lineTo(c + QPointF(-h * 0.25, -h * 0.45));
+        folder.lineTo(c + QPointF(-h * 0.1, -h * 0.3));
+        folder.lineTo(c + QPointF(h * 0.7, -h * 0.3));
+        folder.lineTo(c + QPointF(h * 0.7, h * 0.5));
+        folder.closeSubpath();
+        p.drawPath(folder);
+    } else if (name == "new") {
+        QPainterPath sheet;
+        sheet.moveTo(c + QPointF(-h * 0.45, -h * 0.6));
+        sheet.lineTo(c + QPointF(h * 0.2, -h * 0.6));
+        sheet.lineTo(c + QPointF(h * 0.45, -h * 0.35));
+        sheet.lineTo(c + QPointF(h * 0.45, h * 0.6));
+        sheet.lineTo(c + QPointF(-h * 0.45, h * 0.6));
+        sheet.closeSubpath();
+        p.drawPath(sheet);
+    } else if (name == "burn") {
+        p.drawEllipse(c, h * 0.62, h * 0.62);
+        p.setBrush(Qt::white);
+        p.drawEllipse(c, h * 0.14, h * 0.14);
+    } else if (name == "save") {
+        p.drawLine(c + QPointF(0, -h * 0.6), c + QPointF(0, h * 0.25));
+        tri(c + QPointF(0, h * 0.2), h * 0.5, false);
+        p.drawLine(c + QPointF(-h * 0.6, h * 0.6), c + QPointF(h * 0.6, h * 0.6));
+    } else if (name == "print") {
+        p.drawRect(QRectF(c + QPointF(-h * 0.65, -h * 0.15), QSizeF(h * 1.3, h * 0.55)));
+        p.drawRect(QRectF(c + QPointF(-h * 0.35, -h * 0.6), QSizeF(h * 0.7, h * 0.45)));
+        p.drawLine(c + QPointF(-h * 0.3, h * 0.6), c + QPointF(h * 0.3, h * 0.6));
+    } else if (name == "website") {
+        p.drawEllipse(c, h * 0.6, h * 0.6);
+        p.drawEllipse(c, h * 0.25, h * 0.6);
+        p.drawLine(c + QPointF(-h * 0.6, 0), c + QPointF(h * 0.6, 0));
+    } else if (name == "rename") {
+        p.drawLine(c + QPointF(-h * 0.45, -h * 0.55), c + QPointF(h * 0.45, -h * 0.55));
+        p.drawLine(c + QPointF(0, -h * 0.55), c + QPointF(0, h * 0.6));
+    } else if (name == "2top" || name == "2bottom") {
+        const bool top = name == "2top";
+        const qreal d = top ? -1 : 1;
+        p.drawLine(c + QPointF(-h * 0.5, d * h * 0.55), c + QPointF(h * 0.5, d * h * 0.55));
+        tri(c + QPointF(0, d * h * 0.05), h * 0.55, top);
+    } else if (name == "up" || name == "down") {
+        tri(c, h * 0.65, name == "up");
+    } else if (name == "play") {
+        QPainterPath t;
+        t.moveTo(c + QPointF(-h * 0.35, -h * 0.5));
+        t.lineTo(c + QPointF(h * 0.55, 0));
+        t.lineTo(c + QPointF(-h * 0.35, h * 0.5));
+        t.closeSubpath();
+        p.fillPath(t, Qt::white);
+    } else if (name == "min") {
+        p.drawLine(c + QPointF(-h * 0.4, h * 0.3), c + QPointF(h * 0.4, h * 0.3));
+    } else if (name == "exit") {
+        p.drawLine(c + QPointF(-h * 0.35, -h * 0.35), c + QPointF(h * 0.35, h * 0.35));
+        p.drawLine(c + QPointF(-h * 0.35, h * 0.35), c + QPointF(h * 0.35, -h * 0.35));
+    }
+}
+
+QImage BurnerButtonFace(const QImage& background, const BurnerButton& b, Look look) {
+    const int w = b.right - b.left;
+    const int h = b.bottom - b.top;
+    QImage image = background.copy(b.left, b.top, w, h);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QString name = QString::fromLatin1(b.name);
+    const bool wide = name == "help" || name == "exit2";
+
+    QColor top(120, 170, 240), middle = kBase, bottom = kDeep;
+    QColor rim(255, 255, 255, 220);
+    if (look == Look::Focus) {
+        top = QColor(70, 120, 210);
+        middle = kDeep;
+        bottom = QColor(10, 36, 96);
+        rim = QColor(162, 201, 255);
+    } else if (look == Look::Hover) {
+        top = QColor(150, 196, 255);
+        middle = QColor(70, 130, 220);
+        rim = kGlow;
+    }
+    if (name == "exit" && look != Look::Normal) {
+        top = QColor(255, 150, 120);
+        middle = QColor(220, 70, 40);
+        bottom = QColor(160, 30, 10);
+    }
+    QRectF shape;
+    if (wide) {
+        shape = QRectF(1, 1, w - 2, h - 2);
+    } else {
+        const qreal side = std::min(w, h) - 3;
+        shape = QRectF((w - side) / 2.0, (h - side) / 2.0, side, side);
+    }
+    QPainterPath path;
+    if (wide)
+        path.addRoundedRect(shape, shape.height() / 2, shape.height() / 2);
+    else
+        path.addEllipse(shape);
+    // A soft shadow below, then the glossy face.
+    p.fillPath(path.translated(0, 1.2), QColor(1, 34, 99, 70));
+    QLinearGradient g(shape.topLeft(), shape.bottomLeft());
+    g.setColorAt(0, top);
+    g.setColorAt(0.5, middle);
+    g.setColorAt(1, bottom);
+    p.fillPath(path, g);
+    QPainterPath gloss;
+    gloss.addEllipse(QRectF(shape.left() + shape.width() * 0.18, shape.top() + 1.5,
+                            shape.width() * 0.64, shape.height() * 0.42));
+    p.fillPath(gloss, QColor(255, 255, 255, look == Look::Focus ? 40 : 80));
+    p.setPen(QPen(rim, look == Look::Normal ? 1 : 1.6));
+    p.drawPath(path);
+
+    const QPointF shift = look == Look::Focus ? QPointF(0.5, 0.8) : QPointF(0, 0);
+    if (wide) {
+        p.setFont(UiFont(name == "help" ? 10 : 9));
+        p.setPen(Qt::white);
+        p.drawText(shape.translated(shift), Qt::AlignCenter,
+                   name == "help" ? QStringLiteral("Help") : QStringLiteral("Exit"));
+    } else {
+        DrawBurnerSymbol(p, name, shape.center() + shift, shape.width() * 0.72);
+    }
+    return image;
+}
+
+QImage DiscIcon(int size) {
+    QImage image = NewImage(size, size);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(1, 1, size - 2, size - 2);
+    QPainterPath path;
+    path.addRoundedRect(r, size * 0.22, size * 0.22);
+    QRadialGradient g(r.center() - QPointF(size * 0.2, size * 0.25), size * 0.9);
+    g.setColorAt(0, QColor(140, 185, 250));
+    g.setColorAt(0.6, kBase);
+    g.setColorAt(1, kDeep);
+    p.fillPath(path, g);
+    DrawDisc(p, r.center(), size * 0.36, 1.0);
+    return image;
+}
+
+// Menu image of "Help topic..": 16 x 15, RGB(192, 192, 192) is transparent.
+QImage HelpMenuImage() {
+    QImage image(16, 15, QImage::Format_RGB32);
+    image.fill(QColor(192, 192, 192));
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(kText, 1));
+    p.setBrush(kBase);
+    p.drawEllipse(QRectF(1.5, 1, 13, 13));
+    p.setPen(Qt::white);
+    p.setFont(UiFont(10));
+    p.drawText(QRectF(1.5, 1, 13, 13), Qt::AlignCenter, QStringLiteral("?"));
+    return image;
+}
+
+// Background of the studio's tool dialogs (batch down-sizer, CD ripper): dark enough for white
+// texts, lighter towards the bottom where the output-path row lies.
+QImage ToolDialogBackground() {
+    const int w = 640, h = 480;
+    QImage image = NewImage(w, h);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient g(0, 0, 0, h);
+    g.setColorAt(0, kDeep);
+    g.setColorAt(0.08, kBase);
+    g.setColorAt(0.5, QColor(60, 112, 196));
+    g.setColorAt(1, kDeep);
+    p.fillRect(image.rect(), g);
+    p.fillRect(QRect(0, 38, w, 1), kGlow);
+    DrawWave(p, QRectF(14, 6, 50, 26), QColor(255, 255, 255, 90), 12);
+    for (int i = 0; i < 6; ++i) {
+        p.setPen(QPen(QColor(255, 255, 255, 14), 30));
+        p.drawEllipse(QPointF(w + 40, h + 60), 160.0 + i * 70, 160.0 + i * 70);
+    }
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -452,6 +764,20 @@ int main(int argc, char** argv) {
     const int burnerGlyphs[7] = {243, 244, 245, 246, 263, 247, 248};
     PlayerArt("studio", 209, studioGlyphs, kGround);
     PlayerArt("burner", 242, burnerGlyphs, kBurnerGround);
+
+    Save(ToolDialogBackground(), "studio", 236);
+
+    const QImage burner = BurnerBackground();
+    Save(burner.convertToFormat(QImage::Format_RGB32), "burner", 132);
+    for (const BurnerButton& b : kBurnerButtons) {
+        Save(BurnerButtonFace(burner, b, Look::Normal), "burner", b.normal);
+        if (b.focus)
+            Save(BurnerButtonFace(burner, b, Look::Focus), "burner", b.focus);
+        if (b.hover)
+            Save(BurnerButtonFace(burner, b, Look::Hover), "burner", b.hover);
+    }
+    Save(DiscIcon(32), "burner", 128);
+    Save(HelpMenuImage(), "burner", 217);
 
     KitArt("studio");
     KitArt("burner");

@@ -40,7 +40,7 @@ void CSkinProgress::paintEvent(QPaintEvent*) {
     if (fill > 0 && thickness > 0) {
         // Lines across the bar from one side to the other: outer edges darker, the middle in the
         // third lighter shade.
-        const QColor nearEdge[] = {shades_.shadowMean, shades_.lighter[0], shades_.lighter[1]};
+        const QColor nearEdge[] = {shades_.base, shades_.lighter[0], shades_.lighter[1]};
         const QColor farEdge[] = {shades_.darker[0], shades_.base, shades_.lighter[0],
                                   shades_.lighter[1]};
         auto line = [&](int across, const QColor& color) {
@@ -57,12 +57,12 @@ void CSkinProgress::paintEvent(QPaintEvent*) {
         const int farCount = std::min(4, thickness - edge - 1);
         for (int i = 0; i < farCount && i < int(std::size(farEdge)); ++i)
             line(thickness - 1 - i, farEdge[i]);
-        // The leading end in the button shadow, the starting end in the darker shade.
+        // The leading end in the shadows' mean, the starting end in the darker shade.
         if (horizontal) {
-            painter.fillRect(QRect(fill - 1, 0, 1, thickness), shades_.buttonShadow);
+            painter.fillRect(QRect(fill - 1, 0, 1, thickness), shades_.shadowMean);
             painter.fillRect(QRect(0, 0, 1, thickness), shades_.darker[0]);
         } else {
-            painter.fillRect(QRect(0, extent - fill, thickness, 1), shades_.buttonShadow);
+            painter.fillRect(QRect(0, extent - fill, thickness, 1), shades_.shadowMean);
             painter.fillRect(QRect(0, extent - 1, thickness, 1), shades_.darker[0]);
         }
     }
