@@ -1,0 +1,110 @@
+#include "platform/ui.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <thread>
+
+#include "platform/dialog.h"
+#include "platform/qt_ui.h"
+#include "platform/scripted_ui.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+using platform::MsgResult;
+
+TEST(ScriptedUi, RecordsMessagesAndAnswersFromTheQueue) {
+    platform::ScopedScriptedUi ui;
+    platform::SetProgramName("Discsmith");
+    EXPECT_EQ(platform::ShowMessage("Write complete!"), MsgResult::Ok);
+    ui->QueueMessageResult(MsgResult::No);
+    EXPECT_EQ(platform::GetUi().MessageBox("Overwrite?", "Confirm", MsgButtons::YesNo,
+                                           MsgIcon::Question),
+              MsgResult::No);
+    ASSERT_EQ(ui->messages().size(), 2u);
+    EXPECT_EQ(ui->messages()[0].caption, "Discsmith");
+    EXPECT_EQ(ui->messages()[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Write complete!", "Overwrite?"}));
+    EXPECT_TRUE(ui->unexpected().empty());
+    platform::SetProgramName("Ringsmith");
+
+    // A question nobody queued an answer for is an unexpected dialog, answered as a cancel.
+    EXPECT_EQ(platform::GetUi().MessageBox("Sure?", "x", MsgButtons::OkCancel, MsgIcon::None),
+              MsgResult::Cancel);
+    EXPECT_EQ(platform::GetUi().SaveFile({.filter = "A|*.a||"}), std::nullopt);
+    EXPECT_EQ(ui->unexpected().size(), 2u);
+}
+
+TEST(ScriptedUi, FileDialogsAndStartsAreRecorded) {
+    platform::ScopedScriptedUi ui;
+    ui->QueueOpenFiles({"/a.mp3", "/b.mp3"});
+    ui->QueueShellResult(31);
+    const auto files = platform::GetUi().OpenFiles({.filter = "MP3|*.mp3||", .multiSelect = true});
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_EQ(platform::GetUi().ShellOpen("/x/help.html"), 31);
+    EXPECT_EQ(platform::GetUi().StartProgram("/bin/discsmith", {"-a"}), platform::kShellOk);
+    ASSERT_EQ(ui->fileDialogs().size(), 1u);
+    EXPECT_TRUE(ui->fileDialogs()[0].multiSelect);
+    ASSERT_EQ(ui->started().size(), 2u);
+    EXPECT_TRUE(ui->started()[0].shellOpen);
+    EXPECT_EQ(ui->started()[1].args, std::vector<std::string>{"-a"});
+}
+
+TEST(ScriptedUi, WorkersMayShowMessages) {
+    platform::ScopedScriptedUi ui;
+    std::vector<std::thread> workers;
+    for (int i = 0; i < 4; ++i) {
+        workers.emplace_back([] {
+            for (int j = 0; j < 50; ++j) platform::ShowMessage("Complete!");
+        });
+    }
+    for (std::thread& t : workers) t.join();
+    EXPECT_EQ(ui->messages().size(), 200u);
+}
+
+TEST(ScriptedUi, ScopeRestoresThePreviousUi) {
+    platform::Ui* before = &platform::GetUi();
+    {
+        platform::ScopedScriptedUi ui;
+        EXPECT_EQ(&platform::GetUi(), &*ui);
+    }
+    EXPECT_EQ(&platform::GetUi(), before);
+}
+
+TEST(QtUi, StartsRefuseMissingOrNonExecutableFiles) {
+    const auto ui = platform::MakeQtUi();
+    testing_support::TempDir dir;
+    EXPECT_EQ(ui->StartProgram(dir.File("discsmith"), {}), 2);
+    testing_support::WriteFile(dir.File("plain"), {'x'});
+    EXPECT_EQ(ui->StartProgram(dir.File("plain"), {}), 5);
+    EXPECT_EQ(ui->ShellOpen(dir.File("missing.html")), 2);
+    EXPECT_EQ(ui->StartProgram("/bin/true", {}), platform::kShellOk);
+}
+
+TEST(QtUi, MessageBoxesTakeTheDialogColours) {
+    const QColor background(209, 224, 252);
+    platform::SetDialogColors(background, QColor(1, 34, 99));
+    const auto ui = platform::MakeQtUi();
+    QColor seen;
+    QString text;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            seen = box->palette().color(QPalette::Window);
+            text = box->text();
+            box->button(QMessageBox::No)->click();
+        }
+    });
+    EXPECT_EQ(ui->MessageBox("Stop writing disk first!", "Discsmith", MsgButtons::YesNo,
+                             MsgIcon::Exclamation),
+              MsgResult::No);
+    EXPECT_EQ(text, "Stop writing disk first!");
+    EXPECT_EQ(seen, background);
+}
+
+}  // namespace
