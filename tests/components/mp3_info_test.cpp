@@ -269,3 +269,52 @@ TEST(Mp3InfoAccept, Mp3FileGivesItsSecondsEitherWay) {
     EXPECT_EQ(DescribeMp3File(mp3, true), 3);
     EXPECT_EQ(DescribeMp3File(mp3, false), 3);
 }
+
+// A VBRI header (another encoder's VBR header) in the first frame gives the frame count.
+TEST(Mp3InfoLength, VbriHeaderGivesTheFrameCount) {
+    ts::TempDir dir;
+    const std::string bare = MakeMp3(dir, "bare", 3.0, 44100, 2, {"-t", "-b", "128"});
+    REQUIRE_FILE(bare);
+    const std::vector<uint8_t> audio = ts::ReadFile(bare);
+    const Described plain = Describe(bare);
+    ASSERT_TRUE(plain.ok);
+    const uint32_t frames = static_cast<uint32_t>(plain.info.frames);
+
+    std::vector<uint8_t> file(audio.begin(), audio.begin() + 4);
+    file[2] &= static_cast<uint8_t>(~0x02);  // no padding: a 417-byte frame
+    file.resize(36, 0);
+    const std::vector<uint8_t> vbri{'V', 'B', 'R', 'I', 0, 1, 0, 0, 0, 75};
+    file.insert(file.end(), vbri.begin(), vbri.end());
+    for (uint32_t v : {static_cast<uint32_t>(audio.size()), frames})
+        for (int shift = 24; shift >= 0; shift -= 8) file.push_back(static_cast<uint8_t>(v >> shift));
+    file.resize(417, 0);
+    file.insert(file.end(), audio.begin(), audio.end());
+    const std::string path = dir.File("vbri.mp3");
+    ts::WriteFile(path, file);
+
+    const Described d = Describe(path);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.info.lengthSource, 2);
+    EXPECT_EQ(d.info.frames, plain.info.frames);
+    EXPECT_EQ(d.info.milliseconds, plain.info.milliseconds);
+    if (const auto probe = ts::Probe(path)) {
+        EXPECT_EQ(d.info.seconds, static_cast<int>(std::floor(probe->duration)));
+    }
+}
+
+// A large ID3v2 tag (cover art) in front of a file with an Info header costs no extra reads.
+TEST(Mp3InfoLength, LargeLeadingTagIsSkippedUnread) {
+    ts::TempDir dir;
+    const std::string mp3 = MakeMp3(dir, "song", 2.0, 44100, 2, {"-b", "256"});
+    REQUIRE_FILE(mp3);
+    const std::vector<uint8_t> audio = ts::ReadFile(mp3);
+    std::vector<uint8_t> file{'I', 'D', '3', 3, 0, 0, 0, 0x0C, 0x00, 0x00};  // 196608-byte body
+    file.resize(10 + 196608, 0xFF);
+    file.insert(file.end(), audio.begin(), audio.end());
+    ts::WriteFile(dir.File("art.mp3"), file);
+    const Described d = Describe(dir.File("art.mp3"));
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.info.lengthSource, 1);
+    EXPECT_EQ(d.info.seconds, 2);
+    EXPECT_LT(d.bytesRead, 12u * 1024);  // the window at the start and one at the audio
+}
