@@ -66,17 +66,25 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {}
 
 void ProfileFile::Load() {
     lines_.clear();
+    unreadable_ = false;
     std::ifstream in(path_, std::ios::binary);
+    if (!in) {
+        unreadable_ = FileExists(path_);
+        return;
+    }
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         lines_.push_back(line);
     }
+    if (in.bad()) unreadable_ = true;
 }
 
 bool ProfileFile::Save() const {
     // A file the user made read-only stays as it is, as it would under the Windows functions.
     if (FileExists(path_) && !IsWritable(path_)) return false;
+    // Writing what was read of a file that could not be read would lose the rest of it.
+    if (unreadable_) return false;
     std::error_code ec;
     // A settings file that is a symbolic link is replaced where the link points, so the link
     // survives the rename below.

@@ -25,7 +25,8 @@ public:
 
     // Reads the file; a missing or unreadable file reads as empty.
     void Load();
-    // Writes the file atomically. Returns false when it could not be written.
+    // Writes the file atomically. Returns false when it could not be written, and when the
+    // last Load found the file but could not read it (writing would lose its other lines).
     bool Save() const;
 
     // The value of `key` in `section` (first occurrence), cut to kProfileValueMax bytes, or
@@ -46,6 +47,7 @@ private:
 
     std::string path_;
     std::vector<std::string> lines_;
+    bool unreadable_ = false;
 };
 
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,

@@ -137,6 +137,10 @@ int WriteIntoReadOnlyPlaces(const std::string& folder) {
     if (WritePrivateProfileString("S", "k", "2", folder + "/locked/new.ini")) faults |= 8;
     if (ReadText(inside) != "[S]\nk=1\n") faults |= 16;
     if (Entries(folder + "/locked") != std::vector<std::string>{"a.ini"}) faults |= 32;
+    // A file that cannot be read is not replaced by the one key written.
+    if (WritePrivateProfileString("S", "k", "2", folder + "/secret.ini")) faults |= 64;
+    ::chmod((folder + "/secret.ini").c_str(), 0600);
+    if (ReadText(folder + "/secret.ini") != "[S]\nk=1\nother=kept\n") faults |= 128;
     return faults;
 }
 
@@ -151,13 +155,16 @@ TEST(ProfileFile, ReadOnlyFileOrFolderFailsAndLosesNothing) {
     std::filesystem::create_directories(locked);
     WriteText(base + "/ro.ini", "[S]\nk=1\n");
     WriteText(locked + "/a.ini", "[S]\nk=1\n");
+    WriteText(base + "/secret.ini", "[S]\nk=1\nother=kept\n");
     const uid_t nobody = 65534;
     if (superUser) {
         ASSERT_EQ(::chown(base.c_str(), nobody, nobody), 0);
         ASSERT_EQ(::chown((base + "/ro.ini").c_str(), nobody, nobody), 0);
         ASSERT_EQ(::chown(locked.c_str(), nobody, nobody), 0);
         ASSERT_EQ(::chown((locked + "/a.ini").c_str(), nobody, nobody), 0);
+        ASSERT_EQ(::chown((base + "/secret.ini").c_str(), nobody, nobody), 0);
     }
+    ::chmod((base + "/secret.ini").c_str(), 0200);
     ::chmod((base + "/ro.ini").c_str(), 0444);
     ::chmod(locked.c_str(), 0555);
 
