@@ -75,8 +75,7 @@ int ParseBitrate(std::string_view text) {
 int ParseSmallChoice(std::string_view text) { return MatchNumber(text, {0, 1, 2}, 0); }
 
 int ParsePresetIndex(std::string_view text) {
-    return MatchNumber(text, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18},
-                       0);
+    return MatchNumber(text, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}, 0);
 }
 
 int ParseSampleRate(std::string_view text) {
@@ -96,8 +95,8 @@ double ParseScaleFactor(std::string_view text) {
     // from_chars reads no leading '+'; a '-' it reads itself.
     if (at < text.size() && text[at] == '+') ++at;
     double value = 0.0;
-    const auto [end, ec] =
-        std::from_chars(text.data() + at, text.data() + text.size(), value, std::chars_format::general);
+    const auto [end, ec] = std::from_chars(text.data() + at, text.data() + text.size(), value,
+                                           std::chars_format::general);
     (void)end;
     if (ec != std::errc() || !std::isfinite(value)) return 0.0;
     return value;
@@ -138,7 +137,8 @@ bool WriteIntKey(const std::string& section, const std::string& key, int value,
 
 int ReadIntKey(const std::string& section, const std::string& key, int defaultValue,
                const std::string& file) {
-    return LeadingInt(platform::GetPrivateProfileString(section, key, FormatInt(defaultValue), file));
+    return LeadingInt(
+        platform::GetPrivateProfileString(section, key, FormatInt(defaultValue), file));
 }
 
 bool WriteFolderKey(const std::string& key, const std::string& folder) {
@@ -203,8 +203,10 @@ void StudioSettings::Load(const std::string& file) {
     // The three WAV format keys are read but not used: the ripper always writes 44100 Hz,
     // 16-bit stereo, and the next save stores exactly that.
     (void)get("WAVChannels", kRipperChannelNames[ripper.wavChannels == 0 ? 0 : 1]);
-    (void)LeadingInt(get("WAVSamplerate", FormatInt(At(kRipperSampleRates, ripper.wavSampleRate, 0))));
-    (void)LeadingInt(get("WAVSamplebits", FormatInt(At(kRipperSampleBits, ripper.wavSampleBits, 0))));
+    (void)LeadingInt(
+        get("WAVSamplerate", FormatInt(At(kRipperSampleRates, ripper.wavSampleRate, 0))));
+    (void)LeadingInt(
+        get("WAVSamplebits", FormatInt(At(kRipperSampleBits, ripper.wavSampleBits, 0))));
     ripper.wavChannels = 1;
     ripper.wavSampleRate = IndexOf(kRipperSampleRates, 44100, 2);
     ripper.wavSampleBits = IndexOf(kRipperSampleBits, 16, 1);
@@ -240,13 +242,20 @@ std::string& StudioSettings::Folder(FolderSlot slot) {
 
 const std::string& StudioSettings::Folder(FolderSlot slot) const {
     switch (slot) {
-        case FolderSlot::SaveAsWav: return saveAsWavFolder;
-        case FolderSlot::SaveAsMp3: return saveAsMp3Folder;
-        case FolderSlot::SaveAsMmf: return saveAsMmfFolder;
-        case FolderSlot::BatchAdd: return batchAddFolder;
-        case FolderSlot::BatchOutput: return batchOutputFolder;
-        case FolderSlot::OpenMp3: return openMp3Folder;
-        case FolderSlot::RipOutput: break;
+        case FolderSlot::SaveAsWav:
+            return saveAsWavFolder;
+        case FolderSlot::SaveAsMp3:
+            return saveAsMp3Folder;
+        case FolderSlot::SaveAsMmf:
+            return saveAsMmfFolder;
+        case FolderSlot::BatchAdd:
+            return batchAddFolder;
+        case FolderSlot::BatchOutput:
+            return batchOutputFolder;
+        case FolderSlot::OpenMp3:
+            return openMp3Folder;
+        case FolderSlot::RipOutput:
+            break;
     }
     return ripOutputFolder;
 }
@@ -283,7 +292,8 @@ void InitStudioSettings(const std::string& file) {
 }
 
 bool CreateFolderWithParents(const std::string& folder) {
-    const std::string path = platform::WithTrailingSeparator(platform::ToPlatformSeparators(folder));
+    const std::string path =
+        platform::WithTrailingSeparator(platform::ToPlatformSeparators(folder));
 
     // "/a/b/" gives "/a/b", "/a" and "" (the root, which always exists).
     std::vector<std::string> prefixes;

@@ -84,14 +84,14 @@ inline constexpr size_t kFolderValueMax = 255;
 class StudioSettings {
 public:
     // MP3 encoder options.
-    int bitrate = 32;        // kbit/s, -1 for the encoder's default
-    int channelMode = 2;     // 0 stereo, 1 joint stereo, 2 mono
-    int scaleEnabled = 0;    // 0/1
-    int vbrEnabled = 1;      // 0/1
-    int preset = 18;         // 0..18, 18 no preset
+    int bitrate = 32;          // kbit/s, -1 for the encoder's default
+    int channelMode = 2;       // 0 stereo, 1 joint stereo, 2 mono
+    int scaleEnabled = 0;      // 0/1
+    int vbrEnabled = 1;        // 0/1
+    int preset = 18;           // 0..18, 18 no preset
     int resampleRate = 22050;  // Hz, -1 keeps the input's rate
-    int scaleChannel = 0;    // 0 both, 1 left, 2 right
-    int vbrQuality = 1;      // 0..9, 0 best
+    int scaleChannel = 0;      // 0 both, 1 left, 2 right
+    int vbrQuality = 1;        // 0..9, 0 best
     double scaleFactor = 1.0;
 
     // Remembered folders, each with a trailing separator (the open-MP3 folder starts empty).
@@ -118,8 +118,9 @@ public:
 
     // Remembers the folder of a file the user chose ("/a/b/c.mp3" gives "/a/b/"): updates the
     // field, then writes its key. A folder longer than kFolderValueMax bytes cannot be stored
-    // whole; it is not remembered (a shortened text would name another folder) and false is
-    // returned.
+    // whole; it is not remembered at all (a shortened text would name another folder). Returns
+    // false when the folder was too long, or when its key could not be written (the field then
+    // holds the folder for this run only).
     bool RememberFolderOf(FolderSlot slot, const std::string& chosenFile);
     // Remembers a folder the user chose or typed, with a trailing separator appended when it has
     // none; the same rules as RememberFolderOf.

@@ -74,8 +74,7 @@ class PendingFile {
 public:
     explicit PendingFile(std::string target) : target_(std::move(target)) {
         static std::atomic<unsigned> counter{0};
-        temp_ = target_ + ".part-" + std::to_string(::getpid()) + "-" +
-                std::to_string(counter++);
+        temp_ = target_ + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
         out_.open(temp_, std::ios::binary | std::ios::trunc);
     }
     ~PendingFile() {

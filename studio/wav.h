@@ -112,7 +112,7 @@ bool IsWavComplete(const std::string& path, const std::function<void()>& repaint
 // The ripper's 44-byte header: 44100 Hz, 176400 bytes per second, block alignment 4, the channel
 // count and bit width from `options`, and `dataSize` bytes of data.
 std::vector<uint8_t> WavHeaderBytes(const RipperOptions& options, uint32_t dataSize);
-// Writes that header at the start of an open file; does nothing when `file` is null. Returns
-// false when the write failed. The file position is left after the header.
+// Writes that header at the start of an open file and leaves the file position after it.
+// Does nothing when `file` is null (and answers true); false when the write failed.
 bool WriteWavHeader(const RipperOptions& options, std::FILE* file, uint32_t dataSize);
 bool WriteWavHeader(const RipperOptions& options, std::ostream* file, uint32_t dataSize);

@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <climits>
-#include <csignal>
 #include <clocale>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -87,10 +87,10 @@ TEST_F(SettingsTest, FirstStartWritesExactlyTheFifteenKeys) {
     EXPECT_EQ(s.openMp3Folder, "");
 
     const std::vector<std::string> expected = {
-        "[GENERAL]",          "MP3bitrates=32",   "MP3channels=2",      "MP3IsScaleMode=0",
-        "MP3IsVBRMode=0",     "MP3MPEG=18",       "MP3SAMPLE=22050",    "MP3scale_channel=0",
-        "MP3VBRQuality=1",    "MP3Scales=1.00",   "Encoder=WAV",        "Tmpfolder=",
-        "WAVEnc=WAV",         "WAVChannels=Stereo", "WAVSamplerate=44100", "WAVSamplebits=16"};
+        "[GENERAL]",       "MP3bitrates=32",     "MP3channels=2",       "MP3IsScaleMode=0",
+        "MP3IsVBRMode=0",  "MP3MPEG=18",         "MP3SAMPLE=22050",     "MP3scale_channel=0",
+        "MP3VBRQuality=1", "MP3Scales=1.00",     "Encoder=WAV",         "Tmpfolder=",
+        "WAVEnc=WAV",      "WAVChannels=Stereo", "WAVSamplerate=44100", "WAVSamplebits=16"};
     EXPECT_EQ(Lines(SettingsPath()), expected);
 
     const RipperOptions& copy = RipperWorkingCopy();
@@ -305,9 +305,9 @@ TEST_F(SettingsTest, DamagedFileGivesDefaultsAndKeepsEveryForeignLine) {
     EXPECT_EQ(s.channelMode, 2);
 
     const std::string after = Text(SettingsPath());
-    for (const char* kept : {"garbage line without equals\n", "[Other]\nMP3bitrates=128\nkeep=me\n",
-                             "; a comment\n", "MP3VBRQuality=7\n", "SaveAsWAV_Path=/music/wav/\n",
-                             "UnknownKey=stays\n", "=no key\n"})
+    for (const char* kept :
+         {"garbage line without equals\n", "[Other]\nMP3bitrates=128\nkeep=me\n", "; a comment\n",
+          "MP3VBRQuality=7\n", "SaveAsWAV_Path=/music/wav/\n", "UnknownKey=stays\n", "=no key\n"})
         EXPECT_NE(after.find(kept), std::string::npos) << kept;
     EXPECT_NE(after.find(std::string("\x01\x02\xff\xfe=\x80\x90\n", 8)), std::string::npos);
     EXPECT_EQ(platform::GetPrivateProfileString("Other", "MP3bitrates", "", SettingsFileName()),

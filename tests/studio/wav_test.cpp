@@ -57,14 +57,12 @@ std::vector<uint8_t> WavWithDataAt(size_t dataOffset, uint32_t dataBytes) {
     spec.channels = 1;
     spec.sampleRate = 8000;
     spec.seconds = dataBytes / 16000.0;
-    std::vector<uint8_t> plain = MakeToneWav(spec);
-    const size_t extra = dataOffset - 36;  // chunk header and body between "fmt " and "data"
-    std::vector<uint8_t> out(plain.begin(), plain.begin() + 36);
-    const char* tag = "JUNK";
-    out.insert(out.end(), tag, tag + 4);
-    out.resize(out.size() + 4 + (extra - 8), 'j');
-    Set32(out, 40, static_cast<uint32_t>(extra - 8));
-    out.insert(out.end(), plain.begin() + 36, plain.end());
+    std::vector<uint8_t> out = MakeToneWav(spec);
+    // Chunk header and body between the format chunk and "data".
+    std::vector<uint8_t> chunk(dataOffset - 36, 'j');
+    std::memcpy(chunk.data(), "JUNK", 4);
+    Set32(chunk, 4, static_cast<uint32_t>(chunk.size() - 8));
+    out.insert(out.begin() + 36, chunk.begin(), chunk.end());
     Set32(out, 4, static_cast<uint32_t>(out.size() - 8));
     return out;
 }
