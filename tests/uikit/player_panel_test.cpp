@@ -9,6 +9,8 @@
 #include "tests/support/test_support.h"
 #include "tests/uikit/track_list_fixtures.h"
 #include "uikit/playlist_box.h"
+#include "uikit/skin_bitmaps.h"
+#include "uikit/skin_buttons.h"
 
 using testing_support::TempDir;
 using namespace track_fixtures;
@@ -290,4 +292,47 @@ TEST(SongPanelMp3, PlaysAnEncodedFile) {
     std::this_thread::sleep_for(1100ms);
     panel.OnTimerTick();
     EXPECT_EQ(panel.TimeText(), "00:01");
+}
+
+TEST(SongPanelLook, DisplaysAreGreenOnBlack) {
+    PanelFiles files;
+    CSongPanelDlg panel(ProgramKind::Studio, EntriesFor({files.a, files.b}), 1);
+    panel.EnsureInitialized();
+    panel.show();
+    std::this_thread::sleep_for(1100ms);
+    panel.OnTimerTick();
+    const QImage shot = panel.grab().toImage();
+    if (const char* folder = std::getenv("VX_SCREENSHOT_DIR"))
+        shot.save(QString(folder) + "/player_panel.png");
+
+    const QRect time = panel.Item(panel.resources().time)->geometry();
+    int black = 0;
+    int green = 0;
+    for (int y = time.top(); y <= time.bottom(); ++y) {
+        for (int x = time.left(); x <= time.right(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            if (c == QColor(Qt::black)) ++black;
+            if (c.green() > 200 && c.red() < 60 && c.blue() < 60) ++green;
+        }
+    }
+    EXPECT_GT(black, time.width() * time.height() / 2);
+    EXPECT_GT(green, 20) << "the time text is drawn";
+    EXPECT_TRUE(panel.IsChecked(panel.resources().play));
+}
+
+TEST(SongPanelLook, BurnerFacesComeFromTheBurnerSkin) {
+    PanelFiles files;
+    const std::string before = skin::SkinSet();
+    skin::SetSkinSet("burner");
+    CSongPanelDlg panel(ProgramKind::Burner, EntriesFor({files.b}), 0);
+    panel.EnsureInitialized();
+    skin::SetSkinSet(before);
+    panel.show();
+    const QImage shot = panel.grab().toImage();
+    if (const char* folder = std::getenv("VX_SCREENSHOT_DIR"))
+        shot.save(QString(folder) + "/player_panel_burner.png");
+    const auto* play = qobject_cast<CGlyphButton*>(panel.Item(panel.resources().play));
+    ASSERT_NE(play, nullptr);
+    EXPECT_FALSE(play->face().isNull());
+    EXPECT_EQ(panel.TitleText(), "1.b.wav(0:02)");
 }

@@ -11,6 +11,7 @@
 #include "platform/scripted_ui.h"
 #include "tests/support/test_support.h"
 #include "tests/uikit/track_list_fixtures.h"
+#include "uikit/skin_list.h"
 #include "uikit/track_rules.h"
 
 using testing_support::ReadFile;
@@ -448,4 +449,42 @@ TEST(TrackListLook, StandardColumnsOfBothPrograms) {
     EXPECT_EQ(list.headerItem()->text(0).toStdString(), "MP3 Title");
     EXPECT_EQ(list.columnWidth(3), 180);
     EXPECT_EQ(list.selectionMode(), QAbstractItemView::SingleSelection);
-}T
+}
+
+TEST(TrackListLook, SkinnedBarsFollowTheListAndRowsShow) {
+    REQUIRE_LAME();
+    TempDir dir;
+    QWidget owner;
+    owner.resize(640, 260);
+    CTrackListCtrl list(ProgramKind::Burner, &owner);
+    list.setGeometry(10, 10, 588, 200);
+    for (int i = 0; i < 12; ++i) {
+        const std::string path = dir.File("Track number " + std::to_string(i + 1) + ".mp3");
+        ASSERT_TRUE(MakeMp3Lasting(path, 60 * (i + 2) + i));
+        if (i % 3 == 0) AppendId3v1(path, "Tagged song " + std::to_string(i + 1));
+        list.AddFile(path);
+    }
+    list.AttachScrollBars();
+    list.SelectRow(2);
+    owner.show();
+    EXPECT_EQ(list.total(), "01:31:06");
+
+    // The list's own bars are off; the skinned vertical bar stands along its right edge.
+    EXPECT_EQ(list.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    const auto bars = owner.findChildren<CSkinScrollBar*>();
+    ASSERT_EQ(bars.size(), 2);
+    for (CSkinScrollBar* bar : bars) {
+        if (bar->orientation() == Qt::Vertical) {
+            EXPECT_EQ(bar->geometry().left(), list.geometry().right() + 1);
+        }
+    }
+    EXPECT_EQ(list.header()->height(), CSkinHeader::kHeight);
+
+    const QImage shot = owner.grab().toImage();
+    if (const char* folder = std::getenv("VX_SCREENSHOT_DIR"))
+        shot.save(QString(folder) + "/track_list.png");
+    // The selected row is drawn in the highlight colour although the list may lack the focus.
+    const QRect number = list.visualRect(list.model()->index(2, CTrackListCtrl::kNumberColumn));
+    const QPoint inOwner = list.viewport()->mapTo(&owner, QPoint(number.left() + 4, number.center().y()));
+    EXPECT_EQ(shot.pixelColor(inOwner).rgb(), list.palette().color(QPalette::Active, QPalette::Highlight).rgb());
+}
