@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <system_error>
 
 #include "platform/folders.h"
@@ -203,6 +204,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& file) {
+    // Read, change and replace are one step for the threads of this process, so two writers
+    // never lose each other's keys.
+    static std::mutex writers;
+    std::lock_guard lock(writers);
     ProfileFile profile(ProfilePath(file));
     profile.Load();
     profile.Set(section, key, value);

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "platform/folders.h"
 #include "tests/support/test_support.h"
@@ -189,6 +190,28 @@ TEST(ProfileFile, PathsWithBlanksAndNonAsciiText) {
     const std::string value = "/home/u/Musik f\xC3\xBCr Telefon/";
     ASSERT_TRUE(WritePrivateProfileString("GENERAL", "Folder", value, file));
     EXPECT_EQ(GetPrivateProfileString("GENERAL", "Folder", "", file), value);
+}
+
+TEST(ProfileFile, WritersOnSeveralThreadsKeepEachOthersKeys) {
+    TempDir dir;
+    const std::string file = dir.File("a.ini");
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([&, t] {
+            for (int i = 0; i < 20; ++i) {
+                const std::string key = "k" + std::to_string(t) + "_" + std::to_string(i);
+                WritePrivateProfileString("S", key, std::to_string(i), file);
+            }
+        });
+    }
+    for (std::thread& w : writers) w.join();
+    for (int t = 0; t < 4; ++t) {
+        for (int i = 0; i < 20; ++i) {
+            const std::string key = "k" + std::to_string(t) + "_" + std::to_string(i);
+            EXPECT_EQ(GetPrivateProfileString("S", key, "lost", file), std::to_string(i)) << key;
+        }
+    }
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"a.ini"});
 }
 
 TEST(ProfileFile, InMemoryEditsAndHas) {
