@@ -7,6 +7,8 @@
 
 #include <climits>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -179,16 +181,25 @@ TEST(SettingsParsers, ScaleFactorTakesTheLeadingNumber) {
 TEST(SettingsParsers, ScaleFactorIsTheSameInEveryLocale) {
     // A user locale with a decimal comma must neither change what is read nor what is written.
     const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
-    bool switched = false;
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"})
-        if (std::setlocale(LC_NUMERIC, name)) {
-            switched = true;
-            break;
+    TempDir locales;
+    bool switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    if (!switched && testing_support::HaveTool("localedef")) {
+        // Build the locale privately when the system has none installed.
+        const auto built = testing_support::RunTool(
+            {"localedef", "-i", "de_DE", "-f", "UTF-8", locales.File("de_DE.UTF-8")});
+        if (built.exitCode == 0) {
+            ::setenv("LOCPATH", locales.path().c_str(), 1);
+            switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
         }
+    }
+    if (!switched) GTEST_SKIP() << "no locale with a decimal comma available";
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.2f", 1.5);
+    EXPECT_STREQ(probe, "1,50");  // the locale really is in force
     EXPECT_DOUBLE_EQ(ParseScaleFactor("1.50"), 1.5);
     EXPECT_EQ(FormatScaleFactor(1.5), "1.50");
     std::setlocale(LC_NUMERIC, previous.c_str());
-    if (!switched) GTEST_SKIP() << "no locale with a decimal comma installed";
+    ::unsetenv("LOCPATH");
 }
 
 TEST(SettingsParsers, LeadingIntReadsSignAndDigits) {
