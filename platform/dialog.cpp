@@ -311,7 +311,7 @@ bool Dialog::Command(int id, Notify code) {
 
 void Dialog::SetTimer(int id, int ms) {
     if (!OnGuiThread(this)) {
-        QCoreApplication::postEvent(this, new IntPairEvent(kTimerRequestEvent, id, ms < 0 ? 0 : ms));
+        target_->Post(new IntPairEvent(kTimerRequestEvent, id, ms < 0 ? 0 : ms));
         return;
     }
     DoSetTimer(id, ms);
@@ -319,7 +319,7 @@ void Dialog::SetTimer(int id, int ms) {
 
 bool Dialog::KillTimer(int id) {
     if (!OnGuiThread(this)) {
-        QCoreApplication::postEvent(this, new IntPairEvent(kTimerRequestEvent, id, -1));
+        target_->Post(new IntPairEvent(kTimerRequestEvent, id, -1));
         return true;
     }
     return DoKillTimer(id);
