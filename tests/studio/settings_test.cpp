@@ -7,9 +7,9 @@
 
 #include <climits>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
