@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QScrollBar>
 #include <QTest>
@@ -85,7 +86,8 @@ TEST_F(XPButtonFixture, HoverDrawsTheOrangeFrame) {
 TEST_F(XPButtonFixture, FocusWithoutHoverDrawsTheBlueFrameAndPressedFace) {
     button->setFocusPolicy(Qt::StrongFocus);
     window.show();
-    QApplication::setActiveWindow(&window);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     button->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return button->hasFocus(); }, 2000));
     const QImage image = button->grab().toImage();
@@ -195,12 +197,12 @@ TEST(ScrollingLabel, LeftModeMovesFourPixelsPerTickAndComesBackFromTheRight) {
     ASSERT_GT(textWidth, 60);
     EXPECT_EQ(label.textRect().left(), 0);
 
-    // The timer moves it at 200 ms a tick.
-    QTest::qWait(450);
-    const int moved = -label.textRect().left();
-    EXPECT_GE(moved, 8);
-    EXPECT_LE(moved, 16);
-    EXPECT_EQ(moved % 4, 0);
+    // The timer moves it 4 pixels at a time, every 200 ms.
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return label.textRect().left() <= -8; }, 3000));
+    EXPECT_GE(clock.elapsed(), 380) << "two ticks take two intervals";
+    EXPECT_EQ(label.textRect().left() % 4, 0);
 
     label.SetMode(0);
     label.SetMode(1);
@@ -317,9 +319,10 @@ TEST_F(SkinListFixture, ThumbFollowsTheListsPositionWhateverMovesIt) {
 TEST_F(SkinListFixture, ArrowScrollsOneLineThenRepeatsUntilReleased) {
     QTest::mousePress(bars.vertical, Qt::LeftButton, {}, QPoint(6, 200));
     EXPECT_EQ(vertical()->value(), 1);
-    QTest::qWait(150);
-    EXPECT_EQ(vertical()->value(), 1) << "no repeat before 250 ms";
-    QTest::qWait(300);
+    QElapsedTimer held;
+    held.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return vertical()->value() > 1; }, 3000));
+    EXPECT_GE(held.elapsed(), 250) << "no repeat before the delay";
     EXPECT_TRUE(bars.vertical->isRepeating());
     QTest::mouseRelease(bars.vertical, Qt::LeftButton, {}, QPoint(6, 200));
     const int afterRelease = vertical()->value();
