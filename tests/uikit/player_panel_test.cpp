@@ -36,6 +36,16 @@ bool WaitUntilEnded(CSongPanelDlg& panel, std::chrono::milliseconds limit = 5000
     return true;
 }
 
+// Waits until the device's position has reached `ms` (the audio output starts with some delay).
+bool WaitForPosition(CSongPanelDlg& panel, uint32_t ms) {
+    const auto end = std::chrono::steady_clock::now() + 5000ms;
+    while (panel.player().GetPositionMs().value_or(0) < ms) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
 struct PanelFiles {
     TempDir dir;
     std::string a = dir.File("a.wav");  // 1 s
@@ -142,7 +152,7 @@ TEST(SongPanelSongs, EndOfSongPlaysNextAndLastRepeats) {
     EXPECT_TRUE(panel.player().IsPlaying());
     EXPECT_EQ(panel.TitleText(), "2.b.wav(0:02)");
 
-    std::this_thread::sleep_for(1100ms);
+    ASSERT_TRUE(WaitForPosition(panel, 1000));
     panel.OnTimerTick();
     EXPECT_EQ(panel.TimeText(), "00:01");
     EXPECT_EQ(panel.SliderValue(), 1);
@@ -162,7 +172,7 @@ TEST(SongPanelSongs, RemainingTimeRunsDownToZero) {
     panel.OnTimeDisplayClicked();
     EXPECT_FALSE(panel.showElapsed());
     EXPECT_EQ(panel.TimeText(), "00:02");
-    std::this_thread::sleep_for(1100ms);
+    ASSERT_TRUE(WaitForPosition(panel, 1000));
     panel.OnTimerTick();
     EXPECT_EQ(panel.TimeText(), "00:01");
     ASSERT_TRUE(WaitUntilEnded(panel));
@@ -222,7 +232,7 @@ TEST(SongPanelStates, PauseResumeStopAndCheckStates) {
     EXPECT_FALSE(panel.IsChecked(ids.pause));
     EXPECT_TRUE(panel.IsTimerRunning(CSongPanelDlg::kTimerId));
 
-    std::this_thread::sleep_for(1100ms);
+    ASSERT_TRUE(WaitForPosition(panel, 1000));
     panel.OnStop();
     EXPECT_FALSE(panel.player().IsPlaying());
     EXPECT_EQ(*panel.player().GetPosition(), 0);
@@ -289,7 +299,7 @@ TEST(SongPanelMp3, PlaysAnEncodedFile) {
     EXPECT_EQ(panel.current(), 0);
     EXPECT_TRUE(panel.player().IsPlaying());
     EXPECT_EQ(panel.TitleText(), "1.Tone.mp3(0:02)");
-    std::this_thread::sleep_for(1100ms);
+    ASSERT_TRUE(WaitForPosition(panel, 1000));
     panel.OnTimerTick();
     EXPECT_EQ(panel.TimeText(), "00:01");
 }
@@ -299,7 +309,7 @@ TEST(SongPanelLook, DisplaysAreGreenOnBlack) {
     CSongPanelDlg panel(ProgramKind::Studio, EntriesFor({files.a, files.b}), 1);
     panel.EnsureInitialized();
     panel.show();
-    std::this_thread::sleep_for(1100ms);
+    ASSERT_TRUE(WaitForPosition(panel, 1000));
     panel.OnTimerTick();
     const QImage shot = panel.grab().toImage();
     if (const char* folder = std::getenv("VX_SCREENSHOT_DIR"))
