@@ -215,7 +215,8 @@ bool MessagePoster::SetProgressPos(int id, int pos) const {
     return target_ && target_->Post(new IntPairEvent(kProgressEvent, id, pos));
 }
 
-Dialog::Dialog(QWidget* parent) : QDialog(parent), target_(std::make_shared<MessagePoster::Target>()) {
+Dialog::Dialog(QWidget* parent)
+    : QDialog(parent), target_(std::make_shared<MessagePoster::Target>()) {
     target_->dialog = this;
     InstallEscEnterFilter();
     ApplyDialogColors(this);

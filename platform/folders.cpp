@@ -85,7 +85,9 @@ std::string ScratchFolder() {
     return fresh;
 }
 
-std::string SettingsFolder() { return JoinPath(XdgFolder("XDG_CONFIG_HOME", ".config"), "ringsmith"); }
+std::string SettingsFolder() {
+    return JoinPath(XdgFolder("XDG_CONFIG_HOME", ".config"), "ringsmith");
+}
 
 std::string ShareFolder() {
     return JoinPath(CutAtLastSeparator(ProgramFolder()), "share/vexmor");

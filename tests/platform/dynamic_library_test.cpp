@@ -50,7 +50,8 @@ TEST(DynamicLibrary, MissingOrBrokenFilesFailWithAReason) {
 
 TEST(DynamicLibrary, OwnLibraryExportsAndUnresolvedReferences) {
     testing_support::TempDir dir;
-    const std::string good = BuildLibrary(dir, "good dir lib", "int Twice(int v) { return 2 * v; }\n");
+    const std::string good =
+        BuildLibrary(dir, "good dir lib", "int Twice(int v) { return 2 * v; }\n");
     if (good.empty()) GTEST_SKIP() << "no C compiler to build a test library";
     DynamicLibrary library(good);
     ASSERT_TRUE(library.IsLoaded()) << library.error();

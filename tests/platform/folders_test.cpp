@@ -44,7 +44,8 @@ TEST(Folders, SystemDirectoryFollowsTheOverride) {
     ASSERT_FALSE(programFolder.empty());
     EXPECT_EQ(platform::SystemDirectory(),
               platform::CutAtLastSeparator(programFolder) + "/lib/vexmor");
-    EXPECT_EQ(platform::ShareFolder(), platform::CutAtLastSeparator(programFolder) + "/share/vexmor");
+    EXPECT_EQ(platform::ShareFolder(),
+              platform::CutAtLastSeparator(programFolder) + "/share/vexmor");
 }
 
 TEST(Folders, SettingsFolderFollowsXdgConfigHome) {

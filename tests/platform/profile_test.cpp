@@ -45,7 +45,8 @@ TEST(ProfileFile, FileAndFolderAreCreatedOnTheFirstWrite) {
 }
 
 TEST(ProfileFile, BareNamesLiveInTheSettingsFolder) {
-    EXPECT_EQ(platform::ProfilePath("ringsmith.ini"), platform::SettingsFolder() + "/ringsmith.ini");
+    EXPECT_EQ(platform::ProfilePath("ringsmith.ini"),
+              platform::SettingsFolder() + "/ringsmith.ini");
     EXPECT_EQ(platform::ProfilePath("/x/y.ini"), "/x/y.ini");
 }
 

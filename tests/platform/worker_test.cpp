@@ -40,7 +40,8 @@ TEST(Worker, CountsRunningWorkersAndWaitsWithATimeLimit) {
 }
 
 TEST(Worker, AnEscapingErrorEndsOnlyThatJob) {
-    ASSERT_TRUE(platform::StartWorker("throwing", [] { throw std::runtime_error("invalid file"); }));
+    ASSERT_TRUE(
+        platform::StartWorker("throwing", [] { throw std::runtime_error("invalid file"); }));
     ASSERT_TRUE(platform::StartWorker("throwing", [] { throw 7; }));
     EXPECT_TRUE(platform::WaitForWorkers(5s));
     EXPECT_EQ(platform::RunningWorkers(), 0);
