@@ -83,7 +83,8 @@ CHyperLink::CHyperLink(const QString& text, const QString& url, QWidget* parent)
     setCursor(Qt::ArrowCursor);
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     ApplyLook();
-    FitToText();
+    if (autoSize_)
+        resize(sizeHint());
 }
 
 void CHyperLink::SetURL(const QString& url) {

@@ -66,13 +66,16 @@ public:
 
     // What a click does: open the URL; mark it visited on success, report the error otherwise.
     void Activate();
+    // With auto-size on, resizes the label to its text where it stands: a left-aligned label
+    // keeps its left edge, a right-aligned one its right edge, a centred one its centre, and the
+    // vertical centre is kept. Owners call it after placing the label.
+    void FitToText();
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void ApplyLook();
-    void FitToText();
 
     QString url_;
     QColor linkColor_ = kLinkColor;

@@ -411,4 +411,11 @@ TEST(HyperLink, AutoSizeKeepsARightAlignedLinksRightEdge) {
     EXPECT_EQ(link.geometry().right(), 309);
     EXPECT_EQ(link.width(), link.sizeHint().width());
     EXPECT_NEAR(link.geometry().center().y(), 29, 1);
+
+    CHyperLink centred(QStringLiteral("Web"), QStringLiteral("http://a.invalid/"), &window);
+    centred.setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    centred.setGeometry(100, 100, 200, 20);
+    centred.FitToText();
+    EXPECT_EQ(centred.width(), centred.sizeHint().width());
+    EXPECT_NEAR(centred.geometry().center().x(), 199, 1);
 }
