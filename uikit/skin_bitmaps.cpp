@@ -3,6 +3,8 @@
 #include <QString>
 #include <mutex>
 
+#include "platform/ui.h"
+
 #ifdef VX_HAVE_SKIN_RESOURCES
 // Q_INIT_RESOURCE must be used outside any namespace.
 static void InitSkinResources() { Q_INIT_RESOURCE(skin); }
@@ -14,8 +16,9 @@ namespace skin {
 
 namespace {
 
-std::string& CurrentSet() {
-    static std::string set = "studio";
+// Empty until a program chooses: then the program's name decides.
+std::string& ChosenSet() {
+    static std::string set;
     return set;
 }
 
@@ -28,15 +31,21 @@ void EnsureResources() {
 
 }  // namespace
 
-void SetSkinSet(const std::string& set) { CurrentSet() = set; }
+void SetSkinSet(const std::string& set) { ChosenSet() = set; }
 
-const std::string& SkinSet() { return CurrentSet(); }
+const std::string& SkinSet() {
+    static const std::string kStudio = "studio";
+    static const std::string kBurner = "burner";
+    if (!ChosenSet().empty())
+        return ChosenSet();
+    return platform::ProgramName() == "Discsmith" ? kBurner : kStudio;
+}
 
 QString SkinBitmapPath(const std::string& set, int id) {
     return QStringLiteral(":/%1/%2.png").arg(QString::fromStdString(set)).arg(id);
 }
 
-QPixmap LoadSkinBitmap(int id) { return LoadSkinBitmap(CurrentSet(), id); }
+QPixmap LoadSkinBitmap(int id) { return LoadSkinBitmap(SkinSet(), id); }
 
 QPixmap LoadSkinBitmap(const std::string& set, int id) {
     EnsureResources();

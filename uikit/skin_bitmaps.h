@@ -21,7 +21,8 @@ enum KitBitmap : int {
     kTrackHorizontal = 309,  // 1 x 12
 };
 
-// Chooses the set that LoadSkinBitmap(id) reads: "studio" (the default) or "burner".
+// Chooses the set that LoadSkinBitmap(id) reads: "studio" or "burner". Until a set is chosen,
+// the program's name decides: "burner" for Discsmith, "studio" otherwise.
 void SetSkinSet(const std::string& set);
 const std::string& SkinSet();
 

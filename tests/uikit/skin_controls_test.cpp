@@ -419,3 +419,26 @@ TEST(HyperLink, AutoSizeKeepsARightAlignedLinksRightEdge) {
     EXPECT_EQ(centred.width(), centred.sizeHint().width());
     EXPECT_NEAR(centred.geometry().center().x(), 199, 1);
 }
+
+TEST(SkinBitmaps, ResourcesByIdInTheProgramsSet) {
+    EXPECT_EQ(skin::SkinBitmapPath("studio", 114), QStringLiteral(":/studio/114.png"));
+    EXPECT_EQ(skin::LoadSkinBitmap("studio", 114).size(), QSize(704, 454));
+    EXPECT_EQ(skin::LoadSkinBitmap("burner", 132).size(), QSize(705, 517));
+    EXPECT_EQ(skin::LoadSkinBitmap("studio", 300).size(), QSize(1, 12));
+    EXPECT_EQ(skin::LoadSkinBitmap("studio", 128).size(), QSize(50, 30))  // "Save as MMF"
+        << "button bitmaps have the size of their rectangles";
+    EXPECT_TRUE(skin::LoadSkinBitmap("studio", 9999).isNull());
+    skin::SetSkinSet("burner");
+    EXPECT_EQ(skin::SkinSet(), "burner");
+    EXPECT_FALSE(skin::LoadSkinBitmap(242).isNull());
+
+    // Without a choice, the program's name decides.
+    const std::string program = platform::ProgramName();
+    skin::SetSkinSet("");
+    platform::SetProgramName("Discsmith");
+    EXPECT_EQ(skin::SkinSet(), "burner");
+    platform::SetProgramName("Ringsmith");
+    EXPECT_EQ(skin::SkinSet(), "studio");
+    platform::SetProgramName(program);
+    skin::SetSkinSet("studio");
+}
