@@ -14,15 +14,13 @@
 namespace {
 
 const SongPanelResources kStudioPanel{
-    207,  "MP3 Player",
-    1035, 1011, 10003, 10004, 1025, 1027, 1030, 1033, 1009, 10018, 1006,
-    209,  212,  211,   215,   213,  208,  214,  210,
+    207,   "MP3 Player", 1035, 1011, 10003, 10004, 1025, 1027, 1030, 1033, 1009,
+    10018, 1006,         209,  212,  211,   215,   213,  208,  214,  210,
 };
 
 const SongPanelResources kBurnerPanel{
-    232,  "Player",
-    1020, 1007, 10004, 1034, 1013, 1014, 1015, 1016, 1006, 10016, 1004,
-    242,  243,  244,   245,  246,  263,  247,  248,
+    232,   "Player", 1020, 1007, 10004, 1034, 1013, 1014, 1015, 1016, 1006,
+    10016, 1004,     242,  243,  244,   245,  246,  263,  247,  248,
 };
 
 const QColor kDisplayText{0, 255, 0};
@@ -37,10 +35,10 @@ constexpr int kButtonPitch = 40;
 
 // The buttons hold their check state as the panel sets it; a click alone does not toggle it.
 class PanelButton : public CGlyphButton {
-public:
+  public:
     using CGlyphButton::CGlyphButton;
 
-protected:
+  protected:
     void nextCheckState() override {}
 };
 
@@ -99,7 +97,7 @@ void CSongPanelDlg::BuildControls() {
                                QRect(10, 72, 280, 20), false, false, false, sliderFactory});
 
     // Left to right: previous, back, play, pause, stop, forward, next.
-    const int buttons[] = {ids_.previous, ids_.back, ids_.play, ids_.pause,
+    const int buttons[] = {ids_.previous, ids_.back,    ids_.play, ids_.pause,
                            ids_.stop,     ids_.forward, ids_.next};
     for (int i = 0; i < 7; ++i) {
         auto factory = [](QWidget* parent) {
@@ -108,9 +106,10 @@ void CSongPanelDlg::BuildControls() {
             button->setFocusPolicy(Qt::NoFocus);
             return button;
         };
-        layout.controls.push_back({buttons[i], platform::ControlKind::Custom, "",
-                                   QRect(10 + i * kButtonPitch + 2, 98, kButtonWidth, kButtonHeight),
-                                   false, false, false, factory});
+        layout.controls.push_back(
+            {buttons[i], platform::ControlKind::Custom, "",
+             QRect(10 + i * kButtonPitch + 2, 98, kButtonWidth, kButtonHeight), false, false, false,
+             factory});
     }
     Build(layout);
 
@@ -318,7 +317,9 @@ void CSongPanelDlg::OnTimeDisplayClicked() {
         ShowTime(DisplayedSeconds(*position));
 }
 
-void CSongPanelDlg::OnTitleDisplayClicked() { titleDisplay_->SetMode((titleDisplay_->mode() + 1) % 4); }
+void CSongPanelDlg::OnTitleDisplayClicked() {
+    titleDisplay_->SetMode((titleDisplay_->mode() + 1) % 4);
+}
 
 int CSongPanelDlg::TitleScrollMode() const { return titleDisplay_->mode(); }
 

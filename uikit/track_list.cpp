@@ -68,7 +68,8 @@ CTrackListCtrl::~CTrackListCtrl() = default;
 void CTrackListCtrl::InsertColumns(const std::vector<TrackListColumn>& columns) {
     setColumnCount(static_cast<int>(columns.size()));
     QStringList captions;
-    for (const TrackListColumn& column : columns) captions << QString::fromStdString(column.caption);
+    for (const TrackListColumn& column : columns)
+        captions << QString::fromStdString(column.caption);
     setHeaderLabels(captions);
     alignments_.clear();
     for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
@@ -174,9 +175,12 @@ int CTrackListCtrl::LoadM3u(const std::string& path) {
     const M3uContents playlist = ReadM3uFile(path);
     switch (playlist.status) {
         case M3uReadStatus::CannotOpen:
-        case M3uReadStatus::NotM3u: return -1;
-        case M3uReadStatus::Empty: return 0;
-        case M3uReadStatus::Ok: break;
+        case M3uReadStatus::NotM3u:
+            return -1;
+        case M3uReadStatus::Empty:
+            return 0;
+        case M3uReadStatus::Ok:
+            break;
     }
     Clear();
     int count = 0;
@@ -236,7 +240,8 @@ std::string CTrackListCtrl::CellText(int row, int column) const {
 }
 
 void CTrackListCtrl::SetCellText(int row, int column, const std::string& text) {
-    if (QTreeWidgetItem* item = topLevelItem(row)) item->setText(column, QString::fromStdString(text));
+    if (QTreeWidgetItem* item = topLevelItem(row))
+        item->setText(column, QString::fromStdString(text));
 }
 
 int CTrackListCtrl::SelectedRow() const {
@@ -284,7 +289,8 @@ void CTrackListCtrl::SwapRows(int a, int b) {
 
 void CTrackListCtrl::Renumber() {
     for (int row = 0; row < RowCount(); ++row)
-        topLevelItem(row)->setText(kNumberColumn, QString::fromStdString(FormatTrackNumber(row + 1)));
+        topLevelItem(row)->setText(kNumberColumn,
+                                   QString::fromStdString(FormatTrackNumber(row + 1)));
 }
 
 void CTrackListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {

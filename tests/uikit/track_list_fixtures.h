@@ -54,10 +54,9 @@ inline bool MakeMp3Lasting(const std::string& path, int seconds) {
     if (at == std::string_view::npos) at = text.find("Xing");
     if (at == std::string_view::npos || at + 12 > bytes.size() || !(bytes[at + 7] & 1))
         return false;
-    const auto frames =
-        static_cast<uint32_t>(std::ceil((seconds + 0.33) * 44100.0 / 1152.0));
-    for (int i = 0; i < 4; ++i) bytes[at + 8 + static_cast<size_t>(i)] =
-        static_cast<uint8_t>(frames >> (24 - 8 * i));
+    const auto frames = static_cast<uint32_t>(std::ceil((seconds + 0.33) * 44100.0 / 1152.0));
+    for (int i = 0; i < 4; ++i)
+        bytes[at + 8 + static_cast<size_t>(i)] = static_cast<uint8_t>(frames >> (24 - 8 * i));
     WriteFile(path, bytes);
     return true;
 }

@@ -36,19 +36,19 @@ std::vector<std::string> Column(const CTrackListCtrl& list, int column) {
 
 // A list whose player panel only records what it was asked to play.
 class RecordingList : public CTrackListCtrl {
-public:
+  public:
     using CTrackListCtrl::CTrackListCtrl;
     std::vector<std::vector<TrackEntry>> played;
     std::vector<int> starts;
 
-protected:
+  protected:
     void OpenPlayer(const std::vector<TrackEntry>& entries, int start) override {
         played.push_back(entries);
         starts.push_back(start);
     }
 };
 
-#define REQUIRE_LAME()                                                    \
+#define REQUIRE_LAME() \
     if (!testing_support::HaveTool("lame")) GTEST_SKIP() << "lame is not installed"
 
 }  // namespace
@@ -72,7 +72,8 @@ TEST(TrackListAdd, TitleFromTagOrFileName) {
     EXPECT_EQ(list.AddFile(tagged), 1);
     EXPECT_EQ(list.AddFile(blank), 2);
     EXPECT_EQ(list.AddFile(wav), 3);
-    EXPECT_EQ(Column(list, 0), (std::vector<std::string>{"Song", "Tagged Title", "Blank", "Song.wav"}));
+    EXPECT_EQ(Column(list, 0),
+              (std::vector<std::string>{"Song", "Tagged Title", "Blank", "Song.wav"}));
     EXPECT_EQ(Column(list, 1), (std::vector<std::string>{"01", "02", "03", "04"}));
     EXPECT_EQ(Column(list, 2), (std::vector<std::string>{"00:01", "00:01", "00:01", "00:01"}));
     EXPECT_EQ(Column(list, 3), (std::vector<std::string>{plain, tagged, blank, wav}));
@@ -204,9 +205,9 @@ TEST(TrackListDelete, NoSelectionChangesNothing) {
     CTrackListCtrl studio(ProgramKind::Studio);
     FillWithWavs(studio, dir, 2);
     studio.clearSelection();
-    for (auto op : {&CTrackListCtrl::DeleteSelected, &CTrackListCtrl::MoveUp,
-                    &CTrackListCtrl::MoveDown, &CTrackListCtrl::MoveTop,
-                    &CTrackListCtrl::MoveBottom, &CTrackListCtrl::PlaySelected})
+    for (auto op :
+         {&CTrackListCtrl::DeleteSelected, &CTrackListCtrl::MoveUp, &CTrackListCtrl::MoveDown,
+          &CTrackListCtrl::MoveTop, &CTrackListCtrl::MoveBottom, &CTrackListCtrl::PlaySelected})
         (studio.*op)();
     EXPECT_EQ(ui->messageTexts(), std::vector<std::string>(6, kSelectTrackFirstMessage));
     EXPECT_EQ(studio.RowCount(), 2);
@@ -285,7 +286,9 @@ TEST(TrackListM3u, RefusedFilesLeaveTheListAlone) {
     const std::string file = dir.File("bad.m3u");
     for (const std::string& header :
          {std::string("#EXTM3U "), std::string("#extm3u"), std::string(" #EXTM3U"),
-          std::string("#EXTM3U#"), std::string(""), std::string("\x7f" "ELF\x01\x02")}) {
+          std::string("#EXTM3U#"), std::string(""),
+          std::string("\x7f"
+                      "ELF\x01\x02")}) {
         WriteFile(file, Bytes(header + body));
         EXPECT_EQ(list.LoadM3u(file), -1) << header;
         EXPECT_EQ(list.RowCount(), 2);
@@ -485,6 +488,8 @@ TEST(TrackListLook, SkinnedBarsFollowTheListAndRowsShow) {
         shot.save(QString(folder) + "/track_list.png");
     // The selected row is drawn in the highlight colour although the list may lack the focus.
     const QRect number = list.visualRect(list.model()->index(2, CTrackListCtrl::kNumberColumn));
-    const QPoint inOwner = list.viewport()->mapTo(&owner, QPoint(number.left() + 4, number.center().y()));
-    EXPECT_EQ(shot.pixelColor(inOwner).rgb(), list.palette().color(QPalette::Active, QPalette::Highlight).rgb());
+    const QPoint inOwner =
+        list.viewport()->mapTo(&owner, QPoint(number.left() + 4, number.center().y()));
+    EXPECT_EQ(shot.pixelColor(inOwner).rgb(),
+              list.palette().color(QPalette::Active, QPalette::Highlight).rgb());
 }

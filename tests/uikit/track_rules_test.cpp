@@ -15,7 +15,6 @@ std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text
 
 }  // namespace
 
-
 TEST(TrackTitleRules, NameWithoutMp3ExtensionOnly) {
     EXPECT_EQ(TitleFromPath("/music/a/Song.MP3"), "Song");
     EXPECT_EQ(TitleFromPath("/music/a/Song.mp3"), "Song");
