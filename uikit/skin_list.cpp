@@ -270,7 +270,9 @@ namespace {
 class ScrollBarPlacer : public QObject {
 public:
     ScrollBarPlacer(QAbstractScrollArea* list, QWidget* parent, SkinScrollBars bars)
-        : QObject(list), list_(list), parent_(parent), bars_(bars) {
+        : QObject(list), list_(list), parent_(parent) {
+        bars_.vertical = bars.vertical;
+        bars_.horizontal = bars.horizontal;
         list->installEventFilter(this);
         Place();
     }
@@ -288,16 +290,27 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == list_ && (event->type() == QEvent::Move ||
-                                 event->type() == QEvent::Resize))
+        if (watched != list_)
+            return false;
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
             Place();
+        } else if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+            const bool visible = event->type() == QEvent::Show;
+            if (bars_.vertical)
+                bars_.vertical->setVisible(visible);
+            if (bars_.horizontal)
+                bars_.horizontal->setVisible(visible);
+        }
         return false;
     }
 
 private:
     QPointer<QAbstractScrollArea> list_;
     QPointer<QWidget> parent_;
-    SkinScrollBars bars_;
+    struct {
+        QPointer<CSkinScrollBar> vertical;
+        QPointer<CSkinScrollBar> horizontal;
+    } bars_;
 };
 
 }  // namespace
@@ -311,8 +324,11 @@ SkinScrollBars AttachScrollBars(QAbstractScrollArea* list, QWidget* parent) {
     bars.vertical = new CSkinScrollBar(Qt::Vertical, list, parent);
     bars.horizontal = new CSkinScrollBar(Qt::Horizontal, list, parent);
     new ScrollBarPlacer(list, parent, bars);
-    bars.vertical->show();
-    bars.horizontal->show();
+    // The bars live in the parent but belong to the list: they go with it.
+    QObject::connect(list, &QObject::destroyed, bars.vertical, &QObject::deleteLater);
+    QObject::connect(list, &QObject::destroyed, bars.horizontal, &QObject::deleteLater);
+    bars.vertical->setVisible(!list->isHidden());
+    bars.horizontal->setVisible(!list->isHidden());
     bars.vertical->raise();
     bars.horizontal->raise();
     return bars;

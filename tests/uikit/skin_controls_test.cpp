@@ -299,6 +299,17 @@ TEST_F(SkinListFixture, BarsSitAlongTheListAndFollowIt) {
     list->setGeometry(40, 50, 200, 100);
     EXPECT_EQ(bars.vertical->geometry(), QRect(240, 50, 12, 112));
     EXPECT_EQ(bars.horizontal->geometry(), QRect(40, 150, 200, 12));
+
+    list->hide();
+    EXPECT_FALSE(bars.vertical->isVisible());
+    EXPECT_FALSE(bars.horizontal->isVisible());
+    list->show();
+    EXPECT_TRUE(bars.vertical->isVisible());
+
+    QPointer<CSkinScrollBar> vertical = bars.vertical;
+    delete list;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(vertical.isNull()) << "the bars go with their list";
 }
 
 TEST_F(SkinListFixture, ThumbFollowsTheListsPositionWhateverMovesIt) {
