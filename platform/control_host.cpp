@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/dynamic_library.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
@@ -208,11 +209,11 @@ struct DlCloser {
 };
 using ModuleHandle = std::unique_ptr<void, DlCloser>;
 
-ModuleHandle OpenModule(const std::string& path, bool keepLoaded, std::string* error) {
-    // RTLD_NODELETE keeps a module that made widgets mapped after its handle is closed: their
-    // code and virtual tables are in it.
-    const int flags = RTLD_NOW | RTLD_LOCAL | (keepLoaded ? RTLD_NODELETE : 0);
-    ModuleHandle handle(dlopen(path.c_str(), flags));
+// Opens a control module for good. RTLD_NODELETE keeps it mapped even after its handle is
+// closed at exit: widgets it made may outlive the registry, and their code and virtual tables
+// are in it. (Modules that are only registered go through DynamicLibrary and are unloaded.)
+ModuleHandle OpenControlModule(const std::string& path, std::string* error) {
+    ModuleHandle handle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
     if (!handle && error) {
         const char* text = dlerror();
         *error = text ? text : ("cannot load " + path);
@@ -235,9 +236,9 @@ Registry& TheRegistry() {
 }  // namespace
 
 std::optional<int> CallDllRegisterServer(const std::string& modulePath) {
-    ModuleHandle module = OpenModule(modulePath, false, nullptr);
-    if (!module) return std::nullopt;
-    auto fn = reinterpret_cast<DllRegisterServerFn>(dlsym(module.get(), kRegisterServerSymbol));
+    DynamicLibrary module;
+    if (!module.Load(modulePath)) return std::nullopt;
+    auto fn = module.Symbol<DllRegisterServerFn>(kRegisterServerSymbol);
     if (!fn) return std::nullopt;
     return fn();
 }
@@ -292,7 +293,7 @@ bool ControlSite::Create(const std::string& classId, QWidget* parent,
         std::lock_guard lock(registry.mutex);
         auto loaded = registry.modules.find(*path);
         if (loaded == registry.modules.end()) {
-            ModuleHandle module = OpenModule(*path, true, &lastError_);
+            ModuleHandle module = OpenControlModule(*path, &lastError_);
             if (!module) return false;
             loaded = registry.modules.emplace(*path, std::move(module)).first;
         }

@@ -1,0 +1,48 @@
+// Paints the wave editor: time ruler, one lane per channel with the min/max picture, the marked
+// part, the play cursor and a status line. Stateless: everything it draws is in WaveView.
+#pragma once
+
+#include <QRect>
+#include <cstdint>
+#include <string>
+
+#include "components/wave_editor/wave_format.h"
+#include "components/wave_editor/wave_overview.h"
+#include "components/wave_editor/wave_properties.h"
+
+class QPainter;
+
+namespace wave_editor {
+
+enum class LoadState { Empty, Loading, Ready, Failed };
+
+struct WaveView {
+    const WaveEditProperties* properties = nullptr;  // required
+    LoadState state = LoadState::Empty;
+    const WaveFormat* format = nullptr;      // Loading, Ready
+    const WaveOverview* overview = nullptr;  // Ready
+    int64_t selectionStart = 0;              // frames
+    int64_t selectionEnd = 0;
+    int64_t cursorFrame = -1;  // -1: no cursor
+    int progressPercent = 0;   // Loading
+    std::string fileName;      // shown while loading
+    std::string message;       // Failed
+};
+
+struct WaveLayout {
+    QRect ruler;
+    QRect wave;    // all channel lanes
+    QRect status;
+};
+
+WaveLayout ComputeLayout(const QRect& rect, const WaveEditProperties& properties);
+
+// The ruler's tick step in seconds for `secondsPerPixel`, so that labels stay at least
+// `minLabelPixels` apart.
+double RulerStep(double secondsPerPixel, int minLabelPixels);
+// "m:ss", "h:mm:ss", with tenths or hundredths when `step` is below a second.
+std::string FormatRulerTime(double seconds, double step);
+
+void PaintWaveView(QPainter& painter, const QRect& rect, const WaveView& view);
+
+}  // namespace wave_editor
