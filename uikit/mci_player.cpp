@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -107,6 +108,7 @@ public:
             if (isFloat_) {
                 float f;
                 std::memcpy(&f, p, sizeof f);
+                if (std::isnan(f)) f = 0.0f;
                 value = static_cast<int16_t>(std::clamp(f, -1.0f, 1.0f) * 32767.0f);
             } else if (bytes == 1) {
                 value = static_cast<int16_t>((p[0] - 128) << 8);

@@ -113,7 +113,9 @@ struct FrameHeader {
     }
 };
 
+// nullptr (bytes that could not be read) is no header either.
 std::optional<FrameHeader> ParseHeader(const uint8_t* p) {
+    if (!p) return std::nullopt;
     const uint32_t h = Be32(p);
     if ((h & 0xFFE00000u) != 0xFFE00000u) return std::nullopt;
     const int versionBits = (h >> 19) & 3;
@@ -280,13 +282,17 @@ std::optional<MpegResult> DescribeMpeg(Reader& file) {
     if (!FindAudioRegion(file, s)) return std::nullopt;
     const auto start = FindFirstFrame(file, s);
     if (!start) return std::nullopt;
+    const auto first = ParseHeader(file.Get(*start, 4));
+    if (!first) return std::nullopt;
     MpegResult r;
-    r.first = *ParseHeader(file.Get(*start, 4));
+    r.first = *first;
     const auto vbr = ReadVbrHeader(file, *start, r.first);
     int64_t pos = *start;
     if (vbr) {
         pos += r.first.frameBytes;
-        if (vbr->frames > 0) {
+        // A count that the data cannot hold (no frame is shorter than 24 bytes) is not
+        // believed; the frames are counted instead.
+        if (vbr->frames > 0 && vbr->frames <= (s.audioEnd - pos) / 24 + 1) {
             r.frames = vbr->frames;
             r.audioBytes = s.audioEnd - pos;
             r.lengthSource = vbr->lengthSource;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -317,4 +318,25 @@ TEST(Mp3InfoLength, LargeLeadingTagIsSkippedUnread) {
     EXPECT_EQ(d.info.lengthSource, 1);
     EXPECT_EQ(d.info.seconds, 2);
     EXPECT_LT(d.bytesRead, 12u * 1024);  // the window at the start and one at the audio
+}
+
+// A damaged header that claims more frames than the data can hold is not believed.
+TEST(Mp3InfoBadInput, ImpossibleFrameCountFallsBackToCounting) {
+    ts::TempDir dir;
+    const std::string mp3 = MakeMp3(dir, "song", 2.2, 44100, 2, {"-V", "3"});
+    REQUIRE_FILE(mp3);
+    std::vector<uint8_t> bytes = ts::ReadFile(mp3);
+    const auto at = std::search(bytes.begin(), bytes.end(), std::begin("Xing"), std::end("Xing") - 1);
+    ASSERT_NE(at, bytes.end());
+    ASSERT_NE(at[7] & 1, 0);  // the frame count is present
+    at[8] = 0x7F;
+    at[9] = at[10] = at[11] = 0xFF;
+    ts::WriteFile(dir.File("damaged.mp3"), bytes);
+    const Described d = Describe(dir.File("damaged.mp3"));
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.info.lengthSource, 0);
+    EXPECT_EQ(d.info.seconds, 2);
+    if (const auto count = CountPackets(mp3)) {
+        EXPECT_EQ(d.info.frames, count->packets);
+    }
 }
