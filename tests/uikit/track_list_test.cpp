@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/scripted_ui.h"
 #include "tests/support/test_support.h"
 #include "tests/uikit/track_list_fixtures.h"
+#include "uikit/player_panel.h"
 #include "uikit/skin_list.h"
 #include "uikit/track_rules.h"
 
@@ -492,4 +495,30 @@ TEST(TrackListLook, SkinnedBarsFollowTheListAndRowsShow) {
         list.viewport()->mapTo(&owner, QPoint(number.left() + 4, number.center().y()));
     EXPECT_EQ(shot.pixelColor(inOwner).rgb(),
               list.palette().color(QPalette::Active, QPalette::Highlight).rgb());
+}
+
+TEST(TrackListPlay, OpensThePlayerPanelOnTheSelectedRow) {
+    TempDir dir;
+    CTrackListCtrl list(ProgramKind::Burner);
+    for (const char* name : {"one.mp3", "two.mp3"}) {
+        if (!MakeMp3(dir.File(name), 1.0)) GTEST_SKIP() << "lame is not installed";
+        list.AddFile(dir.File(name));
+    }
+    ASSERT_EQ(list.RowCount(), 2);
+    list.SelectRow(1);
+    int current = -2;
+    std::string title;
+    bool playing = false;
+    QTimer::singleShot(200, [&] {
+        if (auto* panel = qobject_cast<CSongPanelDlg*>(QApplication::activeModalWidget())) {
+            current = panel->current();
+            title = panel->TitleText();
+            playing = panel->player().IsPlaying();
+            panel->EndDialog(platform::IDCANCEL);
+        }
+    });
+    list.PlaySelected();
+    EXPECT_EQ(current, 1);
+    EXPECT_EQ(title, "2.two.mp3(0:01)");
+    EXPECT_TRUE(playing);
 }
