@@ -206,3 +206,21 @@ TEST(MciPlayerMp3, OpensAndPlaysAnMp3) {
     EXPECT_EQ(player.Close(), kMciOk);
     EXPECT_FALSE(player.IsPlaying());
 }
+
+// Commands arriving while the audio thread decodes neither deadlock nor lose the position.
+TEST(MciPlayerThreads, RapidCommandsWhilePlaying) {
+    ts::TempDir dir;
+    CMciPlayer player;
+    ASSERT_EQ(player.OpenWave(MakeWav(dir, "tone.wav", 2.0, 44100, 2)), kMciOk);
+    for (uint32_t i = 0; i < 200; ++i) {
+        ASSERT_EQ(player.Play(), kMciOk);
+        if (i % 3 == 0) std::this_thread::sleep_for(1ms);
+        ASSERT_EQ(player.Pause(), kMciOk);
+        ASSERT_EQ(player.Resume(), kMciOk);
+        const uint32_t target = 1 + (i * 97) % 1900;
+        ASSERT_EQ(player.SeekToMs(target), kMciOk);
+        ASSERT_EQ(player.GetPositionMs(), target);
+    }
+    ASSERT_EQ(player.Play(), kMciOk);
+    EXPECT_EQ(player.Close(), kMciOk);
+}
