@@ -273,13 +273,9 @@ TEST(SongPanelLook, ResourcesTooltipsTitleModesAndSizing) {
     panel.EnsureInitialized();
     const SongPanelResources& ids = panel.resources();
     EXPECT_EQ(panel.windowTitle().toStdString(), "Player");
-    EXPECT_EQ(ids.play, 1007);
-    EXPECT_EQ(ids.glyphBack, 263);
-    EXPECT_NE(panel.Item(1020), nullptr);
+    EXPECT_NE(panel.Item(ids.playlist), nullptr);
     EXPECT_EQ(panel.Item(ids.next)->toolTip().toStdString(), "next song");
     EXPECT_EQ(panel.Item(ids.back)->toolTip().toStdString(), "previous 5 seconds");
-    EXPECT_EQ(SongPanelResourcesFor(ProgramKind::Studio).pause, 10003);
-    EXPECT_EQ(SongPanelResourcesFor(ProgramKind::Studio).glyphNext, 210);
 
     EXPECT_EQ(panel.TitleScrollMode(), 1);
     for (int expected : {2, 3, 0, 1}) {

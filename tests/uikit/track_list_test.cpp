@@ -443,20 +443,6 @@ TEST(TrackListInput, DeleteKeyDeletesSelectedRow) {
     EXPECT_EQ(list.total(), "00:02");
 }
 
-TEST(TrackListLook, StandardColumnsOfBothPrograms) {
-    const auto studio = StandardTrackColumns(ProgramKind::Studio);
-    const auto burner = StandardTrackColumns(ProgramKind::Burner);
-    ASSERT_EQ(studio.size(), 4u);
-    EXPECT_EQ(studio[1].caption, "ID");
-    EXPECT_EQ(studio[1].width, 50);
-    EXPECT_EQ(burner[1].caption, "Track");
-    EXPECT_EQ(burner[2].width, 60);
-    CTrackListCtrl list(ProgramKind::Burner);
-    EXPECT_EQ(list.headerItem()->text(0).toStdString(), "MP3 Title");
-    EXPECT_EQ(list.columnWidth(3), 180);
-    EXPECT_EQ(list.selectionMode(), QAbstractItemView::SingleSelection);
-}
-
 TEST(TrackListLook, SkinnedBarsFollowTheListAndRowsShow) {
     REQUIRE_LAME();
     TempDir dir;
