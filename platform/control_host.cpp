@@ -297,8 +297,8 @@ bool ControlSite::Create(const std::string& classId, QWidget* parent,
             if (!module) return false;
             loaded = registry.modules.emplace(*path, std::move(module)).first;
         }
-        factory = reinterpret_cast<VxCreateControlFn>(
-            dlsym(loaded->second.get(), kCreateControlSymbol));
+        factory =
+            reinterpret_cast<VxCreateControlFn>(dlsym(loaded->second.get(), kCreateControlSymbol));
         if (!factory) {
             lastError_ = *path + " has no control factory";
             return false;
@@ -320,7 +320,19 @@ InvokeStatus ControlSite::Invoke(int dispatchId, InvokeKind kind, const VariantL
                                  Variant* result) {
     if (!IsCreated()) return InvokeStatus::NoControl;
     Variant scratch;
-    return control_->Invoke(dispatchId, kind, args, result ? result : &scratch);
+    Variant* out = result ? result : &scratch;
+    if (QThread::currentThread() == widget_->thread())
+        return control_->Invoke(dispatchId, kind, args, out);
+    // A control is a widget and lives on the GUI thread: a call from a worker (the decode job
+    // loading its result) is carried out there while the worker waits, so by-reference
+    // arguments and the result stay valid.
+    InvokeStatus status = InvokeStatus::NoControl;
+    IHostedControl* control = control_;
+    QMetaObject::invokeMethod(
+        widget_.data(),
+        [&] { status = control->Invoke(dispatchId, kind, args, out); },
+        Qt::BlockingQueuedConnection);
+    return status;
 }
 
 Variant ControlSite::CallMethod(int dispatchId, const VariantList& args) {

@@ -27,7 +27,7 @@ namespace platform {
 // An automation value: empty, a 32-bit integer, a double, a text, a boolean, or a 32-bit integer
 // passed by reference (an out-parameter the callee fills, as GetSelection does).
 class Variant {
-public:
+  public:
     Variant() = default;
     Variant(int32_t value) : value_(value) {}
     Variant(double value) : value_(value) {}
@@ -57,7 +57,7 @@ public:
 
     bool operator==(const Variant& other) const { return value_ == other.value_; }
 
-private:
+  private:
     std::variant<std::monostate, int32_t, double, bool, std::string, int32_t*> value_;
 };
 
@@ -76,14 +76,14 @@ enum class InvokeStatus {
 
 // Receives a control's events. OnEvent runs on the GUI thread.
 class IControlEvents {
-public:
+  public:
     virtual ~IControlEvents() = default;
     virtual void OnEvent(int dispatchId, const VariantList& args) = 0;
 };
 
 // What a control module's factory returns: the widget and its dispatch interface.
 class IHostedControl {
-public:
+  public:
     virtual ~IHostedControl() = default;
 
     virtual QWidget* Widget() = 0;
@@ -102,15 +102,15 @@ public:
 // from any thread; from a worker the event is queued to the GUI thread and dropped when the
 // control is gone by then. Events fired from the GUI thread are delivered at once.
 class ControlBase : public IHostedControl {
-public:
+  public:
     explicit ControlBase(QWidget* self) : self_(self) {}
     QWidget* Widget() override { return self_; }
     void SetEventSink(IControlEvents* sink) override { sink_ = sink; }
 
-protected:
+  protected:
     void Fire(int dispatchId, VariantList args);
 
-private:
+  private:
     QWidget* self_;
     IControlEvents* sink_ = nullptr;
 };
@@ -166,7 +166,7 @@ void RegisterInProcessControl(const std::string& classId, InProcessFactory facto
 
 // One hosted control: created by class id, reached by dispatch id, receiving events.
 class ControlSite {
-public:
+  public:
     ControlSite() = default;
     ~ControlSite();
     ControlSite(const ControlSite&) = delete;
@@ -186,6 +186,8 @@ public:
     // The reason the last Create failed, for the host's error message.
     const std::string& LastError() const { return lastError_; }
 
+    // Calls the control. From a thread other than the GUI thread the call is carried out on
+    // the GUI thread while the caller waits; the GUI thread must not be waiting for the caller.
     InvokeStatus Invoke(int dispatchId, InvokeKind kind, const VariantList& args,
                         Variant* result = nullptr);
     // Shorthands that return an empty variant on failure.
@@ -196,7 +198,7 @@ public:
     void SetEventSink(IControlEvents* sink);
     std::vector<uint8_t> SaveProperties() const;
 
-private:
+  private:
     IHostedControl* control_ = nullptr;
     QPointer<QWidget> widget_;
     std::string lastError_;

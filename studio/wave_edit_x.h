@@ -14,14 +14,15 @@
 class QWidget;
 
 class CMMWaveEditX : public ISelectionSource {
-public:
+  public:
     // The property block the main window's editor is created with: 700 x 305 pixels, the blue
     // skin's colours and the font "Arial" (113 bytes).
     static std::vector<uint8_t> DefaultPropertyBlock();
 
     // Creates the control as a child of `parent`; false when it is not registered or its module
     // does not load (site().LastError() tells why).
-    bool Create(QWidget* parent, const std::vector<uint8_t>& propertyBlock = DefaultPropertyBlock());
+    bool Create(QWidget* parent,
+                const std::vector<uint8_t>& propertyBlock = DefaultPropertyBlock());
     bool IsCreated() const { return site_.IsCreated(); }
     QWidget* Widget() const { return site_.Widget(); }
 
@@ -39,6 +40,6 @@ public:
 
     platform::ControlSite& site() { return site_; }
 
-private:
+  private:
     platform::ControlSite site_;
 };

@@ -95,10 +95,10 @@ InvokeStatus WaveEditControl::Invoke(int dispatchId, InvokeKind kind, const Vari
         }
         case dispid::kLengthPositions:
             if (!get) return InvokeStatus::NotSupported;
-            *result = Variant(state_ == LoadState::Ready
-                                  ? EndFrameToPosition(format_.frames(), format_.blockAlign,
-                                                       format_.dataBytes)
-                                  : int32_t{0});
+            *result = Variant(
+                state_ == LoadState::Ready
+                    ? EndFrameToPosition(format_.frames(), format_.blockAlign, format_.dataBytes)
+                    : int32_t{0});
             return InvokeStatus::Ok;
         default:
             return InvokeStatus::UnknownDispatchId;
@@ -150,7 +150,8 @@ void WaveEditControl::LoadFile(const std::string& path) {
             BuildWaveOverview(path, format, kOverviewBuckets, &job->cancel, &job->percent);
         if (job->cancel) return;
         QMetaObject::invokeMethod(
-            this, [this, job, result = std::move(overview)]() mutable {
+            this,
+            [this, job, result = std::move(overview)]() mutable {
                 LoadDone(job, std::move(result));
             },
             Qt::QueuedConnection);

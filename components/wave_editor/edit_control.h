@@ -22,7 +22,7 @@ namespace wave_editor {
 class WaveEditControl : public QWidget, public platform::ControlBase {
     Q_OBJECT
 
-public:
+  public:
     WaveEditControl(QWidget* parent, const WaveEditProperties& properties);
     ~WaveEditControl() override;
 
@@ -33,13 +33,13 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     // Background reading of one file; the GUI thread owns the object, the reader thread reads
     // the atomics.
     struct LoadJob {

@@ -22,7 +22,8 @@ bool SameClassId(const char* a, const char* b) {
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) int DllRegisterServer() {
-    const std::string self = platform::ModulePathOf(reinterpret_cast<const void*>(&DllRegisterServer));
+    const std::string self =
+        platform::ModulePathOf(reinterpret_cast<const void*>(&DllRegisterServer));
     if (self.empty()) return platform::kRegisterFailed;
     return platform::RegisterControlClass(wave_editor::kWaveEditClassId, self)
                ? platform::kRegisterOk

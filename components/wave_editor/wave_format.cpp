@@ -27,13 +27,18 @@ constexpr uint16_t kFormatExtensible = 0xFFFE;
 
 std::string WaveErrorText(WaveError error) {
     switch (error) {
-        case WaveError::None: return std::string();
-        case WaveError::CannotOpen: return "The file cannot be opened.";
-        case WaveError::NotWave: return "This is not a WAV file.";
-        case WaveError::NoFormat: return "The WAV file has no format description.";
+        case WaveError::None:
+            return std::string();
+        case WaveError::CannotOpen:
+            return "The file cannot be opened.";
+        case WaveError::NotWave:
+            return "This is not a WAV file.";
+        case WaveError::NoFormat:
+            return "The WAV file has no format description.";
         case WaveError::Unsupported:
             return "Only PCM WAV files with one or two channels of 8 or 16 bits can be shown.";
-        case WaveError::NoData: return "The WAV file holds no sound data.";
+        case WaveError::NoData:
+            return "The WAV file holds no sound data.";
     }
     return std::string();
 }
@@ -83,8 +88,7 @@ WaveHeader ReadWaveHeader(const std::string& path) {
             const bool pcm = tag == kFormatPcm || tag == kFormatExtensible;
             const bool shape = (f.channels == 1 || f.channels == 2) &&
                                (f.bitsPerSample == 8 || f.bitsPerSample == 16) &&
-                               f.blockAlign == f.channels * f.bitsPerSample / 8 &&
-                               f.sampleRate > 0;
+                               f.blockAlign == f.channels * f.bitsPerSample / 8 && f.sampleRate > 0;
             if (!pcm || !shape) {
                 out.error = WaveError::Unsupported;
                 return out;

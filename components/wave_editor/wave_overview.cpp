@@ -38,10 +38,8 @@ void Scan16(const uint8_t* data, int64_t frames, int channels, int16_t* lo, int1
         __m128i vhi = _mm_set1_epi16(kMinSample);
         __m128i vlo2 = vlo, vhi2 = vhi;
         for (; i + 16 <= samples; i += 16) {
-            const __m128i a =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
-            const __m128i b =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i + 16));
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i + 16));
             vlo = _mm_min_epi16(vlo, a);
             vhi = _mm_max_epi16(vhi, a);
             vlo2 = _mm_min_epi16(vlo2, b);
@@ -87,7 +85,7 @@ void Scan8(const uint8_t* data, int64_t frames, int channels, int16_t* lo, int16
 
 // Owns a file descriptor.
 class UniqueFd {
-public:
+  public:
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() {
         if (fd_ >= 0) ::close(fd_);
@@ -96,7 +94,7 @@ public:
     UniqueFd& operator=(const UniqueFd&) = delete;
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -144,8 +142,10 @@ WaveOverviewBuilder WaveOverviewBuilder::WithBucketSize(int channels, int bitsPe
                                                         int64_t totalFrames,
                                                         int64_t framesPerBucket) {
     framesPerBucket = std::max<int64_t>(framesPerBucket, 1);
-    const int64_t buckets = (std::max<int64_t>(totalFrames, 0) + framesPerBucket - 1) / framesPerBucket;
-    WaveOverviewBuilder builder(channels, bitsPerSample, totalFrames, std::max<int64_t>(buckets, 1));
+    const int64_t buckets =
+        (std::max<int64_t>(totalFrames, 0) + framesPerBucket - 1) / framesPerBucket;
+    WaveOverviewBuilder builder(channels, bitsPerSample, totalFrames,
+                                std::max<int64_t>(buckets, 1));
     builder.framesPerBucket_ = framesPerBucket;
     builder.overview_.framesPerBucket = framesPerBucket;
     return builder;
@@ -247,8 +247,7 @@ std::optional<WaveOverview> ScanPart(int fd, const WaveFormat& format, int64_t f
 }  // namespace
 
 std::optional<WaveOverview> BuildWaveOverview(const std::string& path, const WaveFormat& format,
-                                              int64_t maxBuckets,
-                                              const std::atomic<bool>* cancel,
+                                              int64_t maxBuckets, const std::atomic<bool>* cancel,
                                               std::atomic<int>* progressPercent) {
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return std::nullopt;
@@ -265,8 +264,8 @@ std::optional<WaveOverview> BuildWaveOverview(const std::string& path, const Wav
 
     // Split on a bucket boundary when there is enough to share between two processors.
     constexpr int64_t kSplitBytes = 32 << 20;
-    const bool split = std::thread::hardware_concurrency() >= 2 && buckets >= 2 &&
-                       format.dataBytes >= kSplitBytes;
+    const bool split =
+        std::thread::hardware_concurrency() >= 2 && buckets >= 2 && format.dataBytes >= kSplitBytes;
     if (!split) {
         return ScanPart(fd.get(), format, 0, frames, framesPerBucket, cancel, &bytesDone,
                         progressPercent);
@@ -277,9 +276,8 @@ std::optional<WaveOverview> BuildWaveOverview(const std::string& path, const Wav
         second = ScanPart(fd.get(), format, firstFrames, frames - firstFrames, framesPerBucket,
                           cancel, &bytesDone, progressPercent);
     });
-    std::optional<WaveOverview> first = ScanPart(fd.get(), format, 0, firstFrames,
-                                                 framesPerBucket, cancel, &bytesDone,
-                                                 progressPercent);
+    std::optional<WaveOverview> first = ScanPart(fd.get(), format, 0, firstFrames, framesPerBucket,
+                                                 cancel, &bytesDone, progressPercent);
     helper.join();
     if (!first || !second) return std::nullopt;
     if (first->frames < firstFrames) return first;  // the file ended inside the first half

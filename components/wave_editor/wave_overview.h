@@ -34,18 +34,18 @@ struct WaveOverview {
 // Turns PCM bytes into a WaveOverview. Bytes may arrive in pieces of any size, also splitting a
 // frame; frames beyond `totalFrames` are ignored.
 class WaveOverviewBuilder {
-public:
+  public:
     // `maxBuckets` bounds the overview's size; 0 or less gives an empty overview.
     WaveOverviewBuilder(int channels, int bitsPerSample, int64_t totalFrames, int64_t maxBuckets);
     // The same with the bucket size given: `framesPerBucket` frames per bucket (at least 1).
-    static WaveOverviewBuilder WithBucketSize(int channels, int bitsPerSample,
-                                              int64_t totalFrames, int64_t framesPerBucket);
+    static WaveOverviewBuilder WithBucketSize(int channels, int bitsPerSample, int64_t totalFrames,
+                                              int64_t framesPerBucket);
 
     void AddBytes(const uint8_t* data, size_t size);
     // The overview of the frames added so far (a short last bucket included).
     WaveOverview Finish();
 
-private:
+  private:
     void AddFrames(const uint8_t* data, int64_t frames);
     void CloseBucket();
 
@@ -72,8 +72,7 @@ inline constexpr int64_t kOverviewBuckets = 8192;
 // (may be null) is set while reading, or when the file cannot be read at all; a file that ends
 // early gives the overview of what it holds.
 std::optional<WaveOverview> BuildWaveOverview(const std::string& path, const WaveFormat& format,
-                                              int64_t maxBuckets,
-                                              const std::atomic<bool>* cancel,
+                                              int64_t maxBuckets, const std::atomic<bool>* cancel,
                                               std::atomic<int>* progressPercent);
 
 }  // namespace wave_editor

@@ -64,8 +64,7 @@ void PaintRuler(QPainter& p, const QRect& r, const WaveView& v, const FrameScale
         if (major) {
             const QString label = Q(FormatRulerTime(t, step));
             const int w = metrics.horizontalAdvance(label);
-            if (x + 3 + w <= r.right())
-                p.drawText(x + 3, r.top() + metrics.ascent() + 1, label);
+            if (x + 3 + w <= r.right()) p.drawText(x + 3, r.top() + metrics.ascent() + 1, label);
         }
     }
 }
@@ -110,9 +109,14 @@ void PaintLane(QPainter& p, const QRect& lane, int channel, const WaveView& v,
         p.drawLine(lane.left() + x, yTop, lane.left() + x, std::max(yTop, yBottom));
     }
     if (v.overview->channels > 1) {
-        p.setPen(Mix(pr.centreLine, pr.wave, 0.5));
-        p.drawText(lane.left() + 4, lane.top() + QFontMetrics(p.font()).ascent() + 2,
-                   channel == 0 ? QStringLiteral("L") : QStringLiteral("R"));
+        // The channel's name on a chip of background, readable over a loud wave.
+        const QString name = channel == 0 ? QStringLiteral("L") : QStringLiteral("R");
+        const QFontMetrics metrics(p.font());
+        const QRect chip(lane.left() + 3, lane.top() + 3, metrics.horizontalAdvance(name) + 8,
+                         metrics.height() + 2);
+        p.fillRect(chip, pr.background);
+        p.setPen(Mix(pr.centreLine, pr.wave, 0.6));
+        p.drawText(chip, Qt::AlignCenter, name);
     }
 }
 
@@ -139,17 +143,19 @@ void PaintStatus(QPainter& p, const QRect& r, const WaveView& v) {
     p.drawLine(r.topLeft(), r.topRight());
     p.setPen(pr.rulerText);
     const QRect text = r.adjusted(6, 1, -6, 0);
-    if (v.state != LoadState::Ready || !v.format) return;
+    if ((v.state != LoadState::Ready && v.state != LoadState::Loading) || !v.format) return;
     const WaveFormat& f = *v.format;
-    const QString left = QStringLiteral("%1 Hz, %2-bit, %3, %4")
-                             .arg(f.sampleRate)
-                             .arg(f.bitsPerSample)
-                             .arg(f.channels == 2 ? QStringLiteral("stereo")
-                                                  : QStringLiteral("mono"))
-                             .arg(Q(FormatExactTime(f.seconds())));
+    const QString left =
+        QStringLiteral("%1 Hz, %2-bit, %3, %4")
+            .arg(f.sampleRate)
+            .arg(f.bitsPerSample)
+            .arg(f.channels == 2 ? QStringLiteral("stereo") : QStringLiteral("mono"))
+            .arg(Q(FormatExactTime(f.seconds())));
     p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, left);
     QString right;
-    if (v.selectionEnd > v.selectionStart) {
+    if (v.state == LoadState::Loading) {
+        right = QStringLiteral("Reading the file ...");
+    } else if (v.selectionEnd > v.selectionStart) {
         const double rate = f.sampleRate;
         right = QStringLiteral("Selection %1 - %2  (%3 s)")
                     .arg(Q(FormatExactTime(v.selectionStart / rate)))
@@ -182,9 +188,9 @@ WaveLayout ComputeLayout(const QRect& rect, const WaveEditProperties& properties
 }
 
 double RulerStep(double secondsPerPixel, int minLabelPixels) {
-    static constexpr double kSteps[] = {0.01, 0.02, 0.05, 0.1,  0.2,  0.5,  1,    2,    5,
-                                        10,   15,   30,   60,   120,  300,  600,  900,  1800,
-                                        3600, 7200, 18000, 36000};
+    static constexpr double kSteps[] = {0.01, 0.02, 0.05, 0.1,  0.2,   0.5,  1,   2,
+                                        5,    10,   15,   30,   60,    120,  300, 600,
+                                        900,  1800, 3600, 7200, 18000, 36000};
     const double wanted = secondsPerPixel * minLabelPixels;
     for (double s : kSteps) {
         if (s >= wanted) return s;
@@ -233,8 +239,9 @@ void PaintWaveView(QPainter& p, const QRect& rect, const WaveView& v) {
         const int xs = l.wave.left() + static_cast<int>(std::floor(scale.XOf(v.selectionStart)));
         const int xe = l.wave.left() + static_cast<int>(std::ceil(scale.XOf(v.selectionEnd)));
         if (marked)
-            p.fillRect(QRect(QPoint(xs, l.wave.top()), QPoint(std::max(xs, xe - 1), l.wave.bottom())),
-                       pr.selection);
+            p.fillRect(
+                QRect(QPoint(xs, l.wave.top()), QPoint(std::max(xs, xe - 1), l.wave.bottom())),
+                pr.selection);
         const int lanes = std::max(1, v.overview->channels);
         for (int c = 0; c < lanes; ++c) {
             const int top = l.wave.top() + l.wave.height() * c / lanes;
@@ -278,8 +285,8 @@ void PaintWaveView(QPainter& p, const QRect& rect, const WaveView& v) {
         }
         const QRect box = l.wave.adjusted(12, 0, -12, v.state == LoadState::Loading ? -8 : 0);
         // The text sits on a patch of background so the centre line does not run through it.
-        const QRect used = p.fontMetrics().boundingRect(box, Qt::AlignCenter | Qt::TextWordWrap,
-                                                        text);
+        const QRect used =
+            p.fontMetrics().boundingRect(box, Qt::AlignCenter | Qt::TextWordWrap, text);
         p.fillRect(used.adjusted(-8, -2, 8, 2), pr.background);
         p.setPen(colour);
         p.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, text);

@@ -31,7 +31,7 @@ struct WaveView {
 
 struct WaveLayout {
     QRect ruler;
-    QRect wave;    // all channel lanes
+    QRect wave;  // all channel lanes
     QRect status;
 };
 

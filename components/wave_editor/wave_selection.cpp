@@ -8,8 +8,7 @@ namespace wave_editor {
 namespace {
 
 int32_t Cap32(int64_t value) {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
 }
 
 }  // namespace
@@ -58,7 +57,9 @@ void SelectionModel::SetLength(int64_t frames) {
     Clear();
 }
 
-int64_t SelectionModel::Clamp(int64_t frame) const { return std::clamp<int64_t>(frame, 0, length_); }
+int64_t SelectionModel::Clamp(int64_t frame) const {
+    return std::clamp<int64_t>(frame, 0, length_);
+}
 
 void SelectionModel::Set(int64_t start, int64_t end) {
     start = Clamp(start);

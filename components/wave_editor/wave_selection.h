@@ -39,7 +39,7 @@ struct FrameScale {
 // edge to the pressed frame and keeps following the mouse. Dragging past the other edge swaps
 // the edges. A press and release without movement leaves an empty selection.
 class SelectionModel {
-public:
+  public:
     void SetLength(int64_t frames);
     int64_t length() const { return length_; }
 
@@ -59,7 +59,7 @@ public:
     void Release(int64_t frame);
     bool dragging() const { return dragging_; }
 
-private:
+  private:
     int64_t Clamp(int64_t frame) const;
 
     int64_t length_ = 0;

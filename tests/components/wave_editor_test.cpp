@@ -337,7 +337,7 @@ struct EventLog : platform::IControlEvents {
 };
 
 class WaveEditControlTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const std::string module = testing_support::BuildSystemDir() + "/vexmor.so";
         ASSERT_EQ(platform::CallDllRegisterServer(module), platform::kRegisterOk);

@@ -25,7 +25,7 @@ constexpr const char* kFakeClass = "{11111111-2222-3333-4444-555555555555}";
 // A control with one member of each kind: Add(a, b) -> a + b (1), property Value (2), Out(&x)
 // sets x to 42 (3), Ping() fires event 7 from a worker thread (4).
 class FakeControl : public QWidget, public platform::ControlBase {
-public:
+  public:
     explicit FakeControl(QWidget* parent, std::vector<uint8_t> block)
         : QWidget(parent), ControlBase(this), block_(std::move(block)) {}
     ~FakeControl() override {
@@ -36,6 +36,7 @@ public:
                         Variant* result) override {
         switch (id) {
             case 1:
+                calledOnGuiThread = QThread::currentThread() == thread();
                 if (kind != InvokeKind::Method) return InvokeStatus::NotSupported;
                 if (args.size() != 2) return InvokeStatus::BadArguments;
                 *result = Variant(args[0].ToInt() + args[1].ToInt());
@@ -66,7 +67,9 @@ public:
     }
     std::vector<uint8_t> SaveProperties() const override { return block_; }
 
-private:
+    bool calledOnGuiThread = false;
+
+  private:
     std::vector<uint8_t> block_;
     std::string value_ = "initial";
     std::thread worker_;
@@ -84,12 +87,12 @@ struct RecordingSink : platform::IControlEvents {
 };
 
 class ControlHostTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        platform::RegisterInProcessControl(kFakeClass, [](QWidget* parent,
-                                                           const std::vector<uint8_t>& block) {
-            return new FakeControl(parent, block);
-        });
+        platform::RegisterInProcessControl(kFakeClass,
+                                           [](QWidget* parent, const std::vector<uint8_t>& block) {
+                                               return new FakeControl(parent, block);
+                                           });
     }
     void TearDown() override { platform::RegisterInProcessControl(kFakeClass, {}); }
 };
@@ -189,6 +192,27 @@ TEST_F(ControlHostTest, EventsFromAWorkerArriveOnTheGuiThread) {
     ASSERT_EQ(sink.lastArgs.size(), 2u);
     EXPECT_EQ(sink.lastArgs[0].ToInt(), 5);
     EXPECT_EQ(sink.lastArgs[1].ToString(), "from worker");
+}
+
+TEST_F(ControlHostTest, CallsFromAWorkerRunOnTheGuiThread) {
+    QWidget parent;
+    ControlSite site;
+    ASSERT_TRUE(site.Create(kFakeClass, &parent));
+    auto* fake = dynamic_cast<FakeControl*>(site.Widget());
+    ASSERT_NE(fake, nullptr);
+    std::atomic<bool> done{false};
+    int32_t sum = 0;
+    int32_t out = 0;
+    std::thread worker([&] {
+        sum = site.CallMethod(1, {Variant(int32_t{2}), Variant(int32_t{3})}).ToInt();
+        site.Invoke(3, InvokeKind::Method, {Variant(&out)});
+        done = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 2000));
+    worker.join();
+    EXPECT_EQ(sum, 5);
+    EXPECT_EQ(out, 42);
+    EXPECT_TRUE(fake->calledOnGuiThread);
 }
 
 TEST_F(ControlHostTest, EventQueuedForADestroyedControlIsDropped) {
