@@ -156,7 +156,8 @@ int main(int argc, char** argv) {
     std::printf("preparing inputs in %s ...\n", dir.c_str());
     WriteSignal(longWav, 300.0);
     WriteSignal(shortWav, 30.0);
-    if (CallMymp3(engine, {"-m", "j", "-b", "128", "c:\\vx.wav", "c:\\vx.mp3"}, longWav, mp3) != 0) {
+    if (CallMymp3(engine, {"-m", "j", "-b", "128", "c:\\vx.wav", "c:\\vx.mp3"}, longWav, mp3) !=
+        0) {
         std::fprintf(stderr, "could not make the 5-minute MP3\n");
         return 1;
     }
@@ -172,7 +173,9 @@ int main(int argc, char** argv) {
     const int kRuns = 3;
     const std::string oursWav = (dir / "ours.wav").string(), peerWav = (dir / "peer.wav").string();
     const Run ourDecode = Best(kRuns, [&] {
-        return InChild([&] { return CallMymp3d(engine, {"--decode", "c:\\input.mp3", oursWav}, mp3); });
+        return InChild([&] {
+            return CallMymp3d(engine, {"--decode", "c:\\input.mp3", oursWav}, mp3);
+        });
     });
     const Run peerDecode = Best(kRuns, [&] { return Exec({"mpg123", "-q", "-w", peerWav, mp3}); });
 
@@ -187,8 +190,9 @@ int main(int argc, char** argv) {
         return Exec({"lame", "--quiet", "-m", "m", "--resample", "22050", shortWav, peerMp3});
     });
 
-    const Run longDecode = InChild(
-        [&] { return CallMymp3d(engine, {"--decode", "c:\\input.mp3", oursWav}, mp3x4); });
+    const Run longDecode = InChild([&] {
+        return CallMymp3d(engine, {"--decode", "c:\\input.mp3", oursWav}, mp3x4);
+    });
     const Run idle = InChild([] { return 0; });
 
     std::printf("\n%-44s %10s %10s %8s\n", "", "ours (s)", "peer (s)", "ratio");
@@ -207,7 +211,8 @@ int main(int argc, char** argv) {
     std::printf("\npeak memory of a decode (child process, includes %ld kB of the bare process):\n",
                 idle.peakKb);
     std::printf("  5 min:  %6.1f MB\n", ourDecode.peakKb / 1024.0);
-    std::printf("  20 min: %6.1f MB%s\n", longDecode.peakKb / 1024.0, longDecode.ok ? "" : " (failed)");
+    std::printf("  20 min: %6.1f MB%s\n", longDecode.peakKb / 1024.0,
+                longDecode.ok ? "" : " (failed)");
     std::printf("  limit:  %6.1f MB\n", 64.0);
 
     std::filesystem::remove_all(dir);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -16,12 +17,15 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// Numbers are read the same in every locale: the studio runs with the user's locale, in which
+// the decimal separator may be a comma, but its vectors always use a point.
 std::optional<double> ParseNumber(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end == text.c_str() || *end != '\0' || !std::isfinite(value)) {
+    double value = 0;
+    const char* first = text.c_str();
+    const char* last = first + text.size();
+    if (first != last && *first == '+') ++first;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || end != last || first == last || !std::isfinite(value)) {
         return std::nullopt;
     }
     return value;
@@ -53,20 +57,20 @@ struct NamedPreset {
     bool mono;
 };
 constexpr NamedPreset kNamedPresets[] = {
-    {"phone", 16, true}, {"sw", 24, true},   {"voice", 56, true},  {"fm", 112, false},
-    {"radio", 112, false}, {"tape", 112, false}, {"hifi", 160, false}, {"cd", 192, false},
-    {"studio", 256, false},
+    {"phone", 16, true},  {"sw", 24, true},      {"voice", 56, true},
+    {"fm", 112, false},   {"radio", 112, false}, {"tape", 112, false},
+    {"hifi", 160, false}, {"cd", 192, false},    {"studio", 256, false},
 };
 
 class Reader {
-public:
+  public:
     Reader(int count, char** args) : count_(count), args_(args) {}
 
     bool Done() const { return index_ >= count_; }
     const char* Peek() const { return index_ < count_ ? args_[index_] : nullptr; }
     const char* Next() { return index_ < count_ ? args_[index_++] : nullptr; }
 
-private:
+  private:
     int count_;
     char** args_;
     int index_ = 1;
@@ -181,9 +185,12 @@ bool ParseVector(int count, char** args, ParsedVector& out, std::string& error) 
             if (!v) return false;
             const std::string m = Lower(*v);
             MPEG_mode mode;
-            if (m == "s") mode = STEREO;
-            else if (m == "j") mode = JOINT_STEREO;
-            else if (m == "m") mode = MONO;
+            if (m == "s")
+                mode = STEREO;
+            else if (m == "j")
+                mode = JOINT_STEREO;
+            else if (m == "m")
+                mode = MONO;
             else {
                 error = "unknown channel mode " + *v;
                 return false;
@@ -200,7 +207,8 @@ bool ParseVector(int count, char** args, ParsedVector& out, std::string& error) 
                 error = "unsupported sample rate " + *v;
                 return false;
             }
-            out.settings.push_back([hz](lame_global_flags* gf) { lame_set_out_samplerate(gf, hz); });
+            out.settings.push_back(
+                [hz](lame_global_flags* gf) { lame_set_out_samplerate(gf, hz); });
         } else if (arg == "--preset" || arg == "--alt-preset") {
             if (!ParsePreset(reader, out, error)) return false;
         } else if (arg == "-h") {

@@ -2,11 +2,11 @@
 // and the placeholder paths.
 #pragma once
 
+#include <lame/lame.h>
+
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <lame/lame.h>
 
 namespace vxmpp {
 
@@ -15,8 +15,8 @@ namespace vxmpp {
 using EncoderSetting = std::function<void(lame_global_flags*)>;
 
 struct ParsedVector {
-    bool decode = false;              // "--decode": MP3 to WAV instead of encoding
-    std::vector<std::string> paths;   // the placeholder paths, in vector order (at most two)
+    bool decode = false;             // "--decode": MP3 to WAV instead of encoding
+    std::vector<std::string> paths;  // the placeholder paths, in vector order (at most two)
     std::vector<EncoderSetting> settings;
 };
 

@@ -16,9 +16,7 @@ uint32_t Le32(const unsigned char* p) {
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-uint16_t Le16(const unsigned char* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
+uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 long long FileLength(std::FILE* f) {
     struct stat st {};
@@ -32,11 +30,14 @@ void InitMpg123Once() {
 }
 
 class WavSource : public PcmSource {
-public:
+  public:
     enum class Kind { Pcm, Float };
 
     WavSource(FilePtr file, int channels, int rate, int bits, Kind kind, long long dataBytes)
-        : file_(std::move(file)), bits_(bits), kind_(kind), bytesPerFrame_(channels * bits / 8),
+        : file_(std::move(file)),
+          bits_(bits),
+          kind_(kind),
+          bytesPerFrame_(channels * bits / 8),
           dataBytes_(dataBytes) {
         channels_ = channels;
         sampleRate_ = rate;
@@ -60,35 +61,36 @@ public:
         out.resize(samples);
         const unsigned char* p = raw_.data();
         switch (bits_) {
-        case 8:
-            for (size_t i = 0; i < samples; ++i) out[i] = (static_cast<int>(p[i]) - 128) / 128.0f;
-            break;
-        case 16:
-            for (size_t i = 0; i < samples; ++i) {
-                out[i] = static_cast<int16_t>(Le16(p + 2 * i)) / 32768.0f;
-            }
-            break;
-        case 24:
-            for (size_t i = 0; i < samples; ++i) {
-                const unsigned char* s = p + 3 * i;
-                int32_t v = static_cast<int32_t>(static_cast<uint32_t>(s[0]) << 8 |
-                                                 static_cast<uint32_t>(s[1]) << 16 |
-                                                 static_cast<uint32_t>(s[2]) << 24);
-                out[i] = static_cast<float>(v / 2147483648.0);
-            }
-            break;
-        default:
-            for (size_t i = 0; i < samples; ++i) {
-                const uint32_t bitsValue = Le32(p + 4 * i);
-                if (kind_ == Kind::Float) {
-                    float f;
-                    std::memcpy(&f, &bitsValue, sizeof f);
-                    out[i] = std::isfinite(f) ? std::clamp(f, -1.0f, 1.0f) : 0.0f;
-                } else {
-                    out[i] = static_cast<float>(static_cast<int32_t>(bitsValue) / 2147483648.0);
+            case 8:
+                for (size_t i = 0; i < samples; ++i)
+                    out[i] = (static_cast<int>(p[i]) - 128) / 128.0f;
+                break;
+            case 16:
+                for (size_t i = 0; i < samples; ++i) {
+                    out[i] = static_cast<int16_t>(Le16(p + 2 * i)) / 32768.0f;
                 }
-            }
-            break;
+                break;
+            case 24:
+                for (size_t i = 0; i < samples; ++i) {
+                    const unsigned char* s = p + 3 * i;
+                    int32_t v = static_cast<int32_t>(static_cast<uint32_t>(s[0]) << 8 |
+                                                     static_cast<uint32_t>(s[1]) << 16 |
+                                                     static_cast<uint32_t>(s[2]) << 24);
+                    out[i] = static_cast<float>(v / 2147483648.0);
+                }
+                break;
+            default:
+                for (size_t i = 0; i < samples; ++i) {
+                    const uint32_t bitsValue = Le32(p + 4 * i);
+                    if (kind_ == Kind::Float) {
+                        float f;
+                        std::memcpy(&f, &bitsValue, sizeof f);
+                        out[i] = std::isfinite(f) ? std::clamp(f, -1.0f, 1.0f) : 0.0f;
+                    } else {
+                        out[i] = static_cast<float>(static_cast<int32_t>(bitsValue) / 2147483648.0);
+                    }
+                }
+                break;
         }
         return gotFrames;
     }
@@ -97,7 +99,7 @@ public:
         return dataBytes_ > 0 ? static_cast<double>(readBytes_) / dataBytes_ : 1.0;
     }
 
-private:
+  private:
     FilePtr file_;
     int bits_;
     Kind kind_;
@@ -108,7 +110,7 @@ private:
 };
 
 class Mp3Source : public PcmSource {
-public:
+  public:
     Mp3Source(Mpg123Ptr handle, int channels, long rate, long long fileBytes)
         : handle_(std::move(handle)), fileBytes_(fileBytes) {
         channels_ = channels;
@@ -148,7 +150,7 @@ public:
         return std::min(1.0, static_cast<double>(at) / fileBytes_);
     }
 
-private:
+  private:
     Mpg123Ptr handle_;
     long long fileBytes_;
     bool ended_ = false;
@@ -261,9 +263,8 @@ std::unique_ptr<PcmSource> OpenWavSource(const std::string& path, std::string& e
                 error = "no samples";
                 return nullptr;
             }
-            return std::make_unique<WavSource>(std::move(f), channels, static_cast<int>(rate),
-                                               bits, flt ? WavSource::Kind::Float
-                                                         : WavSource::Kind::Pcm,
+            return std::make_unique<WavSource>(std::move(f), channels, static_cast<int>(rate), bits,
+                                               flt ? WavSource::Kind::Float : WavSource::Kind::Pcm,
                                                dataBytes);
         }
         // Go to the next chunk; chunks are word-aligned.

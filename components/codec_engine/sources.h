@@ -2,12 +2,12 @@
 // blocks so that memory stays flat whatever the input's length.
 #pragma once
 
+#include <mpg123.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <mpg123.h>
 
 namespace vxmpp {
 
@@ -38,7 +38,7 @@ bool OpenMp3(mpg123_handle* handle, const std::string& path, long& rate, int& ch
 
 // Interleaved float samples in [-1, 1].
 class PcmSource {
-public:
+  public:
     virtual ~PcmSource() = default;
     int channels() const { return channels_; }
     int sampleRate() const { return sampleRate_; }
@@ -48,7 +48,7 @@ public:
     // How much of the input has been read, 0 to 1.
     virtual double Fraction() const = 0;
 
-protected:
+  protected:
     int channels_ = 0;
     int sampleRate_ = 0;
 };

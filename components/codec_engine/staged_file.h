@@ -9,7 +9,7 @@
 namespace vxmpp {
 
 class StagedFile {
-public:
+  public:
     StagedFile() = default;
     ~StagedFile();
     StagedFile(const StagedFile&) = delete;
@@ -21,7 +21,7 @@ public:
     // Closes the temporary file and renames it to the target. False when writing failed.
     bool Commit();
 
-private:
+  private:
     void Discard();
 
     std::string target_;

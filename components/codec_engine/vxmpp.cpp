@@ -7,6 +7,7 @@
 #include "components/codec_engine/vxmpp.h"
 
 #include <lame/lame.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cmath>
@@ -15,7 +16,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "components/codec_engine/options.h"
@@ -32,10 +32,10 @@ std::atomic<int> g_bad{0};
 // Results of mymp3/mymp3d; 0 is success, every other value also raises the bad indicator.
 enum Result : int {
     kOk = 0,
-    kBadVector = 1,    // unknown option, bad option value, missing path
-    kBadInput = 2,     // input missing, unreadable or not a usable sound file
-    kWriteFailed = 3,  // output folder not writable, disk full
-    kCancelled = 4,    // SetCancelEncode(1) during the encode
+    kBadVector = 1,       // unknown option, bad option value, missing path
+    kBadInput = 2,        // input missing, unreadable or not a usable sound file
+    kWriteFailed = 3,     // output folder not writable, disk full
+    kCancelled = 4,       // SetCancelEncode(1) during the encode
     kEncoderRefused = 5,  // the options do not make a valid encoder setting
 };
 
@@ -115,14 +115,13 @@ int Encode(const std::string& input, const std::string& output,
         if (frames < 0) return Fail(kBadInput);
         if (frames == 0) break;
         framesRead += frames;
-        const int bytes =
-            source->channels() == 1
-                ? lame_encode_buffer_ieee_float(lame.get(), pcm.data(), pcm.data(),
-                                                static_cast<int>(frames), mp3.data(),
-                                                static_cast<int>(mp3.size()))
-                : lame_encode_buffer_interleaved_ieee_float(lame.get(), pcm.data(),
-                                                            static_cast<int>(frames), mp3.data(),
-                                                            static_cast<int>(mp3.size()));
+        const int bytes = source->channels() == 1
+                              ? lame_encode_buffer_ieee_float(lame.get(), pcm.data(), pcm.data(),
+                                                              static_cast<int>(frames), mp3.data(),
+                                                              static_cast<int>(mp3.size()))
+                              : lame_encode_buffer_interleaved_ieee_float(
+                                    lame.get(), pcm.data(), static_cast<int>(frames), mp3.data(),
+                                    static_cast<int>(mp3.size()));
         if (bytes < 0) return Fail(kEncoderRefused);
         if (!WriteAll(out.file(), mp3.data(), static_cast<size_t>(bytes))) {
             return Fail(kWriteFailed);

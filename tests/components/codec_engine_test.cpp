@@ -36,7 +36,7 @@ struct DlCloser {
 };
 
 class Engine {
-public:
+  public:
     Engine() {
         const std::string path = testing_support::BuildSystemDir() + "/VxMpp.so";
         module_.reset(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
@@ -52,8 +52,8 @@ public:
     }
 
     bool loaded() const {
-        return mymp3 && mymp3d && setNoBad && getIsBad && setCancel && getCancel &&
-               encodePercent && decodePercent;
+        return mymp3 && mymp3d && setNoBad && getIsBad && setCancel && getCancel && encodePercent &&
+               decodePercent;
     }
 
     // Calls mymp3 with `args` after an empty program-path slot, as the studio's vector holds it.
@@ -80,7 +80,7 @@ public:
     VxGetEncode2Mp3PercentFn encodePercent = nullptr;
     VxGetDecode2WavPercentFn decodePercent = nullptr;
 
-private:
+  private:
     template <typename Fn>
     Fn Find(const char* name) {
         return reinterpret_cast<Fn>(::dlsym(module_.get(), name));
@@ -96,8 +96,8 @@ private:
     std::unique_ptr<void, DlCloser> module_;
 };
 
-const std::vector<std::string> kFirstStartVector = {"-m", "m", "--resample", "22050",
-                                                    "c:\\vx.wav", "c:\\vx.mp3"};
+const std::vector<std::string> kFirstStartVector = {"-m",    "m",          "--resample",
+                                                    "22050", "c:\\vx.wav", "c:\\vx.mp3"};
 
 struct WavInfo {
     bool canonical = false;
@@ -116,8 +116,8 @@ WavInfo ReadWav(const std::string& path) {
     const std::vector<uint8_t> bytes = ReadFile(path);
     if (bytes.size() < 44) return info;
     info.canonical = std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
-                     std::memcmp(bytes.data() + 8, "WAVEfmt ", 8) == 0 &&
-                     Le32(&bytes[16]) == 16 && std::memcmp(bytes.data() + 36, "data", 4) == 0 &&
+                     std::memcmp(bytes.data() + 8, "WAVEfmt ", 8) == 0 && Le32(&bytes[16]) == 16 &&
+                     std::memcmp(bytes.data() + 36, "data", 4) == 0 &&
                      Le32(&bytes[4]) == bytes.size() - 8 && Le32(&bytes[40]) == bytes.size() - 44;
     info.channels = bytes[22] | bytes[23] << 8;
     info.rate = static_cast<int>(Le32(&bytes[24]));
@@ -144,9 +144,10 @@ std::vector<std::string> Listing(const std::string& folder) {
 }
 
 class CodecEngine : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        ASSERT_TRUE(engine.loaded()) << "VxMpp.so not built in " << testing_support::BuildSystemDir();
+        ASSERT_TRUE(engine.loaded())
+            << "VxMpp.so not built in " << testing_support::BuildSystemDir();
         engine.setCancel(0);
     }
 
@@ -202,10 +203,17 @@ TEST_F(CodecEngine, ChannelModeSampleRateAndBitRateFollowTheVector) {
     };
     const std::vector<Case> cases = {
         {{"-m", "s", "-b", "128", "c:\\vx.wav", "c:\\vx.mp3"}, 2, 44100, 128000},
-        {{"-m", "j", "--resample", "32000", "-b", "64", "c:\\vx.wav", "c:\\vx.mp3"}, 2, 32000, 64000},
+        {{"-m", "j", "--resample", "32000", "-b", "64", "c:\\vx.wav", "c:\\vx.mp3"},
+         2,
+         32000,
+         64000},
         {{"-m", "m", "--resample", "16000", "--preset", "cbr", "24", "c:\\vx.wav", "c:\\vx.mp3"},
-         1, 16000, 24000},
-        {{"-m", "s", "--resample", "22050", "-h", "-b", "48", "c:\\vx.wav", "c:\\vx.mp3"}, 2, 22050,
+         1,
+         16000,
+         24000},
+        {{"-m", "s", "--resample", "22050", "-h", "-b", "48", "c:\\vx.wav", "c:\\vx.mp3"},
+         2,
+         22050,
          48000},
         // A preset of the older style that is mono by nature wins over an earlier "-m s".
         {{"-m", "s", "--preset", "voice", "c:\\vx.wav", "c:\\vx.mp3"}, 1, 0, 0},
@@ -229,13 +237,30 @@ TEST_F(CodecEngine, ChannelModeSampleRateAndBitRateFollowTheVector) {
 TEST_F(CodecEngine, EveryVectorTheStudioBuildsIsAccepted) {
     const std::string wav = Tone("in.wav", {.sampleRate = 22050, .channels = 2, .seconds = 0.3});
     const std::vector<std::vector<std::string>> presets = {
-        {"--preset", "standard"}, {"--preset", "fast", "standard"}, {"--preset", "medium"},
-        {"--preset", "fast", "medium"}, {"--preset", "extreme"}, {"--preset", "fast", "extreme"},
-        {"--preset", "insane"}, {"-h"}, {"--preset", "voice"}, {"--preset", "phone"},
-        {"--preset", "sw"}, {"--preset", "fm"}, {"--preset", "radio"}, {"--preset", "tape"},
-        {"--preset", "hifi"}, {"--preset", "cd"}, {"--preset", "studio"},
-        {"--preset", "cbr", "128"}, {"--alt-preset", "extreme"}, {"-V", "0"},
-        {"-b", "-1"}, {"--scale", "0.50"}, {"--scale-l", "2.00"}, {"--scale-r", "0.50"},
+        {"--preset", "standard"},
+        {"--preset", "fast", "standard"},
+        {"--preset", "medium"},
+        {"--preset", "fast", "medium"},
+        {"--preset", "extreme"},
+        {"--preset", "fast", "extreme"},
+        {"--preset", "insane"},
+        {"-h"},
+        {"--preset", "voice"},
+        {"--preset", "phone"},
+        {"--preset", "sw"},
+        {"--preset", "fm"},
+        {"--preset", "radio"},
+        {"--preset", "tape"},
+        {"--preset", "hifi"},
+        {"--preset", "cd"},
+        {"--preset", "studio"},
+        {"--preset", "cbr", "128"},
+        {"--alt-preset", "extreme"},
+        {"-V", "0"},
+        {"-b", "-1"},
+        {"--scale", "0.50"},
+        {"--scale-l", "2.00"},
+        {"--scale-r", "0.50"},
         {"--preset", "standard", "-b", "-1", "--scale-r", "0.50", "-V", "4"},
     };
     for (size_t i = 0; i < presets.size(); ++i) {
@@ -339,7 +364,10 @@ TEST_F(CodecEngine, EncodesFromMp3AndFromAnyCommonWav) {
         {.sampleRate = 8000, .channels = 1, .bitsPerSample = 8, .seconds = 0.4},
         {.sampleRate = 11025, .channels = 2, .bitsPerSample = 8, .seconds = 0.4},
         {.sampleRate = 48000, .channels = 1, .bitsPerSample = 16, .seconds = 0.4},
-        {.sampleRate = 44100, .channels = 2, .bitsPerSample = 16, .seconds = 0.4,
+        {.sampleRate = 44100,
+         .channels = 2,
+         .bitsPerSample = 16,
+         .seconds = 0.4,
          .extraChunk = {'I', 'N', 'F', 'O', 'x'}},
     };
     for (size_t i = 0; i < specs.size(); ++i) {
@@ -395,9 +423,8 @@ TEST_F(CodecEngine, UnusableInputFailsAndLeavesNoFile) {
         const std::string out = dir.File(std::string(name) + ".out.mp3");
         ExpectFailedWithoutOutput(engine.Mp3(kFirstStartVector, dir.File(name), out), out);
         const std::string wav = dir.File(std::string(name) + ".out.wav");
-        ExpectFailedWithoutOutput(engine.Mp3({"--decode", "c:\\vx.mp3", "c:\\tmp.wav"},
-                                             dir.File(name), wav),
-                                  wav);
+        ExpectFailedWithoutOutput(
+            engine.Mp3({"--decode", "c:\\vx.mp3", "c:\\tmp.wav"}, dir.File(name), wav), wav);
         ExpectFailedWithoutOutput(engine.Mp3d({"--decode", "c:\\input.mp3", wav}, dir.File(name)),
                                   wav);
     }
@@ -429,8 +456,8 @@ TEST_F(CodecEngine, WavWhoseHeaderOverstatesItsSizeEncodesWhatItHolds) {
     for (int i : {4, 40}) std::memset(&bytes[i], 0xff, 4);
     WriteFile(dir.File("lying.wav"), bytes);
     const std::string mp3 = dir.File("lying.mp3");
-    ASSERT_EQ(engine.Mp3({"-m", "s", "-b", "128", "c:\\vx.wav", "c:\\vx.mp3"}, dir.File("lying.wav"),
-                         mp3),
+    ASSERT_EQ(engine.Mp3({"-m", "s", "-b", "128", "c:\\vx.wav", "c:\\vx.mp3"},
+                         dir.File("lying.wav"), mp3),
               0);
     ASSERT_EQ(engine.Mp3({"--decode", "c:\\vx.mp3", "c:\\tmp.wav"}, mp3, dir.File("back.wav")), 0);
     EXPECT_NEAR(static_cast<double>(ReadWav(dir.File("back.wav")).frames), 0.5 * 44100, 1152);
@@ -443,7 +470,8 @@ TEST_F(CodecEngine, DamagedMp3sDecodeWhatTheyHold) {
     // A large ID3v2 tag in front of the audio (1 MB of picture data).
     std::vector<uint8_t> tagged = {'I', 'D', '3', 3, 0, 0};
     const uint32_t tagSize = 1 << 20;
-    for (int shift : {21, 14, 7, 0}) tagged.push_back(static_cast<uint8_t>((tagSize >> shift) & 0x7f));
+    for (int shift : {21, 14, 7, 0})
+        tagged.push_back(static_cast<uint8_t>((tagSize >> shift) & 0x7f));
     tagged.resize(tagged.size() + tagSize, 0);
     tagged.insert(tagged.end(), whole.begin(), whole.end());
     WriteFile(dir.File("tagged.mp3"), tagged);
@@ -495,8 +523,7 @@ TEST_F(CodecEngine, CancelStopsARunningEncodeAndCountsAsBad) {
     const auto asked = std::chrono::steady_clock::now();
     engine.setCancel(1);
     worker.join();
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(finished - asked).count();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(finished - asked).count();
     EXPECT_LT(ms, 100);
     ExpectFailedWithoutOutput(result, mp3);
     // The request stands until the next job is armed.

@@ -1,0 +1,253 @@
+#include "studio/jobs.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "platform/folders.h"
+#include "platform/paths.h"
+#include "platform/ui.h"
+#include "platform/worker.h"
+#include "studio/codec_engine.h"
+#include "studio/encoder_args.h"
+#include "studio/job_state.h"
+#include "studio/settings.h"
+
+namespace studio {
+namespace {
+
+constexpr auto kFileSettle = std::chrono::milliseconds(200);
+
+const char* const kWavFilter = "WAV files(*.wav)|*.wav||";
+const char* const kMp3Filter = "MP3 files(*.mp3)|*.mp3||";
+
+// Releases jobRunning when a job procedure returns, whichever way it returns.
+class JobEnd {
+  public:
+    ~JobEnd() { EndJob(); }
+};
+
+// Stops a job timer at every exit of the part of a job that runs it.
+class TimerRun {
+  public:
+    TimerRun(IJobWindow& window, int id, int ms) : window_(window), id_(id) {
+        window_.StartJobTimer(id_, ms);
+    }
+    ~TimerRun() { Stop(); }
+    void Stop() {
+        if (running_) window_.StopJobTimer(id_);
+        running_ = false;
+    }
+
+  private:
+    IJobWindow& window_;
+    int id_;
+    bool running_ = true;
+};
+
+// Starts `job` on a worker once jobRunning has been taken; gives it back when no thread starts.
+void StartJob(const char* name, std::function<void()> job) {
+    if (!TryStartJob()) {
+        platform::ShowMessage("Please wait...");
+        return;
+    }
+    if (!platform::StartWorker(name, std::move(job))) EndJob();
+}
+
+std::optional<std::string> AskOpen(const char* ext, const char* filter) {
+    platform::FileDialogOptions options;
+    options.defaultExt = ext;
+    options.filter = filter;
+    options.mustExist = true;
+    const std::vector<std::string> chosen = platform::GetUi().OpenFiles(options);
+    if (chosen.empty()) return std::nullopt;
+    return chosen.front();
+}
+
+std::optional<std::string> AskSave(const char* ext, const char* filter,
+                                   const std::string& folder = {}) {
+    platform::FileDialogOptions options;
+    options.defaultExt = ext;
+    options.filter = filter;
+    options.hideReadOnly = true;
+    options.overwritePrompt = true;
+    options.initialFolder = folder;
+    return platform::GetUi().SaveFile(options);
+}
+
+int CallMymp3(VxMymp3Fn mymp3, EncoderArgs& args, const std::string& in, const std::string& out) {
+    return mymp3(args.count, args.slot, in.c_str(), out.c_str());
+}
+
+}  // namespace
+
+std::string TempWavPath() { return platform::JoinPath(platform::ScratchFolder(), "vxtmp.wav"); }
+
+std::string SegmentWavPath() { return platform::JoinPath(platform::ScratchFolder(), "vx.wav"); }
+
+bool BusyCheck(const IJobWindow& window) {
+    if (window.IsPlaying()) {
+        platform::ShowMessage("Stop playing the song first!");
+        return true;
+    }
+    if (jobRunning.load() == 1) {
+        platform::ShowMessage("Please wait...");
+        return true;
+    }
+    return false;
+}
+
+void PrepareDecode(IJobWindow& window, const std::string& path) {
+    window.SetCurrentFile(path);
+    window.SetProgressPos(0);
+
+    const std::string temp = TempWavPath();
+    platform::RemoveFile(temp);
+    std::this_thread::sleep_for(kFileSettle);
+    std::FILE* created = std::fopen(temp.c_str(), "wb");
+    if (!created) {
+        platform::ShowMessage("Can't generate TEMP wav file!");
+        return;
+    }
+    std::fclose(created);
+    std::this_thread::sleep_for(kFileSettle);
+
+    if (platform::LowerTail(path, 4) != ".mp3") return;
+    const std::string command = std::string("--decode") + " " + kPlaceholderInputMp3 + " " + temp;
+    if (jobRunning.load() != 0) return;
+    if (!SplitCommandLine(command)) {
+        // The scratch path is too long for an argument slot.
+        platform::ShowMessage("Can't generate TEMP wav file!");
+        return;
+    }
+    if (!TryStartJob()) return;
+    if (!platform::StartWorker("decode", [&window, path] { DecodeForOpenJob(window, path); })) {
+        EndJob();
+    }
+}
+
+void WavToMp3Command(IJobWindow& window) {
+    if (BusyCheck(window)) return;
+    if (!Engine().CallSetCancelEncode(0)) return;
+    StartJob("wav to mp3", [&window] { WavToMp3Job(window); });
+}
+
+void Mp3ToWavCommand(IJobWindow& window) {
+    if (BusyCheck(window)) return;
+    StartJob("mp3 to wav", [&window] { Mp3ToWavJob(window); });
+}
+
+void SaveAsMp3Command(IJobWindow& window) {
+    if (BusyCheck(window)) return;
+    if (!Engine().CallSetCancelEncode(0)) return;
+    StartJob("save as mp3", [&window] { SelectionToMp3Job(window); });
+}
+
+void WavToMp3Job(IJobWindow& window) {
+    JobEnd end;
+    const std::optional<std::string> wav = AskOpen("wav", kWavFilter);
+    if (!wav) return;
+    const std::optional<std::string> mp3 = AskSave("mp3", kMp3Filter);
+    if (!mp3) return;
+
+    TimerRun timer(window, kEncodeTimer, kWavToMp3TimerMs);
+    Engine().CallSetNoBad();
+    const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
+    if (!mymp3) return;
+    // Always the best variable-bit-rate quality, whatever the settings say.
+    EncoderArgs& args = SharedEncoderArgs();
+    args.SetSlot(1, "-V");
+    args.SetSlot(2, "0");
+    args.SetSlot(3, kPlaceholderWav);
+    args.SetSlot(4, kPlaceholderTmpMp3);
+    args.count = 5;
+    const int result = CallMymp3(mymp3, args, *wav, *mp3);
+    platform::ShowMessage(result == 0 ? "File created!" : "Failure!");
+}
+
+void Mp3ToWavJob(IJobWindow& window) {
+    JobEnd end;
+    const std::optional<std::string> mp3 = AskOpen("mp3", kMp3Filter);
+    if (!mp3) return;
+    const std::optional<std::string> wav = AskSave("wav", kWavFilter);
+    if (!wav) return;
+
+    TimerRun timer(window, kDecodeTimer, kDecodeTimerMs);
+    Engine().CallSetNoBad();
+    const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
+    if (!mymp3) return;
+    EncoderArgs& args = SharedEncoderArgs();
+    args.SetSlot(1, "--decode");
+    args.SetSlot(2, kPlaceholderMp3);
+    args.SetSlot(3, kPlaceholderTmpWav);
+    args.count = 4;
+    const int result = CallMymp3(mymp3, args, *mp3, *wav);
+    platform::ShowMessage(result == 0 ? "File created!" : "Failure!");
+}
+
+void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path) {
+    JobEnd end;
+    TimerRun timer(window, kDecodeTimer, kDecodeTimerMs);
+    Engine().CallSetNoBad();
+    const VxMymp3dFn mymp3d = Engine().LookUpMymp3d();
+    const std::string temp = TempWavPath();
+    if (mymp3d) {
+        EncoderArgs& args = SharedEncoderArgs();
+        if (mymp3d(args.count, args.slot, mp3Path.c_str()) != 0) {
+            // The engine leaves the emptied temporary file alone; nothing of the failed decode
+            // stays behind.
+            platform::RemoveFile(temp);
+            platform::ShowMessage("The specified file is not supported by the software!");
+            return;
+        }
+    }
+    SetCurrentWavPath(temp);
+    timer.Stop();
+    window.SetProgressPos(0);
+    window.LoadFileIntoEditor(temp);
+    window.RepaintWindow();
+}
+
+void SelectionToMp3Job(IJobWindow& window) {
+    {
+        JobEnd end;
+        const std::string segment = SegmentWavPath();
+        StudioSettings& settings = Settings();
+        const std::optional<std::string> mp3 = AskSave("MP3", kMp3Filter, settings.saveAsMp3Folder);
+        if (mp3) {
+            TimerRun timer(window, kEncodeTimer, kRingtoneTimerMs);
+            settings.RememberFolderOf(FolderSlot::SaveAsMp3, *mp3);
+            bool cut = false;
+            try {
+                cut = WriteSelectionToWav(segment, window.Selection());
+            } catch (const InvalidFileError& error) {
+                platform::ShowMessage(error.what(), platform::MsgIcon::Error);
+            }
+            // A failed cut ends here, without the progress bar's 100 (its messages are shown).
+            if (!cut) return;
+
+            EncoderArgs& args = SharedEncoderArgs();
+            args.inputIsWav = 1;
+            BuildEncoderArgs(args, settings);
+            Engine().CallSetNoBad();
+            if (const VxMymp3Fn mymp3 = Engine().LookUpMymp3()) {
+                const int result = CallMymp3(mymp3, args, segment, *mp3);
+                platform::ShowMessage(result != 0
+                                          ? "The specified file is not supported by the software!"
+                                          : "Ring Tone Created!");
+            }
+        }
+    }
+    window.SetProgressPos(100);
+    platform::RemoveFile(SegmentWavPath());
+}
+
+std::optional<int> JobTimerPosition(int id) {
+    if (id == kDecodeTimer) {
+        return static_cast<int>(std::trunc(Engine().GetDecode2WavPercent()));
+    }
+    if (id == kEncodeTimer) return Engine().GetEncode2Mp3Percent();
+    return std::nullopt;
+}
+
+}  // namespace studio

@@ -1,0 +1,78 @@
+// The conversion jobs of the main window: WAV to MP3, MP3 to WAV, decoding an opened MP3 for the
+// wave editor, and encoding the editor's selection as an MP3 ringtone. Each runs on its own worker
+// thread while the window's timers poll the codec engine's percentages into the progress bar;
+// jobRunning (studio/job_state.h) lets one job run at a time.
+//
+// The jobs see the main window only through IJobWindow, so that tests run them against a fake.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "studio/wav.h"
+
+namespace studio {
+
+// Timer ids of the main window used by the jobs, and their periods in ms.
+inline constexpr int kDecodeTimer = 1;
+inline constexpr int kEncodeTimer = 2;
+inline constexpr int kDecodeTimerMs = 50;
+inline constexpr int kWavToMp3TimerMs = 50;
+inline constexpr int kRingtoneTimerMs = 100;
+
+// What the jobs need of the main window. Apart from IsPlaying, the calls come from the job's
+// worker thread: an implementation carries them over to the user-interface thread.
+class IJobWindow {
+  public:
+    virtual ~IJobWindow() = default;
+
+    // Progress bar position, 0 to 100.
+    virtual void SetProgressPos(int pos) = 0;
+    // Starts (or restarts) window timer `id` with a period of `ms`; stops it.
+    virtual void StartJobTimer(int id, int ms) = 0;
+    virtual void StopJobTimer(int id) = 0;
+    // The wave editor's LoadFile.
+    virtual void LoadFileIntoEditor(const std::string& path) = 0;
+    // Repaints the window without erasing its background.
+    virtual void RepaintWindow() = 0;
+    // The wave editor's selection, read by the segment writer.
+    virtual ISelectionSource& Selection() = 0;
+    // The current file: the opened MP3's path, shown as "File-> %s".
+    virtual void SetCurrentFile(const std::string& path) = 0;
+    // Whether a selection is being played (read on the user-interface thread).
+    virtual bool IsPlaying() const = 0;
+};
+
+// The temporary files of the jobs, in the scratch folder: the decoded sound of the opened MP3
+// (the current WAV) and the cut-out segment of "Save as mp3".
+std::string TempWavPath();
+std::string SegmentWavPath();
+
+// Shows "Stop playing the song first!" while a selection plays, else "Please wait..." while a
+// job runs, and answers true in both cases; false without a message otherwise.
+bool BusyCheck(const IJobWindow& window);
+
+// "Open mp3" and drops: the current file becomes `path`, the temporary WAV is emptied and, for an
+// ".mp3" path while no job runs, the decode job starts.
+void PrepareDecode(IJobWindow& window, const std::string& path);
+
+// The commands that start a job: the busy check, arming the engine's cancel flag where the
+// command does, then the job on a worker thread. jobRunning is taken here, on the user-interface
+// thread, before the worker starts, so that two quick commands never start two jobs.
+void WavToMp3Command(IJobWindow& window);
+void Mp3ToWavCommand(IJobWindow& window);
+void SaveAsMp3Command(IJobWindow& window);
+
+// The job procedures, run on the worker thread once jobRunning has been taken for them. Each one
+// gives jobRunning back at each of its ends. `mp3Path` is the current file the decoder opens.
+void WavToMp3Job(IJobWindow& window);
+void Mp3ToWavJob(IJobWindow& window);
+void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path);
+void SelectionToMp3Job(IJobWindow& window);
+
+// Timer handler of the two job timers: the progress position that timer `id` shows (the decode
+// percentage truncated toward zero for timer 1, the encode percentage for timer 2); nullopt for
+// any other timer.
+std::optional<int> JobTimerPosition(int id);
+
+}  // namespace studio

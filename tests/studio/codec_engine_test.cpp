@@ -1,0 +1,109 @@
+// Binding the codec engine: the library from the system directory, the five entry points the
+// binding requires and the per-use look-ups.
+#include "studio/codec_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "studio/encoder_args.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// Points the system directory at `dir` for the lifetime of the object.
+class SystemDirOverride {
+  public:
+    explicit SystemDirOverride(const std::string& dir) {
+        const char* old = std::getenv("VEXMOR_SYSTEM_DIR");
+        old_ = old ? old : "";
+        ::setenv("VEXMOR_SYSTEM_DIR", dir.c_str(), 1);
+    }
+    ~SystemDirOverride() { ::setenv("VEXMOR_SYSTEM_DIR", old_.c_str(), 1); }
+
+  private:
+    std::string old_;
+};
+
+int FakePercent() { return 42; }
+double FakeDecodePercent() { return 12.75; }
+void FakeSetCancel(int) {}
+int FakeZero() { return 0; }
+
+CodecEngine::Resolver FakeResolver(std::set<std::string> missing) {
+    return [missing](const std::string& name) -> void* {
+        if (missing.count(name)) return nullptr;
+        if (name == "GetEncode2Mp3Percent") return reinterpret_cast<void*>(&FakePercent);
+        if (name == "GetDecode2WavPercent") return reinterpret_cast<void*>(&FakeDecodePercent);
+        if (name == "SetCancelEncode") return reinterpret_cast<void*>(&FakeSetCancel);
+        if (name == "GetCancelEncode" || name == "GetIsBad") {
+            return reinterpret_cast<void*>(&FakeZero);
+        }
+        return nullptr;
+    };
+}
+
+TEST(BindCodecEngine, BindsTheBuiltEngine) {
+    SystemDirOverride dir(testing_support::BuildSystemDir());
+    ASSERT_TRUE(BindCodecEngine());
+    EXPECT_TRUE(Engine().bound());
+    EXPECT_TRUE(SharedEncoderArgs().SlotsAllocated());
+    EXPECT_NE(Engine().LookUpMymp3(), nullptr);
+    EXPECT_NE(Engine().LookUpMymp3d(), nullptr);
+    EXPECT_TRUE(Engine().CallSetNoBad());
+    EXPECT_TRUE(Engine().CallSetCancelEncode(1));
+    EXPECT_EQ(Engine().GetCancelEncode(), 1);
+    EXPECT_TRUE(Engine().CallSetCancelEncode(0));
+    EXPECT_EQ(Engine().GetCancelEncode(), 0);
+    EXPECT_EQ(Engine().GetIsBad(), 0);
+}
+
+TEST(BindCodecEngine, FailsWithoutTheLibrary) {
+    testing_support::TempDir empty;
+    SystemDirOverride dir(empty.path());
+    EXPECT_FALSE(BindCodecEngine());
+    EXPECT_FALSE(Engine().bound());
+    EXPECT_EQ(Engine().LookUpMymp3(), nullptr);
+    EXPECT_EQ(Engine().GetEncode2Mp3Percent(), 0);
+    EXPECT_FALSE(Engine().CallSetNoBad());
+}
+
+TEST(BindCodecEngine, FailsForALibraryWithoutTheEntryPoints) {
+    // Any shared library that loads but is not the engine.
+    testing_support::TempDir folder;
+    std::string donor;
+    for (const char* candidate : {"/usr/lib/x86_64-linux-gnu/libmpg123.so.0",
+                                  "/usr/lib/x86_64-linux-gnu/libmp3lame.so.0"}) {
+        if (std::filesystem::exists(candidate)) donor = candidate;
+    }
+    if (donor.empty()) GTEST_SKIP() << "no donor library";
+    std::filesystem::copy_file(donor, folder.File("VxMpp.so"));
+    SystemDirOverride dir(folder.path());
+    EXPECT_FALSE(BindCodecEngine());
+    EXPECT_FALSE(Engine().bound());
+}
+
+TEST(CodecEngineBinding, EachOfTheFiveIsRequired) {
+    for (const char* name : {"GetDecode2WavPercent", "GetEncode2Mp3Percent", "SetCancelEncode",
+                             "GetCancelEncode", "GetIsBad"}) {
+        CodecEngine engine;
+        EXPECT_FALSE(engine.BindResolver(FakeResolver({name}))) << name;
+        EXPECT_FALSE(engine.bound()) << name;
+    }
+}
+
+TEST(CodecEngineBinding, PerUseEntryPointsMayBeMissing) {
+    CodecEngine engine;
+    ASSERT_TRUE(engine.BindResolver(FakeResolver({})));
+    EXPECT_EQ(engine.LookUpMymp3(), nullptr);
+    EXPECT_EQ(engine.LookUpMymp3d(), nullptr);
+    EXPECT_FALSE(engine.CallSetNoBad());
+    EXPECT_TRUE(engine.CallSetCancelEncode(0));
+    EXPECT_EQ(engine.GetEncode2Mp3Percent(), 42);
+    EXPECT_DOUBLE_EQ(engine.GetDecode2WavPercent(), 12.75);
+}
+
+}  // namespace

@@ -1,0 +1,417 @@
+// The main window's conversion jobs against a fake main window: the vectors the engine receives,
+// the paths, the timers, the messages and the busy rule. A fake engine records the calls; the
+// last cases run the real engine and read its files back.
+#include "studio/jobs.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/folders.h"
+#include "platform/paths.h"
+#include "platform/scripted_ui.h"
+#include "studio/codec_engine.h"
+#include "studio/encoder_args.h"
+#include "studio/job_state.h"
+#include "studio/settings.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using testing_support::TempDir;
+using Args = std::vector<std::string>;
+
+class FakeWindow : public studio::IJobWindow, public ISelectionSource {
+  public:
+    void SetProgressPos(int pos) override { Log("progress " + std::to_string(pos)); }
+    void StartJobTimer(int id, int ms) override {
+        Log("start " + std::to_string(id) + " " + std::to_string(ms));
+    }
+    void StopJobTimer(int id) override { Log("stop " + std::to_string(id)); }
+    void LoadFileIntoEditor(const std::string& path) override { Log("load " + path); }
+    void RepaintWindow() override { Log("repaint"); }
+    ISelectionSource& Selection() override { return *this; }
+    void SetCurrentFile(const std::string& path) override { Log("file " + path); }
+    bool IsPlaying() const override { return playing; }
+    void GetSelection(int32_t& start, int32_t& end) override {
+        start = selectionStart;
+        end = selectionEnd;
+    }
+
+    std::vector<std::string> log() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return log_;
+    }
+    bool Logged(const std::string& entry) const {
+        const auto l = log();
+        return std::find(l.begin(), l.end(), entry) != l.end();
+    }
+
+    bool playing = false;
+    int32_t selectionStart = 0;
+    int32_t selectionEnd = 0;
+
+  private:
+    void Log(const std::string& entry) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        log_.push_back(entry);
+    }
+    mutable std::mutex mutex_;
+    std::vector<std::string> log_;
+};
+
+// The fake engine: records each call of mymp3/mymp3d and answers `result`; can hold a call until
+// released, to keep a job running.
+struct FakeEngine {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<Args> vectors;
+    std::vector<std::pair<std::string, std::string>> paths;  // input, output ("" for mymp3d)
+    std::set<std::string> missing;
+    int result = 0;
+    int noBadCalls = 0;
+    std::vector<int> cancelCalls;
+    bool hold = false;
+    bool inside = false;
+    double decodePercent = 0;
+    int encodePercent = 0;
+
+    void Record(int count, char** args, const char* in, const char* out) {
+        std::unique_lock<std::mutex> lock(mutex);
+        Args v;
+        for (int i = 1; i < count; ++i) v.emplace_back(args[i]);
+        vectors.push_back(v);
+        paths.emplace_back(in, out ? out : "");
+        inside = true;
+        changed.notify_all();
+        changed.wait(lock, [this] { return !hold; });
+        inside = false;
+    }
+};
+
+FakeEngine* g_fake = nullptr;
+
+int FakeMymp3(int count, char** args, const char* in, const char* out) {
+    g_fake->Record(count, args, in, out);
+    return g_fake->result;
+}
+int FakeMymp3d(int count, char** args, const char* in) {
+    g_fake->Record(count, args, in, nullptr);
+    return g_fake->result;
+}
+void FakeSetNoBad() {
+    std::lock_guard<std::mutex> lock(g_fake->mutex);
+    ++g_fake->noBadCalls;
+}
+int FakeGetIsBad() { return 0; }
+void FakeSetCancel(int value) {
+    std::lock_guard<std::mutex> lock(g_fake->mutex);
+    g_fake->cancelCalls.push_back(value);
+}
+int FakeGetCancel() { return 0; }
+int FakeEncodePercent() { return g_fake->encodePercent; }
+double FakeDecodePercent() { return g_fake->decodePercent; }
+
+void* Resolve(const std::string& name) {
+    if (g_fake->missing.count(name)) return nullptr;
+    if (name == "mymp3") return reinterpret_cast<void*>(&FakeMymp3);
+    if (name == "mymp3d") return reinterpret_cast<void*>(&FakeMymp3d);
+    if (name == "SetNoBad") return reinterpret_cast<void*>(&FakeSetNoBad);
+    if (name == "GetIsBad") return reinterpret_cast<void*>(&FakeGetIsBad);
+    if (name == "SetCancelEncode") return reinterpret_cast<void*>(&FakeSetCancel);
+    if (name == "GetCancelEncode") return reinterpret_cast<void*>(&FakeGetCancel);
+    if (name == "GetEncode2Mp3Percent") return reinterpret_cast<void*>(&FakeEncodePercent);
+    if (name == "GetDecode2WavPercent") return reinterpret_cast<void*>(&FakeDecodePercent);
+    return nullptr;
+}
+
+bool WaitForIdle() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (jobRunning.load() != 0) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+const Args kFirstStartVector = {"-m", "m", "--resample", "22050", "c:\\vx.wav", "c:\\vx.mp3"};
+
+class Jobs : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_fake = &fake;
+        ASSERT_TRUE(Engine().BindResolver(&Resolve));
+        InitStudioSettings();
+        // A current WAV of 2 s, 44100 Hz stereo, and a selection of its first second.
+        currentWav = dir.File("current.wav");
+        testing_support::WriteFile(currentWav, testing_support::MakeToneWav({.seconds = 2.0}));
+        SetCurrentWavPath(currentWav);
+        window.selectionStart = 0;
+        window.selectionEnd = 44100 * 2;
+    }
+    void TearDown() override {
+        EXPECT_TRUE(WaitForIdle());
+        EXPECT_TRUE(ui->unexpected().empty());
+        Engine().Unbind();
+        g_fake = nullptr;
+    }
+
+    // Runs a job procedure on this thread, as its worker would after the command took jobRunning.
+    template <typename Job>
+    void RunJob(Job job) {
+        ASSERT_TRUE(TryStartJob());
+        job();
+        EXPECT_EQ(jobRunning.load(), 0);
+    }
+
+    FakeEngine fake;
+    FakeWindow window;
+    TempDir dir;
+    std::string currentWav;
+    platform::ScopedScriptedUi ui;
+};
+
+TEST_F(Jobs, SaveAsMp3EncodesTheSegmentWithTheSettingsVector) {
+    const std::string mp3 = dir.File("ring.mp3");
+    ui->QueueSaveFile(mp3);
+    RunJob([&] { studio::SelectionToMp3Job(window); });
+
+    ASSERT_EQ(fake.vectors.size(), 1u);
+    EXPECT_EQ(fake.vectors[0], kFirstStartVector);
+    EXPECT_EQ(fake.paths[0].first, studio::SegmentWavPath());
+    EXPECT_EQ(fake.paths[0].second, mp3);
+    EXPECT_EQ(fake.noBadCalls, 1);
+    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Ring Tone Created!"}));
+    EXPECT_EQ(window.log(), (std::vector<std::string>{"start 2 100", "stop 2", "progress 100"}));
+    EXPECT_FALSE(platform::FileExists(studio::SegmentWavPath()));
+    EXPECT_EQ(Settings().saveAsMp3Folder, platform::FolderOfFile(mp3));
+
+    const auto dialogs = ui->fileDialogs();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].defaultExt, "MP3");
+    EXPECT_EQ(dialogs[0].filter, "MP3 files(*.mp3)|*.mp3||");
+    EXPECT_TRUE(dialogs[0].overwritePrompt);
+}
+
+TEST_F(Jobs, SaveAsMp3ReportsAnEngineFailure) {
+    fake.result = 2;
+    ui->QueueSaveFile(dir.File("ring.mp3"));
+    RunJob([&] { studio::SelectionToMp3Job(window); });
+    EXPECT_EQ(ui->messageTexts(),
+              (std::vector<std::string>{"The specified file is not supported by the software!"}));
+    EXPECT_FALSE(platform::FileExists(studio::SegmentWavPath()));
+}
+
+TEST_F(Jobs, CancellingSaveAsMp3StillEndsAt100AndDeletesTheOldSegment) {
+    testing_support::WriteFile(studio::SegmentWavPath(), {1, 2, 3});
+    ui->QueueSaveFile(std::nullopt);
+    RunJob([&] { studio::SelectionToMp3Job(window); });
+    EXPECT_TRUE(fake.vectors.empty());
+    EXPECT_TRUE(ui->messageTexts().empty());
+    EXPECT_EQ(window.log(), (std::vector<std::string>{"progress 100"}));
+    EXPECT_FALSE(platform::FileExists(studio::SegmentWavPath()));
+}
+
+TEST_F(Jobs, SaveAsMp3WithAShortSelectionStopsAfterTheCut) {
+    window.selectionEnd = 7168;
+    ui->QueueSaveFile(dir.File("ring.mp3"));
+    RunJob([&] { studio::SelectionToMp3Job(window); });
+    EXPECT_TRUE(fake.vectors.empty());
+    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Time is too short!"}));
+    EXPECT_EQ(window.log(), (std::vector<std::string>{"start 2 100", "stop 2"}));
+}
+
+TEST_F(Jobs, SaveAsMp3WithoutMymp3EndsSilently) {
+    fake.missing = {"mymp3"};
+    ui->QueueSaveFile(dir.File("ring.mp3"));
+    RunJob([&] { studio::SelectionToMp3Job(window); });
+    EXPECT_TRUE(ui->messageTexts().empty());
+    EXPECT_EQ(window.log(), (std::vector<std::string>{"start 2 100", "stop 2", "progress 100"}));
+    EXPECT_FALSE(platform::FileExists(studio::SegmentWavPath()));
+}
+
+TEST_F(Jobs, WavToMp3AlwaysUsesTheBestVbrQuality) {
+    Settings().vbrEnabled = 1;
+    Settings().vbrQuality = 7;
+    Settings().preset = 4;
+    ui->QueueOpenFiles({currentWav});
+    ui->QueueSaveFile(dir.File("out.mp3"));
+    RunJob([&] { studio::WavToMp3Job(window); });
+    ASSERT_EQ(fake.vectors.size(), 1u);
+    EXPECT_EQ(fake.vectors[0], (Args{"-V", "0", "c:\\vx.wav", "c:\\tmp.mp3"}));
+    EXPECT_EQ(fake.paths[0], std::make_pair(currentWav, dir.File("out.mp3")));
+    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"File created!"}));
+    EXPECT_EQ(window.log(), (std::vector<std::string>{"start 2 50", "stop 2"}));
+    const auto dialogs = ui->fileDialogs();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[0].defaultExt, "wav");
+    EXPECT_TRUE(dialogs[0].mustExist);
+    EXPECT_EQ(dialogs[1].filter, "MP3 files(*.mp3)|*.mp3||");
+}
+
+TEST_F(Jobs, Mp3ToWavDecodesWithTimer1AndReportsFailure) {
+    fake.result = 1;
+    ui->QueueOpenFiles({dir.File("in.mp3")});
+    ui->QueueSaveFile(dir.File("out.wav"));
+    RunJob([&] { studio::Mp3ToWavJob(window); });
+    ASSERT_EQ(fake.vectors.size(), 1u);
+    EXPECT_EQ(fake.vectors[0], (Args{"--decode", "c:\\vx.mp3", "c:\\tmp.wav"}));
+    EXPECT_EQ(fake.paths[0], std::make_pair(dir.File("in.mp3"), dir.File("out.wav")));
+    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Failure!"}));
+    EXPECT_EQ(window.log(), (std::vector<std::string>{"start 1 50", "stop 1"}));
+}
+
+TEST_F(Jobs, CancelledDialogsEndTheConversionsSilently) {
+    ui->QueueOpenFiles({});
+    RunJob([&] { studio::WavToMp3Job(window); });
+    ui->QueueOpenFiles({currentWav});
+    ui->QueueSaveFile(std::nullopt);
+    RunJob([&] { studio::Mp3ToWavJob(window); });
+    EXPECT_TRUE(fake.vectors.empty());
+    EXPECT_TRUE(ui->messageTexts().empty());
+    EXPECT_TRUE(window.log().empty());
+}
+
+TEST_F(Jobs, OpeningAnMp3DecodesIntoTheTemporaryWavAndLoadsIt) {
+    const std::string mp3 = dir.File("song.MP3");
+    studio::PrepareDecode(window, mp3);
+    ASSERT_TRUE(WaitForIdle());
+    ASSERT_EQ(fake.vectors.size(), 1u);
+    EXPECT_EQ(fake.vectors[0], (Args{"--decode", "c:\\input.mp3", studio::TempWavPath()}));
+    EXPECT_EQ(fake.paths[0].first, mp3);
+    EXPECT_EQ(CurrentWavPath(), studio::TempWavPath());
+    EXPECT_EQ(window.log(),
+              (std::vector<std::string>{"file " + mp3, "progress 0", "start 1 50", "stop 1",
+                                        "progress 0", "load " + studio::TempWavPath(), "repaint"}));
+    EXPECT_TRUE(ui->messageTexts().empty());
+}
+
+TEST_F(Jobs, AFailedDecodeLoadsNothingAndLeavesNoFile) {
+    fake.result = 2;
+    studio::PrepareDecode(window, dir.File("bad.mp3"));
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_EQ(ui->messageTexts(),
+              (std::vector<std::string>{"The specified file is not supported by the software!"}));
+    EXPECT_FALSE(window.Logged("load " + studio::TempWavPath()));
+    EXPECT_TRUE(window.Logged("stop 1"));
+    EXPECT_FALSE(platform::FileExists(studio::TempWavPath()));
+    EXPECT_EQ(CurrentWavPath(), currentWav);
+}
+
+TEST_F(Jobs, PrepareDecodeOfANonMp3OnlyEmptiesTheTemporaryWav) {
+    testing_support::WriteFile(studio::TempWavPath(), {1, 2, 3});
+    studio::PrepareDecode(window, dir.File("song.wav"));
+    EXPECT_EQ(jobRunning.load(), 0);
+    EXPECT_TRUE(fake.vectors.empty());
+    EXPECT_EQ(platform::FileSize(studio::TempWavPath()), 0);
+}
+
+TEST_F(Jobs, BusyCheckNamesPlayingBeforeARunningJob) {
+    EXPECT_FALSE(studio::BusyCheck(window));
+    ASSERT_TRUE(TryStartJob());
+    EXPECT_TRUE(studio::BusyCheck(window));
+    window.playing = true;
+    EXPECT_TRUE(studio::BusyCheck(window));
+    EndJob();
+    EXPECT_EQ(ui->messageTexts(),
+              (std::vector<std::string>{"Please wait...", "Stop playing the song first!"}));
+}
+
+TEST_F(Jobs, ASecondCommandRightAfterTheFirstIsRefused) {
+    {
+        std::lock_guard<std::mutex> lock(fake.mutex);
+        fake.hold = true;
+    }
+    ui->QueueOpenFiles({currentWav});
+    ui->QueueSaveFile(dir.File("out.mp3"));
+    // Both on this (the user-interface) thread, before the first job's worker has done anything.
+    studio::WavToMp3Command(window);
+    studio::SaveAsMp3Command(window);
+    {
+        std::unique_lock<std::mutex> lock(fake.mutex);
+        ASSERT_TRUE(
+            fake.changed.wait_for(lock, std::chrono::seconds(20), [&] { return fake.inside; }));
+        fake.hold = false;
+        fake.changed.notify_all();
+    }
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_EQ(fake.vectors.size(), 1u);
+    EXPECT_EQ(fake.cancelCalls, (std::vector<int>{0}));
+    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Please wait...", "File created!"}));
+}
+
+TEST_F(Jobs, EncodeCommandsNeedSetCancelEncode) {
+    fake.missing = {"SetCancelEncode"};
+    // The binding holds its own copy; the command looks the entry point up again.
+    studio::WavToMp3Command(window);
+    studio::SaveAsMp3Command(window);
+    EXPECT_EQ(jobRunning.load(), 0);
+    EXPECT_TRUE(ui->fileDialogs().empty());
+}
+
+TEST_F(Jobs, TimersShowTheEnginesPercentages) {
+    fake.decodePercent = 42.9;
+    fake.encodePercent = 77;
+    EXPECT_EQ(studio::JobTimerPosition(studio::kDecodeTimer), 42);
+    EXPECT_EQ(studio::JobTimerPosition(studio::kEncodeTimer), 77);
+    EXPECT_EQ(studio::JobTimerPosition(4), std::nullopt);
+}
+
+// The real engine behind the same jobs.
+class JobsWithEngine : public Jobs {
+  protected:
+    void SetUp() override {
+        Jobs::SetUp();
+        ::setenv("VEXMOR_SYSTEM_DIR", testing_support::BuildSystemDir().c_str(), 1);
+        ASSERT_TRUE(BindCodecEngine());
+    }
+};
+
+TEST_F(JobsWithEngine, RingtoneOfTheFirstStartSettingsIsMono22050) {
+    const std::string mp3 = dir.File("ring.mp3");
+    ui->QueueSaveFile(mp3);
+    RunJob([&] { studio::SelectionToMp3Job(window); });
+    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Ring Tone Created!"}));
+    const auto probe = testing_support::Probe(mp3);
+    if (!probe) GTEST_SKIP() << "ffprobe missing";
+    EXPECT_EQ(probe->channels, 1);
+    EXPECT_EQ(probe->sampleRate, 22050);
+    // The selection was the first second of the sound (the length includes the encoder's padding).
+    EXPECT_NEAR(probe->duration, 1.0, 0.1);
+}
+
+TEST_F(JobsWithEngine, OpenedMp3IsDecodedForTheEditor) {
+    const std::string mp3 = dir.File("song.mp3");
+    ui->QueueOpenFiles({currentWav});
+    ui->QueueSaveFile(mp3);
+    RunJob([&] { studio::WavToMp3Job(window); });
+    ASSERT_EQ(ui->messageTexts(), (std::vector<std::string>{"File created!"}));
+
+    studio::PrepareDecode(window, mp3);
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_TRUE(window.Logged("load " + studio::TempWavPath()));
+    const auto probe = testing_support::Probe(studio::TempWavPath());
+    if (!probe) GTEST_SKIP() << "ffprobe missing";
+    EXPECT_EQ(probe->codec, "pcm_s16le");
+    EXPECT_NEAR(probe->duration, 2.0, 1152.0 / 44100);
+}
+
+TEST_F(JobsWithEngine, UnusableMp3ShowsTheMessageAndLeavesNoFile) {
+    testing_support::WriteFile(dir.File("noise.mp3"), std::vector<uint8_t>(5000, 0x5a));
+    studio::PrepareDecode(window, dir.File("noise.mp3"));
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_EQ(ui->messageTexts(),
+              (std::vector<std::string>{"The specified file is not supported by the software!"}));
+    EXPECT_FALSE(platform::FileExists(studio::TempWavPath()));
+}
+
+}  // namespace
