@@ -41,8 +41,9 @@ inline bool MakeMp3(const std::string& path, double seconds) {
 }
 
 // An MP3 whose Info header counts enough frames for `seconds` plus a third of a second, so its
-// whole-second playing time is `seconds`. The file itself stays a second long. False without
-// lame.
+// whole-second playing time is `seconds`. The file is a second of sound followed by zero bytes,
+// as many as the smallest frames of that count would take (a count the data could not hold is
+// not believed). False without lame.
 inline bool MakeMp3Lasting(const std::string& path, int seconds) {
     if (!MakeMp3(path, 1.0)) return false;
     std::vector<uint8_t> bytes = ReadFile(path);
@@ -57,6 +58,7 @@ inline bool MakeMp3Lasting(const std::string& path, int seconds) {
     const auto frames = static_cast<uint32_t>(std::ceil((seconds + 0.33) * 44100.0 / 1152.0));
     for (int i = 0; i < 4; ++i)
         bytes[at + 8 + static_cast<size_t>(i)] = static_cast<uint8_t>(frames >> (24 - 8 * i));
+    bytes.resize(bytes.size() + static_cast<size_t>(frames) * 26, 0);
     WriteFile(path, bytes);
     return true;
 }
