@@ -13,15 +13,25 @@
 
 namespace {
 
+// clang-format off
 const SongPanelResources kStudioPanel{
-    207,   "MP3 Player", 1035, 1011, 10003, 10004, 1025, 1027, 1030, 1033, 1009,
-    10018, 1006,         209,  212,  211,   215,   213,  208,  214,  210,
+    .dialogId = 207, .caption = "MP3 Player",
+    .playlist = 1035, .play = 1011, .pause = 10003, .stop = 10004, .previous = 1025,
+    .back = 1027, .forward = 1030, .next = 1033, .slider = 1009, .title = 10018, .time = 1006,
+    .background = 209,
+    .glyphPlay = 212, .glyphPause = 211, .glyphStop = 215, .glyphPrevious = 213,
+    .glyphBack = 208, .glyphForward = 214, .glyphNext = 210,
 };
 
 const SongPanelResources kBurnerPanel{
-    232,   "Player", 1020, 1007, 10004, 1034, 1013, 1014, 1015, 1016, 1006,
-    10016, 1004,     242,  243,  244,   245,  246,  263,  247,  248,
+    .dialogId = 232, .caption = "Player",
+    .playlist = 1020, .play = 1007, .pause = 10004, .stop = 1034, .previous = 1013,
+    .back = 1014, .forward = 1015, .next = 1016, .slider = 1006, .title = 10016, .time = 1004,
+    .background = 242,
+    .glyphPlay = 243, .glyphPause = 244, .glyphStop = 245, .glyphPrevious = 246,
+    .glyphBack = 263, .glyphForward = 247, .glyphNext = 248,
 };
+// clang-format on
 
 const QColor kDisplayText{0, 255, 0};
 const QColor kSliderBackground{234, 234, 234};
@@ -35,10 +45,10 @@ constexpr int kButtonPitch = 40;
 
 // The buttons hold their check state as the panel sets it; a click alone does not toggle it.
 class PanelButton : public CGlyphButton {
-  public:
+public:
     using CGlyphButton::CGlyphButton;
 
-  protected:
+protected:
     void nextCheckState() override {}
 };
 
@@ -57,7 +67,6 @@ const SongPanelResources& SongPanelResourcesFor(ProgramKind kind) {
 CSongPanelDlg::CSongPanelDlg(ProgramKind kind, std::vector<TrackEntry> entries, int startIndex,
                              QWidget* parent)
     : platform::Dialog(parent),
-      kind_(kind),
       ids_(SongPanelResourcesFor(kind)),
       entries_(std::move(entries)),
       startIndex_(startIndex) {

@@ -104,7 +104,6 @@ private:
     int DisplayedSeconds(int position) const;
     void Jump(int seconds);
 
-    ProgramKind kind_;
     const SongPanelResources& ids_;
     std::vector<TrackEntry> entries_;
     int startIndex_;
