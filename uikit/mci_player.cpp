@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cmath>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -64,7 +64,8 @@ public:
         if (!file_) return false;
         std::array<uint8_t, 12> riff{};
         if (std::fread(riff.data(), 1, riff.size(), file_.get()) != riff.size() ||
-            std::memcmp(riff.data(), "RIFF", 4) != 0 || std::memcmp(riff.data() + 8, "WAVE", 4) != 0)
+            std::memcmp(riff.data(), "RIFF", 4) != 0 ||
+            std::memcmp(riff.data() + 8, "WAVE", 4) != 0)
             return false;
         if (fseeko(file_.get(), 0, SEEK_END) != 0) return false;
         const off_t fileSize = ftello(file_.get());
@@ -124,7 +125,8 @@ public:
 
     bool Seek(uint64_t frame) override {
         frame = std::min(frame, lengthFrames_);
-        if (fseeko(file_.get(), dataOffset_ + static_cast<off_t>(frame * blockAlign_), SEEK_SET) != 0)
+        if (fseeko(file_.get(), dataOffset_ + static_cast<off_t>(frame * blockAlign_), SEEK_SET) !=
+            0)
             return false;
         frame_ = frame;
         return true;
@@ -142,8 +144,9 @@ private:
         bits_ = Le16(fmt.data() + 14);
         if (tag == 0xFFFE && fmt.size() >= 26) tag = Le16(fmt.data() + 24);  // sub-format
         isFloat_ = tag == 3;
-        const bool supported = (tag == 1 && (bits_ == 8 || bits_ == 16 || bits_ == 24 || bits_ == 32)) ||
-                               (isFloat_ && bits_ == 32);
+        const bool supported =
+            (tag == 1 && (bits_ == 8 || bits_ == 16 || bits_ == 24 || bits_ == 32)) ||
+            (isFloat_ && bits_ == 32);
         return supported && channels_ >= 1 && channels_ <= 8 && rate_ > 0 && rate_ <= 384000 &&
                static_cast<int>(blockAlign_) == channels_ * bits_ / 8;
     }
@@ -189,7 +192,8 @@ public:
         long rate = 0;
         int channels = 0;
         int encoding = 0;
-        if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0) return false;
+        if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0)
+            return false;
         mpg123_format_none(mh);
         mpg123_format(mh, rate, channels, encoding);
         rate_ = static_cast<int>(rate);
@@ -237,7 +241,8 @@ public:
         want.channels = static_cast<Uint8>(channels);
         // About 20 ms a buffer: the position moves in steps of this size.
         Uint16 samples = 64;
-        while (samples < 4096 && samples * 2 <= rate / 50) samples = static_cast<Uint16>(samples * 2);
+        while (samples < 4096 && samples * 2 <= rate / 50)
+            samples = static_cast<Uint16>(samples * 2);
         want.samples = samples;
         want.callback = callback;
         want.userdata = user;
@@ -265,11 +270,13 @@ class CMciPlayer::Impl {
 public:
     explicit Impl(std::unique_ptr<PcmSource> source) : source_(std::move(source)) {}
 
-    bool StartOutput() { return output_.Open(source_->rate(), source_->channels(), &Impl::Callback, this); }
+    bool StartOutput() {
+        return output_.Open(source_->rate(), source_->channels(), &Impl::Callback, this);
+    }
 
     static void Callback(void* user, Uint8* stream, int len) {
         static_cast<Impl*>(user)->Fill(reinterpret_cast<int16_t*>(stream),
-                                      static_cast<size_t>(len) / sizeof(int16_t));
+                                       static_cast<size_t>(len) / sizeof(int16_t));
     }
 
     void Fill(int16_t* out, size_t samples) {
@@ -313,7 +320,8 @@ int CMciPlayer::OpenWave(const std::string& path) { return OpenAs(path, true); }
 int CMciPlayer::OpenAs(const std::string& path, bool waveOnly) {
     Close();
     struct stat info {};
-    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return kMciFileNotFound;
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return kMciFileNotFound;
 
     std::string lower = path;
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -333,7 +341,8 @@ int CMciPlayer::OpenAs(const std::string& path, bool waveOnly) {
 
     auto impl = std::make_unique<Impl>(std::move(source));
     if (!impl->StartOutput()) return kMciHardware;
-    const uint64_t ms = impl->source_->lengthFrames() * 1000 / static_cast<uint64_t>(impl->source_->rate());
+    const uint64_t ms =
+        impl->source_->lengthFrames() * 1000 / static_cast<uint64_t>(impl->source_->rate());
     impl_ = std::move(impl);
     lengthMs_ = static_cast<uint32_t>(std::min<uint64_t>(ms, std::numeric_limits<uint32_t>::max()));
     length_ = lengthMs_ / 1000;
@@ -443,7 +452,8 @@ int CMciPlayer::SeekToMs(uint32_t ms) {
 std::optional<uint32_t> CMciPlayer::GetPositionMs() const {
     if (!impl_) return std::nullopt;
     std::lock_guard lock(impl_->mutex_);
-    const uint64_t ms = impl_->positionFrames_ * 1000 / static_cast<uint64_t>(impl_->source_->rate());
+    const uint64_t ms =
+        impl_->positionFrames_ * 1000 / static_cast<uint64_t>(impl_->source_->rate());
     return static_cast<uint32_t>(std::min<uint64_t>(ms, std::numeric_limits<uint32_t>::max()));
 }
 

@@ -21,12 +21,12 @@
 
 // Result codes, numbered as the media control interface numbers its errors.
 inline constexpr int kMciOk = 0;
-inline constexpr int kMciInvalidDevice = 257;      // no file is open
-inline constexpr int kMciHardware = 262;           // the audio output cannot be opened
-inline constexpr int kMciFileNotFound = 275;       // the file does not exist or cannot be read
-inline constexpr int kMciOutOfRange = 282;         // a seek beyond the end of the file
-inline constexpr int kMciInvalidFile = 296;        // not a playable MP3 or PCM WAV file
-inline constexpr int kMciNonApplicable = 302;      // the command does not apply in this mode
+inline constexpr int kMciInvalidDevice = 257;  // no file is open
+inline constexpr int kMciHardware = 262;       // the audio output cannot be opened
+inline constexpr int kMciFileNotFound = 275;   // the file does not exist or cannot be read
+inline constexpr int kMciOutOfRange = 282;     // a seek beyond the end of the file
+inline constexpr int kMciInvalidFile = 296;    // not a playable MP3 or PCM WAV file
+inline constexpr int kMciNonApplicable = 302;  // the command does not apply in this mode
 
 class CMciPlayer {
 public:

@@ -29,9 +29,12 @@ using Clock = std::chrono::steady_clock;
 enum class Kind { CbrInfo, VbrXing, VbrBare };
 const char* KindName(Kind kind) {
     switch (kind) {
-        case Kind::CbrInfo: return "CBR, Info header";
-        case Kind::VbrXing: return "VBR, Xing header";
-        case Kind::VbrBare: return "VBR, no header";
+        case Kind::CbrInfo:
+            return "CBR, Info header";
+        case Kind::VbrXing:
+            return "VBR, Xing header";
+        case Kind::VbrBare:
+            return "VBR, no header";
     }
     return "";
 }
@@ -76,18 +79,21 @@ bool EncodeMp3(const std::string& path, Kind kind, double seconds, int rate, int
         for (int i = 0; i < n; ++i) {
             const double t = static_cast<double>(done + i) / rate;
             const double loudness = 0.5 + 0.5 * std::sin(2 * M_PI * 0.7 * t);
-            const double v = loudness * 12000.0 * std::sin(2 * M_PI * frequency * t) + noise(random);
+            const double v =
+                loudness * 12000.0 * std::sin(2 * M_PI * frequency * t) + noise(random);
             left[static_cast<size_t>(i)] = static_cast<short>(std::clamp(v, -32767.0, 32767.0));
             right[static_cast<size_t>(i)] = left[static_cast<size_t>(i)];
         }
         const int bytes = lame_encode_buffer(gfp.get(), left.data(), right.data(), n, mp3.data(),
                                              static_cast<int>(mp3.size()));
-        if (bytes < 0 || std::fwrite(mp3.data(), 1, static_cast<size_t>(bytes), out.get()) != static_cast<size_t>(bytes))
+        if (bytes < 0 || std::fwrite(mp3.data(), 1, static_cast<size_t>(bytes), out.get()) !=
+                             static_cast<size_t>(bytes))
             return false;
         done += n;
     }
     const int bytes = lame_encode_flush(gfp.get(), mp3.data(), static_cast<int>(mp3.size()));
-    if (bytes < 0 || std::fwrite(mp3.data(), 1, static_cast<size_t>(bytes), out.get()) != static_cast<size_t>(bytes))
+    if (bytes < 0 || std::fwrite(mp3.data(), 1, static_cast<size_t>(bytes), out.get()) !=
+                         static_cast<size_t>(bytes))
         return false;
     if (kind != Kind::VbrBare) lame_mp3_tags_fid(gfp.get(), out.get());
     return true;
@@ -111,7 +117,8 @@ std::string Capture(const std::vector<std::string>& argv) {
     ::close(fds[1]);
     std::string out;
     std::array<char, 4096> buffer{};
-    for (ssize_t n; (n = ::read(fds[0], buffer.data(), buffer.size())) > 0;) out.append(buffer.data(), static_cast<size_t>(n));
+    for (ssize_t n; (n = ::read(fds[0], buffer.data(), buffer.size())) > 0;)
+        out.append(buffer.data(), static_cast<size_t>(n));
     ::close(fds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -120,14 +127,15 @@ std::string Capture(const std::vector<std::string>& argv) {
 
 struct PeerTimes {
     bool ok = false;
-    double formatSeconds = 0;  // ffprobe's container duration (estimated from the bit rate without a header)
-    double decodedSeconds = 0; // frames ffprobe reads × samples per frame ÷ rate
+    double formatSeconds =
+        0;  // ffprobe's container duration (estimated from the bit rate without a header)
+    double decodedSeconds = 0;  // frames ffprobe reads × samples per frame ÷ rate
 };
 
 PeerTimes Probe(const std::string& path) {
-    const std::string out = Capture({"ffprobe", "-v", "error", "-count_packets", "-select_streams", "a:0",
-                                     "-show_entries", "stream=nb_read_packets,sample_rate:format=duration",
-                                     "-of", "default=nw=1", path});
+    const std::string out = Capture(
+        {"ffprobe", "-v", "error", "-count_packets", "-select_streams", "a:0", "-show_entries",
+         "stream=nb_read_packets,sample_rate:format=duration", "-of", "default=nw=1", path});
     auto value = [&](const char* key) -> std::optional<double> {
         const size_t at = out.find(key);
         if (at == std::string::npos) return std::nullopt;
@@ -156,8 +164,10 @@ int main(int argc, char** argv) {
     int count = 1000;
     bool peer = true;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--no-peer") == 0) peer = false;
-        else count = std::max(3, std::atoi(argv[i]));
+        if (std::strcmp(argv[i], "--no-peer") == 0)
+            peer = false;
+        else
+            count = std::max(3, std::atoi(argv[i]));
     }
     namespace fs = std::filesystem;
     std::string pattern = (fs::temp_directory_path() / "mp3_info_bench-XXXXXX").string();
@@ -185,13 +195,15 @@ int main(int argc, char** argv) {
         }
         samples.push_back({path, kind, seconds});
     }
-    std::printf("generated in %.1f s\n\n", std::chrono::duration<double>(Clock::now() - genStart).count());
+    std::printf("generated in %.1f s\n\n",
+                std::chrono::duration<double>(Clock::now() - genStart).count());
 
     // Time of adding every file as a track list does (warm page cache: the files were just
     // written).
     std::vector<std::optional<int>> described(samples.size());
     const auto start = Clock::now();
-    for (size_t i = 0; i < samples.size(); ++i) described[i] = DescribeMp3File(samples[i].path, true);
+    for (size_t i = 0; i < samples.size(); ++i)
+        described[i] = DescribeMp3File(samples[i].path, true);
     const double totalSeconds = std::chrono::duration<double>(Clock::now() - start).count();
 
     struct PerKind {
@@ -232,11 +244,12 @@ int main(int argc, char** argv) {
         const int mine = *described[i];
         // Without a header ffprobe estimates its container duration from the first frame's
         // bit rate; the frames it decodes give the true length.
-        const double reference = samples[i].kind == Kind::VbrBare ? t.decodedSeconds : t.formatSeconds;
+        const double reference =
+            samples[i].kind == Kind::VbrBare ? t.decodedSeconds : t.formatSeconds;
         if (std::abs(mine - static_cast<int>(std::floor(reference))) > 1) {
             ++k.offByMoreThanOne;
-            std::printf("  off: %s mine %d s, ffprobe %.3f s (decoded %.3f s)\n", samples[i].path.c_str(), mine,
-                        t.formatSeconds, t.decodedSeconds);
+            std::printf("  off: %s mine %d s, ffprobe %.3f s (decoded %.3f s)\n",
+                        samples[i].path.c_str(), mine, t.formatSeconds, t.decodedSeconds);
         }
         if (mine == static_cast<int>(std::floor(t.formatSeconds))) ++k.exactFloorFormat;
         if (mine == static_cast<int>(std::floor(t.decodedSeconds))) ++k.exactFloorDecoded;
@@ -245,27 +258,33 @@ int main(int argc, char** argv) {
     std::printf("described %zu files in %.3f s: %.1f us per file\n", samples.size(), totalSeconds,
                 1e6 * totalSeconds / static_cast<double>(samples.size()));
     if (peer)
-        std::printf("ffprobe -count_packets on the same files: %.1f ms per file (%.0fx the library's time)\n",
-                    1e3 * peerSeconds / static_cast<double>(samples.size()), peerSeconds / totalSeconds);
-    std::printf("\n%-18s %6s %9s %7s %12s %12s %12s", "kind", "files", "accepted", "header", "read/file", "max read",
-                "file size");
+        std::printf(
+            "ffprobe -count_packets on the same files: %.1f ms per file (%.0fx the library's "
+            "time)\n",
+            1e3 * peerSeconds / static_cast<double>(samples.size()), peerSeconds / totalSeconds);
+    std::printf("\n%-18s %6s %9s %7s %12s %12s %12s", "kind", "files", "accepted", "header",
+                "read/file", "max read", "file size");
     if (peer) std::printf(" %8s %10s %10s", ">1 s off", "=floor(fmt)", "=floor(dec)");
     std::printf("\n");
     int failures = 0;
     for (size_t k = 0; k < per.size(); ++k) {
         const PerKind& p = per[k];
         if (p.files == 0) continue;
-        std::printf("%-18s %6d %9d %7d %10.0f B %10llu B %10.0f B", KindName(static_cast<Kind>(k)), p.files, p.accepted,
-                    p.fromHeader,
-                    static_cast<double>(p.bytesRead) / p.files, static_cast<unsigned long long>(p.maxBytesRead),
+        std::printf("%-18s %6d %9d %7d %10.0f B %10llu B %10.0f B", KindName(static_cast<Kind>(k)),
+                    p.files, p.accepted, p.fromHeader, static_cast<double>(p.bytesRead) / p.files,
+                    static_cast<unsigned long long>(p.maxBytesRead),
                     static_cast<double>(p.fileBytes) / p.files);
-        if (peer) std::printf(" %8d %10d %10d", p.offByMoreThanOne, p.exactFloorFormat, p.exactFloorDecoded);
+        if (peer)
+            std::printf(" %8d %10d %10d", p.offByMoreThanOne, p.exactFloorFormat,
+                        p.exactFloorDecoded);
         std::printf("\n");
         failures += p.offByMoreThanOne + (p.files - p.accepted);
     }
-    std::printf("\n(=floor(fmt): seconds equal to ffprobe's container duration rounded down; =floor(dec): to the\n"
-                " duration of the frames ffprobe reads. The library reports the playing time without the\n"
-                " encoder's delay and padding when the LAME tag gives them.)\n");
+    std::printf(
+        "\n(=floor(fmt): seconds equal to ffprobe's container duration rounded down; =floor(dec): "
+        "to the\n"
+        " duration of the frames ffprobe reads. The library reports the playing time without the\n"
+        " encoder's delay and padding when the LAME tag gives them.)\n");
     fs::remove_all(dir);
     return failures == 0 ? 0 : 2;
 }

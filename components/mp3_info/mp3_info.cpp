@@ -56,7 +56,8 @@ public:
     // pointer stays valid until the next call.
     const uint8_t* Get(int64_t offset, size_t n) {
         if (offset < 0 || offset + static_cast<int64_t>(n) > size_) return nullptr;
-        if (offset >= windowStart_ && offset + static_cast<int64_t>(n) <= windowStart_ + windowFilled_)
+        if (offset >= windowStart_ &&
+            offset + static_cast<int64_t>(n) <= windowStart_ + windowFilled_)
             return window_.data() + (offset - windowStart_);
         // Windows start small (a header check costs a few kilobytes) and grow while a caller
         // walks on through the file.
@@ -73,14 +74,16 @@ public:
 
     // Exactly `n` bytes at `offset` into `out`, past the window (for the tags at the end).
     bool ReadExact(int64_t offset, uint8_t* out, size_t n) {
-        return offset >= 0 && offset + static_cast<int64_t>(n) <= size_ && ReadFully(offset, out, n) == n;
+        return offset >= 0 && offset + static_cast<int64_t>(n) <= size_ &&
+               ReadFully(offset, out, n) == n;
     }
 
 private:
     size_t ReadFully(int64_t offset, uint8_t* out, size_t n) {
         size_t done = 0;
         while (done < n) {
-            const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+            const ssize_t got =
+                ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
             if (got <= 0) break;
             done += static_cast<size_t>(got);
         }
@@ -125,7 +128,8 @@ std::optional<FrameHeader> ParseHeader(const uint8_t* p) {
     const int padding = (h >> 9) & 1;
     const int mode = (h >> 6) & 3;
     // Reserved version or layer, free format (cannot be walked) and bad bit rate or rate.
-    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 ||
+        rateIndex == 3)
         return std::nullopt;
     FrameHeader f;
     f.version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 25;
@@ -169,7 +173,8 @@ bool FindAudioRegion(Reader& file, Stream& s) {
         if (std::memcmp(p, "ID3", 3) != 0 || p[3] == 0xFF || p[4] == 0xFF ||
             ((p[6] | p[7] | p[8] | p[9]) & 0x80) != 0)
             break;
-        const int64_t body = (int64_t{p[6]} << 21) | (int64_t{p[7]} << 14) | (int64_t{p[8]} << 7) | p[9];
+        const int64_t body =
+            (int64_t{p[6]} << 21) | (int64_t{p[7]} << 14) | (int64_t{p[8]} << 7) | p[9];
         const int64_t footer = (p[5] & 0x10) != 0 ? 10 : 0;
         s.audioStart += 10 + body + footer;
         if (s.audioStart > s.audioEnd) return false;
@@ -177,13 +182,15 @@ bool FindAudioRegion(Reader& file, Stream& s) {
     for (;;) {
         std::array<uint8_t, 32> p{};
         if (s.audioEnd - 128 >= s.audioStart) {
-            if (file.ReadExact(s.audioEnd - 128, p.data(), 3) && std::memcmp(p.data(), "TAG", 3) == 0) {
+            if (file.ReadExact(s.audioEnd - 128, p.data(), 3) &&
+                std::memcmp(p.data(), "TAG", 3) == 0) {
                 s.audioEnd -= 128;
                 continue;
             }
         }
         if (s.audioEnd - 32 >= s.audioStart) {
-            if (file.ReadExact(s.audioEnd - 32, p.data(), 32) && std::memcmp(p.data(), "APETAGEX", 8) == 0) {
+            if (file.ReadExact(s.audioEnd - 32, p.data(), 32) &&
+                std::memcmp(p.data(), "APETAGEX", 8) == 0) {
                 const int64_t tagBytes =
                     int64_t{Le32(p.data() + 12)} + ((Le32(p.data() + 20) & 0x80000000u) ? 32 : 0);
                 if (tagBytes >= 32 && tagBytes <= s.audioEnd - s.audioStart) {
@@ -226,9 +233,9 @@ std::optional<int64_t> FindFirstFrame(Reader& file, const Stream& s) {
 }
 
 struct VbrHeader {
-    int lengthSource = 0;     // 1 Xing/Info, 2 VBRI
-    int64_t frames = 0;       // 0 when the header does not give the count
-    int64_t delaySamples = 0; // encoder delay and padding from a LAME tag
+    int lengthSource = 0;      // 1 Xing/Info, 2 VBRI
+    int64_t frames = 0;        // 0 when the header does not give the count
+    int64_t delaySamples = 0;  // encoder delay and padding from a LAME tag
     int64_t paddingSamples = 0;
 };
 

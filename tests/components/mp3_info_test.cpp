@@ -42,8 +42,8 @@ struct PacketCount {
 // The audio frames ffprobe reads from the file (an Info/Xing frame is not counted).
 std::optional<PacketCount> CountPackets(const std::string& path) {
     if (!ts::HaveTool("ffprobe")) return std::nullopt;
-    const auto r = ts::RunTool({"ffprobe", "-v", "error", "-count_packets", "-select_streams", "a:0",
-                                "-show_entries", "stream=nb_read_packets,sample_rate", "-of",
+    const auto r = ts::RunTool({"ffprobe", "-v", "error", "-count_packets", "-select_streams",
+                                "a:0", "-show_entries", "stream=nb_read_packets,sample_rate", "-of",
                                 "default=nw=1", path});
     PacketCount count;
     std::size_t at = r.out.find("nb_read_packets=");
@@ -110,7 +110,8 @@ TEST(Mp3InfoLength, HeaderGivesExactTimeFromAFewKilobytes) {
         const char* name;
         std::vector<std::string> args;
     };
-    for (const Case& c : {Case{"cbr", {"-b", "192"}}, Case{"vbr", {"-V", "2"}}, Case{"abr", {"--abr", "96"}}}) {
+    for (const Case& c :
+         {Case{"cbr", {"-b", "192"}}, Case{"vbr", {"-V", "2"}}, Case{"abr", {"--abr", "96"}}}) {
         const std::string mp3 = MakeMp3(dir, c.name, 7.3, 44100, 2, c.args);
         REQUIRE_FILE(mp3);
         const Described d = Describe(mp3);
@@ -140,10 +141,10 @@ TEST(Mp3InfoLength, WalkingCountsEveryFrame) {
         std::vector<std::string> args;
         int version;
     };
-    for (const Case& c : {Case{"vbr_bare", 44100, 2, {"-t", "-V", "4"}, 1},
-                          Case{"cbr_bare", 32000, 2, {"-t", "-b", "96", "--resample", "32"}, 1},
-                          Case{"small", 22050, 1, {"-b", "32"}, 2},
-                          Case{"low", 8000, 1, {"-b", "16"}, 25}}) {
+    for (const Case& c :
+         {Case{"vbr_bare", 44100, 2, {"-t", "-V", "4"}, 1},
+          Case{"cbr_bare", 32000, 2, {"-t", "-b", "96", "--resample", "32"}, 1},
+          Case{"small", 22050, 1, {"-b", "32"}, 2}, Case{"low", 8000, 1, {"-b", "16"}, 25}}) {
         const std::string mp3 = MakeMp3(dir, c.name, 4.6, c.rate, c.channels, c.args);
         REQUIRE_FILE(mp3);
         const Described d = Describe(mp3);
@@ -182,7 +183,8 @@ TEST(Mp3InfoLength, TagsAtBothEndsAreSkipped) {
         b.resize(32, 0);
         return b;
     };
-    for (const auto& part : {apeBlock(true), item, apeBlock(false)}) file.insert(file.end(), part.begin(), part.end());
+    for (const auto& part : {apeBlock(true), item, apeBlock(false)})
+        file.insert(file.end(), part.begin(), part.end());
     std::vector<uint8_t> id3v1{'T', 'A', 'G'};
     id3v1.resize(128, 0xFF);
     file.insert(file.end(), id3v1.begin(), id3v1.end());
@@ -254,7 +256,10 @@ TEST(Mp3InfoKinds, WaveAndLayerTwoAreDescribedButNotKind2) {
 
     if (!ts::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
     const std::string mp2 = dir.File("tone.mp2");
-    ASSERT_EQ(ts::RunTool({"ffmpeg", "-v", "error", "-i", dir.File("tone.wav"), "-c:a", "mp2", "-b:a", "64k", mp2}).exitCode, 0);
+    ASSERT_EQ(ts::RunTool({"ffmpeg", "-v", "error", "-i", dir.File("tone.wav"), "-c:a", "mp2",
+                           "-b:a", "64k", mp2})
+                  .exitCode,
+              0);
     const Described layer2 = Describe(mp2);
     ASSERT_TRUE(layer2.ok);
     EXPECT_EQ(layer2.info.kind, kStreamKindLayer12);
@@ -287,7 +292,8 @@ TEST(Mp3InfoLength, VbriHeaderGivesTheFrameCount) {
     const std::vector<uint8_t> vbri{'V', 'B', 'R', 'I', 0, 1, 0, 0, 0, 75};
     file.insert(file.end(), vbri.begin(), vbri.end());
     for (uint32_t v : {static_cast<uint32_t>(audio.size()), frames})
-        for (int shift = 24; shift >= 0; shift -= 8) file.push_back(static_cast<uint8_t>(v >> shift));
+        for (int shift = 24; shift >= 0; shift -= 8)
+            file.push_back(static_cast<uint8_t>(v >> shift));
     file.resize(417, 0);
     file.insert(file.end(), audio.begin(), audio.end());
     const std::string path = dir.File("vbri.mp3");
@@ -326,7 +332,8 @@ TEST(Mp3InfoBadInput, ImpossibleFrameCountFallsBackToCounting) {
     const std::string mp3 = MakeMp3(dir, "song", 2.2, 44100, 2, {"-V", "3"});
     REQUIRE_FILE(mp3);
     std::vector<uint8_t> bytes = ts::ReadFile(mp3);
-    const auto at = std::search(bytes.begin(), bytes.end(), std::begin("Xing"), std::end("Xing") - 1);
+    const auto at =
+        std::search(bytes.begin(), bytes.end(), std::begin("Xing"), std::end("Xing") - 1);
     ASSERT_NE(at, bytes.end());
     ASSERT_NE(at[7] & 1, 0);  // the frame count is present
     at[8] = 0x7F;

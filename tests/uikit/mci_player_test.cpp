@@ -12,8 +12,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string MakeWav(const ts::TempDir& dir, const std::string& name, double seconds, int rate = 22050,
-                    int channels = 2) {
+std::string MakeWav(const ts::TempDir& dir, const std::string& name, double seconds,
+                    int rate = 22050, int channels = 2) {
     ts::ToneSpec spec;
     spec.sampleRate = rate;
     spec.channels = channels;
@@ -40,8 +40,9 @@ TEST(MciPlayerNoFile, EveryCommandFailsAndQueriesAnswerFalse) {
     CMciPlayer player;
     EXPECT_EQ(player.device(), 0u);
     EXPECT_EQ(player.length(), 0u);
-    for (int result : {player.Play(), player.Pause(), player.Resume(), player.Stop(), player.Close(),
-                       player.SeekTo(1), player.SeekToStart(), player.SeekToMs(500)})
+    for (int result :
+         {player.Play(), player.Pause(), player.Resume(), player.Stop(), player.Close(),
+          player.SeekTo(1), player.SeekToStart(), player.SeekToMs(500)})
         EXPECT_EQ(result, kMciInvalidDevice);
     EXPECT_EQ(player.SeekToMs(0), kMciOk);  // 0 sends nothing
     EXPECT_FALSE(player.GetPosition().has_value());
@@ -84,7 +85,8 @@ TEST(MciPlayerWave, PlaysPausesResumesAndClosesAtRealTimePace) {
     EXPECT_TRUE(player.IsPlaying());
     ASSERT_TRUE(WaitFor([&] { return player.GetPositionMs().value_or(0) >= 300; }, 3000ms));
     const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - started).count();
+                               std::chrono::steady_clock::now() - started)
+                               .count();
     // Never ahead of the clock by more than one output buffer (about 20 ms) and its queue.
     EXPECT_LE(*player.GetPositionMs(), elapsedMs + 120);
 
