@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -77,6 +78,8 @@ InvokeStatus WaveEditControl::Invoke(int dispatchId, InvokeKind kind, const Vari
             if (state_ != LoadState::Ready) return InvokeStatus::Ok;
             selection_.Set(PositionToFrame(args[0].ToInt(), format_.blockAlign),
                            PositionToFrame(args[1].ToInt(), format_.blockAlign));
+            if (selection_.HasSelection())
+                view_ = FollowFrame(view_, selection_.start(), format_.frames());
             update();
             return InvokeStatus::Ok;
         }
@@ -122,6 +125,7 @@ void WaveEditControl::Clear() {
     overview_.reset();
     selection_.SetLength(0);
     cursor_ = -1;
+    view_ = {};
     update();
 }
 
@@ -138,6 +142,7 @@ void WaveEditControl::LoadFile(const std::string& path) {
     }
     format_ = header.format;
     selection_.SetLength(format_.frames());
+    view_ = {0, format_.frames()};
     state_ = LoadState::Loading;
 
     auto job = std::make_shared<LoadJob>();
@@ -179,6 +184,9 @@ void WaveEditControl::LoadDone(const std::shared_ptr<LoadJob>& job,
 
 void WaveEditControl::SetCursor(int32_t cursor) {
     cursor_ = cursor < 0 ? -1 : cursor;
+    // A zoomed view follows the playback.
+    if (cursor_ >= 0 && state_ == LoadState::Ready)
+        view_ = FollowFrame(view_, CursorToFrame(cursor_, format_.blockAlign), format_.frames());
     update();
 }
 
@@ -191,17 +199,21 @@ void WaveEditControl::NotifySelection() {
     Fire(eventid::kSelectionChanged, {Variant(start), Variant(end)});
 }
 
-int64_t WaveEditControl::FrameAtX(int x) const {
+FrameScale WaveEditControl::Scale() const {
     const QRect wave = ComputeLayout(rect(), properties_).wave;
-    const FrameScale scale{format_.frames(), wave.width()};
-    return scale.FrameAt(x - wave.left());
+    const ViewRange view = view_.count > 0 ? view_ : ViewRange{0, format_.frames()};
+    return FrameScale{view.count, wave.width(), view.first};
+}
+
+int64_t WaveEditControl::FrameAtX(int x) const {
+    return Scale().FrameAt(x - ComputeLayout(rect(), properties_).wave.left());
 }
 
 int64_t WaveEditControl::GrabFrames() const {
-    const QRect wave = ComputeLayout(rect(), properties_).wave;
-    if (wave.width() <= 0) return 0;
+    const FrameScale scale = Scale();
+    if (scale.width <= 0) return 0;
     return static_cast<int64_t>(
-        std::ceil(static_cast<double>(format_.frames()) * properties_.handleGrab / wave.width()));
+        std::ceil(static_cast<double>(scale.frames) * properties_.handleGrab / scale.width));
 }
 
 WaveView WaveEditControl::View() const {
@@ -213,6 +225,8 @@ WaveView WaveEditControl::View() const {
     v.selectionStart = selection_.start();
     v.selectionEnd = selection_.end();
     v.cursorFrame = cursor_ >= 0 ? CursorToFrame(cursor_, format_.blockAlign) : -1;
+    v.viewFirst = view_.first;
+    v.viewFrames = view_.count;
     v.progressPercent = job_ ? job_->percent.load() : 0;
     const size_t slash = path_.find_last_of('/');
     v.fileName = slash == std::string::npos ? path_ : path_.substr(slash + 1);
@@ -252,6 +266,33 @@ void WaveEditControl::mouseReleaseEvent(QMouseEvent* event) {
     selection_.Release(FrameAtX(static_cast<int>(event->position().x())));
     update();
     NotifySelection();
+}
+
+void WaveEditControl::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || state_ != LoadState::Ready) return;
+    // A double click marks the whole sound.
+    selection_.Set(0, format_.frames());
+    update();
+    NotifySelection();
+}
+
+void WaveEditControl::wheelEvent(QWheelEvent* event) {
+    if (state_ != LoadState::Ready || !overview_) return;
+    const FrameScale scale = Scale();
+    const QPoint delta = event->angleDelta();
+    const double steps = (delta.y() != 0 ? delta.y() : delta.x()) / 120.0;
+    if (steps == 0.0) return;
+    if (event->modifiers().testFlag(Qt::ControlModifier)) {
+        // Down to four pixels per bucket of the overview: closer would only repeat columns.
+        const int64_t minCount = std::max<int64_t>(
+            scale.width, overview_->framesPerBucket * std::max(1, scale.width) / 4);
+        const int64_t anchor = FrameAtX(static_cast<int>(event->position().x()));
+        view_ = ZoomView(view_, anchor, std::pow(0.8, steps), minCount, format_.frames());
+    } else {
+        view_ = ScrollView(view_, -static_cast<int64_t>(steps * view_.count / 8), format_.frames());
+    }
+    update();
+    event->accept();
 }
 
 }  // namespace wave_editor

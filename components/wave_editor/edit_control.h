@@ -38,6 +38,9 @@ class WaveEditControl : public QWidget, public platform::ControlBase {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // Ctrl+wheel zooms around the pointer; the wheel alone scrolls a zoomed view.
+    void wheelEvent(QWheelEvent* event) override;
 
   private:
     // Background reading of one file; the GUI thread owns the object, the reader thread reads
@@ -55,6 +58,7 @@ class WaveEditControl : public QWidget, public platform::ControlBase {
     void SetCursor(int32_t cursor);
     void NotifySelection();
 
+    FrameScale Scale() const;
     int64_t FrameAtX(int x) const;
     int64_t GrabFrames() const;
     WaveView View() const;
@@ -67,6 +71,7 @@ class WaveEditControl : public QWidget, public platform::ControlBase {
     std::optional<WaveOverview> overview_;
     SelectionModel selection_;
     int32_t cursor_ = -1;  // cursor units, -1 none
+    ViewRange view_;       // frames in view; the whole sound after loading
     std::shared_ptr<LoadJob> job_;
     QTimer progressTimer_;
 };

@@ -16,6 +16,12 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+// The pixel of a frame in `r`, held a little outside the rectangle for frames out of view.
+int PixelOf(const FrameScale& scale, int64_t frame, const QRect& r, bool roundUp) {
+    const double x = roundUp ? std::ceil(scale.XOf(frame)) : std::floor(scale.XOf(frame));
+    return r.left() + static_cast<int>(std::clamp(x, -16.0, r.width() + 16.0));
+}
+
 // Time of a frame boundary with millisecond precision, for the status line.
 std::string FormatExactTime(double seconds) {
     const int64_t ms = static_cast<int64_t>(std::llround(seconds * 1000.0));
@@ -42,30 +48,38 @@ void PaintRuler(QPainter& p, const QRect& r, const WaveView& v, const FrameScale
     p.fillRect(r, pr.rulerBackground);
     const QColor band = Mix(pr.rulerBackground, pr.rulerText, 0.18);
     if (v.selectionEnd > v.selectionStart) {
-        const int x0 = r.left() + static_cast<int>(std::floor(scale.XOf(v.selectionStart)));
-        const int x1 = r.left() + static_cast<int>(std::ceil(scale.XOf(v.selectionEnd)));
+        const int x0 = PixelOf(scale, v.selectionStart, r, false);
+        const int x1 = PixelOf(scale, v.selectionEnd, r, true);
         p.fillRect(QRect(QPoint(x0, r.top()), QPoint(std::max(x0, x1 - 1), r.bottom())), band);
     }
     p.setPen(pr.rulerText);
     p.drawLine(r.bottomLeft(), r.bottomRight());
     if (!v.format || v.format->sampleRate <= 0 || scale.frames <= 0) return;
 
-    const double seconds = static_cast<double>(scale.frames) / v.format->sampleRate;
+    const double rate = v.format->sampleRate;
+    const double t0 = static_cast<double>(scale.first) / rate;
+    const double seconds = static_cast<double>(scale.frames) / rate;
     const double step = RulerStep(seconds / std::max(1, r.width()), 64);
     const double minor = step / 5.0;
     const QFontMetrics metrics(p.font());
-    const int count = static_cast<int>(seconds / minor) + 1;
-    for (int i = 0; i <= count; ++i) {
-        const double t = i * minor;
-        if (t > seconds) break;
-        const int x = r.left() + static_cast<int>(std::lround(t / seconds * r.width()));
-        const bool major = i % 5 == 0;
+    for (int64_t k = static_cast<int64_t>(std::ceil(t0 / minor - 1e-9));; ++k) {
+        const double t = static_cast<double>(k) * minor;
+        if (t > t0 + seconds + 1e-9) break;
+        const int x = r.left() + static_cast<int>(std::lround((t - t0) / seconds * r.width()));
+        const bool major = k % 5 == 0;
         p.drawLine(x, r.bottom() - (major ? 7 : 3), x, r.bottom());
         if (major) {
             const QString label = Q(FormatRulerTime(t, step));
             const int w = metrics.horizontalAdvance(label);
             if (x + 3 + w <= r.right()) p.drawText(x + 3, r.top() + metrics.ascent() + 1, label);
         }
+    }
+    // When zoomed in, a thin bar along the bottom shows which part of the sound is in view.
+    const int64_t total = v.format->frames();
+    if (total > 0 && scale.frames < total) {
+        const int x0 = r.left() + static_cast<int>(scale.first * r.width() / total);
+        const int w = std::max<int>(4, static_cast<int>(scale.frames * r.width() / total));
+        p.fillRect(QRect(x0, r.bottom() - 2, w, 2), Mix(pr.rulerBackground, pr.rulerText, 0.6));
     }
 }
 
@@ -223,7 +237,8 @@ void PaintWaveView(QPainter& p, const QRect& rect, const WaveView& v) {
     p.fillRect(l.wave, pr.background);
 
     const int64_t frames = v.format ? v.format->frames() : 0;
-    const FrameScale scale{frames, l.wave.width()};
+    const FrameScale scale{v.viewFrames > 0 ? std::min(v.viewFrames, frames) : frames,
+                           l.wave.width(), v.viewFrames > 0 ? v.viewFirst : 0};
     const bool ready = v.state == LoadState::Ready && v.format && v.overview;
     if (!l.ruler.isEmpty()) {
         WaveView rulerView = v;
@@ -236,8 +251,8 @@ void PaintWaveView(QPainter& p, const QRect& rect, const WaveView& v) {
     p.setClipRect(l.wave);
     if (ready) {
         const bool marked = v.selectionEnd > v.selectionStart;
-        const int xs = l.wave.left() + static_cast<int>(std::floor(scale.XOf(v.selectionStart)));
-        const int xe = l.wave.left() + static_cast<int>(std::ceil(scale.XOf(v.selectionEnd)));
+        const int xs = PixelOf(scale, v.selectionStart, l.wave, false);
+        const int xe = PixelOf(scale, v.selectionEnd, l.wave, true);
         if (marked)
             p.fillRect(
                 QRect(QPoint(xs, l.wave.top()), QPoint(std::max(xs, xe - 1), l.wave.bottom())),
@@ -260,7 +275,7 @@ void PaintWaveView(QPainter& p, const QRect& rect, const WaveView& v) {
             PaintHandle(p, xe - 1, l.wave, pr.selectedWave);
         }
         if (v.cursorFrame >= 0 && v.cursorFrame <= frames) {
-            const int x = l.wave.left() + static_cast<int>(std::lround(scale.XOf(v.cursorFrame)));
+            const int x = PixelOf(scale, v.cursorFrame, l.wave, false);
             p.fillRect(QRect(x, l.wave.top(), 2, l.wave.height()), pr.cursor);
         }
     } else {

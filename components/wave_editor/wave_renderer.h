@@ -24,9 +24,11 @@ struct WaveView {
     int64_t selectionStart = 0;              // frames
     int64_t selectionEnd = 0;
     int64_t cursorFrame = -1;  // -1: no cursor
-    int progressPercent = 0;   // Loading
-    std::string fileName;      // shown while loading
-    std::string message;       // Failed
+    int64_t viewFirst = 0;     // the frames in view; viewFrames 0 shows the whole sound
+    int64_t viewFrames = 0;
+    int progressPercent = 0;  // Loading
+    std::string fileName;     // shown while loading
+    std::string message;      // Failed
 };
 
 struct WaveLayout {

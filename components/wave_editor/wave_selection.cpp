@@ -42,14 +42,41 @@ int32_t FrameToCursor(int64_t frame, int blockAlign) {
 }
 
 int64_t FrameScale::FrameAt(double x) const {
-    if (width <= 0 || frames <= 0) return 0;
+    if (width <= 0 || frames <= 0) return first;
     const double f = std::round(x * static_cast<double>(frames) / width);
-    return std::clamp<int64_t>(static_cast<int64_t>(f), 0, frames);
+    return first + std::clamp<int64_t>(static_cast<int64_t>(f), 0, frames);
 }
 
 double FrameScale::XOf(int64_t frame) const {
     if (frames <= 0) return 0.0;
-    return static_cast<double>(frame) * width / static_cast<double>(frames);
+    return static_cast<double>(frame - first) * width / static_cast<double>(frames);
+}
+
+ViewRange ZoomView(ViewRange view, int64_t anchor, double factor, int64_t minCount, int64_t total) {
+    if (total <= 0) return {};
+    if (view.count <= 0) view = {0, total};
+    const double wanted = static_cast<double>(view.count) * factor;
+    const int64_t count =
+        std::clamp<int64_t>(static_cast<int64_t>(std::llround(wanted)),
+                            std::min(std::max<int64_t>(minCount, 1), total), total);
+    // Keep the anchor at the same fraction of the view.
+    const double at = static_cast<double>(anchor - view.first) / static_cast<double>(view.count);
+    const int64_t first = anchor - static_cast<int64_t>(std::llround(at * count));
+    return {std::clamp<int64_t>(first, 0, total - count), count};
+}
+
+ViewRange ScrollView(ViewRange view, int64_t delta, int64_t total) {
+    if (total <= 0) return {};
+    view.count = std::clamp<int64_t>(view.count, 1, total);
+    view.first = std::clamp<int64_t>(view.first + delta, 0, total - view.count);
+    return view;
+}
+
+ViewRange FollowFrame(ViewRange view, int64_t frame, int64_t total) {
+    if (view.count <= 0 || total <= 0) return view;
+    if (frame >= view.first && frame < view.first + view.count) return view;
+    // The frame comes in a tenth of the way across, so playback runs on into the new page.
+    return ScrollView(view, frame - view.count / 10 - view.first, total);
 }
 
 void SelectionModel::SetLength(int64_t frames) {

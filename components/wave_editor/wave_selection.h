@@ -22,15 +22,31 @@ int64_t CursorToFrame(int64_t cursor, int blockAlign);
 // The cursor unit of a frame (byte offset / 4, truncated).
 int32_t FrameToCursor(int64_t frame, int blockAlign);
 
-// Maps pixel columns of a view of `width` pixels onto the frames [0, frames).
+// Maps pixel columns of a view `width` pixels wide onto the frames [first, first + frames).
 struct FrameScale {
     int64_t frames = 0;
     int width = 0;
-    // The frame boundary nearest to pixel x (0..frames).
+    int64_t first = 0;
+    // The frame boundary nearest to pixel x (first..first + frames).
     int64_t FrameAt(double x) const;
-    // The pixel of a frame boundary.
+    // The pixel of a frame boundary (outside 0..width for frames out of view).
     double XOf(int64_t frame) const;
 };
+
+// The part of a sound in view: `count` frames from `first`.
+struct ViewRange {
+    int64_t first = 0;
+    int64_t count = 0;
+    bool operator==(const ViewRange&) const = default;
+};
+
+// Zooms `view` by `factor` (below 1 in, above 1 out) so that frame `anchor` stays under the same
+// pixel. The result holds at least `minCount` frames (at most `total`) and lies inside the sound.
+ViewRange ZoomView(ViewRange view, int64_t anchor, double factor, int64_t minCount, int64_t total);
+// Moves `view` by `delta` frames, keeping it inside the sound.
+ViewRange ScrollView(ViewRange view, int64_t delta, int64_t total);
+// The view moved as little as needed (a page at a time) to show `frame`.
+ViewRange FollowFrame(ViewRange view, int64_t frame, int64_t total);
 
 // The marked part [start, end) in frames, edited by mouse gestures.
 //

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWidget>
 #include <atomic>
 #include <cmath>
@@ -231,6 +232,32 @@ TEST(WaveUnitsTest, FrameScaleRoundTripsPixels) {
     EXPECT_EQ(FrameScale{}.FrameAt(10), 0);
 }
 
+TEST(WaveViewTest, ZoomKeepsTheAnchorAndStaysInsideTheSound) {
+    const ViewRange whole{0, 100000};
+    // Zooming in to half around frame 50000 (the middle) keeps it in the middle.
+    EXPECT_EQ(ZoomView(whole, 50000, 0.5, 100, 100000), (ViewRange{25000, 50000}));
+    // Around frame 0 the view starts at 0.
+    EXPECT_EQ(ZoomView(whole, 0, 0.5, 100, 100000), (ViewRange{0, 50000}));
+    // Never closer than the minimum, never wider than the sound, never past its end.
+    EXPECT_EQ(ZoomView(whole, 99000, 0.0001, 700, 100000).count, 700);
+    EXPECT_EQ(ZoomView(whole, 99000, 0.0001, 700, 100000).first + 700 <= 100000, true);
+    EXPECT_EQ(ZoomView({90000, 10000}, 95000, 50.0, 100, 100000), whole);
+    EXPECT_EQ(ZoomView({}, 5, 0.5, 1, 0), (ViewRange{}));
+}
+
+TEST(WaveViewTest, ScrollAndFollowStopAtTheEnds) {
+    EXPECT_EQ(ScrollView({1000, 500}, -5000, 10000), (ViewRange{0, 500}));
+    EXPECT_EQ(ScrollView({1000, 500}, 50000, 10000), (ViewRange{9500, 500}));
+    EXPECT_EQ(FollowFrame({1000, 500}, 1200, 10000), (ViewRange{1000, 500}));
+    EXPECT_EQ(FollowFrame({1000, 500}, 1600, 10000), (ViewRange{1550, 500}));
+    EXPECT_EQ(FollowFrame({1000, 500}, 9990, 10000), (ViewRange{9500, 500}));
+    // A scale over part of the sound maps pixels into that part.
+    const FrameScale part{1000, 100, 5000};
+    EXPECT_EQ(part.FrameAt(0), 5000);
+    EXPECT_EQ(part.FrameAt(50), 5500);
+    EXPECT_DOUBLE_EQ(part.XOf(6000), 100.0);
+}
+
 TEST(SelectionModelTest, DragMarksEitherWayAndAClickClears) {
     SelectionModel s;
     s.SetLength(1000);
@@ -408,6 +435,30 @@ TEST_F(WaveEditControlTest, MouseSelectionIsReportedInPositions) {
     EXPECT_EQ(end, 2 * scale.FrameAt(450));
 
     SaveShot(widget(), "wave_editor_tone_selection.png");
+}
+
+TEST_F(WaveEditControlTest, ZoomedSelectionAndDoubleClick) {
+    WriteFile(dir_.File("song.wav"), SwellingTone(4.0));  // 176400 frames
+    Load(dir_.File("song.wav"));
+    // Two wheel notches with Ctrl around the middle: the view shrinks to 0.8^2 of the sound.
+    QWheelEvent wheel(QPointF(350, WaveY()), widget()->mapToGlobal(QPointF(350, WaveY())), QPoint(),
+                      QPoint(0, 240), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget(), &wheel);
+    const ViewRange view = ZoomView({0, 176400}, 88200, 0.64, 700, 176400);
+    const FrameScale scale{view.count, 700, view.first};
+    QTest::mousePress(widget(), Qt::LeftButton, {}, QPoint(200, WaveY()));
+    QTest::mouseRelease(widget(), Qt::LeftButton, {}, QPoint(500, WaveY()));
+    int32_t start = 0, end = 0;
+    editor_.GetSelection(start, end);
+    EXPECT_EQ(start, 2 * scale.FrameAt(200));
+    EXPECT_EQ(end, 2 * scale.FrameAt(500));
+    EXPECT_GT(start, 2 * (FrameScale{176400, 700}.FrameAt(200)));  // not the unzoomed mapping
+    SaveShot(widget(), "wave_editor_zoomed.png");
+
+    QTest::mouseDClick(widget(), Qt::LeftButton, {}, QPoint(300, WaveY()));
+    editor_.GetSelection(start, end);
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(end, 2 * 176400);
 }
 
 TEST_F(WaveEditControlTest, PlayCursorTakesQuarterBytesAndIsDrawn) {
