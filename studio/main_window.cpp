@@ -1,0 +1,498 @@
+#include "studio/main_window.h"
+
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QThread>
+#include <QUrl>
+#include <QWindow>
+#include <fstream>
+
+#include "platform/folders.h"
+#include "platform/help_books.h"
+#include "platform/paths.h"
+#include "platform/ui.h"
+#include "studio/codec_engine.h"
+#include "studio/job_state.h"
+#include "studio/main_window_dialogs.h"
+#include "studio/main_window_logic.h"
+#include "studio/settings.h"
+#include "uikit/skin_controls.h"
+
+namespace studio {
+namespace {
+
+constexpr int kEditorId = 1047;
+constexpr int kPlayTimer = 4;
+constexpr int kPlayTimerMs = 50;
+constexpr const char* kHandOverFolder = "c:\\Vexmorringtone";
+
+platform::DialogTemplate MainTemplate() {
+    platform::DialogTemplate t;
+    t.caption = "Ringsmith";
+    t.size = kMainWindowSize;
+    return t;
+}
+
+}  // namespace
+
+CRingsmithDlg::CRingsmithDlg(QWidget* parent) : platform::Dialog(MainTemplate(), parent) {
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint);
+    setFixedSize(kMainWindowSize);
+    setAcceptDrops(true);
+    SetSwallowEscEnter(true);
+}
+
+CRingsmithDlg::~CRingsmithDlg() {
+    StopPlayback();
+    platform::RemoveFile(TempWavPath());
+}
+
+void CRingsmithDlg::PostQuit() {
+    quitRequested_ = true;
+    PostMessage(kQuitMessage);
+}
+
+void CRingsmithDlg::OnMessage(unsigned msg, platform::WParam w, platform::LParam l) {
+    if (msg == kQuitMessage) {
+        EndDialog(platform::IDCANCEL);
+        return;
+    }
+    platform::Dialog::OnMessage(msg, w, l);
+}
+
+void CRingsmithDlg::OnInitDialog() {
+    BuildSystemMenu();
+    const QPixmap icon = skin::LoadSkinBitmap("studio", kIconBitmap);
+    if (!icon.isNull()) setWindowIcon(QIcon(icon));
+    setWindowTitle(QStringLiteral("Ringsmith"));
+
+    // Centred on the work area of the primary screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.x() + (area.width() - kMainWindowSize.width()) / 2,
+             area.y() + (area.height() - kMainWindowSize.height()) / 2);
+    }
+
+    if (skin::LoadSkinBitmap("studio", kBackgroundBitmap).isNull()) {
+        platform::ShowMessage("Not enough memory!");
+        PostQuit();
+        return;
+    }
+
+    if (!editor_.Create(this)) {
+        platform::ShowMessage("Invalid installation!\nReturn now!");
+        PostQuit();
+        return;
+    }
+    editor_.Widget()->setGeometry(kEditorRect);
+    // Initialisation may run while the window is being shown; children made then are shown here.
+    editor_.Widget()->show();
+    AddControl(kEditorId, editor_.Widget());
+
+    progress_ = new CSkinProgress(this);
+    progress_->setGeometry(kProgressRect);
+    progress_->show();
+    AddControl(kProgressId, progress_);
+
+    if (!BindCodecEngine()) {
+        platform::ShowMessage("Invalid installation!\nReturn now!");
+        PostQuit();
+        return;
+    }
+    progress_->setRange(0, 100);
+    progress_->setValue(100);
+
+    CreateButtons();
+}
+
+void CRingsmithDlg::CreateButtons() {
+    for (const MainButton& spec : MainButtons()) {
+        auto* button = new CBitmapHoverButton(this);
+        button->SetBitmaps(spec.normalBitmap, spec.activeBitmap, spec.activeBitmap);
+        button->setGeometry(spec.rect);
+        button->setToolTip(QString::fromUtf8(spec.caption).trimmed());
+        button->setAccessibleName(button->toolTip());
+        // The buttons act on clicks only: a focused button would keep its pressed face.
+        button->setFocusPolicy(Qt::NoFocus);
+        button->show();
+        AddControl(spec.id, button);
+    }
+    OnCommand(kCmdNew, &CRingsmithDlg::OnNew);
+    OnCommand(kCmdOpenMp3, &CRingsmithDlg::OnOpenMp3);
+    OnCommand(kCmdSaveAsMmf, &CRingsmithDlg::OnSaveAsMmf);
+    OnCommand(kCmdSaveAsMp3, &CRingsmithDlg::OnSaveAsMp3);
+    OnCommand(kCmdSaveAsWav, &CRingsmithDlg::OnSaveAsWav);
+    OnCommand(kCmdMp3Info, &CRingsmithDlg::OnMp3Info);
+    OnCommand(kCmdMp3ToWav, &CRingsmithDlg::OnMp3ToWav);
+    OnCommand(kCmdWavToMp3, &CRingsmithDlg::OnWavToMp3);
+    OnCommand(kCmdHelp, &CRingsmithDlg::OnHelp);
+    OnCommand(kCmdMp3ToCd, &CRingsmithDlg::OnMp3ToCd);
+    OnCommand(kCmdBigToSmall, &CRingsmithDlg::OnBigToSmall);
+    OnCommand(kCmdCdToMp3, &CRingsmithDlg::OnCdToMp3);
+    OnCommand(kCmdExtractFromCd, &CRingsmithDlg::OnExtractFromCd);
+    OnCommand(kCmdPlay, &CRingsmithDlg::OnPlay);
+    OnCommand(kCmdStop, &CRingsmithDlg::OnStop);
+    OnCommand(kCmdMinimize, &CRingsmithDlg::OnMinimize);
+    OnCommand(kCmdExit, &CRingsmithDlg::OnExit);
+    // The close box of the window system, Alt+F4 and the system menu's Close.
+    OnCommand(platform::IDCANCEL, &CRingsmithDlg::OnCloseRequest);
+}
+
+void CRingsmithDlg::BuildSystemMenu() {
+    // A captionless window has no system menu of the window system; this menu stands in for it.
+    systemMenu_ = new QMenu(this);
+    systemMenu_->addAction(QStringLiteral("Mi&nimize"), this, [this] { OnMinimize(); });
+    systemMenu_->addAction(QStringLiteral("&Close\tAlt+F4"), this, [this] { OnCloseRequest(); });
+    systemMenu_->addSeparator();
+    systemMenu_->addAction(QStringLiteral("&About Ringsmith..."), this,
+                           [this] { SysCommand(kIdmAboutBox); });
+}
+
+void CRingsmithDlg::SysCommand(int id) {
+    if ((id & 0xFFF0) == kIdmAboutBox) {
+        CAboutDlg about(this);
+        about.DoModal();
+    }
+}
+
+// ---- Painting and the window's body --------------------------------------------------------------
+
+void CRingsmithDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, skin::LoadSkinBitmap("studio", kBackgroundBitmap));
+    painter.setPen(QColor::fromRgb(static_cast<QRgb>(kFileNameRgb)));
+    const QRect textArea(kFileNamePos, QPoint(width() - 10, height() - 1));
+    painter.drawText(textArea, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                     painter.fontMetrics().elidedText(
+                         QString::fromStdString(FileNameText(currentFileName_)), Qt::ElideMiddle,
+                         textArea.width()));
+}
+
+void CRingsmithDlg::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return platform::Dialog::mousePressEvent(event);
+    // A press on the body moves the window as a press on a caption would.
+    if (QWindow* window = windowHandle(); window && window->startSystemMove()) return;
+    dragging_ = true;
+    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void CRingsmithDlg::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPosition().toPoint() - dragOffset_);
+        return;
+    }
+    platform::Dialog::mouseMoveEvent(event);
+}
+
+void CRingsmithDlg::mouseReleaseEvent(QMouseEvent* event) {
+    dragging_ = false;
+    platform::Dialog::mouseReleaseEvent(event);
+}
+
+void CRingsmithDlg::contextMenuEvent(QContextMenuEvent* event) {
+    systemMenu_->popup(event->globalPos());
+}
+
+void CRingsmithDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && (event->modifiers() & Qt::AltModifier)) {
+        systemMenu_->popup(mapToGlobal(QPoint(0, 0)));
+        return;
+    }
+    platform::Dialog::keyPressEvent(event);
+}
+
+// ---- Drops -----------------------------------------------------------------------------------
+
+void CRingsmithDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CRingsmithDlg::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        paths.push_back(url.isLocalFile() ? url.toLocalFile().toStdString()
+                                          : url.toString().toStdString());
+    }
+    event->acceptProposedAction();
+    DropFiles(paths);
+}
+
+void CRingsmithDlg::DropFiles(const std::vector<std::string>& paths) {
+    if (BusyCheck(*this)) return;
+    const DropVerdict verdict = CheckDrop(paths);
+    if (verdict != DropVerdict::Accept) {
+        platform::ShowMessage(DropMessage(verdict));
+        return;
+    }
+    PrepareDecode(*this, paths.front());
+}
+
+// ---- What the jobs use -------------------------------------------------------------------------
+
+void CRingsmithDlg::OnGuiThread(std::function<void()> call, bool wait) {
+    if (QThread::currentThread() == thread()) {
+        call();
+        return;
+    }
+    QMetaObject::invokeMethod(this, std::move(call),
+                              wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+}
+
+void CRingsmithDlg::SetProgressPos(int pos) {
+    OnGuiThread([this, pos] {
+        if (progress_) progress_->setValue(pos);
+    });
+}
+
+void CRingsmithDlg::StartJobTimer(int id, int ms) { SetTimer(id, ms); }
+
+void CRingsmithDlg::StopJobTimer(int id) { KillTimer(id); }
+
+void CRingsmithDlg::LoadFileIntoEditor(const std::string& path) {
+    OnGuiThread([this, path] { editor_.LoadFile(path); });
+}
+
+void CRingsmithDlg::RepaintWindow() {
+    OnGuiThread([this] { update(); });
+}
+
+void CRingsmithDlg::SetCurrentFile(const std::string& path) {
+    OnGuiThread([this, path] {
+        currentFileName_ = path;
+        update();
+    });
+}
+
+ISelectionSource& CRingsmithDlg::Selection() { return guiSelection_; }
+
+void CRingsmithDlg::GuiSelection::GetSelection(int32_t& start, int32_t& end) {
+    int32_t s = 0;
+    int32_t e = 0;
+    window_.OnGuiThread([this, &s, &e] { window_.editor_.GetSelection(s, e); }, true);
+    start = s;
+    end = e;
+}
+
+// ---- Commands --------------------------------------------------------------------------------
+
+void CRingsmithDlg::OnNew() {
+    if (BusyCheck(*this)) return;
+    platform::RemoveFile(TempWavPath());
+    editor_.Clear();
+    SetCurrentFile("");
+}
+
+void CRingsmithDlg::OnOpenMp3() {
+    if (BusyCheck(*this)) return;
+    StudioSettings& settings = Settings();
+    platform::FileDialogOptions options;
+    options.defaultExt = "MP3";
+    options.filter = "MP3 files(*.mp3)|*.mp3||";
+    options.mustExist = true;
+    options.initialFolder = settings.openMp3Folder;
+    const std::vector<std::string> chosen = platform::GetUi().OpenFiles(options);
+    if (chosen.empty()) return;
+    settings.RememberFolderOf(FolderSlot::OpenMp3, chosen.front());
+    OnNew();
+    PrepareDecode(*this, chosen.front());
+}
+
+bool CRingsmithDlg::CutSelectionTo(const std::string& target) {
+    try {
+        return WriteSelectionToWav(target, editor_);
+    } catch (const InvalidFileError& error) {
+        platform::ShowMessage(error.what(), platform::MsgIcon::Error);
+        return false;
+    }
+}
+
+void CRingsmithDlg::OnSaveAsWav() {
+    if (BusyCheck(*this)) return;
+    StudioSettings& settings = Settings();
+    platform::FileDialogOptions options;
+    options.defaultExt = "wav";
+    options.filter = "WAV files(*.wav)|*.wav||";
+    options.hideReadOnly = true;
+    options.overwritePrompt = true;
+    options.initialFolder = settings.saveAsWavFolder;
+    const std::optional<std::string> target = platform::GetUi().SaveFile(options);
+    if (!target) return;
+    settings.RememberFolderOf(FolderSlot::SaveAsWav, *target);
+    if (CutSelectionTo(*target)) platform::ShowMessage("Ring Tone Created!");
+}
+
+void CRingsmithDlg::OnSaveAsMp3() { SaveAsMp3Command(*this); }
+
+void CRingsmithDlg::OnMp3ToWav() { Mp3ToWavCommand(*this); }
+
+void CRingsmithDlg::OnWavToMp3() { WavToMp3Command(*this); }
+
+void CRingsmithDlg::OnSaveAsMmf() {
+    if (BusyCheck(*this)) return;
+    const std::string folder = platform::MapDesignFolder(kHandOverFolder);
+    const std::string target = platform::JoinPath(folder, RingtoneName(currentFileName_) + ".wav");
+    if (!platform::IsWritable(folder) && !CreateFolderWithParents(folder)) {
+        platform::ShowMessage("Please select a valid path!");
+        return;
+    }
+    if (!CutSelectionTo(target)) return;
+
+    CSaveMmfDlg steps(folder, this);
+    steps.DoModal();
+    platform::GetUi().ShellOpen(folder);
+    platform::GetUi().StartProgram(platform::JoinPath(platform::SystemDirectory(), "wscma2u"), {});
+}
+
+void CRingsmithDlg::OnMp3Info() {
+    if (BusyCheck(*this)) return;
+    // The MP3 settings dialog opens here once it is part of the studio.
+}
+
+void CRingsmithDlg::OnBigToSmall() {
+    if (BusyCheck(*this)) return;
+    // The batch down-sizer opens here once it is part of the studio.
+}
+
+void CRingsmithDlg::OnCdToMp3() {
+    if (BusyCheck(*this)) return;
+    // The CD ripper (rip mode) opens here once it is part of the studio.
+}
+
+void CRingsmithDlg::OnExtractFromCd() {
+    if (BusyCheck(*this)) return;
+    // The CD ripper (extract mode) opens here once it is part of the studio.
+}
+
+void CRingsmithDlg::OnMp3ToCd() {
+    platform::GetUi().StartProgram(platform::JoinPath(platform::ProgramFolder(), "discsmith"), {});
+}
+
+void CRingsmithDlg::OnHelp() {
+    const std::string entry = platform::HelpBookEntry("ringsmith.chm");
+    if (!platform::FileExists(entry)) {
+        platform::ShowMessage("The help file " + entry + " is missing.", platform::MsgIcon::Error);
+        return;
+    }
+    platform::GetUi().ShellOpen(entry);
+}
+
+// ---- Playing the selection ---------------------------------------------------------------------
+
+void CRingsmithDlg::OnPlay() {
+    editor_.SetPlayCursor(-1);
+    if (BusyCheck(*this)) return;
+
+    int32_t start = 0;
+    int32_t end = 0;
+    editor_.GetSelection(start, end);
+    if (SelectionTooShort(start, end)) {
+        platform::ShowMessage("Time is too short!");
+        playing_.store(0);
+        editor_.GetCursor();
+        return;
+    }
+
+    const std::string wav = CurrentWavPath();
+    WaveFormat format;
+    {
+        std::ifstream in(wav, std::ios::binary);
+        if (!in) {
+            playing_.store(0);
+            editor_.GetCursor();
+            return;
+        }
+        try {
+            CheckWavHeader(in, wav);
+            format = ReadWavFormat(in, wav);
+        } catch (const InvalidFileError& error) {
+            platform::ShowMessage(error.what(), platform::MsgIcon::Error);
+            return;
+        }
+    }
+    // A header without a byte rate or frame size cannot be timed; it is not played.
+    const std::optional<PlayPlan> plan =
+        PlanPlayback(start, end, format.avgBytesPerSec, format.blockAlign);
+    if (!plan) {
+        platform::ShowMessage(InvalidFileError(wav).what(), platform::MsgIcon::Error);
+        return;
+    }
+    playFormat_ = format;
+    playStart_ = plan->start;
+    playEnd_ = plan->end;
+    playEndMs_ = plan->endMs;
+
+    player_.OpenWave(wav);
+    if (plan->seekMs != 0) player_.SeekToMs(plan->seekMs);
+    player_.Play();
+    playing_.store(1);
+    SetTimer(kPlayTimer, kPlayTimerMs);
+}
+
+void CRingsmithDlg::StopPlayback() {
+    if (playing_.load() == 1) {
+        playing_.store(0);
+        player_.Close();
+        editor_.GetCursor();
+        editor_.SetPlayCursor(-1);
+        KillTimer(kPlayTimer);
+    }
+}
+
+void CRingsmithDlg::OnStop() {
+    StopPlayback();
+    editor_.GetCursor();
+}
+
+void CRingsmithDlg::OnTimer(int id) {
+    if (id == kPlayTimer) {
+        if (!player_.IsPlaying() || playing_.load() == 0) {
+            player_.Close();
+            playing_.store(0);
+            editor_.GetCursor();
+            editor_.SetPlayCursor(-1);
+            KillTimer(kPlayTimer);
+            return;
+        }
+        const uint32_t positionMs = player_.GetPositionMs().value_or(0);
+        editor_.SetPlayCursor(PlayCursorFor(positionMs, playFormat_.avgBytesPerSec));
+        if (positionMs >= playEndMs_) OnStop();
+        return;
+    }
+    // Timers 1 (decoding) and 2 (encoding) move the progress bar while a job runs.
+    if (const std::optional<int> position = JobTimerPosition(id)) {
+        progress_->setValue(*position);
+        return;
+    }
+    platform::Dialog::OnTimer(id);
+}
+
+// ---- Leaving ---------------------------------------------------------------------------------
+
+void CRingsmithDlg::OnMinimize() { showMinimized(); }
+
+bool CRingsmithDlg::ConfirmExit() {
+    return platform::GetUi().MessageBox("Do you really want to exit?", "Ringsmith",
+                                        platform::MsgButtons::OkCancel,
+                                        platform::MsgIcon::Exclamation) == platform::MsgResult::Ok;
+}
+
+void CRingsmithDlg::OnExit() {
+    if (BusyCheck(*this)) return;
+    if (ConfirmExit()) PostQuit();
+}
+
+void CRingsmithDlg::OnCloseRequest() {
+    if (BusyCheck(*this)) return;
+    if (ConfirmExit()) EndDialog(platform::IDCANCEL);
+}
+
+}  // namespace studio

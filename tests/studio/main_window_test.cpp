@@ -1,0 +1,372 @@
+// The studio's main window driven offscreen as a user drives it: buttons clicked, file dialogs
+// and message boxes answered by the scripted Ui, the real codec engine, wave-editor control,
+// playback device and MMF tool. What the window writes is read back by ffprobe.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "components/wave_editor/wave_edit_dispids.h"
+#include "platform/folders.h"
+#include "platform/help_books.h"
+#include "platform/paths.h"
+#include "platform/scripted_ui.h"
+#include "studio/app.h"
+#include "studio/job_state.h"
+#include "studio/jobs.h"
+#include "studio/main_window.h"
+#include "studio/main_window_dialogs.h"
+#include "studio/main_window_logic.h"
+#include "tests/support/test_support.h"
+#include "uikit/skin_controls.h"
+
+namespace {
+
+using namespace studio;
+using platform::ScopedScriptedUi;
+using testing_support::HaveTool;
+using testing_support::Probe;
+using testing_support::RunTool;
+using testing_support::TempDir;
+
+constexpr double kSongSeconds = 4.0;
+constexpr uint32_t kSongBytesPerSecond = 176400;  // 44100 Hz, 16-bit stereo
+
+// With VX_SCREENSHOT_DIR set, keeps a picture of `widget` there for a person to look at.
+void SaveScreenshot(QWidget* widget, const char* name) {
+    if (const char* folder = std::getenv("VX_SCREENSHOT_DIR")) {
+        widget->grab().save(QString::fromUtf8(folder) + "/" + name);
+    }
+}
+
+bool WaitFor(const std::function<bool()>& condition, int ms = 20000) {
+    return QTest::qWaitFor(condition, ms);
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ConstructApplication();
+        RegisterEditorControl();
+    }
+
+    void SetUp() override {
+        if (!HaveTool("ffprobe")) GTEST_SKIP() << "ffprobe missing";
+        ASSERT_EQ(jobRunning.load(), 0);
+        window = std::make_unique<CRingsmithDlg>();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_FALSE(window->quitRequested()) << "start-up failed: " << Texts();
+        ASSERT_TRUE(window->editor().IsCreated());
+    }
+
+    void TearDown() override {
+        if (!window) return;
+        window->Command(kCmdStop);
+        WaitFor([] { return jobRunning.load() == 0; });
+        window.reset();
+    }
+
+    // The generated song: a 440 Hz tone, 44100 Hz stereo, made into an MP3 by an outside encoder.
+    std::string MakeSong(const std::string& name) {
+        testing_support::ToneSpec spec;
+        spec.seconds = kSongSeconds;
+        const std::string wav = dir.File(name + ".wav");
+        const std::string mp3 = dir.File(name + ".mp3");
+        testing_support::WriteFile(wav, testing_support::MakeToneWav(spec));
+        testing_support::ToolResult made;
+        if (HaveTool("lame")) {
+            made = RunTool({"lame", "--quiet", "-b", "128", wav, mp3});
+        } else {
+            made = RunTool({"ffmpeg", "-v", "error", "-y", "-i", wav, mp3});
+        }
+        EXPECT_EQ(made.exitCode, 0) << made.out;
+        return mp3;
+    }
+
+    void Click(int id) {
+        QWidget* button = window->Item(id);
+        ASSERT_NE(button, nullptr) << id;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    // Opens `mp3` through "Open mp3" and waits until the editor shows it.
+    void OpenSong(const std::string& mp3) {
+        ui->QueueOpenFiles({mp3});
+        Click(kCmdOpenMp3);
+        WaitUntilShown();
+    }
+
+    void WaitUntilShown() {
+        ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; })) << "decode never ended";
+        ASSERT_TRUE(WaitFor([this] {
+            return window->editor().site().GetProperty(wave_editor::dispid::kLoadState).ToInt() ==
+                   wave_editor::kLoadStateReady;
+        })) << "the editor never showed the song";
+    }
+
+    // Marks a part by dragging across the editor from x0 to x1 (editor coordinates).
+    void DragSelect(int x0, int x1) {
+        QWidget* editor = window->editor().Widget();
+        const int y = editor->height() / 2;
+        QTest::mousePress(editor, Qt::LeftButton, {}, QPoint(x0, y));
+        for (int x = x0; x <= x1; x += 20) QTest::mouseMove(editor, QPoint(x, y));
+        QTest::mouseRelease(editor, Qt::LeftButton, {}, QPoint(x1, y));
+    }
+
+    void SetSelection(int32_t start, int32_t end) {
+        window->editor().site().CallMethod(wave_editor::dispid::kSetSelection,
+                                           {platform::Variant(start), platform::Variant(end)});
+    }
+
+    std::pair<int32_t, int32_t> Selection() {
+        int32_t start = 0, end = 0;
+        window->editor().GetSelection(start, end);
+        return {start, end};
+    }
+
+    std::string Texts() {
+        std::string all;
+        for (const auto& text : ui->messageTexts()) all += "[" + text + "] ";
+        return all;
+    }
+
+    std::string LastMessage() {
+        const auto texts = ui->messageTexts();
+        return texts.empty() ? std::string() : texts.back();
+    }
+
+    TempDir dir;
+    ScopedScriptedUi ui;
+    std::unique_ptr<CRingsmithDlg> window;
+};
+
+TEST_F(MainWindow, RingtoneWorkflowFromOpenToMmf) {
+    const std::string mp3 = MakeSong("Summer Tune");
+
+    // Open: the decode runs on a worker and refuses other commands meanwhile.
+    ui->QueueOpenFiles({mp3});
+    Click(kCmdOpenMp3);
+    ASSERT_EQ(jobRunning.load(), 1) << "the decode job did not start: " << Texts();
+    Click(kCmdSaveAsWav);
+    EXPECT_EQ(LastMessage(), "Please wait...");
+    Click(kCmdExit);
+    EXPECT_EQ(LastMessage(), "Please wait...");
+    window->close();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->quitRequested());
+    WaitUntilShown();
+    EXPECT_EQ(window->currentFileName(), mp3);
+    EXPECT_EQ(CurrentWavPath(), TempWavPath());
+    const auto decoded = Probe(TempWavPath());
+    ASSERT_TRUE(decoded);
+    EXPECT_NEAR(decoded->duration, kSongSeconds, 0.1);
+
+    // Select a part with the mouse.
+    DragSelect(150, 450);
+    const auto [start, end] = Selection();
+    ASSERT_GT(end - start, 7168) << start << ".." << end;
+    const double selectedSeconds = 2.0 * ((end / 4 * 4) - (start / 4 * 4)) / kSongBytesPerSecond;
+
+    // The window as it looks now: the background bitmap around the editor and the file name in
+    // its colour at (20, 436).
+    const QImage shot = window->grab().toImage();
+    SaveScreenshot(window.get(), "ringsmith_selected.png");
+    ASSERT_EQ(shot.size(), kMainWindowSize);
+    const QImage background = skin::LoadSkinBitmap("studio", kBackgroundBitmap).toImage();
+    EXPECT_EQ(shot.pixel(360, 5), background.pixel(360, 5));
+    bool fileNameDrawn = false;
+    for (int y = 436; y < 452 && !fileNameDrawn; ++y) {
+        for (int x = 20; x < 200 && !fileNameDrawn; ++x) {
+            fileNameDrawn = QColor(shot.pixel(x, y)) == QColor(0, 36, 138);
+        }
+    }
+    EXPECT_TRUE(fileNameDrawn);
+
+    // Play: the cursor moves; other commands wait for Stop.
+    Click(kCmdPlay);
+    ASSERT_TRUE(window->playing()) << Texts();
+    EXPECT_TRUE(window->IsTimerRunning(4));
+    int32_t firstCursor = -1;
+    ASSERT_TRUE(WaitFor([&] {
+        firstCursor = window->editor().GetCursor();
+        return firstCursor > 0;
+    }, 3000));
+    EXPECT_GE(firstCursor, start / 2 - 100);  // the cursor unit is 4 bytes, a position 2 bytes
+    ASSERT_TRUE(WaitFor([&] { return window->editor().GetCursor() > firstCursor; }, 3000));
+    Click(kCmdSaveAsMp3);
+    EXPECT_EQ(LastMessage(), "Stop playing the song first!");
+    Click(kCmdStop);
+    EXPECT_FALSE(window->playing());
+    EXPECT_FALSE(window->IsTimerRunning(4));
+    EXPECT_EQ(window->editor().GetCursor(), -1);
+
+    // Save as wav: the selection, cut on the spot.
+    const std::string wavOut = dir.File("part.wav");
+    ui->QueueSaveFile(wavOut);
+    Click(kCmdSaveAsWav);
+    EXPECT_EQ(LastMessage(), "Ring Tone Created!");
+    const auto wavInfo = Probe(wavOut);
+    ASSERT_TRUE(wavInfo);
+    EXPECT_EQ(wavInfo->sampleRate, 44100);
+    EXPECT_NEAR(wavInfo->duration, selectedSeconds, 0.01);
+
+    // Save as mp3: encoded on a worker with the default settings (mono, 22050 Hz).
+    const std::string mp3Out = dir.File("ring.mp3");
+    ui->QueueSaveFile(mp3Out);
+    Click(kCmdSaveAsMp3);
+    ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
+    EXPECT_EQ(LastMessage(), "Ring Tone Created!");
+    EXPECT_EQ(window->progress()->value(), 100);
+    EXPECT_FALSE(platform::FileExists(SegmentWavPath()));
+    const auto mp3Info = Probe(mp3Out);
+    ASSERT_TRUE(mp3Info);
+    EXPECT_EQ(mp3Info->codec, "mp3");
+    EXPECT_EQ(mp3Info->channels, 1);
+    EXPECT_EQ(mp3Info->sampleRate, 22050);
+    EXPECT_NEAR(mp3Info->duration, selectedSeconds, 0.15);
+
+    // Save as MMF: the WAV goes to ~/Vexmorringtone, the steps are shown, the folder is opened
+    // and the tool started.
+    std::vector<std::string> stepTexts;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* steps = qobject_cast<CSaveMmfDlg*>(QApplication::activeModalWidget())) {
+            SaveScreenshot(steps, "ringsmith_save_mmf.png");
+            for (QLabel* label : steps->findChildren<QLabel*>()) {
+                stepTexts.push_back(label->text().toStdString());
+            }
+            QTest::mouseClick(steps->Item(platform::IDOK), Qt::LeftButton);
+        }
+    });
+    closer.start(50);
+    Click(kCmdSaveAsMmf);
+    closer.stop();
+    const std::string handOver = platform::JoinPath(platform::HomeFolder(), "Vexmorringtone");
+    const std::string handedWav = platform::JoinPath(handOver, "Summer Tune.wav");
+    ASSERT_TRUE(platform::FileExists(handedWav)) << Texts();
+    ASSERT_EQ(stepTexts.size(), 4u);
+    EXPECT_NE(stepTexts[2].find(handOver + "/"), std::string::npos) << stepTexts[2];
+    const auto started = ui->started();
+    ASSERT_EQ(started.size(), 2u);
+    EXPECT_TRUE(started[0].shellOpen);
+    EXPECT_EQ(started[0].program, handOver);
+    EXPECT_FALSE(started[1].shellOpen);
+    EXPECT_EQ(started[1].program, platform::JoinPath(platform::SystemDirectory(), "wscma2u"));
+
+    // The user hands the WAV to the tool; its ringtone is read back.
+    const auto tool = RunTool({started[1].program, handedWav});
+    ASSERT_EQ(tool.exitCode, 0) << tool.out;
+    const auto mmfInfo = Probe(platform::JoinPath(handOver, "Summer Tune.mmf"));
+    ASSERT_TRUE(mmfInfo);
+    EXPECT_EQ(mmfInfo->codec, "adpcm_yamaha");
+    EXPECT_EQ(mmfInfo->sampleRate, 44100);
+    EXPECT_NEAR(mmfInfo->duration, selectedSeconds, 0.05);
+    EXPECT_TRUE(ui->unexpected().empty());
+
+    // New empties the editor and deletes the decoded song.
+    Click(kCmdNew);
+    EXPECT_FALSE(platform::FileExists(TempWavPath()));
+    EXPECT_EQ(window->currentFileName(), "");
+}
+
+TEST_F(MainWindow, PlaybackEndsItselfAtTheSelectionsEnd) {
+    OpenSong(MakeSong("short"));
+    // 0.25 s from one second in: a start this far in needs a seek.
+    SetSelection(88200, 88200 + 22050);
+    Click(kCmdPlay);
+    ASSERT_TRUE(window->playing());
+    ASSERT_TRUE(WaitFor([this] { return !window->playing(); }, 5000));
+    EXPECT_FALSE(window->IsTimerRunning(4));
+    EXPECT_EQ(window->editor().GetCursor(), -1);
+    EXPECT_TRUE(ui->messageTexts().empty()) << Texts();
+}
+
+TEST_F(MainWindow, RefusesTooShortSelectionsAndBadDrops) {
+    OpenSong(MakeSong("tiny"));
+    SetSelection(1000, 1000 + 7168);
+    Click(kCmdPlay);
+    EXPECT_EQ(LastMessage(), "Time is too short!");
+    EXPECT_FALSE(window->playing());
+    EXPECT_FALSE(window->IsTimerRunning(4));
+
+    ui->QueueSaveFile(dir.File("none.wav"));
+    Click(kCmdSaveAsWav);
+    EXPECT_EQ(LastMessage(), "Time is too short!");
+    EXPECT_FALSE(platform::FileExists(dir.File("none.wav")));
+
+    // Drops arrive as the desktop delivers them.
+    const auto drop = [this](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent event(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &event);
+    };
+    drop({QUrl::fromLocalFile("/music/a.mp3"), QUrl::fromLocalFile("/music/b.mp3")});
+    EXPECT_EQ(LastMessage(), "One file at a time, please.");
+    drop({QUrl::fromLocalFile("/music/song.mp3x")});
+    EXPECT_EQ(LastMessage(), "Invalid format");
+    EXPECT_EQ(jobRunning.load(), 0);
+
+    // An accepted drop (the extension in capitals) decodes and shows the song.
+    const std::string upper = dir.File("LOUD.MP3");
+    std::filesystem::copy_file(dir.File("tiny.mp3"), upper);
+    drop({QUrl::fromLocalFile(QString::fromStdString(upper))});
+    WaitUntilShown();
+    EXPECT_EQ(window->currentFileName(), upper);
+}
+
+TEST_F(MainWindow, HelpBurnerAboutAndExit) {
+    Click(kCmdHelp);
+    Click(kCmdMp3ToCd);
+    const auto started = ui->started();
+    ASSERT_EQ(started.size(), 2u);
+    EXPECT_TRUE(started[0].shellOpen);
+    EXPECT_EQ(started[0].program, platform::HelpBookEntry("ringsmith.chm"));
+    EXPECT_EQ(started[1].program, platform::JoinPath(platform::ProgramFolder(), "discsmith"));
+
+    // The About box is reached from the system menu (commands 16 to 31).
+    std::string aboutTitle;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+            SaveScreenshot(about, "ringsmith_about.png");
+            aboutTitle = about->windowTitle().toStdString();
+            about->EndDialog(platform::IDOK);
+        }
+    });
+    closer.start(50);
+    window->SysCommand(CRingsmithDlg::kIdmAboutBox + 5);
+    closer.stop();
+    EXPECT_EQ(aboutTitle, "About Ringsmith");
+
+    // Esc and Enter never close the window; Exit asks first.
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    ui->QueueMessageResult(platform::MsgResult::Cancel);
+    Click(kCmdExit);
+    EXPECT_EQ(LastMessage(), "Do you really want to exit?");
+    EXPECT_EQ(ui->messages().back().caption, "Ringsmith");
+    EXPECT_EQ(ui->messages().back().buttons, platform::MsgButtons::OkCancel);
+    EXPECT_FALSE(window->quitRequested());
+    ui->QueueMessageResult(platform::MsgResult::Ok);
+    Click(kCmdExit);
+    EXPECT_TRUE(window->quitRequested());
+    EXPECT_TRUE(WaitFor([this] { return !window->isVisible(); }, 2000));
+    EXPECT_TRUE(ui->unexpected().empty());
+}
+
+}  // namespace
