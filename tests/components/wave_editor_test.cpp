@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "components/wave_editor/wave_edit_dispids.h"
 #include "components/wave_editor/wave_format.h"
@@ -459,6 +460,21 @@ TEST_F(WaveEditControlTest, ZoomedSelectionAndDoubleClick) {
     editor_.GetSelection(start, end);
     EXPECT_EQ(start, 0);
     EXPECT_EQ(end, 2 * 176400);
+}
+
+TEST_F(WaveEditControlTest, LoadFileFromAWorkerAsTheDecodeJobDoes) {
+    WriteFile(dir_.File("decoded.wav"), MakeToneWav({.seconds = 1.0}));
+    std::atomic<bool> called{false};
+    std::thread job([&] {
+        editor_.LoadFile(dir_.File("decoded.wav"));
+        called = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return called.load(); }, 3000));
+    job.join();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return editor_.site().GetProperty(dispid::kLoadState).ToInt() == kLoadStateReady; },
+        5000));
+    EXPECT_EQ(editor_.site().GetProperty(dispid::kLengthPositions).ToInt(), 2 * 44100);
 }
 
 TEST_F(WaveEditControlTest, PlayCursorTakesQuarterBytesAndIsDrawn) {
