@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
-class Dialog;
-}
+#include "platform/dialog.h"
 
 namespace studio {
 
