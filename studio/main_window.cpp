@@ -340,7 +340,9 @@ void CRingsmithDlg::OnSaveAsMmf() {
     if (BusyCheck(*this)) return;
     const std::string folder = platform::MapDesignFolder(kHandOverFolder);
     const std::string target = platform::JoinPath(folder, RingtoneName(currentFileName_) + ".wav");
-    if (!platform::IsWritable(folder) && !CreateFolderWithParents(folder)) {
+    // A file of that name is no folder to write into, writable or not.
+    const bool usable = platform::IsDirectory(folder) && platform::IsWritable(folder);
+    if (!usable && !CreateFolderWithParents(folder)) {
         platform::ShowMessage("Please select a valid path!");
         return;
     }
@@ -352,25 +354,15 @@ void CRingsmithDlg::OnSaveAsMmf() {
     platform::GetUi().StartProgram(platform::JoinPath(platform::SystemDirectory(), "wscma2u"), {});
 }
 
-void CRingsmithDlg::OnMp3Info() {
-    if (BusyCheck(*this)) return;
-    // The MP3 settings dialog opens here once it is part of the studio.
-}
+// The MP3 settings dialog, the batch down-sizer and the CD ripper are not part of the studio yet:
+// until they are, their buttons do nothing.
+void CRingsmithDlg::OnMp3Info() {}
 
-void CRingsmithDlg::OnBigToSmall() {
-    if (BusyCheck(*this)) return;
-    // The batch down-sizer opens here once it is part of the studio.
-}
+void CRingsmithDlg::OnBigToSmall() {}
 
-void CRingsmithDlg::OnCdToMp3() {
-    if (BusyCheck(*this)) return;
-    // The CD ripper (rip mode) opens here once it is part of the studio.
-}
+void CRingsmithDlg::OnCdToMp3() {}
 
-void CRingsmithDlg::OnExtractFromCd() {
-    if (BusyCheck(*this)) return;
-    // The CD ripper (extract mode) opens here once it is part of the studio.
-}
+void CRingsmithDlg::OnExtractFromCd() {}
 
 void CRingsmithDlg::OnMp3ToCd() {
     platform::GetUi().StartProgram(platform::JoinPath(platform::ProgramFolder(), "discsmith"), {});

@@ -133,6 +133,17 @@ protected:
         return {start, end};
     }
 
+    // Runs `answer` on a modal dialog of type T once it shows, while the returned timer lives.
+    template <typename T>
+    std::unique_ptr<QTimer> AnswerModal(std::function<void(T*)> answer) {
+        auto timer = std::make_unique<QTimer>();
+        QObject::connect(timer.get(), &QTimer::timeout, [answer] {
+            if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) answer(dialog);
+        });
+        timer->start(50);
+        return timer;
+    }
+
     std::string Texts() {
         std::string all;
         for (const auto& text : ui->messageTexts()) all += "[" + text + "] ";
@@ -237,19 +248,15 @@ TEST_F(MainWindow, RingtoneWorkflowFromOpenToMmf) {
     // Save as MMF: the WAV goes to ~/Vexmorringtone, the steps are shown, the folder is opened
     // and the tool started.
     std::vector<std::string> stepTexts;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* steps = qobject_cast<CSaveMmfDlg*>(QApplication::activeModalWidget())) {
-            SaveScreenshot(steps, "ringsmith_save_mmf.png");
-            for (QLabel* label : steps->findChildren<QLabel*>()) {
-                stepTexts.push_back(label->text().toStdString());
-            }
-            QTest::mouseClick(steps->Item(platform::IDOK), Qt::LeftButton);
+    auto answer = AnswerModal<CSaveMmfDlg>([&stepTexts](CSaveMmfDlg* steps) {
+        SaveScreenshot(steps, "ringsmith_save_mmf.png");
+        for (QLabel* label : steps->findChildren<QLabel*>()) {
+            stepTexts.push_back(label->text().toStdString());
         }
+        QTest::mouseClick(steps->Item(platform::IDOK), Qt::LeftButton);
     });
-    closer.start(50);
     Click(kCmdSaveAsMmf);
-    closer.stop();
+    answer.reset();
     const std::string handOver = platform::JoinPath(platform::HomeFolder(), "Vexmorringtone");
     const std::string handedWav = platform::JoinPath(handOver, "Summer Tune.wav");
     ASSERT_TRUE(platform::FileExists(handedWav)) << Texts();
@@ -328,6 +335,26 @@ TEST_F(MainWindow, RefusesTooShortSelectionsAndBadDrops) {
     EXPECT_EQ(window->currentFileName(), upper);
 }
 
+TEST_F(MainWindow, MmfHandOverNeedsAUsableFolder) {
+    OpenSong(MakeSong("blocked"));
+    SetSelection(0, 44100);
+    const std::string handOver = platform::JoinPath(platform::HomeFolder(), "Vexmorringtone");
+    std::filesystem::remove_all(handOver);
+    testing_support::WriteFile(handOver, {'x'});  // a file where the folder should be
+    Click(kCmdSaveAsMmf);
+    EXPECT_EQ(LastMessage(), "Please select a valid path!");
+    EXPECT_TRUE(ui->started().empty());
+    std::filesystem::remove(handOver);
+
+    // Without the folder it is made, with its parents.
+    const auto answer = AnswerModal<CSaveMmfDlg>([](CSaveMmfDlg* steps) {
+        steps->EndDialog(platform::IDOK);
+    });
+    Click(kCmdSaveAsMmf);
+    EXPECT_EQ(ui->started().size(), 2u);
+    EXPECT_TRUE(platform::FileExists(platform::JoinPath(handOver, "blocked.wav")));
+}
+
 TEST_F(MainWindow, HelpBurnerAboutAndExit) {
     Click(kCmdHelp);
     Click(kCmdMp3ToCd);
@@ -339,17 +366,13 @@ TEST_F(MainWindow, HelpBurnerAboutAndExit) {
 
     // The About box is reached from the system menu (commands 16 to 31).
     std::string aboutTitle;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
-            SaveScreenshot(about, "ringsmith_about.png");
-            aboutTitle = about->windowTitle().toStdString();
-            about->EndDialog(platform::IDOK);
-        }
+    auto answer = AnswerModal<CAboutDlg>([&aboutTitle](CAboutDlg* about) {
+        SaveScreenshot(about, "ringsmith_about.png");
+        aboutTitle = about->windowTitle().toStdString();
+        about->EndDialog(platform::IDOK);
     });
-    closer.start(50);
     window->SysCommand(CRingsmithDlg::kIdmAboutBox + 5);
-    closer.stop();
+    answer.reset();
     EXPECT_EQ(aboutTitle, "About Ringsmith");
 
     // Esc and Enter never close the window; Exit asks first.
