@@ -3,7 +3,9 @@
 // playback device and MMF tool. What the window writes is read back by ffprobe.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QLabel>
 #include <QMimeData>
 #include <QTest>
@@ -372,8 +374,26 @@ TEST_F(MainWindow, HelpBurnerAboutAndExit) {
         about->EndDialog(platform::IDOK);
     });
     window->SysCommand(CRingsmithDlg::kIdmAboutBox + 5);
+    EXPECT_EQ(aboutTitle, "About Ringsmith");
+    aboutTitle.clear();
+    QAction* aboutEntry = nullptr;
+    for (QAction* action : window->systemMenu()->actions()) {
+        if (action->text() == "&About Ringsmith...") aboutEntry = action;
+    }
+    ASSERT_NE(aboutEntry, nullptr);
+    aboutEntry->trigger();
     answer.reset();
     EXPECT_EQ(aboutTitle, "About Ringsmith");
+
+    // A press on the body drags the window; Minimize minimises it.
+    const QPoint before = window->pos();
+    QTest::mousePress(window.get(), Qt::LeftButton, {}, QPoint(340, 30));
+    QTest::mouseMove(window.get(), QPoint(380, 50));
+    QTest::mouseRelease(window.get(), Qt::LeftButton, {}, QPoint(380, 50));
+    EXPECT_EQ(window->pos(), before + QPoint(40, 20));
+    Click(kCmdMinimize);
+    EXPECT_TRUE(window->isMinimized());
+    window->showNormal();
 
     // Esc and Enter never close the window; Exit asks first.
     QTest::keyClick(window.get(), Qt::Key_Escape);
