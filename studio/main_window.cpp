@@ -164,17 +164,18 @@ void CRingsmithDlg::SysCommand(int id) {
     }
 }
 
-// ---- Painting and the window's body --------------------------------------------------------------
+// ---- Painting and the window's body
+// --------------------------------------------------------------
 
 void CRingsmithDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawPixmap(0, 0, skin::LoadSkinBitmap("studio", kBackgroundBitmap));
     painter.setPen(QColor::fromRgb(static_cast<QRgb>(kFileNameRgb)));
     const QRect textArea(kFileNamePos, QPoint(width() - 10, height() - 1));
-    painter.drawText(textArea, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                     painter.fontMetrics().elidedText(
-                         QString::fromStdString(FileNameText(currentFileName_)), Qt::ElideMiddle,
-                         textArea.width()));
+    painter.drawText(
+        textArea, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+        painter.fontMetrics().elidedText(QString::fromStdString(FileNameText(currentFileName_)),
+                                         Qt::ElideMiddle, textArea.width()));
 }
 
 void CRingsmithDlg::mousePressEvent(QMouseEvent* event) {

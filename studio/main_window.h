@@ -4,11 +4,10 @@
 #pragma once
 
 #include <QPoint>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <atomic>
 
 #include "platform/dialog.h"
 #include "studio/jobs.h"
@@ -24,7 +23,7 @@ namespace studio {
 class CRingsmithDlg : public platform::Dialog, public IJobWindow {
     Q_OBJECT
 
-public:
+  public:
     explicit CRingsmithDlg(QWidget* parent = nullptr);
     ~CRingsmithDlg() override;
 
@@ -58,7 +57,7 @@ public:
     void SetCurrentFile(const std::string& path) override;
     bool IsPlaying() const override { return playing(); }
 
-protected:
+  protected:
     void OnInitDialog() override;
     void OnTimer(int id) override;
     void OnMessage(unsigned msg, platform::WParam w, platform::LParam l) override;
@@ -72,7 +71,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     void PostQuit();
     void CreateButtons();
     void BuildSystemMenu();
@@ -107,11 +106,11 @@ private:
 
     // The editor's selection as the segment writer asks for it, from any thread.
     class GuiSelection : public ISelectionSource {
-    public:
+      public:
         explicit GuiSelection(CRingsmithDlg& window) : window_(window) {}
         void GetSelection(int32_t& start, int32_t& end) override;
 
-    private:
+      private:
         CRingsmithDlg& window_;
     };
     GuiSelection guiSelection_{*this};

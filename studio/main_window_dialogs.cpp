@@ -39,8 +39,8 @@ const QRect kStepRects[4] = {Ltrb(14, 12, 456, 34), Ltrb(30, 38, 456, 58), Ltrb(
 CAboutDlg::CAboutDlg(QWidget* parent) : platform::Dialog(AboutTemplate(), parent) {
     if (auto* icon = Control<QLabel>(kAboutIconId)) {
         const QPixmap picture = skin::LoadSkinBitmap("studio", kIconBitmap);
-        if (!picture.isNull()) icon->setPixmap(picture.scaled(48, 48, Qt::KeepAspectRatio,
-                                                              Qt::SmoothTransformation));
+        if (!picture.isNull())
+            icon->setPixmap(picture.scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     }
 }
 

@@ -11,7 +11,7 @@ namespace studio {
 // "About Ringsmith": the program icon, "Ringsmith Version 1.50" and OK.
 class CAboutDlg : public platform::Dialog {
     Q_OBJECT
-public:
+  public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
 
@@ -19,7 +19,7 @@ public:
 // hand-over folder is shown as it is on this system.
 class CSaveMmfDlg : public platform::Dialog {
     Q_OBJECT
-public:
+  public:
     CSaveMmfDlg(const std::string& handOverFolder, QWidget* parent = nullptr);
 
     // The four step texts, as shown.

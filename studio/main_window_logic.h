@@ -78,10 +78,10 @@ const char* DropMessage(DropVerdict verdict);
 // ---- Playing the selection ---------------------------------------------------------------------
 
 struct PlayPlan {
-    int32_t start = 0;   // selection start, lowered to a multiple of the block alignment
-    int32_t end = 0;     // selection end, lowered the same way
-    uint32_t seekMs = 0; // where playback starts; 0 means no seek
-    uint32_t endMs = 0;  // the position at which the playback is stopped
+    int32_t start = 0;    // selection start, lowered to a multiple of the block alignment
+    int32_t end = 0;      // selection end, lowered the same way
+    uint32_t seekMs = 0;  // where playback starts; 0 means no seek
+    uint32_t endMs = 0;   // the position at which the playback is stopped
 };
 
 // True when the selection (in positions) is too short to play or save.

@@ -28,9 +28,10 @@ int ConvertFromCommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::printf("usage: wscma2u [FILE.wav...]\n"
-                    "With files: writes FILE.mmf beside each one. Without: opens a window that\n"
-                    "converts the WAV files dropped on it.\n");
+        std::printf(
+            "usage: wscma2u [FILE.wav...]\n"
+            "With files: writes FILE.mmf beside each one. Without: opens a window that\n"
+            "converts the WAV files dropped on it.\n");
         return 0;
     }
     if (argc > 1) return ConvertFromCommandLine(argc, argv);

@@ -67,11 +67,11 @@ std::string ErrorText(int code) {
 // One conversion: decoder on the input's first audio stream, resampler to mono 16-bit at the
 // ringtone rate, a FIFO that cuts the stream into encoder blocks, encoder and SMAF muxer.
 class Converter {
-public:
+  public:
     bool Run(const std::string& source, const std::string& target, ConvertResult& result);
     const std::string& error() const { return error_; }
 
-private:
+  private:
     bool Fail(const std::string& why, int code = 0) {
         error_ = code ? why + ": " + ErrorText(code) : why;
         return false;
@@ -93,8 +93,8 @@ private:
     PacketPtr encoded_{av_packet_alloc()};
     int streamIndex_ = -1;
     int rate_ = 0;
-    int64_t samplesIn_ = 0;    // real samples handed to the encoder
-    int64_t nextPts_ = 0;      // samples handed to the encoder, padding included
+    int64_t samplesIn_ = 0;  // real samples handed to the encoder
+    int64_t nextPts_ = 0;    // samples handed to the encoder, padding included
     std::string error_;
 };
 
@@ -164,9 +164,9 @@ bool Converter::OpenOutput(const std::string& target) {
         av_channel_layout_copy(&inLayout, &decoder_->ch_layout);
     }
     SwrContext* swr = nullptr;
-    const int rc = swr_alloc_set_opts2(&swr, &encoder_->ch_layout, AV_SAMPLE_FMT_S16, rate_,
-                                       &inLayout, decoder_->sample_fmt, decoder_->sample_rate, 0,
-                                       nullptr);
+    const int rc =
+        swr_alloc_set_opts2(&swr, &encoder_->ch_layout, AV_SAMPLE_FMT_S16, rate_, &inLayout,
+                            decoder_->sample_fmt, decoder_->sample_rate, 0, nullptr);
     av_channel_layout_uninit(&inLayout);
     resampler_.reset(swr);
     if (rc < 0) return Fail("cannot set up the resampler", rc);
@@ -275,7 +275,8 @@ bool Converter::Run(const std::string& source, const std::string& target, Conver
     if (int rc = av_write_trailer(output_.get()); rc < 0) {
         return Fail("cannot finish the ringtone file", rc);
     }
-    if (int rc = avio_closep(&output_->pb); rc < 0) return Fail("cannot write the ringtone file", rc);
+    if (int rc = avio_closep(&output_->pb); rc < 0)
+        return Fail("cannot write the ringtone file", rc);
     result.seconds = static_cast<double>(samplesIn_) / rate_;
     return true;
 }
@@ -298,7 +299,8 @@ int SmafRateFor(int sourceRate) {
 std::string MmfPathFor(const std::string& sourcePath) {
     const size_t slash = sourcePath.rfind('/');
     const size_t dot = sourcePath.rfind('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
     return (hasExtension ? sourcePath.substr(0, dot) : sourcePath) + ".mmf";
 }
 

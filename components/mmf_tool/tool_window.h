@@ -15,7 +15,7 @@ class QPushButton;
 class ToolWindow : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit ToolWindow(QWidget* parent = nullptr);
     ~ToolWindow() override;
 
@@ -26,12 +26,12 @@ public:
     // The report lines shown, oldest first.
     QStringList Reports() const;
 
-protected:
+  protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void StartNext();
     void Finished();
     void AddReport(const QString& text);

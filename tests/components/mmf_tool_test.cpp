@@ -20,7 +20,7 @@ using testing_support::WriteFile;
 std::string Tool() { return testing_support::BuildSystemDir() + "/wscma2u"; }
 
 class MmfTool : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!HaveTool("ffprobe") || !HaveTool("ffmpeg")) GTEST_SKIP() << "ffprobe/ffmpeg missing";
     }

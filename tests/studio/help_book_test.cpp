@@ -27,7 +27,8 @@ TEST(HelpBook, NamesMapToInstalledBooks) {
 }
 
 TEST(HelpBook, EveryPageIsReachableAndEveryLinkResolves) {
-    const std::string folder = platform::CutAtLastSeparator(platform::HelpBookEntry("ringsmith.chm"));
+    const std::string folder =
+        platform::CutAtLastSeparator(platform::HelpBookEntry("ringsmith.chm"));
     const QRegularExpression link(QStringLiteral("(?:href|src)=\"([^\"#:]+)\""));
     std::set<std::string> seen{"index.html"};
     std::vector<std::string> todo{"index.html"};
@@ -51,11 +52,12 @@ TEST(HelpBook, EveryPageIsReachableAndEveryLinkResolves) {
     }
     // Every command of the window is described.
     const std::string buttons = ReadText(platform::JoinPath(folder, "buttons.html"));
-    for (const char* caption : {"NEW", "Open mp3", "Save as MMF", "Save as mp3", "Save as wav",
-                                "MP3 info", "Mp3 to wav", "Wav to mp3", "Help", "MP3 to CD",
-                                "Big MP3s To Small", "CD To MP3", "Extract From CD", "Play",
-                                "Stop"}) {
-        EXPECT_NE(buttons.find(std::string("<b>") + caption + "</b>"), std::string::npos) << caption;
+    for (const char* caption :
+         {"NEW", "Open mp3", "Save as MMF", "Save as mp3", "Save as wav", "MP3 info", "Mp3 to wav",
+          "Wav to mp3", "Help", "MP3 to CD", "Big MP3s To Small", "CD To MP3", "Extract From CD",
+          "Play", "Stop"}) {
+        EXPECT_NE(buttons.find(std::string("<b>") + caption + "</b>"), std::string::npos)
+            << caption;
     }
 }
 

@@ -1,10 +1,10 @@
 // The main window's decisions that need no window: drops, ringtone names, the play arithmetic
 // and the layout table.
+#include "studio/main_window_logic.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
-
-#include "studio/main_window_logic.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ TEST(MainWindowPlay, LowersToFramesAndConvertsToMilliseconds) {
     ASSERT_TRUE(plan);
     EXPECT_EQ(plan->start, 44100);
     EXPECT_EQ(plan->end, 88200);
-    EXPECT_EQ(plan->seekMs, 500u);   // 2 × 44100 bytes = half a second
+    EXPECT_EQ(plan->seekMs, 500u);  // 2 × 44100 bytes = half a second
     EXPECT_EQ(plan->endMs, 1000u);
     // A start less than a millisecond in needs no seek.
     const auto early = PlanPlayback(80, 20000, 176400, 4);

@@ -1,12 +1,14 @@
 // The studio's main window driven offscreen as a user drives it: buttons clicked, file dialogs
 // and message boxes answered by the scripted Ui, the real codec engine, wave-editor control,
 // playback device and MMF tool. What the window writes is read back by ffprobe.
+#include "studio/main_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
-#include <QMenu>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QTest>
 #include <QTimer>
@@ -24,7 +26,6 @@
 #include "studio/app.h"
 #include "studio/job_state.h"
 #include "studio/jobs.h"
-#include "studio/main_window.h"
 #include "studio/main_window_dialogs.h"
 #include "studio/main_window_logic.h"
 #include "tests/support/test_support.h"
@@ -54,7 +55,7 @@ bool WaitFor(const std::function<bool()>& condition, int ms = 20000) {
 }
 
 class MainWindow : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         ConstructApplication();
         RegisterEditorControl();
@@ -209,10 +210,12 @@ TEST_F(MainWindow, RingtoneWorkflowFromOpenToMmf) {
     ASSERT_TRUE(window->playing()) << Texts();
     EXPECT_TRUE(window->IsTimerRunning(4));
     int32_t firstCursor = -1;
-    ASSERT_TRUE(WaitFor([&] {
-        firstCursor = window->editor().GetCursor();
-        return firstCursor > 0;
-    }, 3000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            firstCursor = window->editor().GetCursor();
+            return firstCursor > 0;
+        },
+        3000));
     EXPECT_GE(firstCursor, start / 2 - 100);  // the cursor unit is 4 bytes, a position 2 bytes
     ASSERT_TRUE(WaitFor([&] { return window->editor().GetCursor() > firstCursor; }, 3000));
     Click(kCmdSaveAsMp3);
@@ -349,9 +352,8 @@ TEST_F(MainWindow, MmfHandOverNeedsAUsableFolder) {
     std::filesystem::remove(handOver);
 
     // Without the folder it is made, with its parents.
-    const auto answer = AnswerModal<CSaveMmfDlg>([](CSaveMmfDlg* steps) {
-        steps->EndDialog(platform::IDOK);
-    });
+    const auto answer =
+        AnswerModal<CSaveMmfDlg>([](CSaveMmfDlg* steps) { steps->EndDialog(platform::IDOK); });
     Click(kCmdSaveAsMmf);
     EXPECT_EQ(ui->started().size(), 2u);
     EXPECT_TRUE(platform::FileExists(platform::JoinPath(handOver, "blocked.wav")));
