@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <fstream>
 #include <thread>
 
 #include "platform/folders.h"
@@ -104,12 +105,10 @@ void PrepareDecode(IJobWindow& window, const std::string& path) {
     const std::string temp = TempWavPath();
     platform::RemoveFile(temp);
     std::this_thread::sleep_for(kFileSettle);
-    std::FILE* created = std::fopen(temp.c_str(), "wb");
-    if (!created) {
+    if (!std::ofstream(temp, std::ios::binary | std::ios::trunc).is_open()) {
         platform::ShowMessage("Can't generate TEMP wav file!");
         return;
     }
-    std::fclose(created);
     std::this_thread::sleep_for(kFileSettle);
 
     if (platform::LowerTail(path, 4) != ".mp3") return;

@@ -3,7 +3,7 @@
 //   encode: a 30-second WAV with the studio's first-start vector  vs  lame with the same options
 //   memory: peak resident size of a decode of 5 and of 20 minutes (it must not grow with length)
 // Every run is a child process (the engine in a forked child, the peers by exec), so both sides
-// pay the same start-up; the best of several runs counts.
+// pay the same start-up; the best of five runs counts.
 //
 //   bench_codec [system-directory]     (default: the build tree's lib/vexmor)
 #include <dlfcn.h>
@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
     }
     std::filesystem::remove(longWav);
 
-    const int kRuns = 3;
+    const int kRuns = 5;
     const std::string oursWav = (dir / "ours.wav").string(), peerWav = (dir / "peer.wav").string();
     const Run ourDecode = Best(kRuns, [&] {
         return InChild([&] {

@@ -19,6 +19,7 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/scripted_ui.h"
+#include "platform/worker.h"
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
 #include "studio/job_state.h"
@@ -140,7 +141,8 @@ bool WaitForIdle() {
         if (std::chrono::steady_clock::now() > until) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return true;
+    // A job may still be returning from its procedure after it gave jobRunning back.
+    return platform::WaitForWorkers(std::chrono::seconds(20));
 }
 
 const Args kFirstStartVector = {"-m", "m", "--resample", "22050", "c:\\vx.wav", "c:\\vx.mp3"};
