@@ -525,6 +525,7 @@ TEST_F(CodecEngine, CancelStopsARunningEncodeAndCountsAsBad) {
     worker.join();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(finished - asked).count();
     EXPECT_LT(ms, 100);
+    RecordProperty("cancel_ms", static_cast<int>(ms));
     ExpectFailedWithoutOutput(result, mp3);
     // The request stands until the next job is armed.
     EXPECT_NE(engine.getCancel(), 0);
