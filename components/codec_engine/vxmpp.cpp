@@ -9,6 +9,7 @@
 #include <lame/lame.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>

@@ -6,7 +6,11 @@
 // `input` and writes the decoded WAV to the vector's last element. Both return 0 on success.
 //
 // The progress getters and the cancel pair may be called from any thread while another thread is
-// inside `mymp3` or `mymp3d`.
+// inside `mymp3` or `mymp3d`. A cancel request (SetCancelEncode with a nonzero value) stops a
+// running encode within a few milliseconds and stands until SetCancelEncode(0); decodes do not
+// look at it, so a request left standing by an encoding tool never keeps a file from opening.
+// A failed or cancelled job raises the bad indicator and leaves no output file: the output is
+// written beside its target under a hidden name and renamed into place only when complete.
 #pragma once
 
 #ifdef __cplusplus
