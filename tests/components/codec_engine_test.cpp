@@ -534,7 +534,7 @@ TEST_F(CodecEngine, CancelStopsARunningEncodeAndCountsAsBad) {
 }
 
 TEST_F(CodecEngine, DecodeProgressMovesWhileTheDecodeRuns) {
-    const std::string mp3 = Mp3("song.mp3", 20.0);
+    const std::string mp3 = Mp3("song.mp3", 45.0);
     const std::string wav = dir.File("song.wav");
     // A cancel request left over from an encoding tool does not touch decoding.
     engine.setCancel(1);
