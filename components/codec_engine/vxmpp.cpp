@@ -226,7 +226,12 @@ __attribute__((visibility("default"))) int mymp3d(int count, char** args, const 
     vxmpp::ParsedVector vector;
     std::string error;
     if (!vxmpp::ParseVector(count, args, vector, error)) return Fail(kBadVector);
-    if (!Usable(input) || vector.paths.empty()) return Fail(kBadVector);
+    // The output is the vector's last element itself: an empty last element (a command text
+    // ending in a space) must not let an earlier path become the output.
+    if (!Usable(input) || vector.paths.empty() || !Usable(args[count - 1]) ||
+        vector.paths.back() != args[count - 1]) {
+        return Fail(kBadVector);
+    }
     try {
         return Decode(input, vector.paths.back());
     } catch (...) {

@@ -345,6 +345,10 @@ TEST_F(CodecEngine, Mymp3dWritesToTheVectorsLastElement) {
     const WavInfo info = ReadWav(target);
     EXPECT_TRUE(info.canonical);
     EXPECT_NEAR(static_cast<double>(info.frames), 0.5 * 44100, 1152);
+    // Without an output as last element nothing is written anywhere.
+    EXPECT_NE(engine.Mp3d({"--decode", dir.File("in.wav"), ""}, mp3), 0);
+    EXPECT_NE(engine.Mp3d({"--decode"}, mp3), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("in.wav")));
 }
 
 TEST_F(CodecEngine, EncodesFromMp3AndFromAnyCommonWav) {
