@@ -17,6 +17,7 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 
 namespace platform {
 
@@ -67,8 +68,7 @@ double Variant::ToDouble() const {
 bool Variant::ToBool() const {
     if (auto v = std::get_if<bool>(&value_)) return *v;
     if (auto v = std::get_if<std::string>(&value_)) {
-        std::string t = TrimBlanks(*v);
-        for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const std::string t = ToLowerAscii(TrimBlanks(*v));
         if (t == "true") return true;
         if (t == "false") return false;
         return ToDouble() != 0.0;

@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include "platform/text.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,9 +43,7 @@ std::string ToPlatformSeparators(std::string_view path) {
 }
 
 std::string LowerTail(std::string_view text, size_t n) {
-    std::string tail(text.size() > n ? text.substr(text.size() - n) : text);
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail;
+    return ToLowerAscii(text.size() > n ? text.substr(text.size() - n) : text);
 }
 
 bool FileExists(const std::string& path) {

@@ -14,6 +14,7 @@
 
 #include "platform/folders.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace platform {
 namespace {
@@ -24,16 +25,6 @@ std::string Trim(const std::string& text) {
     if (first == std::string::npos) return std::string();
     const size_t last = text.find_last_not_of(blanks);
     return text.substr(first, last - first + 1);
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
 }
 
 // "[name]" gives name; anything else is not a section header.
@@ -135,7 +126,7 @@ int ProfileFile::Find(const std::string& section, const std::string& key,
     for (size_t i = 0; i < lines_.size(); ++i) {
         std::string name;
         if (SectionName(lines_[i], &name)) {
-            inSection = SameName(name, section);
+            inSection = EqualsNoCase(name, section);
             if (inSection && end < 0) end = static_cast<int>(i) + 1;
             continue;
         }
@@ -143,7 +134,7 @@ int ProfileFile::Find(const std::string& section, const std::string& key,
         std::string k;
         if (KeyLine(lines_[i], &k, nullptr)) {
             end = static_cast<int>(i) + 1;
-            if (SameName(k, key)) {
+            if (EqualsNoCase(k, key)) {
                 if (sectionEnd) *sectionEnd = end;
                 return static_cast<int>(i);
             }

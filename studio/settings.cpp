@@ -11,23 +11,14 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 
 namespace {
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 // The number whose decimal text equals `text`, taken from `accepted`, or `fallback`.
 int MatchNumber(std::string_view text, std::initializer_list<int> accepted, int fallback) {
     for (int value : accepted) {
-        if (SameText(text, std::to_string(value))) return value;
+        if (platform::EqualsNoCase(text, std::to_string(value))) return value;
     }
     return fallback;
 }
@@ -87,7 +78,7 @@ int ParseVbrQuality(std::string_view text) {
     return MatchNumber(text, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 1);
 }
 
-int ParseEncoderName(std::string_view text) { return SameText(text, "MP3") ? 2 : 0; }
+int ParseEncoderName(std::string_view text) { return platform::EqualsNoCase(text, "MP3") ? 2 : 0; }
 
 double ParseScaleFactor(std::string_view text) {
     size_t at = 0;

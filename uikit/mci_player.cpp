@@ -15,6 +15,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/paths.h"
+
 #include "uikit/audio_system.h"
 
 namespace {
@@ -323,10 +325,7 @@ int CMciPlayer::OpenAs(const std::string& path, bool waveOnly) {
     if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return kMciFileNotFound;
 
-    std::string lower = path;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    const bool wavByName = lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".wav") == 0;
+    const bool wavByName = platform::LowerTail(path, 4) == ".wav";
 
     std::unique_ptr<PcmSource> source;
     if (waveOnly || wavByName || HasRiffWaveHeader(path)) {
