@@ -219,7 +219,7 @@ QImage StudioBackground() {
             p.drawText(r.adjusted(8, 2, -8, 0), Qt::AlignLeft | Qt::AlignTop, label);
         }
     };
-    panel(QRectF(6.5, 33.5, 320, 74), QStringLiteral("RINGTONE"));
+    panel(QRectF(6.5, 33.5, 320, 75), QStringLiteral("RINGTONE"));
     panel(QRectF(366.5, 28.5, 331, 79), QString());
     p.setFont(UiFont(9));
     p.setPen(QColor(70, 100, 160));
