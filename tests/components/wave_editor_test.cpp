@@ -48,8 +48,7 @@ std::vector<uint8_t> SwellingTone(double seconds) {
 }
 
 void SaveShot(QWidget* widget, const char* name) {
-    if (const char* dir = std::getenv("VX_SCREENSHOT_DIR"))
-        widget->grab().save(QString::fromUtf8(dir) + "/" + name);
+    testing_support::KeepScreenshot(widget->grab().toImage(), name);
 }
 
 std::vector<uint8_t> Samples16(std::initializer_list<int16_t> values) {

@@ -45,9 +45,7 @@ constexpr uint32_t kSongBytesPerSecond = 176400;  // 44100 Hz, 16-bit stereo
 
 // With VX_SCREENSHOT_DIR set, keeps a picture of `widget` there for a person to look at.
 void SaveScreenshot(QWidget* widget, const char* name) {
-    if (const char* folder = std::getenv("VX_SCREENSHOT_DIR")) {
-        widget->grab().save(QString::fromUtf8(folder) + "/" + name);
-    }
+    testing_support::KeepScreenshot(widget->grab().toImage(), name);
 }
 
 bool WaitFor(const std::function<bool()>& condition, int ms = 20000) {

@@ -149,6 +149,11 @@ std::optional<ProbeInfo> Probe(const std::string& path) {
     return info;
 }
 
+void KeepScreenshot(const QImage& shot, const std::string& name) {
+    if (const char* folder = std::getenv("VX_SCREENSHOT_DIR"))
+        shot.save(QString::fromUtf8(folder) + "/" + QString::fromStdString(name));
+}
+
 std::string BuildSystemDir() { return std::string(VX_BUILD_DIR) + "/lib/vexmor"; }
 
 }  // namespace testing_support

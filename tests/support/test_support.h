@@ -2,6 +2,7 @@
 // outside tools that read back what the programs write.
 #pragma once
 
+#include <QImage>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -59,6 +60,9 @@ struct ProbeInfo {
     double duration = 0.0;
 };
 std::optional<ProbeInfo> Probe(const std::string& path);
+
+// With VX_SCREENSHOT_DIR set, keeps `shot` there under `name` for a person to look at.
+void KeepScreenshot(const QImage& shot, const std::string& name);
 
 // Where the components were built (the system directory of the build tree).
 std::string BuildSystemDir();

@@ -308,8 +308,7 @@ TEST(SongPanelLook, DisplaysAreGreenOnBlack) {
     ASSERT_TRUE(WaitForPosition(panel, 1000));
     panel.OnTimerTick();
     const QImage shot = panel.grab().toImage();
-    if (const char* folder = std::getenv("VX_SCREENSHOT_DIR"))
-        shot.save(QString(folder) + "/player_panel.png");
+    testing_support::KeepScreenshot(shot, "player_panel.png");
 
     const QRect time = panel.Item(panel.resources().time)->geometry();
     int black = 0;
@@ -335,8 +334,7 @@ TEST(SongPanelLook, BurnerFacesComeFromTheBurnerSkin) {
     skin::SetSkinSet(before);
     panel.show();
     const QImage shot = panel.grab().toImage();
-    if (const char* folder = std::getenv("VX_SCREENSHOT_DIR"))
-        shot.save(QString(folder) + "/player_panel_burner.png");
+    testing_support::KeepScreenshot(shot, "player_panel_burner.png");
     const auto* play = qobject_cast<CGlyphButton*>(panel.Item(panel.resources().play));
     ASSERT_NE(play, nullptr);
     EXPECT_FALSE(play->face().isNull());

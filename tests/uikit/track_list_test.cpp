@@ -473,8 +473,7 @@ TEST(TrackListLook, SkinnedBarsFollowTheListAndRowsShow) {
     EXPECT_EQ(list.header()->height(), CSkinHeader::kHeight);
 
     const QImage shot = owner.grab().toImage();
-    if (const char* folder = std::getenv("VX_SCREENSHOT_DIR"))
-        shot.save(QString(folder) + "/track_list.png");
+    testing_support::KeepScreenshot(shot, "track_list.png");
     // The selected row is drawn in the highlight colour although the list may lack the focus.
     const QRect number = list.visualRect(list.model()->index(2, CTrackListCtrl::kNumberColumn));
     const QPoint inOwner =
