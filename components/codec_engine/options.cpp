@@ -115,9 +115,14 @@ bool ParsePreset(Reader& reader, ParsedVector& out, std::string& error) {
     if (name == "cbr") {
         const char* value = reader.Next();
         const std::optional<int> kbps = value ? ParseInt(value) : std::nullopt;
-        if (!kbps || !IsMp3Bitrate(*kbps)) {
+        if (!kbps || (*kbps != -1 && !IsMp3Bitrate(*kbps))) {
             error = "--preset cbr needs a bit rate";
             return false;
+        }
+        // -1 is the studio's "DEFAULT" bit rate: constant bit rate at the encoder's own choice.
+        if (*kbps == -1) {
+            out.settings.push_back([](lame_global_flags* gf) { lame_set_VBR(gf, vbr_off); });
+            return true;
         }
         const int rate = *kbps;
         out.settings.push_back([rate](lame_global_flags* gf) {

@@ -107,8 +107,13 @@ int Encode(const std::string& input, const std::string& output,
     vxmpp::StagedFile out;
     if (!out.Create(output)) return Fail(kWriteFailed);
 
+    // Worst case of one block's output: 1.25 bytes per output sample plus 7200. Resampling up
+    // (11025 Hz in, 44100 Hz out) multiplies the output samples of a block.
+    const double growth = std::max(
+        1.0, static_cast<double>(lame_get_out_samplerate(lame.get())) / source->sampleRate());
     std::vector<float> pcm;
-    std::vector<unsigned char> mp3(static_cast<size_t>(1.25 * kBlockFrames) + 7200);
+    std::vector<unsigned char> mp3(static_cast<size_t>(std::ceil(1.25 * kBlockFrames * growth)) +
+                                   7200);
     long long framesRead = 0;
     for (;;) {
         if (g_cancel.load() != 0) return Fail(kCancelled);

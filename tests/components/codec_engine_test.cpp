@@ -269,6 +269,8 @@ TEST_F(CodecEngine, EveryVectorTheStudioBuildsIsAccepted) {
         {"--preset", "cd"},
         {"--preset", "studio"},
         {"--preset", "cbr", "128"},
+        // The settings dialog allows "CBR" with the "DEFAULT" bit rate.
+        {"--preset", "cbr", "-1"},
         {"--alt-preset", "extreme"},
         {"-V", "0"},
         {"-b", "-1"},
@@ -285,6 +287,46 @@ TEST_F(CodecEngine, EveryVectorTheStudioBuildsIsAccepted) {
         EXPECT_EQ(engine.Mp3(args, wav, mp3), 0) << "case " << i;
         EXPECT_EQ(engine.getIsBad(), 0) << "case " << i;
         EXPECT_GT(std::filesystem::file_size(mp3), 0u) << "case " << i;
+    }
+}
+
+TEST_F(CodecEngine, ResamplingUpToHighBitRatesEncodes) {
+    // An 8000 Hz or 11025 Hz source resampled to 44100 or 48000 Hz gives several times as many
+    // MP3 frames per block read as it has input samples.
+    for (const ToneSpec& spec : {ToneSpec{.sampleRate = 8000, .channels = 1, .seconds = 0.6},
+                                 ToneSpec{.sampleRate = 11025, .channels = 2, .seconds = 0.6}}) {
+        const std::string wav = Tone("up" + std::to_string(spec.sampleRate) + ".wav", spec);
+        struct Case {
+            std::vector<std::string> args;
+            int rate;
+            long long bitRate;
+        };
+        const std::vector<Case> cases = {
+            {{"-m", "s", "--resample", "44100", "-b", "192", "c:\\vx.wav", "c:\\vx.mp3"},
+             44100,
+             192000},
+            {{"-m", "s", "--resample", "48000", "-b", "320", "c:\\vx.wav", "c:\\vx.mp3"},
+             48000,
+             320000},
+            {{"-m", "j", "--resample", "48000", "--preset", "cbr", "320", "c:\\vx.wav",
+              "c:\\vx.mp3"},
+             48000,
+             320000},
+            {{"-m", "j", "--resample", "44100", "-V", "0", "c:\\vx.wav", "c:\\vx.mp3"}, 44100, 0},
+        };
+        for (size_t i = 0; i < cases.size(); ++i) {
+            SCOPED_TRACE(std::to_string(spec.sampleRate) + " Hz, case " + std::to_string(i));
+            const std::string mp3 = dir.File("up" + std::to_string(i) + ".mp3");
+            ASSERT_EQ(engine.Mp3(cases[i].args, wav, mp3), 0);
+            EXPECT_EQ(engine.getIsBad(), 0);
+            const auto probe = Probe(mp3);
+            if (!probe) GTEST_SKIP() << "ffprobe missing";
+            EXPECT_EQ(probe->sampleRate, cases[i].rate);
+            if (cases[i].bitRate) {
+                EXPECT_EQ(probe->bitRate, cases[i].bitRate);
+            }
+            EXPECT_NEAR(probe->duration, 0.6, 0.1);
+        }
     }
 }
 
@@ -466,6 +508,22 @@ TEST_F(CodecEngine, UnwritableOutputFolderFails) {
     EXPECT_NE(engine.getIsBad(), 0);
     EXPECT_TRUE(std::filesystem::is_empty(locked));
     ::chmod(locked.c_str(), 0755);
+}
+
+TEST_F(CodecEngine, OutputGetsThePermissionsOfANewFile) {
+    // The engine reads the process's file mask without setting it (setting it, even for a moment,
+    // would touch files that other threads create meanwhile).
+    const std::string wav = Tone("in.wav", {.sampleRate = 8000, .channels = 1, .seconds = 0.05});
+    const mode_t saved = ::umask(077);
+    for (const mode_t mask : {mode_t{077}, mode_t{022}}) {
+        ::umask(mask);
+        const std::string mp3 = dir.File("masked" + std::to_string(mask) + ".mp3");
+        ASSERT_EQ(engine.Mp3(kFirstStartVector, wav, mp3), 0);
+        struct stat st {};
+        ASSERT_EQ(::stat(mp3.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << std::oct << mask;
+    }
+    ::umask(saved);
 }
 
 TEST_F(CodecEngine, WavWhoseHeaderOverstatesItsSizeEncodesWhatItHolds) {
