@@ -4,17 +4,32 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace vxmpp {
 namespace {
 
-mode_t CurrentUmask() {
-    // There is no way to read the mask without setting it; put it straight back.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+// The process's file-creation mask, read without changing it: the mask is shared by all threads,
+// and setting it even for a moment would let a file that another thread creates meanwhile come
+// out writable for everyone. Null when the kernel does not show it (before Linux 4.7).
+std::optional<mode_t> CurrentUmask() {
+    struct Closer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    const std::unique_ptr<std::FILE, Closer> status(std::fopen("/proc/self/status", "re"));
+    if (!status) return std::nullopt;
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status.get())) {
+        found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    }
+    if (!found) return std::nullopt;
+    return static_cast<mode_t>(mask);
 }
 
 }  // namespace
@@ -32,8 +47,9 @@ bool StagedFile::Create(const std::string& target) {
     buffer.push_back('\0');
     const int fd = ::mkstemp(buffer.data());
     if (fd < 0) return false;
-    // mkstemp makes the file private; a finished file gets the permissions of any new file.
-    ::fchmod(fd, 0666 & ~CurrentUmask());
+    // mkstemp makes the file private; a finished file gets the permissions of any new file (it
+    // stays private when the mask cannot be read).
+    if (const std::optional<mode_t> mask = CurrentUmask()) ::fchmod(fd, 0666 & ~*mask);
     file_ = ::fdopen(fd, "w+b");
     if (!file_) {
         ::close(fd);
