@@ -166,14 +166,33 @@ int CHyperLink::GotoURL(const std::string& url) {
     const std::optional<std::string> handler = HtmlHandlerCommand();
     if (!handler)
         return result;
-    const QStringList argv =
-        QProcess::splitCommand(QString::fromStdString(skin::BrowserCommandLine(*handler, url)));
-    if (argv.isEmpty())
+    const std::vector<std::string> argv = HtmlHandlerArgv(*handler, url);
+    if (argv.empty())
         return result;
-    std::vector<std::string> args;
-    for (qsizetype i = 1; i < argv.size(); ++i)
-        args.push_back(argv[i].toStdString());
-    return ui.StartProgram(argv.front().toStdString(), args);
+    return ui.StartProgram(argv.front(), std::vector<std::string>(argv.begin() + 1, argv.end()));
+}
+
+std::vector<std::string> HtmlHandlerArgv(const std::string& commandTemplate,
+                                         const std::string& url) {
+    // The template's own words are split as a command line; the URL is added as one argument
+    // of its own, so blanks or quotes in it are never taken apart.
+    const std::string command = skin::BrowserCommandLine(commandTemplate, std::string());
+    const QStringList words = QProcess::splitCommand(QString::fromStdString(command));
+    if (words.isEmpty())
+        return {};
+    std::vector<std::string> argv;
+    // Desktop entries name their program by its bare name, found on the search path.
+    QString program = words.front();
+    if (!program.contains('/')) {
+        const QString found = QStandardPaths::findExecutable(program);
+        if (!found.isEmpty())
+            program = found;
+    }
+    argv.push_back(program.toStdString());
+    for (qsizetype i = 1; i < words.size(); ++i)
+        argv.push_back(words[i].toStdString());
+    argv.push_back(url);
+    return argv;
 }
 
 void CHyperLink::ReportError(int code) {

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "uikit/skin_bitmaps.h"
 #include "uikit/skin_buttons.h"
@@ -88,3 +89,9 @@ private:
 // Command template of the desktop's handler for HTML documents (the Exec line of its desktop
 // entry), or nullopt when none is known.
 std::optional<std::string> HtmlHandlerCommand();
+
+// Program and arguments that open `url` with the handler command `commandTemplate`: the template
+// cut at its placeholder, its program found on the search path when given by bare name, and the
+// URL as the last argument. Empty when the template names no program.
+std::vector<std::string> HtmlHandlerArgv(const std::string& commandTemplate,
+                                         const std::string& url);

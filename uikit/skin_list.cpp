@@ -335,7 +335,9 @@ SkinScrollBars AttachScrollBars(QAbstractScrollArea* list, QWidget* parent) {
 }
 
 CSkinSlider::CSkinSlider(Qt::Orientation orientation, QWidget* parent)
-    : QSlider(orientation, parent), bkColor_(palette().color(QPalette::Window)) {}
+    // The system window colour is the ground of list and edit windows, the palette's base
+    // colour (its "window" colour is the dialog face).
+    : QSlider(orientation, parent), bkColor_(palette().color(QPalette::Base)) {}
 
 void CSkinSlider::SetBkColor(const QColor& color) {
     bkColor_ = color;

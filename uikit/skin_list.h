@@ -99,7 +99,8 @@ struct SkinScrollBars {
 // resized, and follow its scroll position whatever changes it (wheel, keys, code).
 SkinScrollBars AttachScrollBars(QAbstractScrollArea* list, QWidget* parent);
 
-// Slider on a solid background colour (by default the palette's window colour).
+// Slider on a solid background colour (by default the system window colour: the palette's base
+// colour, the ground of list and edit windows).
 class CSkinSlider : public QSlider {
     Q_OBJECT
 public:

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEnterEvent>
+#include <QFileInfo>
 #include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
@@ -380,6 +381,17 @@ TEST_F(SkinListFixture, HeaderIsTwentyPixelsOnTheDarkGround) {
     EXPECT_TRUE(HasColour(image, QColor(0, 0, 100)));
 }
 
+TEST(SkinSlider, GroundIsTheSystemWindowColourUntilSet) {
+    CSkinSlider slider;
+    slider.resize(120, 24);
+    // The system window colour is the white ground of lists, not the grey dialog face.
+    ASSERT_NE(slider.palette().color(QPalette::Base), slider.palette().color(QPalette::Window));
+    EXPECT_EQ(slider.bkColor(), slider.palette().color(QPalette::Base));
+    EXPECT_EQ(Pixel(slider, 0, 0), slider.palette().color(QPalette::Base));
+    slider.SetBkColor(QColor(10, 20, 30));
+    EXPECT_EQ(Pixel(slider, 0, 0), QColor(10, 20, 30));
+}
+
 TEST(HyperLink, FailedOpenReportsTheCodeAndStaysUnvisited) {
     platform::ScopedScriptedUi ui;
     ui->QueueShellResult(26);
@@ -409,6 +421,21 @@ TEST(HyperLink, SuccessfulOpenMarksVisitedAndTextDefaultsToTheUrl) {
 
     CHyperLink fromText(QStringLiteral("http://a.invalid/"));
     EXPECT_EQ(fromText.GetURL(), QStringLiteral("http://a.invalid/"));
+}
+
+TEST(HyperLink, HandlerCommandFindsABareProgramAndKeepsTheUrlWhole) {
+    // Desktop entries name their program by its bare name; a URL may hold blanks and quotes.
+    const std::string url = "http://a.invalid/a b\"c";
+    std::vector<std::string> argv = HtmlHandlerArgv("sh -c %u", url);
+    ASSERT_EQ(argv.size(), 3u);
+    EXPECT_EQ(argv[0].front(), '/');
+    EXPECT_EQ(QFileInfo(QString::fromStdString(argv[0])).fileName(), QStringLiteral("sh"));
+    EXPECT_EQ(argv[1], "-c");
+    EXPECT_EQ(argv[2], url);
+
+    argv = HtmlHandlerArgv("\"/opt/my browser/run\" -new \"%1\"", "http://x.invalid/");
+    EXPECT_EQ(argv, (std::vector<std::string>{"/opt/my browser/run", "-new", "http://x.invalid/"}));
+    EXPECT_TRUE(HtmlHandlerArgv("", "http://x.invalid/").empty());
 }
 
 TEST(HyperLink, AutoSizeKeepsARightAlignedLinksRightEdge) {
