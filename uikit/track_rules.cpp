@@ -7,6 +7,7 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/paths.h"
@@ -39,6 +40,13 @@ std::string TagTextToUtf8(std::string_view bytes) {
     return QString::fromLatin1(raw).toStdString();
 }
 
+// Only regular files are read: opening a named pipe would wait for a writer, and a device could
+// be read for ever.
+bool IsRegularFile(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
 // Strips one line end: LF, and a CR before it (a text-mode read of CR LF).
 void StripLineEnd(std::string& line) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -47,7 +55,7 @@ void StripLineEnd(std::string& line) {
 }  // namespace
 
 std::optional<std::string> ReadId3v1Title(const std::string& path) {
-    if (platform::IsDirectory(path)) return std::nullopt;
+    if (!IsRegularFile(path)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     in.seekg(0, std::ios::end);
@@ -101,7 +109,7 @@ std::string BuildM3uText(const std::vector<TrackEntry>& tracks) {
 
 M3uContents ReadM3uFile(const std::string& path) {
     M3uContents contents;
-    if (platform::IsDirectory(path)) return contents;
+    if (!IsRegularFile(path)) return contents;
     std::ifstream in(path, std::ios::binary);
     if (!in) return contents;
 

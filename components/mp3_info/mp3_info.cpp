@@ -44,8 +44,12 @@ public:
     Reader& operator=(const Reader&) = delete;
 
     bool Open(const char* path) {
-        fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
+        // Only regular files are read. A named pipe or device listed in a playlist would block
+        // an ordinary open (or act on the device), so it is refused before it is opened, and the
+        // open itself does not wait.
         struct stat info {};
+        if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+        fd_ = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd_ < 0 || ::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) return false;
         size_ = info.st_size;
         return true;

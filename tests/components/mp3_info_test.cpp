@@ -1,10 +1,15 @@
 #include "uikit/mp3_info.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <random>
 #include <string>
 #include <vector>
@@ -346,4 +351,23 @@ TEST(Mp3InfoBadInput, ImpossibleFrameCountFallsBackToCounting) {
     if (const auto count = CountPackets(mp3)) {
         EXPECT_EQ(d.info.frames, count->packets);
     }
+}
+
+// A named pipe (a playlist line may name one) is refused at once: opening it for reading would
+// wait for a writer for ever. Should the call hang, the pipe is opened for writing to release it.
+TEST(Mp3InfoBadInput, NamedPipeIsRefusedWithoutWaiting) {
+    ts::TempDir dir;
+    const std::string pipe = dir.File("pipe.mp3");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    auto described = std::async(std::launch::async, [&] { return Describe(pipe); });
+    if (described.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) ::close(writer);
+        described.wait();
+        FAIL() << "describing a named pipe waited for a writer";
+    }
+    const Described d = described.get();
+    EXPECT_FALSE(d.ok);
+    EXPECT_EQ(d.info.filled, kInfoNotFilled);
+    EXPECT_EQ(d.bytesRead, 0u);
 }

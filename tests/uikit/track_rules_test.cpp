@@ -1,6 +1,12 @@
 #include "uikit/track_rules.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 #include "tests/support/test_support.h"
 #include "tests/uikit/track_list_fixtures.h"
@@ -100,4 +106,31 @@ TEST(TrackNumbers, TwoDigitsAndMore) {
     EXPECT_EQ(FormatTrackNumber(100), "100");
     EXPECT_EQ(DurationTextSeconds("01:02:03"), 3723);
     EXPECT_EQ(DurationTextSeconds("4:05"), 245);
+}
+
+// A playlist or a tag read from a named pipe would wait for a writer for ever; both are refused
+// at once. Should a read hang, the pipe is opened for writing to release it.
+TEST(M3uText, NamedPipeIsRefusedWithoutWaiting) {
+    TempDir dir;
+    const std::string pipe = dir.File("list.m3u");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    auto release = [&] {
+        const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) ::close(writer);
+    };
+    auto playlist = std::async(std::launch::async, [&] { return ReadM3uFile(pipe).status; });
+    if (playlist.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        release();
+        playlist.wait();
+        FAIL() << "reading a playlist from a named pipe waited for a writer";
+    }
+    EXPECT_EQ(playlist.get(), M3uReadStatus::CannotOpen);
+
+    auto title = std::async(std::launch::async, [&] { return ReadId3v1Title(pipe); });
+    if (title.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        release();
+        title.wait();
+        FAIL() << "reading a tag from a named pipe waited for a writer";
+    }
+    EXPECT_FALSE(title.get());
 }
