@@ -17,6 +17,9 @@
 namespace {
 
 constexpr const char* kEmptyTotal = "00:00";
+// The path column keeps the path's exact bytes beside its display text: a file name that is not
+// UTF-8 is shown with replacement characters, but played and saved under its real name.
+constexpr int kExactPathRole = Qt::UserRole + 1;
 // Paths shorter than this are never listed.
 constexpr size_t kMinPathLength = 5;
 
@@ -103,6 +106,7 @@ int CTrackListCtrl::AppendRow(const std::string& title, const std::string& time,
         if (column < static_cast<int>(alignments_.size()))
             item->setTextAlignment(column, alignments_[static_cast<size_t>(column)]);
     }
+    item->setData(kPathColumn, kExactPathRole, QByteArray::fromStdString(path));
     addTopLevelItem(item);
     setFocus();
     SetTotalAndNotify(CTimeCalc().Add(time, total_));
@@ -236,12 +240,25 @@ void CTrackListCtrl::SetTotalAndNotify(const std::string& total) {
 
 std::string CTrackListCtrl::CellText(int row, int column) const {
     const QTreeWidgetItem* item = topLevelItem(row);
-    return item ? item->text(column).toStdString() : std::string();
+    if (!item) return std::string();
+    const QString shown = item->text(column);
+    if (column == kPathColumn) {
+        // The exact bytes, as long as the row still shows the path they were stored with.
+        const QVariant exact = item->data(kPathColumn, kExactPathRole);
+        if (exact.isValid()) {
+            std::string bytes = exact.toByteArray().toStdString();
+            if (QString::fromStdString(bytes) == shown) return bytes;
+        }
+    }
+    return shown.toStdString();
 }
 
 void CTrackListCtrl::SetCellText(int row, int column, const std::string& text) {
-    if (QTreeWidgetItem* item = topLevelItem(row))
-        item->setText(column, QString::fromStdString(text));
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (!item) return;
+    item->setText(column, QString::fromStdString(text));
+    if (column == kPathColumn)
+        item->setData(kPathColumn, kExactPathRole, QByteArray::fromStdString(text));
 }
 
 int CTrackListCtrl::SelectedRow() const {
@@ -277,13 +294,11 @@ std::string CTrackListCtrl::BusyMessage() const {
 }
 
 void CTrackListCtrl::SwapRows(int a, int b) {
-    QTreeWidgetItem* first = topLevelItem(a);
-    QTreeWidgetItem* second = topLevelItem(b);
-    if (!first || !second) return;
+    if (!topLevelItem(a) || !topLevelItem(b)) return;
     for (int column : {kTitleColumn, kTimeColumn, kPathColumn}) {
-        const QString text = first->text(column);
-        first->setText(column, second->text(column));
-        second->setText(column, text);
+        const std::string text = CellText(a, column);
+        SetCellText(a, column, CellText(b, column));
+        SetCellText(b, column, text);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "uikit/track_list.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -506,4 +507,59 @@ TEST(TrackListPlay, OpensThePlayerPanelOnTheSelectedRow) {
     EXPECT_EQ(current, 1);
     EXPECT_EQ(title, "2.two.mp3(0:01)");
     EXPECT_TRUE(playing);
+}
+
+// A file name that is not UTF-8 (a Latin-1 name from an older playlist) is listed, handed to the
+// player and saved under its real bytes; only its display uses replacement characters.
+TEST(TrackListM3u, PathBytesThatAreNotUtf8SurviveMovesAndRoundTrip) {
+    TempDir dir;
+    platform::ScopedScriptedUi ui;
+    RecordingList list(ProgramKind::Studio);
+    const std::string latin1 = dir.File("Caf\xe9.wav");
+    MakeWav(dir.File("plain.wav"), 1.0);
+    MakeWav(latin1, 2.0);
+    ASSERT_EQ(list.AddFile(dir.File("plain.wav")), 0);
+    ASSERT_EQ(list.AddFile(latin1), 1);
+    EXPECT_EQ(list.CellText(1, CTrackListCtrl::kPathColumn), latin1);
+
+    list.SelectRow(1);
+    list.MoveUp();
+    EXPECT_EQ(list.CellText(0, CTrackListCtrl::kPathColumn), latin1);
+    EXPECT_EQ(list.CellText(1, CTrackListCtrl::kPathColumn), dir.File("plain.wav"));
+    list.PlaySelected();
+    ASSERT_EQ(list.played.size(), 1u);
+    EXPECT_EQ(list.played[0][0].path, latin1);
+
+    const std::string playlist = dir.File("list.m3u");
+    ASSERT_EQ(list.SaveM3u(playlist), 2);
+    EXPECT_NE(ReadText(playlist).find("\r\n" + latin1 + "\r\n"), std::string::npos);
+    CTrackListCtrl other(ProgramKind::Studio);
+    EXPECT_EQ(other.LoadM3u(playlist), 2);
+    ASSERT_EQ(other.RowCount(), 2);
+    EXPECT_EQ(other.CellText(0, CTrackListCtrl::kPathColumn), latin1);
+    EXPECT_EQ(other.total(), "00:03");
+    const std::string again = dir.File("again.m3u");
+    EXPECT_EQ(other.SaveM3u(again), 2);
+    EXPECT_EQ(ReadFile(again), ReadFile(playlist));
+
+    // A path column rewritten through the list reads back as written.
+    other.SetCellText(0, CTrackListCtrl::kPathColumn, "/m/other.mp3");
+    EXPECT_EQ(other.CellText(0, CTrackListCtrl::kPathColumn), "/m/other.mp3");
+    EXPECT_TRUE(ui->messageTexts().empty());
+}
+
+// A playlist line that names a named pipe is counted and skipped; nothing waits for a writer.
+TEST(TrackListM3u, NamedPipeLineIsSkipped) {
+    TempDir dir;
+    const std::string pipe = dir.File("pipe.mp3");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    MakeWav(dir.File("a.wav"), 1.0);
+    const std::string file = dir.File("list.m3u");
+    WriteFile(file, Bytes("#EXTM3U\r\n" + pipe + "\r\n" + dir.File("a.wav") + "\r\n"));
+    CTrackListCtrl list(ProgramKind::Studio);
+    EXPECT_EQ(list.AddFile(pipe), 0);
+    EXPECT_EQ(list.LoadM3u(file), 2);
+    EXPECT_EQ(Column(list, 3), std::vector<std::string>{dir.File("a.wav")});
+    EXPECT_EQ(list.LoadM3u(pipe), -1);
+    EXPECT_EQ(list.RowCount(), 1);
 }
