@@ -49,7 +49,7 @@ ToolWindow::~ToolWindow() {
     watcher_.waitForFinished();
 }
 
-bool ToolWindow::IsBusy() const { return !queue_.isEmpty() || watcher_.isRunning(); }
+bool ToolWindow::IsBusy() const { return !queue_.isEmpty() || currentItem_ != nullptr; }
 
 QStringList ToolWindow::Reports() const {
     QStringList lines;
@@ -69,18 +69,19 @@ void ToolWindow::Convert(const QStringList& paths) {
 }
 
 void ToolWindow::StartNext() {
-    if (watcher_.isRunning() || queue_.isEmpty()) return;
+    if (currentItem_ || queue_.isEmpty()) return;
     current_ = queue_.takeFirst();
     AddReport(QStringLiteral("Converting %1...").arg(QFileInfo(current_).fileName()));
+    currentItem_ = reports_->item(reports_->count() - 1);
     open_->setEnabled(false);
     const std::string source = current_.toStdString();
     watcher_.setFuture(QtConcurrent::run([source] { return mmf::ConvertToMmf(source); }));
 }
 
 void ToolWindow::Finished() {
-    // The "Converting" line is replaced by the outcome.
-    delete reports_->takeItem(reports_->count() - 1);
-    AddReport(ReportLine(current_, watcher_.result()));
+    // The "Converting" line becomes the outcome, wherever refusals added meanwhile put it.
+    currentItem_->setText(ReportLine(current_, watcher_.result()));
+    currentItem_ = nullptr;
     current_.clear();
     open_->setEnabled(true);
     StartNext();

@@ -10,6 +10,7 @@
 
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 class ToolWindow : public QWidget {
@@ -42,6 +43,10 @@ class ToolWindow : public QWidget {
     QPushButton* open_;
     QStringList queue_;
     QString current_;
+    // The "Converting" line of the file being converted; null while none is. Whether a file is
+    // in work is decided by this line, not by the future: a conversion that has ended but whose
+    // result has not been reported yet still counts.
+    QListWidgetItem* currentItem_ = nullptr;
     QFutureWatcher<mmf::ConvertResult> watcher_;
 };
 

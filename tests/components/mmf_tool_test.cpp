@@ -2,8 +2,12 @@
 // it writes is read back by ffprobe and decoded by ffmpeg.
 #include <gtest/gtest.h>
 
+#include <QTest>
+#include <chrono>
 #include <string>
+#include <thread>
 
+#include "components/mmf_tool/tool_window.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
 
@@ -85,6 +89,33 @@ TEST_F(MmfTool, RefusesWhatIsNotSoundAndKeepsTheOldRingtone) {
     EXPECT_FALSE(platform::FileExists(dir.File("bad.mmf.part")));
     EXPECT_FALSE(platform::FileExists(dir.File("missing.mmf")));
     EXPECT_TRUE(platform::FileExists(dir.File("good.mmf")));
+}
+
+// The window reports every file once, in the line that announced it, also when more files
+// arrive in the moment between the end of a conversion and its report.
+TEST_F(MmfTool, WindowReportsEachFileInItsOwnLine) {
+    const std::string a = MakeWav("a.wav", 8000, 1, 0.5);
+    const std::string b = MakeWav("b.wav", 8000, 1, 0.5);
+    ToolWindow window;
+    window.Convert({QString::fromStdString(a)});
+    // Waits without handling events, so the finished conversion stays unreported.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!platform::FileExists(dir.File("a.mmf")) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(platform::FileExists(dir.File("a.mmf")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(window.IsBusy());
+
+    window.Convert({QStringLiteral("/music/notes.txt"), QString::fromStdString(b)});
+    ASSERT_TRUE(QTest::qWaitFor([&window] { return !window.IsBusy(); }, 20000));
+    const QStringList reports = window.Reports();
+    ASSERT_EQ(reports.size(), 3) << reports.join(" | ").toStdString();
+    EXPECT_TRUE(reports[0].startsWith(QString::fromStdString("Wrote " + dir.File("a.mmf"))))
+        << reports[0].toStdString();
+    EXPECT_EQ(reports[1], QStringLiteral("/music/notes.txt: not a WAV file"));
+    EXPECT_TRUE(reports[2].startsWith(QString::fromStdString("Wrote " + dir.File("b.mmf"))))
+        << reports[2].toStdString();
 }
 
 }  // namespace
