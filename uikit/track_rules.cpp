@@ -4,6 +4,7 @@
 #include <QSaveFile>
 #include <QString>
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -98,8 +99,12 @@ std::string BuildM3uText(const std::vector<TrackEntry>& tracks) {
     std::string text(kM3uHeader);
     text += kCrLf;
     for (const TrackEntry& track : tracks) {
-        text += "#EXTINF:" + std::to_string(DurationTextSeconds(track.time)) + "," + track.title +
-                ".mp3";
+        // A title (from a tag) may hold line ends; written as they are they would add a line
+        // that a reader takes for a path. The title is only informative, so they become blanks.
+        std::string title = track.title;
+        std::replace_if(
+            title.begin(), title.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+        text += "#EXTINF:" + std::to_string(DurationTextSeconds(track.time)) + "," + title + ".mp3";
         text += kCrLf;
         text += track.path;
         text += kCrLf;

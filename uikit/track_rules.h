@@ -38,7 +38,7 @@ std::string FormatTrackNumber(int position);
 long long DurationTextSeconds(const std::string& text);
 
 // The M3U text of a list: "#EXTM3U", then per track "#EXTINF:<seconds>,<title>.mp3" and the full
-// path; every line ends in CR LF.
+// path; every line ends in CR LF. Line ends inside a title are written as blanks.
 std::string BuildM3uText(const std::vector<TrackEntry>& tracks);
 
 enum class M3uReadStatus {

@@ -134,3 +134,9 @@ TEST(M3uText, NamedPipeIsRefusedWithoutWaiting) {
     }
     EXPECT_FALSE(title.get());
 }
+
+// A tag title with line ends must not add a line that a reader would take for a path.
+TEST(M3uText, LineEndsInTitlesBecomeBlanks) {
+    const std::vector<TrackEntry> tracks{{"Evil\r\n/etc/passwd\n", 0, "00:07", "/m/a.mp3"}};
+    EXPECT_EQ(BuildM3uText(tracks), "#EXTM3U\r\n#EXTINF:7,Evil  /etc/passwd .mp3\r\n/m/a.mp3\r\n");
+}
