@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 
 #include "platform/scripted_ui.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -479,4 +480,50 @@ TEST(SkinBitmaps, ResourcesByIdInTheProgramsSet) {
     EXPECT_EQ(skin::SkinSet(), "studio");
     platform::SetProgramName(program);
     skin::SetSkinSet("studio");
+}
+
+// All skinned controls side by side, kept as a screenshot for a person to look at; each still
+// shows its own colours when drawn together in one window.
+TEST(SkinGallery, EveryControlKeepsItsLookInOneWindow) {
+    QWidget window;
+    window.resize(360, 150);
+    QPalette ground = window.palette();
+    ground.setColor(QPalette::Window, QColor(213, 224, 247));
+    window.setPalette(ground);
+    window.setAutoFillBackground(true);
+
+    auto* plain = new CXPButton(QStringLiteral("Plain"), &window);
+    plain->setGeometry(10, 10, 80, 26);
+    auto* hovered = new CXPButton(QStringLiteral("Hovered"), &window);
+    hovered->setGeometry(100, 10, 80, 26);
+    Hover(*hovered);
+    auto* disabled = new CXPButton(QStringLiteral("Disabled"), &window);
+    disabled->setGeometry(190, 10, 80, 26);
+    disabled->setEnabled(false);
+
+    auto* studio = new CSkinProgress(&window);
+    studio->setGeometry(10, 46, 340, 10);
+    studio->setValue(60);
+    auto* burner = new CSkinProgress(&window, CSkinProgress::BurnerBaseColor());
+    burner->setGeometry(10, 62, 340, 10);
+    burner->setValue(35);
+
+    auto* label = new CScrollingLabel(QStringLiteral("1.Scrolling title(3:25)"), &window);
+    label->setGeometry(10, 80, 160, 20);
+    label->SetMode(0);
+    auto* link = new CHyperLink(QStringLiteral("Visit the website"),
+                                QStringLiteral("http://a.invalid/"), &window);
+    link->move(190, 82);
+
+    auto* slider = new CSkinSlider(Qt::Horizontal, &window);
+    slider->setGeometry(10, 110, 160, 24);
+    slider->SetBkColor(QColor(213, 224, 247));
+    slider->setValue(40);
+
+    const QImage shot = window.grab().toImage();
+    testing_support::KeepScreenshot(shot, "skin_controls.png");
+    EXPECT_TRUE(HasColour(shot, QColor(250, 196, 88)));   // the hovered button's frame
+    EXPECT_TRUE(HasColour(shot, QColor(202, 209, 248)));  // the studio bar's fill
+    EXPECT_TRUE(HasColour(shot, QColor(0, 255, 0)));      // the label's text
+    EXPECT_TRUE(HasColour(shot, QColor(0, 0, 238)));      // the link's text
 }
