@@ -186,6 +186,11 @@ void ProfileFile::Set(const std::string& section, const std::string& key,
     }
 }
 
+std::mutex& ProfileWriteMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue, const std::string& file) {
     ProfileFile profile(ProfilePath(file));
@@ -195,10 +200,7 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& file) {
-    // Read, change and replace are one step for the threads of this process, so two writers
-    // never lose each other's keys.
-    static std::mutex writers;
-    std::lock_guard lock(writers);
+    std::lock_guard lock(ProfileWriteMutex());
     ProfileFile profile(ProfilePath(file));
     profile.Load();
     profile.Set(section, key, value);

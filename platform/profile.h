@@ -7,6 +7,7 @@
 // renamed over it, so a crash never leaves a half-written file.
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,12 @@ private:
     std::vector<std::string> lines_;
     bool unreadable_ = false;
 };
+
+// Held around every read, change and replace of a profile file in this process, so that two
+// writers on different threads never put back a file without each other's keys.
+// WritePrivateProfileString takes it itself; code that edits a ProfileFile and saves it takes it
+// from before its Load until after its Save.
+std::mutex& ProfileWriteMutex();
 
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue, const std::string& file);

@@ -204,6 +204,8 @@ void StudioSettings::Load(const std::string& file) {
 }
 
 bool StudioSettings::Save(const std::string& file) const {
+    // A folder key written on another thread between this read and the replace would be lost.
+    std::lock_guard lock(platform::ProfileWriteMutex());
     platform::ProfileFile profile(platform::ProfilePath(file));
     profile.Load();
     const auto set = [&](const char* key, const std::string& value) {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <climits>
 #include <clocale>
 #include <csignal>
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/folders.h"
 #include "platform/paths.h"
@@ -402,6 +404,29 @@ TEST_F(SettingsTest, RememberedFolderIsWrittenAtOnceAndReadAtStart) {
     EXPECT_EQ(Settings().openMp3Folder, "/música/");
     EXPECT_EQ(Settings().bitrate, 128);
     EXPECT_EQ(Settings().saveAsMp3Folder, platform::WithTrailingSeparator(platform::HomeFolder()));
+}
+
+TEST_F(SettingsTest, SaveAndFolderWritesOnTwoThreadsKeepEachOthersKeys) {
+    // A job remembers its folder on a worker while the settings dialog saves on the GUI
+    // thread: each write reads, changes and replaces the whole file, so without one lock
+    // around both a save could put back the file as it was before the folder was written.
+    InitStudioSettings();
+    const StudioSettings saver = Settings();
+    std::atomic<bool> stop{false};
+    std::thread saving([&] {
+        while (!stop) saver.Save();
+    });
+    int lost = 0;
+    for (int i = 0; i < 150; ++i) {
+        const std::string folder = "/music/" + std::to_string(i) + "/";
+        ASSERT_TRUE(WriteFolderKey("SaveAsMP3_Path", folder));
+        if (Stored("SaveAsMP3_Path") != folder) ++lost;
+    }
+    stop = true;
+    saving.join();
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(Stored("SaveAsMP3_Path"), "/music/149/");
+    EXPECT_EQ(Stored("MP3bitrates"), "32");
 }
 
 TEST_F(SettingsTest, FolderLongerThanAValueIsNotRemembered) {
