@@ -307,6 +307,20 @@ TEST_F(WavTest, UnwritableTargetIsReportedAndLeavesNothing) {
               2);
 }
 
+TEST_F(WavTest, PathsWithBlanksAndNonAsciiLetters) {
+    std::filesystem::create_directories(dir.File("My Sounds \xC3\xA9"));
+    const std::string source = dir.File("My Sounds \xC3\xA9/Kl\xC3\xA4nge \xC3\xB1.wav");
+    const std::string target = dir.File("My Sounds \xC3\xA9/seg \xC3\xBC.wav");
+    WriteFile(source, MakeToneWav(ToneSpec{}));
+    FixedSelection selection(0, 8000);
+    ASSERT_TRUE(WriteSelectionToWav(target, selection, source));
+    EXPECT_TRUE(ui->messageTexts().empty());
+    EXPECT_TRUE(IsWavComplete(target));
+    if (const auto info = testing_support::Probe(target)) {
+        EXPECT_NEAR(info->duration, 4000.0 / 44100.0, 1e-3);
+    }
+}
+
 TEST_F(WavTest, CompletenessWaitsForTheFileButNotForever) {
     // A conversion job answers at once, whatever the file.
     jobRunning = 1;
