@@ -57,6 +57,8 @@ class MainWindow : public ::testing::Test {
     static void SetUpTestSuite() {
         ConstructApplication();
         RegisterEditorControl();
+        // As start-up sets them before it runs the main window.
+        platform::SetDialogColors(QColor(213, 224, 247), QColor(1, 34, 99));
     }
 
     void SetUp() override {
@@ -251,8 +253,10 @@ TEST_F(MainWindow, RingtoneWorkflowFromOpenToMmf) {
     // Save as MMF: the WAV goes to ~/Vexmorringtone, the steps are shown, the folder is opened
     // and the tool started.
     std::vector<std::string> stepTexts;
-    auto answer = AnswerModal<CSaveMmfDlg>([&stepTexts](CSaveMmfDlg* steps) {
+    QColor stepsBackground;
+    auto answer = AnswerModal<CSaveMmfDlg>([&stepTexts, &stepsBackground](CSaveMmfDlg* steps) {
         SaveScreenshot(steps, "ringsmith_save_mmf.png");
+        stepsBackground = steps->grab().toImage().pixelColor(4, 4);
         for (QLabel* label : steps->findChildren<QLabel*>()) {
             stepTexts.push_back(label->text().toStdString());
         }
@@ -264,6 +268,7 @@ TEST_F(MainWindow, RingtoneWorkflowFromOpenToMmf) {
     const std::string handedWav = platform::JoinPath(handOver, "Summer Tune.wav");
     ASSERT_TRUE(platform::FileExists(handedWav)) << Texts();
     ASSERT_EQ(stepTexts.size(), 4u);
+    EXPECT_EQ(stepsBackground, QColor(213, 224, 247));
     EXPECT_NE(stepTexts[2].find(handOver + "/"), std::string::npos) << stepTexts[2];
     const auto started = ui->started();
     ASSERT_EQ(started.size(), 2u);
