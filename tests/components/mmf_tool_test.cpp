@@ -100,7 +100,8 @@ TEST_F(MmfTool, WindowReportsEachFileInItsOwnLine) {
     window.Convert({QString::fromStdString(a)});
     // Waits without handling events, so the finished conversion stays unreported.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!platform::FileExists(dir.File("a.mmf")) && std::chrono::steady_clock::now() < deadline) {
+    while (!platform::FileExists(dir.File("a.mmf")) &&
+           std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_TRUE(platform::FileExists(dir.File("a.mmf")));
