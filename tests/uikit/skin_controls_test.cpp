@@ -439,6 +439,21 @@ TEST(HyperLink, HandlerCommandFindsABareProgramAndKeepsTheUrlWhole) {
     EXPECT_TRUE(HtmlHandlerArgv("", "http://x.invalid/").empty());
 }
 
+TEST(HyperLink, ClickThroughTheWindowOpensTheLink) {
+    // Pressed and released as the window system delivers it, not sent to the label directly.
+    platform::ScopedScriptedUi ui;
+    QWidget window;
+    window.resize(200, 60);
+    CHyperLink link(QStringLiteral("Website"), QStringLiteral("http://a.invalid/"), &window);
+    link.move(20, 20);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, link.geometry().center());
+    ASSERT_EQ(ui->started().size(), 1u);
+    EXPECT_EQ(ui->started()[0].program, "http://a.invalid/");
+    EXPECT_TRUE(link.GetVisited());
+}
+
 TEST(HyperLink, AutoSizeKeepsARightAlignedLinksRightEdge) {
     QWidget window;
     CHyperLink link(QStringLiteral("x"), QStringLiteral("http://a.invalid/"), &window);
