@@ -84,9 +84,17 @@ bool WriteAll(std::FILE* f, const void* data, size_t bytes) {
     return bytes == 0 || std::fwrite(data, 1, bytes, f) == bytes;
 }
 
+// Only regular files are read: opening a named pipe would wait for a writer for ever, and a
+// device never ends.
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 int Encode(const std::string& input, const std::string& output,
            const std::vector<vxmpp::EncoderSetting>& settings) {
     g_encodePercent.store(0);
+    if (!IsRegularFile(input)) return Fail(kBadInput);
     std::string error;
     std::unique_ptr<vxmpp::PcmSource> source = vxmpp::LooksLikeWav(input)
                                                    ? vxmpp::OpenWavSource(input, error)

@@ -1,6 +1,7 @@
 // The codec engine VxMpp.so as the studio uses it: loaded at run time, called with argument
 // vectors, polled for progress from another thread. Outputs are read back with ffprobe.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -487,6 +488,36 @@ TEST_F(CodecEngine, UnusableInputFailsAndLeavesNoFile) {
             engine.Mp3({"--decode", "c:\\vx.mp3", "c:\\tmp.wav"}, dir.File(name), wav), wav);
         ExpectFailedWithoutOutput(engine.Mp3d({"--decode", "c:\\input.mp3", wav}, dir.File(name)),
                                   wav);
+    }
+}
+
+TEST_F(CodecEngine, NamedPipeInputIsRefusedWithoutWaiting) {
+    const std::string pipe = dir.File("pipe.wav");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const bool decode : {false, true}) {
+        SCOPED_TRACE(decode ? "decode" : "encode");
+        const std::string out = dir.File(decode ? "pipe.out.wav" : "pipe.out.mp3");
+        std::atomic<bool> done{false};
+        std::atomic<int> result{0};
+        std::thread worker([&] {
+            result = decode ? engine.Mp3({"--decode", "c:\\vx.mp3", "c:\\tmp.wav"}, pipe, out)
+                            : engine.Mp3(kFirstStartVector, pipe, out);
+            done = true;
+        });
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!done && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_TRUE(done.load()) << "the engine waits for a writer";
+        // Lets every open() that waits for a writer go on (seeing the end of the input at once),
+        // so that the worker can be joined.
+        for (int i = 0; !done && i < 1000; ++i) {
+            const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        worker.join();
+        ExpectFailedWithoutOutput(result, out);
     }
 }
 
