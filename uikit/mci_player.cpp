@@ -328,10 +328,14 @@ int CMciPlayer::OpenAs(const std::string& path, bool waveOnly) {
     const bool wavByName = platform::LowerTail(path, 4) == ".wav";
 
     std::unique_ptr<PcmSource> source;
-    if (waveOnly || wavByName || HasRiffWaveHeader(path)) {
+    const bool tryWav = waveOnly || wavByName || HasRiffWaveHeader(path);
+    if (tryWav) {
         auto wav = std::make_unique<WavSource>();
         if (wav->Open(path)) source = std::move(wav);
-    } else {
+    }
+    // A RIFF file need not hold PCM: MPEG audio wrapped in a RIFF header is still an MP3 to
+    // every device but the wave device.
+    if (!source && !waveOnly) {
         auto mp3 = std::make_unique<Mp3Source>();
         if (mp3->Open(path)) source = std::move(mp3);
     }

@@ -38,7 +38,8 @@ public:
     CMciPlayer& operator=(const CMciPlayer&) = delete;
 
     // Opens a file, the kind chosen from its extension (".wav" plays as PCM WAV, anything else
-    // is tried as WAV by its header and then as MPEG audio), closing any file open before.
+    // is tried as WAV by its header and then as MPEG audio; a RIFF file that holds no PCM is
+    // tried as MPEG audio too), closing any file open before.
     // Reads the length; on failure no device is open.
     int Open(const std::string& path);
     // Opens a PCM WAV file ("waveaudio"); the length is 0 when it cannot be read.

@@ -209,6 +209,52 @@ TEST(MciPlayerMp3, OpensAndPlaysAnMp3) {
     EXPECT_FALSE(player.IsPlaying());
 }
 
+TEST(MciPlayerMp3, MpegAudioInARiffWrapperPlaysAsMp3) {
+    if (!ts::HaveTool("lame")) GTEST_SKIP() << "lame is not installed";
+    ts::TempDir dir;
+    const std::string wav = MakeWav(dir, "song.wav", 1.5, 44100, 2);
+    const std::string mp3 = dir.File("song.mp3");
+    ASSERT_EQ(ts::RunTool({"lame", "--quiet", "-b", "128", wav, mp3}).exitCode, 0);
+    const std::vector<uint8_t> stream = ts::ReadFile(mp3);
+    ASSERT_FALSE(stream.empty());
+
+    // RIFF/WAVE with an MPEG-layer-3 format chunk (tag 0x55) and the stream as its data.
+    auto put32 = [](std::vector<uint8_t>& out, uint32_t v) {
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    auto put16 = [](std::vector<uint8_t>& out, uint16_t v) {
+        out.push_back(static_cast<uint8_t>(v));
+        out.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    std::vector<uint8_t> fmt;
+    put16(fmt, 0x55);
+    put16(fmt, 2);
+    put32(fmt, 44100);
+    put32(fmt, 16000);
+    put16(fmt, 1);
+    put16(fmt, 0);
+    put16(fmt, 0);
+    std::vector<uint8_t> file = {'R', 'I', 'F', 'F'};
+    put32(file, static_cast<uint32_t>(4 + 8 + fmt.size() + 8 + stream.size()));
+    file.insert(file.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    put32(file, static_cast<uint32_t>(fmt.size()));
+    file.insert(file.end(), fmt.begin(), fmt.end());
+    file.insert(file.end(), {'d', 'a', 't', 'a'});
+    put32(file, static_cast<uint32_t>(stream.size()));
+    file.insert(file.end(), stream.begin(), stream.end());
+    const std::string wrapped = dir.File("wrapped.mp3");
+    ts::WriteFile(wrapped, file);
+
+    CMciPlayer player;
+    EXPECT_EQ(player.OpenWave(wrapped), kMciInvalidFile);  // the wave device plays PCM only
+    ASSERT_EQ(player.Open(wrapped), kMciOk);
+    EXPECT_EQ(player.length(), 1u);
+    EXPECT_NEAR(player.lengthMs(), 1500, 60);
+    ASSERT_EQ(player.Play(), kMciOk);
+    EXPECT_TRUE(WaitFor([&] { return player.GetPositionMs().value_or(0) >= 100; }, 3000ms));
+    EXPECT_EQ(player.Close(), kMciOk);
+}
+
 // Commands arriving while the audio thread decodes neither deadlock nor lose the position.
 TEST(MciPlayerThreads, RapidCommandsWhilePlaying) {
     ts::TempDir dir;
