@@ -161,10 +161,8 @@ bool RegisterControlClass(const std::string& classId, const std::string& moduleP
     // A profile value is read back cut to kProfileValueMax bytes; a longer path would come back
     // as a different file, so it is refused here rather than silently shortened.
     if (modulePath.size() > kProfileValueMax) return false;
-    ProfileFile file(ControlRegistryPath());
-    file.Load();
-    file.Set(kRegistrySection, UpperClassId(classId), modulePath);
-    return file.Save();
+    return WritePrivateProfileString(kRegistrySection, UpperClassId(classId), modulePath,
+                                     ControlRegistryPath());
 }
 
 std::optional<std::string> LookupControlClass(const std::string& classId) {
@@ -180,13 +178,10 @@ std::optional<std::string> LookupControlClass(const std::string& classId) {
 
 bool UnregisterControlClass(const std::string& classId) {
     if (!IsValidClassId(classId)) return false;
-    ProfileFile file(ControlRegistryPath());
-    file.Load();
     const std::string key = UpperClassId(classId);
-    if (!file.Has(kRegistrySection, key)) return true;
+    if (!LookupControlClass(classId)) return true;
     // An empty value reads as "not registered".
-    file.Set(kRegistrySection, key, "");
-    return file.Save();
+    return WritePrivateProfileString(kRegistrySection, key, "", ControlRegistryPath());
 }
 
 std::string ModulePathOf(const void* address) {

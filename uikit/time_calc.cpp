@@ -54,6 +54,8 @@ std::string CTimeCalc::Subtract(std::string first, std::string second) const {
 }
 
 std::string FormatDuration(long long seconds) {
+    // A playing time is never negative; a negative total (only from texts such as "-9:00")
+    // is shown as nothing played rather than as a text no caller could read back.
     if (seconds < 0) seconds = 0;
     char text[32];
     if (seconds < 3600) {
