@@ -1,8 +1,10 @@
 #include "platform/profile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 
@@ -89,8 +91,17 @@ bool ProfileFile::Save() const {
 
     // The new text goes to a private temporary file beside the target, reaches the disk, takes
     // the old file's permissions and only then replaces it.
-    std::string temp = target.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    // Created with mode 0666 so the kernel applies the process's file-creation mask; changing
+    // the mask to read it would briefly affect files that other threads create.
+    static std::atomic<unsigned> counter{0};
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = target.string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+               std::to_string(counter++);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
     if (fd < 0) return false;
     std::string text;
     for (const std::string& line : lines_) text += line + '\n';
@@ -101,16 +112,10 @@ bool ProfileFile::Save() const {
         ok = n > 0;
         if (ok) done += static_cast<size_t>(n);
     }
+    // A file that exists keeps its permissions; a new one has those the mask gave it.
     struct stat st {};
-    mode_t mode = 0;
-    if (::stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    if (ok && ::stat(target.c_str(), &st) == 0) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
+    ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
         ::unlink(temp.c_str());

@@ -115,10 +115,21 @@ TEST(ProfileFile, ReplaceIsAtomicAndKeepsPermissionsAndLinks) {
     WriteText(file, "[S]\nk=1\n");
     ::chmod(file.c_str(), 0600);
     ASSERT_TRUE(WritePrivateProfileString("S", "k", "2", file));
-    EXPECT_EQ(Entries(folder), std::vector<std::string>{"a.ini"});
+    EXPECT_EQ(Entries(folder), std::vector<std::string>{"a.ini"});  // no temporary file left
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ::chmod(file.c_str(), 0640);
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", "2", file));
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    // A new file gets the permissions the file-creation mask gives, and the mask is untouched.
+    const mode_t before = ::umask(022);
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", "1", folder + "/new.ini"));
+    EXPECT_EQ(::umask(before), 022u);
+    ASSERT_EQ(::stat((folder + "/new.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
 
     const std::string link = dir.File("link.ini");
     std::filesystem::create_symlink(file, link);
