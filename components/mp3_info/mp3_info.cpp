@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -239,6 +240,7 @@ std::optional<int64_t> FindFirstFrame(Reader& file, const Stream& s) {
 struct VbrHeader {
     int lengthSource = 0;      // 1 Xing/Info, 2 VBRI
     int64_t frames = 0;        // 0 when the header does not give the count
+    int64_t bytes = 0;         // bytes of the stream it describes; 0 when it does not say
     int64_t delaySamples = 0;  // encoder delay and padding from a LAME tag
     int64_t paddingSamples = 0;
 };
@@ -254,8 +256,13 @@ std::optional<VbrHeader> ReadVbrHeader(Reader& file, int64_t pos, const FrameHea
             VbrHeader v;
             v.lengthSource = 1;
             const uint32_t flags = Be32(x + 4);
+            int64_t field = xingPos + 8;
             if ((flags & 1) != 0) {
-                if (const uint8_t* n = file.Get(xingPos + 8, 4)) v.frames = Be32(n);
+                if (const uint8_t* n = file.Get(field, 4)) v.frames = Be32(n);
+                field += 4;
+            }
+            if ((flags & 2) != 0) {
+                if (const uint8_t* n = file.Get(field, 4)) v.bytes = Be32(n);
             }
             // The LAME tag sits 120 bytes after "Xing"; the delays are 12-bit fields at 141.
             if (xingPos + 144 <= pos + f.frameBytes) {
@@ -272,6 +279,7 @@ std::optional<VbrHeader> ReadVbrHeader(Reader& file, int64_t pos, const FrameHea
         if (const uint8_t* v = file.Get(pos + 36, 18); v && std::memcmp(v, "VBRI", 4) == 0) {
             VbrHeader h;
             h.lengthSource = 2;
+            h.bytes = Be32(v + 10);
             h.frames = Be32(v + 14);
             return h;
         }
@@ -279,9 +287,21 @@ std::optional<VbrHeader> ReadVbrHeader(Reader& file, int64_t pos, const FrameHea
     return std::nullopt;
 }
 
+// Whether a header's counts describe the audio that the file holds: its byte count must match
+// the data from the header frame to the end within a frame or two. A file cut short, or two files
+// joined, keeps the header of the whole first file; such a file is walked instead.
+bool HeaderFitsTheData(const VbrHeader& v, const FrameHeader& headerFrame, int64_t streamBytes) {
+    if (v.frames <= 0 || v.bytes <= 0) return false;
+    const int64_t tolerance = 2 * (v.bytes / v.frames) + headerFrame.frameBytes;
+    return std::abs(v.bytes - streamBytes) <= tolerance;
+}
+
 struct MpegResult {
     FrameHeader first;
+    // Samples at the first frame's rate, and the time of frames at other rates (a stream that
+    // changes its rate part way).
     int64_t samples = 0;
+    int64_t otherRateMicros = 0;
     int64_t frames = 0;
     int64_t audioBytes = 0;
     bool vbr = false;
@@ -299,11 +319,15 @@ std::optional<MpegResult> DescribeMpeg(Reader& file) {
     r.first = *first;
     const auto vbr = ReadVbrHeader(file, *start, r.first);
     int64_t pos = *start;
+    // The header was written for other audio than the file holds (cut short, joined).
+    bool headerOfOtherAudio = false;
     if (vbr) {
         pos += r.first.frameBytes;
-        // A count that the data cannot hold (no frame is shorter than 24 bytes) is not
-        // believed; the frames are counted instead.
-        if (vbr->frames > 0 && vbr->frames <= (s.audioEnd - pos) / 24 + 1) {
+        // A count that the data cannot hold (no frame is shorter than 24 bytes), or a header
+        // whose byte count disagrees with the data, is not believed; the frames are counted.
+        const bool possible = vbr->frames <= (s.audioEnd - pos) / 24 + 1;
+        headerOfOtherAudio = !possible || vbr->bytes > 0;
+        if (possible && HeaderFitsTheData(*vbr, r.first, s.audioEnd - *start)) {
             r.frames = vbr->frames;
             r.audioBytes = s.audioEnd - pos;
             r.lengthSource = vbr->lengthSource;
@@ -314,19 +338,28 @@ std::optional<MpegResult> DescribeMpeg(Reader& file) {
             return r;
         }
     }
-    // No frame count in a header: walk the frame headers to the end of the audio data.
+    // No frame count in a header: walk the frame headers to the end of the audio data. A
+    // stream may change its rate (or MPEG version) part way; the walk follows the frames of
+    // the stream it is in and moves on to another one where a new chain of frames begins.
     const int64_t walkStart = pos;
     int64_t lastBitrate = -1;
+    FrameHeader current = r.first;
     while (pos + 4 <= s.audioEnd) {
         auto f = ParseHeader(file.Get(pos, 4));
-        if (!f || !f->SameStream(r.first)) {
+        if (f && !f->SameStream(current)) {
+            if (FrameChainAt(file, s, pos)) {
+                current = *f;
+            } else {
+                f.reset();
+            }
+        }
+        if (!f) {
             // Junk inside the stream: continue at the next frame chain, if there is one.
             int64_t next = pos + 1;
             while (next + 4 <= s.audioEnd) {
                 const uint8_t* p = file.Get(next, 2);
-                if (p && p[0] == 0xFF && (p[1] & 0xE0) == 0xE0) {
-                    const auto chain = FrameChainAt(file, s, next);
-                    if (chain && chain->SameStream(r.first)) break;
+                if (p && p[0] == 0xFF && (p[1] & 0xE0) == 0xE0 && FrameChainAt(file, s, next)) {
+                    break;
                 }
                 ++next;
             }
@@ -337,12 +370,21 @@ std::optional<MpegResult> DescribeMpeg(Reader& file) {
         if (lastBitrate >= 0 && lastBitrate != f->bitrateKbps) r.vbr = true;
         lastBitrate = f->bitrateKbps;
         ++r.frames;
-        r.samples += f->samplesPerFrame;
+        if (f->sampleRate == r.first.sampleRate) {
+            r.samples += f->samplesPerFrame;
+        } else {
+            r.otherRateMicros += int64_t{f->samplesPerFrame} * 1000000 / f->sampleRate;
+        }
         pos += f->frameBytes;
     }
     if (r.frames == 0) return std::nullopt;
     r.audioBytes = pos - walkStart;
-    if (vbr) r.samples = std::max<int64_t>(0, r.samples - vbr->delaySamples - vbr->paddingSamples);
+    // The encoder's delay opens the stream; its padding closed the file the header was written
+    // for, which is not the end of these frames when the header was not believed.
+    if (vbr) {
+        const int64_t padding = headerOfOtherAudio ? 0 : vbr->paddingSamples;
+        r.samples = std::max<int64_t>(0, r.samples - vbr->delaySamples - padding);
+    }
     return r;
 }
 
@@ -412,7 +454,7 @@ bool CPlay::GetInfo(char* path, MPEGINFOS* info) {
         out.bitrateKbps = ms > 0 ? Saturate(wave->dataBytes * 8 / ms) : 0;
     } else if (const auto mpeg = DescribeMpeg(file)) {
         const FrameHeader& f = mpeg->first;
-        ms = mpeg->samples * 1000 / f.sampleRate;
+        ms = mpeg->samples * 1000 / f.sampleRate + mpeg->otherRateMicros / 1000;
         out.kind = f.layer == 3 ? kStreamKindLayer3 : kStreamKindLayer12;
         out.version = f.version;
         out.layer = f.layer;
@@ -422,7 +464,9 @@ bool CPlay::GetInfo(char* path, MPEGINFOS* info) {
         out.vbr = mpeg->vbr ? 1 : 0;
         out.lengthSource = mpeg->lengthSource;
         out.audioBytes = Saturate(mpeg->audioBytes);
-        const int64_t fullMs = mpeg->frames * f.samplesPerFrame * 1000 / f.sampleRate;
+        const int64_t fullMs = mpeg->otherRateMicros == 0
+                                   ? mpeg->frames * f.samplesPerFrame * 1000 / f.sampleRate
+                                   : ms;
         out.bitrateKbps = fullMs > 0 ? Saturate(mpeg->audioBytes * 8 / fullMs) : f.bitrateKbps;
     } else {
         return false;

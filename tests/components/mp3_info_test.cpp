@@ -353,6 +353,58 @@ TEST(Mp3InfoBadInput, ImpossibleFrameCountFallsBackToCounting) {
     }
 }
 
+// A header describes the file it was written into; a file cut short, two files joined end to end
+// or a stream that changes its rate part way hold other audio, and the frames are walked.
+TEST(Mp3InfoLength, HeaderOfAnotherLengthIsNotBelieved) {
+    ts::TempDir dir;
+    const std::string vbr = MakeMp3(dir, "vbr", 12.0, 44100, 2, {"-V", "2"});
+    const std::string cbr = MakeMp3(dir, "cbr", 6.0, 44100, 2, {"-b", "128"});
+    const std::string low = MakeMp3(dir, "low", 3.0, 22050, 1, {"-b", "64"});
+    REQUIRE_FILE(vbr);
+    REQUIRE_FILE(cbr);
+    REQUIRE_FILE(low);
+    ASSERT_EQ(Describe(vbr).info.lengthSource, 1);
+    ASSERT_EQ(Describe(cbr).info.lengthSource, 1);
+    const int32_t cbrMs = Describe(cbr).info.milliseconds;
+    const int32_t lowMs = Describe(low).info.milliseconds;
+
+    const auto cut = [&dir](const std::string& from, double share, const std::string& name) {
+        std::vector<uint8_t> bytes = ts::ReadFile(from);
+        bytes.resize(static_cast<size_t>(static_cast<double>(bytes.size()) * share));
+        ts::WriteFile(dir.File(name), bytes);
+        return dir.File(name);
+    };
+    const auto join = [&dir](const std::string& a, const std::string& b, const std::string& name) {
+        std::vector<uint8_t> bytes = ts::ReadFile(a);
+        const std::vector<uint8_t> second = ts::ReadFile(b);
+        bytes.insert(bytes.end(), second.begin(), second.end());
+        ts::WriteFile(dir.File(name), bytes);
+        return dir.File(name);
+    };
+
+    // Cut short: as long as the frames a decoder reads.
+    for (const std::string& path : {cut(vbr, 0.3, "vbr_cut.mp3"), cut(cbr, 0.5, "cbr_cut.mp3")}) {
+        const Described d = Describe(path);
+        ASSERT_TRUE(d.ok) << path;
+        EXPECT_EQ(d.info.lengthSource, 0) << path;
+        const auto count = CountPackets(path);
+        if (!count) continue;
+        EXPECT_NEAR(d.info.milliseconds, count->packets * 1152 * 1000 / count->sampleRate, 60)
+            << path;
+    }
+    // Joined: both parts (the second part's Info frame walks as one frame of 26 ms).
+    const Described twice = Describe(join(cbr, cbr, "twice.mp3"));
+    ASSERT_TRUE(twice.ok);
+    EXPECT_EQ(twice.info.lengthSource, 0);
+    EXPECT_NEAR(twice.info.milliseconds, 2 * cbrMs, 80);
+    // The rate changes from 44100 to 22050 Hz part way: both parts, each at its own rate.
+    const Described mixed = Describe(join(cbr, low, "mixed.mp3"));
+    ASSERT_TRUE(mixed.ok);
+    EXPECT_EQ(mixed.info.sampleRate, 44100);
+    // (The first part's padding and the second part's Info frame, delay and padding play too.)
+    EXPECT_NEAR(mixed.info.milliseconds, cbrMs + lowMs, 150);
+}
+
 // A named pipe (a playlist line may name one) is refused at once: opening it for reading would
 // wait for a writer for ever. Should the call hang, the pipe is opened for writing to release it.
 TEST(Mp3InfoBadInput, NamedPipeIsRefusedWithoutWaiting) {
