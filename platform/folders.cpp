@@ -1,13 +1,21 @@
 #include "platform/folders.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <optional>
 #include <system_error>
+#include <vector>
 
 #include "platform/paths.h"
 
@@ -40,6 +48,89 @@ bool IsPrivateFolder(const std::string& folder) {
            (st.st_mode & 077) == 0;
 }
 
+// Each running studio has a scratch folder of its own below the scratch root, named after its
+// process id and holding a lock file that the process keeps locked while it runs. A folder whose
+// lock nobody holds belongs to a process that has ended.
+constexpr const char* kScratchLock = ".lock";
+
+struct ProcessScratch {
+    std::string root;
+    std::string folder;
+    int lockFd = -1;
+};
+
+std::mutex& ScratchMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::vector<ProcessScratch>& MadeScratchFolders() {
+    static std::vector<ProcessScratch> made;
+    return made;
+}
+
+void RemoveProcessScratchFolders() {
+    std::lock_guard lock(ScratchMutex());
+    for (const ProcessScratch& made : MadeScratchFolders()) {
+        std::error_code ec;
+        std::filesystem::remove_all(made.folder, ec);
+        ::close(made.lockFd);
+    }
+    MadeScratchFolders().clear();
+}
+
+bool IsProcessId(const std::string& name) {
+    return !name.empty() && name.size() < 12 && std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+    });
+}
+
+bool HasEnded(const std::string& folder, pid_t pid) {
+    const int fd = ::open(JoinPath(folder, kScratchLock).c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return ::kill(pid, 0) != 0 && errno == ESRCH;
+    // Taking the lock succeeds only when its owner has ended; closing gives it back at once.
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+}
+
+void RemoveEndedScratchFolders(const std::string& root) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(root, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (!IsProcessId(name) || !entry.is_directory(ec) || entry.is_symlink(ec)) continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(name));
+        if (pid == ::getpid() || !HasEnded(entry.path().string(), pid)) continue;
+        std::filesystem::remove_all(entry.path(), ec);
+    }
+}
+
+// Made under a passing name and renamed into place with its lock already held, so that no other
+// studio ever sees this process's folder unlocked.
+std::optional<ProcessScratch> MakeProcessScratch(const std::string& root) {
+    const std::string pid = std::to_string(::getpid());
+    const std::string folder = JoinPath(root, pid);
+    std::string making = JoinPath(root, ".making-" + pid + "-XXXXXX");
+    if (!::mkdtemp(making.data())) return std::nullopt;
+    ProcessScratch made{root, folder, -1};
+    made.lockFd =
+        ::open(JoinPath(making, kScratchLock).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    std::error_code ec;
+    if (made.lockFd < 0 || ::flock(made.lockFd, LOCK_EX | LOCK_NB) != 0) {
+        if (made.lockFd >= 0) ::close(made.lockFd);
+        std::filesystem::remove_all(making, ec);
+        return std::nullopt;
+    }
+    // A folder of this name can only be left from an ended process that had the same id.
+    std::filesystem::remove_all(folder, ec);
+    if (::rename(making.c_str(), folder.c_str()) != 0) {
+        ::close(made.lockFd);
+        std::filesystem::remove_all(making, ec);
+        return std::nullopt;
+    }
+    return made;
+}
+
 }  // namespace
 
 std::string HomeFolder() {
@@ -68,6 +159,21 @@ std::string SystemDirectory() {
 }
 
 std::string ScratchFolder() {
+    const std::string root = ScratchRoot();
+    std::lock_guard lock(ScratchMutex());
+    for (const ProcessScratch& made : MadeScratchFolders()) {
+        if (made.root == root && IsDirectory(made.folder)) return made.folder;
+    }
+    RemoveEndedScratchFolders(root);
+    const std::optional<ProcessScratch> made = MakeProcessScratch(root);
+    if (!made) return root;
+    static const bool removedAtExit = std::atexit(RemoveProcessScratchFolders) == 0;
+    (void)removedAtExit;
+    MadeScratchFolders().push_back(*made);
+    return made->folder;
+}
+
+std::string ScratchRoot() {
     std::string folder = JoinPath(XdgFolder("XDG_CACHE_HOME", ".cache"), "ringsmith");
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);

@@ -10,12 +10,18 @@ namespace platform {
 // No trailing separator.
 std::string SystemDirectory();
 
-// The per-user folder for scratch files (vxtmp.wav, vx.wav): $XDG_CACHE_HOME/ringsmith, created
-// on first use. The decode command is split at spaces, so this path never holds one: when the
+// The scratch folder of this process (vxtmp.wav, vx.wav): ScratchRoot()/<process id>, made on
+// first use, so that two studios never share a scratch file. It holds a lock file that stays
+// locked while the process runs; the folder is removed when the process exits, and folders of
+// processes that no longer run are removed when a new one is made. No trailing separator.
+std::string ScratchFolder();
+
+// The per-user folder that holds the scratch folders: $XDG_CACHE_HOME/ringsmith, created on
+// first use. The decode command is split at spaces, so this path never holds one: when the
 // cache folder's path has a blank (or the folder cannot be made), the private folder
 // /tmp/ringsmith-<uid> is used instead, or a fresh /tmp/ringsmith-XXXXXX when that name is
 // taken by something that is not this user's private folder. No trailing separator.
-std::string ScratchFolder();
+std::string ScratchRoot();
 
 // The folder of the settings file: $XDG_CONFIG_HOME/ringsmith (default ~/.config/ringsmith).
 std::string SettingsFolder();

@@ -63,8 +63,9 @@ TEST(Folders, ScratchFolderIsMadeAndNeverHoldsABlank) {
     {
         ScopedEnv env("XDG_CACHE_HOME", dir.path() + "/cache");
         const std::string folder = platform::ScratchFolder();
-        EXPECT_EQ(folder, dir.path() + "/cache/ringsmith");
+        EXPECT_EQ(folder, dir.path() + "/cache/ringsmith/" + std::to_string(::getpid()));
         EXPECT_TRUE(platform::IsDirectory(folder));
+        EXPECT_EQ(platform::ScratchFolder(), folder);
     }
     ScopedEnv env("XDG_CACHE_HOME", dir.path() + "/my cache");
     const std::string folder = platform::ScratchFolder();
