@@ -12,7 +12,10 @@ extern "C" {
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -68,6 +71,7 @@ std::string ErrorText(int code) {
 // ringtone rate, a FIFO that cuts the stream into encoder blocks, encoder and SMAF muxer.
 class Converter {
   public:
+    explicit Converter(int rate) : rate_(rate) {}
     bool Run(const std::string& source, const std::string& target, ConvertResult& result);
     const std::string& error() const { return error_; }
 
@@ -123,8 +127,6 @@ bool Converter::OpenInput(const std::string& source) {
 }
 
 bool Converter::OpenOutput(const std::string& target) {
-    rate_ = SmafRateFor(decoder_->sample_rate);
-
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_ADPCM_YAMAHA);
     if (!codec) return Fail("this system's FFmpeg has no Yamaha ADPCM encoder");
     encoder_.reset(avcodec_alloc_context3(codec));
@@ -281,18 +283,69 @@ bool Converter::Run(const std::string& source, const std::string& target, Conver
     return true;
 }
 
+// CRC-16 with the polynomial 0x1021, started at 0xFFFF and complemented at the end: the check
+// that closes every SMAF file.
+uint16_t SmafCrc(const std::vector<uint8_t>& bytes) {
+    uint16_t crc = 0xFFFF;
+    for (const uint8_t byte : bytes) {
+        crc ^= static_cast<uint16_t>(byte << 8);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021)
+                                 : static_cast<uint16_t>(crc << 1);
+        }
+    }
+    return static_cast<uint16_t>(~crc);
+}
+
+// FFmpeg's SMAF muxer ends the file without its CRC, which handsets check: the "MMMD" chunk's
+// size grows by the two bytes and the big-endian CRC over every byte before it closes the file.
+bool AppendSmafCrc(const std::string& path, std::string& error) {
+    std::vector<uint8_t> bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (!in.good() && !in.eof()) {
+            error = "cannot read the ringtone back";
+            return false;
+        }
+    }
+    const auto be32 = [&bytes](size_t at) {
+        return static_cast<uint32_t>(bytes[at]) << 24 | static_cast<uint32_t>(bytes[at + 1]) << 16 |
+               static_cast<uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3];
+    };
+    if (bytes.size() < 8 || std::memcmp(bytes.data(), "MMMD", 4) != 0 ||
+        be32(4) != bytes.size() - 8) {
+        error = "the SMAF writer left an unexpected file";
+        return false;
+    }
+    const uint32_t size = be32(4) + 2;
+    for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<uint8_t>(size >> (24 - 8 * i));
+    const uint16_t crc = SmafCrc(bytes);
+    bytes.push_back(static_cast<uint8_t>(crc >> 8));
+    bytes.push_back(static_cast<uint8_t>(crc & 0xFF));
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        error = "cannot write the ringtone file";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-int SmafRateFor(int sourceRate) {
-    switch (sourceRate) {
+bool IsSmafRate(int rate) {
+    switch (rate) {
         case 4000:
         case 8000:
         case 11025:
         case 22050:
         case 44100:
-            return sourceRate;
+            return true;
         default:
-            return 8000;
+            return false;
     }
 }
 
@@ -304,9 +357,13 @@ std::string MmfPathFor(const std::string& sourcePath) {
     return (hasExtension ? sourcePath.substr(0, dot) : sourcePath) + ".mmf";
 }
 
-ConvertResult ConvertToMmf(const std::string& sourcePath) {
+ConvertResult ConvertToMmf(const std::string& sourcePath, int rate) {
     ConvertResult result;
     result.outputPath = MmfPathFor(sourcePath);
+    if (!IsSmafRate(rate)) {
+        result.error = "SMAF holds no sound at " + std::to_string(rate) + " Hz";
+        return result;
+    }
     if (result.outputPath == sourcePath) {
         result.error = "the file is a ringtone already";
         return result;
@@ -315,10 +372,11 @@ ConvertResult ConvertToMmf(const std::string& sourcePath) {
     // that a failure never leaves a truncated ringtone (or destroys an older one).
     const std::string partial = result.outputPath + ".part";
     {
-        Converter converter;
+        Converter converter(rate);
         result.ok = converter.Run(sourcePath, partial, result);
         result.error = converter.error();
     }
+    if (result.ok && !AppendSmafCrc(partial, result.error)) result.ok = false;
     std::error_code ec;
     if (result.ok) {
         std::filesystem::rename(partial, result.outputPath, ec);

@@ -6,9 +6,12 @@
 
 namespace mmf {
 
-// The rate a ringtone is written at: the source's own rate when SMAF allows it (4000, 8000,
-// 11025, 22050 or 44100 Hz), otherwise 8000 Hz.
-int SmafRateFor(int sourceRate);
+// The rate a ringtone is written at unless the user asks for another: the handsets of the oldest
+// SMAF generation play 4000 and 8000 Hz ADPCM only.
+inline constexpr int kDefaultSmafRate = 8000;
+
+// Whether SMAF can hold ADPCM at `rate` Hz (4000, 8000, 11025, 22050 or 44100).
+bool IsSmafRate(int rate);
 
 // The ringtone written for `sourcePath`: the same folder and name with the extension ".mmf"
 // (appended when the name has none).
@@ -22,8 +25,9 @@ struct ConvertResult {
     double seconds = 0.0;    // length of the ringtone's sound
 };
 
-// Reads `sourcePath`, mixes it down to mono, resamples it where needed and writes the ringtone
-// beside it, replacing an existing file of that name. A failed conversion leaves no partial file.
-ConvertResult ConvertToMmf(const std::string& sourcePath);
+// Reads `sourcePath`, mixes it down to mono, resamples it to `rate` (a SMAF rate) and writes the
+// ringtone beside it, closed by the SMAF CRC, replacing an existing file of that name. A failed
+// conversion leaves no partial file.
+ConvertResult ConvertToMmf(const std::string& sourcePath, int rate = kDefaultSmafRate);
 
 }  // namespace mmf

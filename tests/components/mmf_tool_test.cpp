@@ -6,6 +6,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "components/mmf_tool/tool_window.h"
 #include "platform/paths.h"
@@ -40,37 +41,62 @@ class MmfTool : public ::testing::Test {
     TempDir dir;
 };
 
-TEST_F(MmfTool, KeepsASmafRateAndMixesDownToMono) {
-    const std::string wav = MakeWav("Song Part.wav", 22050, 2, 1.5);
-    const auto run = RunTool({Tool(), wav});
-    ASSERT_EQ(run.exitCode, 0) << run.out;
-    const std::string mmf = dir.File("Song Part.mmf");
-    EXPECT_NE(run.out.find("Wrote " + mmf), std::string::npos) << run.out;
+// The check a handset makes: a CRC-16 over every byte before the last two (polynomial 0x1021,
+// started at 0xFFFF, complemented), stored big-endian in those two.
+bool SmafCrcHolds(const std::vector<uint8_t>& file) {
+    if (file.size() < 10) return false;
+    unsigned crc = 0xFFFF;
+    for (size_t i = 0; i + 2 < file.size(); ++i) {
+        for (int bit = 7; bit >= 0; --bit) {
+            const bool top = ((crc >> 15) & 1) != (((file[i] >> bit) & 1) != 0);
+            crc = ((crc << 1) & 0xFFFF) ^ (top ? 0x1021 : 0);
+        }
+    }
+    crc = ~crc & 0xFFFF;
+    return file[file.size() - 2] == (crc >> 8) && file[file.size() - 1] == (crc & 0xFF);
+}
 
+uint32_t ChunkSize(const std::vector<uint8_t>& file) {
+    return static_cast<uint32_t>(file[4]) << 24 | file[5] << 16 | file[6] << 8 | file[7];
+}
+
+void ExpectHandsetReadable(const std::string& mmf, int rate, double seconds) {
+    const std::vector<uint8_t> file = testing_support::ReadFile(mmf);
+    ASSERT_GT(file.size(), 10u) << mmf;
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "MMMD");
+    EXPECT_EQ(ChunkSize(file), file.size() - 8) << "the size counts the CRC";
+    EXPECT_TRUE(SmafCrcHolds(file)) << mmf;
     const auto info = Probe(mmf);
-    ASSERT_TRUE(info);
+    ASSERT_TRUE(info) << mmf;
     EXPECT_EQ(info->codec, "adpcm_yamaha");
     EXPECT_EQ(info->channels, 1);
-    EXPECT_EQ(info->sampleRate, 22050);
-    EXPECT_NEAR(info->duration, 1.5, 0.05);
+    EXPECT_EQ(info->sampleRate, rate);
+    EXPECT_NEAR(info->duration, seconds, 0.05);
     // The whole stream decodes without an error.
     const auto decode = RunTool({"ffmpeg", "-v", "error", "-i", mmf, "-f", "null", "-"});
     EXPECT_EQ(decode.exitCode, 0) << decode.out;
     EXPECT_EQ(decode.out, "");
 }
 
-TEST_F(MmfTool, ResamplesOtherRatesTo8000) {
-    const std::string a = MakeWav("a.wav", 48000, 1, 2.0);
-    const std::string b = MakeWav("b.wav", 16000, 2, 0.7);
-    const auto run = RunTool({Tool(), a, b});
+TEST_F(MmfTool, WritesMono8000ClosedByTheSmafCrc) {
+    const std::string wav = MakeWav("Song Part.wav", 44100, 2, 1.5);
+    const std::string other = MakeWav("b.wav", 16000, 2, 0.7);
+    const auto run = RunTool({Tool(), wav, other});
     ASSERT_EQ(run.exitCode, 0) << run.out;
-    for (const auto& [name, seconds] : {std::pair{"a.mmf", 2.0}, std::pair{"b.mmf", 0.7}}) {
-        const auto info = Probe(dir.File(name));
-        ASSERT_TRUE(info) << name;
-        EXPECT_EQ(info->sampleRate, 8000) << name;
-        EXPECT_EQ(info->channels, 1) << name;
-        EXPECT_NEAR(info->duration, seconds, 0.05) << name;
-    }
+    const std::string mmf = dir.File("Song Part.mmf");
+    EXPECT_NE(run.out.find("Wrote " + mmf), std::string::npos) << run.out;
+    ExpectHandsetReadable(mmf, 8000, 1.5);
+    ExpectHandsetReadable(dir.File("b.mmf"), 8000, 0.7);
+}
+
+TEST_F(MmfTool, WritesAnotherSmafRateOnRequest) {
+    const std::string wav = MakeWav("a.wav", 48000, 1, 2.0);
+    const auto run = RunTool({Tool(), "--rate", "22050", wav});
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    ExpectHandsetReadable(dir.File("a.mmf"), 22050, 2.0);
+    const auto refused = RunTool({Tool(), "--rate", "16000", wav});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.out.find("SMAF rates"), std::string::npos) << refused.out;
 }
 
 TEST_F(MmfTool, RefusesWhatIsNotSoundAndKeepsTheOldRingtone) {
