@@ -274,6 +274,8 @@ void CSongPanelDlg::OnPause() {
         SetChecked(ids_.play, true);
         SetChecked(ids_.pause, false);
         SetChecked(ids_.stop, false);
+    } else {
+        ShowDeviceState();
     }
 }
 
@@ -316,7 +318,11 @@ void CSongPanelDlg::Jump(int seconds) {
     player_.SeekTo(seconds);
     ShowTime(DisplayedSeconds(seconds));
     SetSlider(seconds);
-    if (wasPlaying) StartPlaying();
+    if (wasPlaying) {
+        StartPlaying();
+    } else {
+        ShowDeviceState();
+    }
 }
 
 void CSongPanelDlg::OnTimeDisplayClicked() {
@@ -342,6 +348,7 @@ void CSongPanelDlg::OnSliderScroll(int code, int position) {
             player_.Play();
             SetTimer(kTimerId, kTimerPeriodMs);
         }
+        ShowDeviceState();
     } else {
         // The timer must not move the thumb while it is dragged.
         KillTimer(kTimerId);
@@ -394,6 +401,14 @@ int CSongPanelDlg::SliderMaximum() const { return slider_->maximum(); }
 
 void CSongPanelDlg::SetChecked(int id, bool checked) {
     if (auto* button = Control<QAbstractButton>(id)) button->setChecked(checked);
+}
+
+void CSongPanelDlg::ShowDeviceState() {
+    const CMciPlayer::Mode mode = player_.mode();
+    SetChecked(ids_.play, mode == CMciPlayer::Mode::Playing);
+    SetChecked(ids_.pause, mode == CMciPlayer::Mode::Paused);
+    SetChecked(ids_.stop,
+               mode == CMciPlayer::Mode::Stopped && player_.GetPositionMs().value_or(0) == 0);
 }
 
 void CSongPanelDlg::SetSlider(int position) {

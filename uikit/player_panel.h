@@ -99,6 +99,9 @@ protected:
 private:
     void BuildControls();
     void SetChecked(int id, bool checked);
+    // Play, Pause and Stop as the device stands: a seek leaves a paused device stopped where it
+    // moved to, so none of the three is then pressed (Stop is pressed only at the start).
+    void ShowDeviceState();
     void SetSlider(int position);
     // The time shown for `position` by the elapsed / remaining choice.
     int DisplayedSeconds(int position) const;

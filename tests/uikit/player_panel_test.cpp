@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "platform/scripted_ui.h"
@@ -247,6 +248,40 @@ TEST(SongPanelStates, PauseResumeStopAndCheckStates) {
     EXPECT_TRUE(panel.player().IsPlaying());
     EXPECT_TRUE(panel.IsChecked(ids.play));
     EXPECT_FALSE(panel.IsChecked(ids.stop));
+}
+
+// A seek leaves a paused device stopped at the new place: Pause no longer shows pressed, and Play
+// goes on from there. Back, Forward and a slider drag alike.
+TEST(SongPanelStates, ButtonsFollowTheDeviceAfterASeekWhilePaused) {
+    PanelFiles files;
+    const std::string longer = files.dir.File("c.wav");
+    MakeWav(longer, 12.0);
+    CSongPanelDlg panel(ProgramKind::Studio, EntriesFor({longer}), 0);
+    panel.EnsureInitialized();
+    const SongPanelResources& ids = panel.resources();
+    const std::vector<std::pair<const char*, std::function<void()>>> seeks{
+        {"back", [&] { panel.OnBack(); }},
+        {"forward", [&] { panel.OnForward(); }},
+        {"slider", [&] { panel.OnSliderScroll(CSongPanelDlg::kScrollEnd, 7); }}};
+    for (const auto& [name, seek] : seeks) {
+        panel.player().SeekTo(6);
+        panel.OnPlay();
+        ASSERT_TRUE(panel.player().IsPlaying()) << name;
+        panel.OnPause();
+        ASSERT_TRUE(panel.IsChecked(ids.pause)) << name;
+        seek();
+        EXPECT_NE(panel.player().mode(), CMciPlayer::Mode::Paused) << name;
+        EXPECT_FALSE(panel.IsChecked(ids.pause)) << name;
+        EXPECT_FALSE(panel.IsChecked(ids.play)) << name;
+        EXPECT_FALSE(panel.IsChecked(ids.stop)) << name << ": the song is not at its start";
+        const int position = *panel.player().GetPosition();
+        panel.OnPause();  // nothing is paused: nothing to resume, and no button lies about it
+        EXPECT_FALSE(panel.IsChecked(ids.pause)) << name;
+        panel.OnPlay();
+        EXPECT_TRUE(panel.player().IsPlaying()) << name;
+        EXPECT_TRUE(panel.IsChecked(ids.play)) << name;
+        EXPECT_GE(*panel.player().GetPosition(), position) << name;
+    }
 }
 
 TEST(SongPanelStates, SliderDragHoldsTheTimerUntilReleased) {
