@@ -157,6 +157,9 @@ bool IsExtInfLine(std::string_view line) {
 bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
     if (path.empty()) return false;
     QSaveFile file(QString::fromStdString(path));
+    // A folder that refuses new files (the temporary one) may still hold a file the user can
+    // write: that file is then rewritten in place.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) return false;
     const qint64 size = static_cast<qint64>(bytes.size());
     if (file.write(bytes.data(), size) != size) {

@@ -59,5 +59,7 @@ M3uContents ReadM3uFile(const std::string& path);
 bool IsExtInfLine(std::string_view line);
 
 // Writes `bytes` to a temporary file beside `path` and renames it over `path`, so that a failed
-// write leaves any earlier file untouched. False when the file could not be written completely.
+// write leaves any earlier file untouched. When the folder refuses the temporary file but `path`
+// itself may be written, `path` is rewritten in place instead. False when the file could not be
+// written completely.
 bool WriteFileReplacing(const std::string& path, std::string_view bytes);

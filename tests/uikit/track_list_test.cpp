@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/paths.h"
 #include "platform/scripted_ui.h"
 #include "tests/support/test_support.h"
 #include "tests/uikit/track_list_fixtures.h"
@@ -352,17 +353,57 @@ TEST(TrackListM3u, FailedSaveIsReportedAndKeepsTheOldFile) {
     const std::string good = dir.File("list.m3u");
     EXPECT_EQ(list.SaveM3uReporting(good), 1);
     EXPECT_EQ(ui->messageTexts().size(), 1u);
-    if (::geteuid() != 0) {
-        // A folder without write permission: the old playlist stays as it was.
-        const std::string before = ReadText(good);
-        FillWithWavs(list, dir, 2);
-        std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::remove);
-        EXPECT_EQ(list.SaveM3u(good), -1);
-        std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::add);
-        EXPECT_EQ(ReadText(good), before);
+}
+
+// Runs `call` as a user whom permissions bind: the superuser's own id when the tests do not run
+// as the superuser, else an unprivileged id for the length of the call.
+template <typename Call>
+auto AsPlainUser(uid_t plain, Call call) {
+    if (::geteuid() != 0) return call();
+    EXPECT_EQ(::seteuid(plain), 0);
+    auto result = call();
+    EXPECT_EQ(::seteuid(0), 0);
+    return result;
+}
+
+// A folder that refuses new files, holding a playlist the user may write: the playlist is
+// rewritten in place. When the playlist itself refuses too, the save fails with its message and
+// the file stays as it was.
+TEST(TrackListM3u, SaveIntoAFolderThatRefusesNewFilesRewritesInPlace) {
+    TempDir dir;
+    platform::ScopedScriptedUi ui;
+    const std::string folder = dir.File("shared");
+    std::filesystem::create_directory(folder);
+    const std::string file = platform::JoinPath(folder, "list.m3u");
+    WriteFile(file, Bytes("#EXTM3U\nold\n"));
+    const uid_t plain = ::geteuid() == 0 ? 65534 : ::geteuid();
+    namespace fs = std::filesystem;
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(file.c_str(), plain, static_cast<gid_t>(-1)), 0);
+        // The plain user (still in the superuser's group) must reach the folder through the
+        // private temporary ones.
+        for (fs::path p = folder; p.has_relative_path() && p != "/tmp"; p = p.parent_path())
+            fs::permissions(p, fs::perms::group_exec | fs::perms::others_exec,
+                            fs::perm_options::add);
     }
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+
+    CTrackListCtrl list(ProgramKind::Studio);
+    FillWithWavs(list, dir, 2);
+    EXPECT_EQ(AsPlainUser(plain, [&] { return list.SaveM3uReporting(file); }), 2);
+    EXPECT_TRUE(ui->messageTexts().empty());
+    const std::string saved = ReadText(file);
+    EXPECT_NE(saved.find(dir.File("r1.wav")), std::string::npos) << saved;
+
+    fs::permissions(file, fs::perms::owner_read);
+    FillWithWavs(list, dir, 1);
+    EXPECT_EQ(AsPlainUser(plain, [&] { return list.SaveM3uReporting(file); }), -1);
+    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{kPlaylistNotWrittenMessage + file}));
+    EXPECT_EQ(ReadText(file), saved);
+    fs::permissions(folder, fs::perms::owner_all);
 }
 
 TEST(TrackListBurner, AcceptsLayer3OnlyAndReportsTotals) {
