@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -79,14 +81,45 @@ void Prepare(QFileDialog& dialog, const FileDialogOptions& options) {
     if (!options.initialName.empty()) dialog.selectFile(Q(options.initialName));
 }
 
+// xdg-open, or empty when `target` is a local file that does not exist or there is no xdg-open.
+QString Opener(const std::string& target) {
+    const bool isUrl = QUrl(Q(target)).scheme().size() > 1;
+    if (!isUrl && !QFileInfo::exists(Q(target))) return {};
+    return QStandardPaths::findExecutable("xdg-open");
+}
+
+// Why Opener found nothing: a local target that does not exist is "file not found" before
+// anything is started; otherwise there is no handler ("no application associated").
+ShellResult OpenerMissing(const std::string& target) {
+    const bool isUrl = QUrl(Q(target)).scheme().size() > 1;
+    return !isUrl && !QFileInfo::exists(Q(target)) ? 2 : 31;
+}
+
+// xdg-open's exit status in the codes of a shell start: 0 opened, 2 the file does not exist,
+// 3 no program to open it with, 4 the program failed; 1 (bad arguments) and anything else are
+// general failures.
+ShellResult FromXdgOpenExit(int code) {
+    switch (code) {
+        case 0:
+            return kShellOk;
+        case 2:
+            return 2;
+        case 3:
+        case 4:
+            return 31;
+        default:
+            return 0;
+    }
+}
+
 class QtUi : public Ui {
 public:
     MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                          MsgIcon icon) override {
         return OnGuiThread([&] {
-            QMessageBox box(ToQt(icon), Q(caption), Q(text), ToQt(buttons), DialogParent());
-            ApplyDialogColors(&box);
-            return FromQt(box.exec());
+            const std::unique_ptr<QMessageBox> box =
+                BuildMessageBox(text, caption, buttons, icon, DialogParent());
+            return FromQt(box->exec());
         });
     }
 
@@ -97,11 +130,8 @@ public:
             dialog.setAcceptMode(QFileDialog::AcceptOpen);
             dialog.setFileMode(options.multiSelect ? QFileDialog::ExistingFiles
                                                    : QFileDialog::ExistingFile);
-            std::vector<std::string> paths;
-            if (dialog.exec() == QDialog::Accepted) {
-                for (const QString& f : dialog.selectedFiles()) paths.push_back(f.toStdString());
-            }
-            return paths;
+            if (dialog.exec() != QDialog::Accepted) return std::vector<std::string>{};
+            return LocalPathsBytes(dialog.selectedUrls(), dialog.selectedFiles());
         });
     }
 
@@ -112,9 +142,11 @@ public:
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             dialog.setFileMode(QFileDialog::AnyFile);
             dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.overwritePrompt);
-            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-                return std::nullopt;
-            return dialog.selectedFiles().front().toStdString();
+            if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+            const std::vector<std::string> paths =
+                LocalPathsBytes(dialog.selectedUrls(), dialog.selectedFiles());
+            if (paths.empty()) return std::nullopt;
+            return paths.front();
         });
     }
 
@@ -146,12 +178,42 @@ public:
     }
 
     ShellResult ShellOpen(const std::string& target) override {
-        // A local target that does not exist is "file not found" before anything is started.
-        const bool isUrl = QUrl(Q(target)).scheme().size() > 1;
-        if (!isUrl && !QFileInfo::exists(Q(target))) return 2;
-        const QString opener = QStandardPaths::findExecutable("xdg-open");
-        if (opener.isEmpty()) return 31;
+        const QString opener = Opener(target);
+        if (opener.isEmpty()) return OpenerMissing(target);
         return QProcess::startDetached(opener, {Q(target)}) ? kShellOk : 0;
+    }
+
+    void ShellOpenThen(const std::string& target, std::function<void(ShellResult)> done) override {
+        const QString opener = Opener(target);
+        if (opener.isEmpty()) {
+            done(OpenerMissing(target));
+            return;
+        }
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app) {
+            done(QProcess::startDetached(opener, {Q(target)}) ? kShellOk : 0);
+            return;
+        }
+        // The process is watched on the GUI thread. It has no parent and is not deleted while
+        // it runs: a browser that xdg-open waits for outlives the program instead of being
+        // killed with it.
+        QMetaObject::invokeMethod(app, [opener, target = Q(target), done = std::move(done)] {
+            auto* process = new QProcess;
+            process->setProcessChannelMode(QProcess::ForwardedChannels);
+            process->setStandardInputFile(QProcess::nullDevice());
+            QObject::connect(process, &QProcess::finished, process,
+                             [process, done](int code, QProcess::ExitStatus status) {
+                                 done(status == QProcess::NormalExit ? FromXdgOpenExit(code) : 0);
+                                 process->deleteLater();
+                             });
+            QObject::connect(process, &QProcess::errorOccurred, process,
+                             [process, done](QProcess::ProcessError error) {
+                                 if (error != QProcess::FailedToStart) return;
+                                 done(0);
+                                 process->deleteLater();
+                             });
+            process->start(opener, {target});
+        });
     }
 
     ShellResult StartProgram(const std::string& program,
@@ -184,6 +246,51 @@ QString QtNameFilter(const std::string& filter) {
         filters << parts[i] + " (" + patterns.join(' ') + ")";
     }
     return filters.join(";;");
+}
+
+std::unique_ptr<QMessageBox> BuildMessageBox(const std::string& text, const std::string& caption,
+                                             MsgButtons buttons, MsgIcon icon, QWidget* parent) {
+    auto box =
+        std::make_unique<QMessageBox>(ToQt(icon), Q(caption), Q(text), ToQt(buttons), parent);
+    ApplyDialogColors(box.get());
+    // A box sized to a short text would leave the window manager too little title bar for the
+    // caption ("Ri... th"): a row that takes no room keeps the box as wide as the caption needs.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        grid->addItem(new QSpacerItem(MessageBoxMinimumWidth(caption, box->fontMetrics()), 0,
+                                      QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    return box;
+}
+
+int MessageBoxMinimumWidth(const std::string& caption, const QFontMetrics& metrics) {
+    // Title bars draw the caption in a bold face beside the window icon and the buttons of the
+    // window manager; this leaves room for three of them and the icon.
+    constexpr int kTitleBarFurniture = 4 * 32;
+    return metrics.horizontalAdvance(Q(caption)) * 5 / 4 + kTitleBarFurniture;
+}
+
+std::string LocalPathBytes(const QUrl& url) {
+    if (!url.isLocalFile()) return {};
+    // The fully encoded path percent-encodes every byte outside ASCII as it came, so decoding it
+    // gives the bytes back whatever their encoding.
+    const QByteArray bytes =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    return bytes.toStdString();
+}
+
+std::vector<std::string> LocalPathsBytes(const QList<QUrl>& urls, const QStringList& files) {
+    std::vector<std::string> paths;
+    if (urls.size() == files.size()) {
+        for (qsizetype i = 0; i < urls.size(); ++i) {
+            std::string bytes = LocalPathBytes(urls[i]);
+            paths.push_back(bytes.empty() ? QFile::encodeName(files[i]).toStdString()
+                                          : std::move(bytes));
+        }
+        return paths;
+    }
+    for (const QString& file : files) paths.push_back(QFile::encodeName(file).toStdString());
+    return paths;
 }
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QFont>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,8 +55,16 @@ public:
     virtual std::optional<QColor> PickColor(const QColor& initial) = 0;
     virtual std::optional<QFont> PickFont(const QFont& initial) = 0;
 
-    // Opens a document, folder or URL with the desktop's handler (xdg-open).
+    // Opens a document, folder or URL with the desktop's handler (xdg-open). The answer says
+    // whether the handler could be started, not whether it opened the target.
     virtual ShellResult ShellOpen(const std::string& target) = 0;
+    // Opens `target` as ShellOpen does without waiting for it, and calls `done` on the GUI
+    // thread once the handler has ended: kShellOk when it opened the target, else an error code
+    // (2 file not found, 31 no application for it, 0 any other failure). By default `done` gets
+    // ShellOpen's answer at once.
+    virtual void ShellOpenThen(const std::string& target, std::function<void(ShellResult)> done) {
+        done(ShellOpen(target));
+    }
     // Starts a program with an argument vector, never through a shell.
     virtual ShellResult StartProgram(const std::string& program,
                                      const std::vector<std::string>& args) = 0;

@@ -78,6 +78,15 @@ std::optional<std::string> AskSave(const char* ext, const char* filter,
     return platform::GetUi().SaveFile(options);
 }
 
+// "File created!" is good news and carries the information icon; "Failure!" keeps the warning.
+void ReportConversion(int result) {
+    if (result == 0) {
+        platform::ShowMessage("File created!", platform::MsgIcon::Information);
+    } else {
+        platform::ShowMessage("Failure!");
+    }
+}
+
 int CallMymp3(VxMymp3Fn mymp3, EncoderArgs& args, const std::string& in, const std::string& out) {
     return mymp3(args.count, args.slot, in.c_str(), out.c_str());
 }
@@ -181,7 +190,7 @@ void WavToMp3Job(IJobWindow& window) {
     args.SetSlot(4, kPlaceholderTmpMp3);
     args.count = 5;
     const int result = CallMymp3(mymp3, args, *wav, *mp3);
-    platform::ShowMessage(result == 0 ? "File created!" : "Failure!");
+    ReportConversion(result);
 }
 
 void Mp3ToWavJob(IJobWindow& window) {
@@ -201,7 +210,7 @@ void Mp3ToWavJob(IJobWindow& window) {
     args.SetSlot(3, kPlaceholderTmpWav);
     args.count = 4;
     const int result = CallMymp3(mymp3, args, *mp3, *wav);
-    platform::ShowMessage(result == 0 ? "File created!" : "Failure!");
+    ReportConversion(result);
 }
 
 void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path) {
@@ -256,9 +265,11 @@ void SelectionToMp3Job(IJobWindow& window) {
             Engine().CallSetNoBad();
             if (const VxMymp3Fn mymp3 = Engine().LookUpMymp3()) {
                 const int result = CallMymp3(mymp3, args, segment, *mp3);
-                platform::ShowMessage(result != 0
-                                          ? "The specified file is not supported by the software!"
-                                          : "Ring Tone Created!");
+                if (result != 0) {
+                    platform::ShowMessage(kNotSupported);
+                } else {
+                    platform::ShowMessage("Ring Tone Created!", platform::MsgIcon::Information);
+                }
             }
         }
     }

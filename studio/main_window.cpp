@@ -18,6 +18,7 @@
 #include "platform/folders.h"
 #include "platform/help_books.h"
 #include "platform/paths.h"
+#include "platform/qt_ui.h"
 #include "platform/ui.h"
 #include "studio/codec_engine.h"
 #include "studio/job_state.h"
@@ -33,6 +34,13 @@ constexpr int kEditorId = 1047;
 constexpr int kPlayTimer = 4;
 constexpr int kPlayTimerMs = 50;
 constexpr const char* kHandOverFolder = "c:\\Vexmorringtone";
+constexpr const char* kNoSoundOutput =
+    "The sound output could not be opened.\nCheck that a sound device is present and free.";
+
+// A helper program or the desktop's handler did not start: the user is told what is missing.
+void ReportNotStarted(const std::string& what) {
+    platform::ShowMessage(what + ".", platform::MsgIcon::Error);
+}
 
 platform::DialogTemplate MainTemplate() {
     platform::DialogTemplate t;
@@ -220,7 +228,8 @@ void CRingsmithDlg::dragEnterEvent(QDragEnterEvent* event) {
 void CRingsmithDlg::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls()) {
-        paths.push_back(url.isLocalFile() ? url.toLocalFile().toStdString()
+        // Local paths keep their exact bytes: a name that is not UTF-8 still opens.
+        paths.push_back(url.isLocalFile() ? platform::LocalPathBytes(url)
                                           : url.toString().toStdString());
     }
     event->acceptProposedAction();
@@ -328,7 +337,9 @@ void CRingsmithDlg::OnSaveAsWav() {
     const std::optional<std::string> target = platform::GetUi().SaveFile(options);
     if (!target) return;
     settings.RememberFolderOf(FolderSlot::SaveAsWav, *target);
-    if (CutSelectionTo(*target)) platform::ShowMessage("Ring Tone Created!");
+    if (CutSelectionTo(*target)) {
+        platform::ShowMessage("Ring Tone Created!", platform::MsgIcon::Information);
+    }
 }
 
 void CRingsmithDlg::OnSaveAsMp3() { SaveAsMp3Command(*this); }
@@ -351,8 +362,13 @@ void CRingsmithDlg::OnSaveAsMmf() {
 
     CSaveMmfDlg steps(folder, this);
     steps.DoModal();
-    platform::GetUi().ShellOpen(folder);
-    platform::GetUi().StartProgram(platform::JoinPath(platform::SystemDirectory(), "wscma2u"), {});
+    platform::GetUi().ShellOpenThen(folder, [folder](platform::ShellResult result) {
+        if (result <= 32) ReportNotStarted("The file browser (xdg-open) could not open " + folder);
+    });
+    if (platform::GetUi().StartProgram(platform::JoinPath(platform::SystemDirectory(), "wscma2u"),
+                                       {}) <= 32) {
+        ReportNotStarted("The MMF tool (wscma2u) could not be started");
+    }
 }
 
 // The MP3 settings dialog, the batch down-sizer and the CD ripper are not part of the studio yet:
@@ -366,7 +382,10 @@ void CRingsmithDlg::OnCdToMp3() {}
 void CRingsmithDlg::OnExtractFromCd() {}
 
 void CRingsmithDlg::OnMp3ToCd() {
-    platform::GetUi().StartProgram(platform::JoinPath(platform::ProgramFolder(), "discsmith"), {});
+    if (platform::GetUi().StartProgram(platform::JoinPath(platform::ProgramFolder(), "discsmith"),
+                                       {}) <= 32) {
+        ReportNotStarted("The disc burner (discsmith) could not be started");
+    }
 }
 
 void CRingsmithDlg::OnHelp() {
@@ -375,7 +394,9 @@ void CRingsmithDlg::OnHelp() {
         platform::ShowMessage("The help file " + entry + " is missing.", platform::MsgIcon::Error);
         return;
     }
-    platform::GetUi().ShellOpen(entry);
+    platform::GetUi().ShellOpenThen(entry, [](platform::ShellResult result) {
+        if (result <= 32) ReportNotStarted("The help viewer (xdg-open) could not be started");
+    });
 }
 
 // ---- Playing the selection ---------------------------------------------------------------------
@@ -423,9 +444,16 @@ void CRingsmithDlg::OnPlay() {
     playEnd_ = plan->end;
     playEndMs_ = plan->endMs;
 
-    player_.OpenWave(wav);
-    if (plan->seekMs != 0) player_.SeekToMs(plan->seekMs);
-    player_.Play();
+    int opened = player_.OpenWave(wav);
+    if (opened == kMciOk && plan->seekMs != 0) opened = player_.SeekToMs(plan->seekMs);
+    if (opened == kMciOk) opened = player_.Play();
+    if (opened != kMciOk) {
+        player_.Close();
+        platform::ShowMessage(
+            opened == kMciHardware ? kNoSoundOutput : InvalidFileError(wav).what(),
+            platform::MsgIcon::Error);
+        return;
+    }
     playing_.store(1);
     SetTimer(kPlayTimer, kPlayTimerMs);
 }

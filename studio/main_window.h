@@ -39,7 +39,7 @@ class CRingsmithDlg : public platform::Dialog, public IJobWindow {
     void DropFiles(const std::vector<std::string>& paths);
     // A command of the system menu; 16 to 31 open the About box.
     void SysCommand(int id);
-    // The entries of the window's system menu (shown by a right click or Alt+Space).
+    // The entries of the window's system menu (shown by a right click).
     QMenu* systemMenu() const { return systemMenu_; }
 
     // System-menu command of the About box, and the message that ends the window.

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -150,26 +151,31 @@ void CHyperLink::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CHyperLink::Activate() {
-    const int result = GotoURL(url_.toStdString());
-    if (result > 32) {
-        SetVisited(true);
-    } else {
-        ReportError(result);
-    }
+    // The link counts as opened only once the desktop's handler says it opened it; the window
+    // goes on meanwhile.
+    const QPointer<CHyperLink> self(this);
+    const std::string url = url_.toStdString();
+    platform::GetUi().ShellOpenThen(url, [self, url](int result) {
+        if (result <= 32) result = OpenWithHtmlHandler(url, result);
+        if (result <= 32)
+            ReportError(result);
+        else if (self)
+            self->SetVisited(true);
+    });
 }
 
 int CHyperLink::GotoURL(const std::string& url) {
-    platform::Ui& ui = platform::GetUi();
-    int result = ui.ShellOpen(url);
-    if (result > 32)
-        return result;
+    return OpenWithHtmlHandler(url, platform::GetUi().ShellOpen(url));
+}
+
+int CHyperLink::OpenWithHtmlHandler(const std::string& url, int shellResult) {
+    if (shellResult > 32) return shellResult;
     const std::optional<std::string> handler = HtmlHandlerCommand();
-    if (!handler)
-        return result;
+    if (!handler) return shellResult;
     const std::vector<std::string> argv = HtmlHandlerArgv(*handler, url);
-    if (argv.empty())
-        return result;
-    return ui.StartProgram(argv.front(), std::vector<std::string>(argv.begin() + 1, argv.end()));
+    if (argv.empty()) return shellResult;
+    return platform::GetUi().StartProgram(argv.front(),
+                                          std::vector<std::string>(argv.begin() + 1, argv.end()));
 }
 
 std::vector<std::string> HtmlHandlerArgv(const std::string& commandTemplate,

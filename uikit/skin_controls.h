@@ -62,10 +62,14 @@ public:
     // Opens `url` with the desktop's handler; when that fails, starts the HTML handler's command
     // with the URL. Returns the start's result: above 32 is success, otherwise an error code.
     static int GotoURL(const std::string& url);
+    // After the desktop's handler answered `shellResult`: that answer when it is a success,
+    // otherwise the start of the HTML handler's command with the URL.
+    static int OpenWithHtmlHandler(const std::string& url, int shellResult);
     // Beeps and shows "Unable to open hyperlink:" with the code's text.
     static void ReportError(int code);
 
-    // What a click does: open the URL; mark it visited on success, report the error otherwise.
+    // What a click does: open the URL; once the handler has ended, mark it visited on success
+    // or report the error.
     void Activate();
     // With auto-size on, resizes the label to its text where it stands: a left-aligned label
     // keeps its left edge, a right-aligned one its right edge, a centred one its centre, and the

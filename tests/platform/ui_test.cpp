@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <thread>
 
@@ -105,6 +106,44 @@ TEST(QtUi, MessageBoxesTakeTheDialogColours) {
               MsgResult::No);
     EXPECT_EQ(text, "Stop writing disk first!");
     EXPECT_EQ(seen, background);
+}
+
+// A short text still leaves the title bar room for the program's name; good news carries the
+// information icon, failures the critical one.
+TEST(QtUi, MessageBoxesAreWideEnoughForTheirCaption) {
+    platform::SetDialogColors(QColor(213, 224, 247), QColor(1, 34, 99));
+    struct Shot {
+        const char* text;
+        MsgIcon icon;
+        QMessageBox::Icon shown;
+        const char* file;
+    };
+    for (const Shot& shot :
+         {Shot{"Ring Tone Created!", MsgIcon::Information, QMessageBox::Information,
+               "message_ring_tone_created.png"},
+          Shot{"File created!", MsgIcon::Information, QMessageBox::Information,
+               "message_file_created.png"},
+          Shot{"The help viewer (xdg-open) could not be started.", MsgIcon::Error,
+               QMessageBox::Critical, "message_help_viewer_missing.png"},
+          Shot{"The disc burner (discsmith) could not be started.", MsgIcon::Error,
+               QMessageBox::Critical, "message_burner_missing.png"},
+          Shot{"The sound output could not be opened.\nCheck that a sound device is present and "
+               "free.",
+               MsgIcon::Error, QMessageBox::Critical, "message_no_sound_output.png"}}) {
+        const auto box =
+            platform::BuildMessageBox(shot.text, "Ringsmith", MsgButtons::Ok, shot.icon);
+        box->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+        EXPECT_EQ(box->icon(), shot.shown) << shot.text;
+        // The caption in a bold title font, the window icon and three title-bar buttons.
+        QFont bold = box->font();
+        bold.setBold(true);
+        const int caption = QFontMetrics(bold).horizontalAdvance(QStringLiteral("Ringsmith"));
+        EXPECT_GE(box->width(), caption + 4 * 32) << shot.text;
+        EXPECT_EQ(box->palette().color(QPalette::Window), QColor(213, 224, 247));
+        testing_support::KeepScreenshot(box->grab().toImage(), shot.file);
+        box->close();
+    }
 }
 
 }  // namespace

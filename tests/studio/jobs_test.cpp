@@ -252,6 +252,7 @@ TEST_F(Jobs, WavToMp3AlwaysUsesTheBestVbrQuality) {
     EXPECT_EQ(fake.vectors[0], (Args{"-V", "0", "c:\\vx.wav", "c:\\tmp.mp3"}));
     EXPECT_EQ(fake.paths[0], std::make_pair(currentWav, dir.File("out.mp3")));
     EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"File created!"}));
+    EXPECT_EQ(ui->messages()[0].icon, platform::MsgIcon::Information);
     EXPECT_EQ(window.log(), (std::vector<std::string>{"start 2 50", "stop 2"}));
     const auto dialogs = ui->fileDialogs();
     ASSERT_EQ(dialogs.size(), 2u);
@@ -427,6 +428,67 @@ TEST_F(JobsWithEngine, UnusableMp3ShowsTheMessageAndKeepsTheOpenSong) {
               (std::vector<std::string>{"The specified file is not supported by the software!"}));
     EXPECT_EQ(testing_support::ReadFile(studio::TempWavPath()), song);
     EXPECT_FALSE(platform::FileExists(studio::StagingWavPath()));
+}
+
+// The MP3 of a generated tone, made by an outside encoder.
+std::string MakeMp3(const TempDir& dir, const std::string& name, int rate, int channels) {
+    const std::string wav = dir.File(name + ".wav");
+    const std::string mp3 = dir.File(name + ".mp3");
+    testing_support::WriteFile(
+        wav, testing_support::MakeToneWav({.sampleRate = rate, .channels = channels}));
+    const auto made = testing_support::RunTool({"ffmpeg", "-v", "error", "-y", "-i", wav, mp3});
+    EXPECT_EQ(made.exitCode, 0) << made.out;
+    return mp3;
+}
+
+// A second studio, run as its own process by TwoStudiosKeepTheirOwnScratchFiles: opens the MP3
+// named in VX_SECOND_STUDIO_MP3 with the scratch root of the first and names its scratch folder.
+TEST_F(JobsWithEngine, DISABLED_SecondStudio) {
+    const char* mp3 = std::getenv("VX_SECOND_STUDIO_MP3");
+    const char* cache = std::getenv("VX_SHARED_CACHE");
+    ASSERT_TRUE(mp3 && cache);
+    ::setenv("XDG_CACHE_HOME", cache, 1);
+    studio::PrepareDecode(window, mp3);
+    ASSERT_TRUE(WaitForIdle());
+    ASSERT_TRUE(ui->messageTexts().empty());
+    ASSERT_TRUE(window.Logged("load " + studio::TempWavPath()));
+    std::printf("scratch=%s\n", platform::ScratchFolder().c_str());
+}
+
+TEST_F(JobsWithEngine, TwoStudiosKeepTheirOwnScratchFiles) {
+    if (!testing_support::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg missing";
+    // The first studio opens a stereo song.
+    studio::PrepareDecode(window, MakeMp3(dir, "first", 44100, 2));
+    ASSERT_TRUE(WaitForIdle());
+    const std::string firstWav = studio::TempWavPath();
+    const std::vector<uint8_t> firstSong = testing_support::ReadFile(firstWav);
+    ASSERT_GT(firstSong.size(), 44u);
+
+    // A studio that ended without removing its folder left this one behind.
+    const std::string root = platform::ScratchRoot();
+    const std::string ended = platform::JoinPath(root, "999999");
+    testing_support::WriteFile(platform::JoinPath(ended, ".lock"), {});
+    testing_support::WriteFile(platform::JoinPath(ended, "vxtmp.wav"), {1, 2, 3});
+
+    // The second studio opens a mono song and exits.
+    ::setenv("VX_SECOND_STUDIO_MP3", MakeMp3(dir, "second", 22050, 1).c_str(), 1);
+    ::setenv("VX_SHARED_CACHE", std::getenv("XDG_CACHE_HOME"), 1);
+    const auto second =
+        testing_support::RunTool({platform::ProgramPath(), "--gtest_also_run_disabled_tests",
+                                  "--gtest_filter=JobsWithEngine.DISABLED_SecondStudio"});
+    ::unsetenv("VX_SECOND_STUDIO_MP3");
+    ::unsetenv("VX_SHARED_CACHE");
+    ASSERT_EQ(second.exitCode, 0) << second.out;
+    const size_t at = second.out.find("scratch=");
+    ASSERT_NE(at, std::string::npos) << second.out;
+    const std::string secondFolder = second.out.substr(at + 8, second.out.find('\n', at) - at - 8);
+
+    EXPECT_EQ(platform::FolderOfFile(secondFolder), root + "/");
+    EXPECT_NE(secondFolder, platform::ScratchFolder());
+    EXPECT_FALSE(platform::IsDirectory(secondFolder)) << "removed when its studio exits";
+    EXPECT_FALSE(platform::IsDirectory(ended)) << "removed when the second studio started";
+    EXPECT_EQ(testing_support::ReadFile(firstWav), firstSong);
+    EXPECT_EQ(CurrentWavPath(), firstWav);
 }
 
 }  // namespace

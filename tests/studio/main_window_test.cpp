@@ -3,6 +3,7 @@
 // playback device and MMF tool. What the window writes is read back by ffprobe.
 #include "studio/main_window.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -230,6 +231,7 @@ TEST_F(MainWindow, RingtoneWorkflowFromOpenToMmf) {
     ui->QueueSaveFile(wavOut);
     Click(kCmdSaveAsWav);
     EXPECT_EQ(LastMessage(), "Ring Tone Created!");
+    EXPECT_EQ(ui->messages().back().icon, platform::MsgIcon::Information);
     const auto wavInfo = Probe(wavOut);
     ASSERT_TRUE(wavInfo);
     EXPECT_EQ(wavInfo->sampleRate, 44100);
@@ -241,6 +243,7 @@ TEST_F(MainWindow, RingtoneWorkflowFromOpenToMmf) {
     Click(kCmdSaveAsMp3);
     ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
     EXPECT_EQ(LastMessage(), "Ring Tone Created!");
+    EXPECT_EQ(ui->messages().back().icon, platform::MsgIcon::Information);
     EXPECT_EQ(window->progress()->value(), 100);
     EXPECT_FALSE(platform::FileExists(SegmentWavPath()));
     const auto mp3Info = Probe(mp3Out);
@@ -283,7 +286,7 @@ TEST_F(MainWindow, RingtoneWorkflowFromOpenToMmf) {
     const auto mmfInfo = Probe(platform::JoinPath(handOver, "Summer Tune.mmf"));
     ASSERT_TRUE(mmfInfo);
     EXPECT_EQ(mmfInfo->codec, "adpcm_yamaha");
-    EXPECT_EQ(mmfInfo->sampleRate, 44100);
+    EXPECT_EQ(mmfInfo->sampleRate, 8000);
     EXPECT_NEAR(mmfInfo->duration, selectedSeconds, 0.05);
     EXPECT_TRUE(ui->unexpected().empty());
 
@@ -396,6 +399,67 @@ TEST_F(MainWindow, MmfHandOverNeedsAUsableFolder) {
     Click(kCmdSaveAsMmf);
     EXPECT_EQ(ui->started().size(), 2u);
     EXPECT_TRUE(platform::FileExists(platform::JoinPath(handOver, "blocked.wav")));
+}
+
+// What cannot be started is named: the help viewer, the disc burner, the file browser and the
+// MMF tool of the hand-over.
+TEST_F(MainWindow, HelpersThatDoNotStartAreNamed) {
+    ui->QueueShellResult(31);
+    Click(kCmdHelp);
+    ui->QueueShellResult(2);
+    Click(kCmdMp3ToCd);
+    OpenSong(MakeSong("handed"));
+    SetSelection(0, 44100);
+    ui->QueueShellResult(31);
+    ui->QueueShellResult(0);
+    const auto answer =
+        AnswerModal<CSaveMmfDlg>([](CSaveMmfDlg* steps) { steps->EndDialog(platform::IDOK); });
+    Click(kCmdSaveAsMmf);
+    const std::string handOver = platform::JoinPath(platform::HomeFolder(), "Vexmorringtone");
+    EXPECT_EQ(
+        ui->messageTexts(),
+        (std::vector<std::string>{"The help viewer (xdg-open) could not be started.",
+                                  "The disc burner (discsmith) could not be started.",
+                                  "The file browser (xdg-open) could not open " + handOver + ".",
+                                  "The MMF tool (wscma2u) could not be started."}));
+    for (const auto& message : ui->messages()) EXPECT_EQ(message.icon, platform::MsgIcon::Error);
+}
+
+// Without a sound output Play says so instead of ending by itself.
+TEST_F(MainWindow, PlayWithoutASoundOutputSaysSo) {
+    if (SDL_WasInit(SDL_INIT_AUDIO) != 0) GTEST_SKIP() << "the sound output is already open";
+    OpenSong(MakeSong("silent"));
+    ::setenv("SDL_AUDIODRIVER", "no-such-output", 1);
+    SetSelection(0, 88200);
+    Click(kCmdPlay);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_FALSE(window->playing());
+    EXPECT_FALSE(window->IsTimerRunning(4));
+    ASSERT_EQ(ui->messages().size(), 1u);
+    EXPECT_EQ(ui->messages()[0].text,
+              "The sound output could not be opened.\nCheck that a sound device is present and "
+              "free.");
+    EXPECT_EQ(ui->messages()[0].icon, platform::MsgIcon::Error);
+}
+
+// A song whose name holds Latin-1 bytes (not UTF-8) opens from a drop under its exact name.
+TEST_F(MainWindow, ANameThatIsNotUtf8Opens) {
+    const std::string made = MakeSong("plain");
+    const std::string latin1 = dir.File("caf\xe9.mp3");
+    std::filesystem::copy_file(made, latin1);
+    QMimeData data;
+    data.setUrls({QUrl::fromEncoded(
+        QByteArray("file://") + QUrl::toPercentEncoding(QByteArray::fromStdString(latin1), "/"))});
+    QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QDropEvent event(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &event);
+    WaitUntilShown();
+    EXPECT_TRUE(ui->messageTexts().empty()) << Texts();
+    EXPECT_EQ(window->currentFileName(), latin1);
+    const auto decoded = Probe(TempWavPath());
+    ASSERT_TRUE(decoded);
+    EXPECT_NEAR(decoded->duration, kSongSeconds, 0.1);
 }
 
 TEST_F(MainWindow, HelpBurnerAboutAndExit) {

@@ -10,7 +10,12 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <QWheelEvent>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
 
+#include "platform/qt_ui.h"
 #include "platform/scripted_ui.h"
 #include "tests/support/test_support.h"
 
@@ -452,6 +457,63 @@ TEST(HyperLink, ClickThroughTheWindowOpensTheLink) {
     ASSERT_EQ(ui->started().size(), 1u);
     EXPECT_EQ(ui->started()[0].program, "http://a.invalid/");
     EXPECT_TRUE(link.GetVisited());
+}
+
+// Scripted messages, but links opened by the real desktop service.
+class RealShellUi : public platform::ScriptedUi {
+  public:
+    void ShellOpenThen(const std::string& target,
+                       std::function<void(platform::ShellResult)> done) override {
+        qt_->ShellOpenThen(target, std::move(done));
+    }
+
+  private:
+    std::unique_ptr<platform::Ui> qt_ = platform::MakeQtUi();
+};
+
+// xdg-open ends with the status the test gives it, after a pause that a blocking wait would
+// show; xdg-mime knows no browser either.
+void FakeDesktop(const testing_support::TempDir& dir, int xdgOpenStatus) {
+    const std::string script = "#!/bin/sh\nsleep 0.3\necho \"$1\" > " + dir.File("opened") +
+                               "\nexit " + std::to_string(xdgOpenStatus) + "\n";
+    testing_support::WriteFile(dir.File("xdg-open"),
+                               std::vector<uint8_t>(script.begin(), script.end()));
+    const std::string none = "#!/bin/sh\nexit 1\n";
+    testing_support::WriteFile(dir.File("xdg-mime"),
+                               std::vector<uint8_t>(none.begin(), none.end()));
+    for (const char* name : {"xdg-open", "xdg-mime"})
+        std::filesystem::permissions(dir.File(name), std::filesystem::perms::owner_all);
+}
+
+TEST(HyperLink, CountsAsOpenedOnlyWhenTheHandlerSucceeds) {
+    testing_support::TempDir dir;
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (dir.path() + ":" + oldPath).c_str(), 1);
+    auto* ui = new RealShellUi;
+    std::unique_ptr<platform::Ui> previous = platform::SetUi(std::unique_ptr<platform::Ui>(ui));
+
+    // No browser behind xdg-open: the window goes on while it runs, then the error shows.
+    FakeDesktop(dir, 3);
+    CHyperLink link(QStringLiteral("Vexmor"), QStringLiteral("http://example.invalid/"));
+    link.Activate();
+    EXPECT_TRUE(ui->messageTexts().empty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ui->messageTexts().empty(); }, 10000));
+    EXPECT_EQ(ui->messageTexts(),
+              (std::vector<std::string>{"Unable to open hyperlink:\n\nThere is no application "
+                                        "associated\nwith the given filename extension."}));
+    EXPECT_FALSE(link.GetVisited());
+    const auto opened = testing_support::ReadFile(dir.File("opened"));
+    EXPECT_EQ(std::string(opened.begin(), opened.end()), "http://example.invalid/\n");
+
+    // A handler that opens it: visited, without a word.
+    FakeDesktop(dir, 0);
+    link.Activate();
+    EXPECT_FALSE(link.GetVisited());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return link.GetVisited(); }, 10000));
+    EXPECT_EQ(ui->messageTexts().size(), 1u);
+
+    platform::SetUi(std::move(previous));
+    ::setenv("PATH", oldPath.c_str(), 1);
 }
 
 TEST(HyperLink, AutoSizeKeepsARightAlignedLinksRightEdge) {
