@@ -146,4 +146,18 @@ TEST(QtUi, MessageBoxesAreWideEnoughForTheirCaption) {
     }
 }
 
+// A chosen file whose name is not UTF-8 comes back with its exact bytes (a desktop's file chooser
+// answers with URLs); a UTF-8 name and a plain answer without a URL stay as they are.
+TEST(QtUi, ChosenPathsKeepTheirBytes) {
+    const QList<QUrl> urls{QUrl::fromEncoded("file:///music/caf%E9.mp3"),
+                           QUrl::fromLocalFile(QStringLiteral("/music/\u00e9t\u00e9.mp3"))};
+    const QStringList files{QStringLiteral("/music/caf\ufffd.mp3"),
+                            QStringLiteral("/music/\u00e9t\u00e9.mp3")};
+    EXPECT_EQ(platform::LocalPathsBytes(urls, files),
+              (std::vector<std::string>{"/music/caf\xe9.mp3", "/music/\xc3\xa9t\xc3\xa9.mp3"}));
+    EXPECT_EQ(platform::LocalPathsBytes({}, {QStringLiteral("/music/a.mp3")}),
+              (std::vector<std::string>{"/music/a.mp3"}));
+    EXPECT_EQ(platform::LocalPathBytes(QUrl(QStringLiteral("http://example.invalid/a.mp3"))), "");
+}
+
 }  // namespace

@@ -448,8 +448,8 @@ TEST_F(MainWindow, ANameThatIsNotUtf8Opens) {
     const std::string latin1 = dir.File("caf\xe9.mp3");
     std::filesystem::copy_file(made, latin1);
     QMimeData data;
-    data.setUrls({QUrl::fromEncoded(
-        QByteArray("file://") + QUrl::toPercentEncoding(QByteArray::fromStdString(latin1), "/"))});
+    data.setUrls({QUrl::fromEncoded(QByteArray("file://") +
+                                    QByteArray::fromStdString(latin1).toPercentEncoding("/"))});
     QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &enter);
     QDropEvent event(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
