@@ -165,7 +165,9 @@ CMp3SettingsDlg::CMp3SettingsDlg(StudioSettings& settings, std::string file, QWi
         factor->setEditable(true);
         factor->setInsertPolicy(QComboBox::NoInsert);
     }
-    if (auto* slider = Control<QSlider>(kVbrSlider)) {
+    if (auto* slider = Control<CSkinSlider>(kVbrSlider)) {
+        // The slider's ground is the dialog's, not a white box in it.
+        slider->SetBkColor(palette().color(QPalette::Window));
         slider->setRange(0, kVbrQualityMax);
         slider->setPageStep(1);
         slider->setTickPosition(QSlider::TicksBelow);

@@ -23,6 +23,8 @@ using namespace studio;
 class Mp3Settings : public ::testing::Test {
   protected:
     void SetUp() override {
+        // As start-up sets them before the main window runs.
+        platform::SetDialogColors(QColor(213, 224, 247), QColor(1, 34, 99));
         file = dir.File("settings.ini");
         stored.SetDefaults();
         stored.Save(file);
