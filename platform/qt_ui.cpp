@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -157,6 +158,39 @@ public:
                 QFileDialog::getExistingDirectory(DialogParent(), Q(title), Q(initialFolder));
             if (dir.isEmpty()) return std::nullopt;
             return dir.toStdString();
+        });
+    }
+
+    std::optional<std::string> BrowseForFolder(const FolderDialogOptions& options) override {
+        return OnGuiThread([&]() -> std::optional<std::string> {
+            QFileDialog dialog(options.owner ? options.owner : DialogParent());
+            dialog.setFileMode(QFileDialog::Directory);
+            dialog.setOption(QFileDialog::ShowDirsOnly);
+            // The desktop's own dialog has no room for a status line.
+            dialog.setOption(QFileDialog::DontUseNativeDialog);
+            dialog.setWindowTitle(Q(options.title));
+            if (!options.initialFolder.empty()) dialog.setDirectory(Q(options.initialFolder));
+            if (options.statusText) {
+                auto* status = new QLabel(&dialog);
+                status->setObjectName(QStringLiteral("statusText"));
+                if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+                    grid->addWidget(status, grid->rowCount(), 0, 1, grid->columnCount());
+                }
+                const auto show = [&options, status](const QString& folder) {
+                    status->setText(Q(options.statusText(folder.toStdString())));
+                };
+                show(Q(options.initialFolder));
+                QObject::connect(
+                    &dialog, &QFileDialog::currentChanged, status,
+                    [&dialog, show](const QString& path) {
+                        show(path.isEmpty() ? dialog.directory().absolutePath() : path);
+                    });
+                QObject::connect(&dialog, &QFileDialog::directoryEntered, status, show);
+            }
+            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+                return std::nullopt;
+            }
+            return dialog.selectedFiles().front().toStdString();
         });
     }
 

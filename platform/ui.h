@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+class QWidget;
+
 namespace platform {
 
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
@@ -32,6 +34,16 @@ struct FileDialogOptions {
     bool multiSelect = false;      // open dialogs: several files may be chosen
     bool overwritePrompt = false;  // save dialogs: confirm before replacing a file
     bool hideReadOnly = false;     // the read-only check box has no meaning here; kept for callers
+};
+
+// A folder dialog. With `statusText` set the dialog shows a status line under the folders: the
+// text the function makes of the folder selected, shown when the dialog opens (for the initial
+// folder) and again whenever the selection changes.
+struct FolderDialogOptions {
+    QWidget* owner = nullptr;   // null: the active window
+    std::string title;          // shown above the folders
+    std::string initialFolder;  // empty: the platform's choice
+    std::function<std::string(const std::string& folder)> statusText;
 };
 
 // What a shell start returned, in the codes of the design: a value above 32 is success; 0 out of
@@ -52,6 +64,11 @@ public:
     virtual std::optional<std::string> SaveFile(const FileDialogOptions& options) = 0;
     virtual std::optional<std::string> PickFolder(const std::string& title,
                                                   const std::string& initialFolder) = 0;
+    // The folder dialog with a title above and, optionally, a status line. By default it is
+    // PickFolder with the title and initial folder.
+    virtual std::optional<std::string> BrowseForFolder(const FolderDialogOptions& options) {
+        return PickFolder(options.title, options.initialFolder);
+    }
     virtual std::optional<QColor> PickColor(const QColor& initial) = 0;
     virtual std::optional<QFont> PickFont(const QFont& initial) = 0;
 

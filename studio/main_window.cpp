@@ -25,6 +25,8 @@
 #include "studio/main_window_dialogs.h"
 #include "studio/main_window_logic.h"
 #include "studio/settings.h"
+#include "studio/tools/batch_downsizer_dlg.h"
+#include "studio/tools/mp3_settings_dlg.h"
 #include "uikit/skin_controls.h"
 
 namespace studio {
@@ -371,12 +373,19 @@ void CRingsmithDlg::OnSaveAsMmf() {
     }
 }
 
-// The MP3 settings dialog, the batch down-sizer and the CD ripper are not part of the studio yet:
-// until they are, their buttons do nothing.
-void CRingsmithDlg::OnMp3Info() {}
+void CRingsmithDlg::OnMp3Info() {
+    if (BusyCheck(*this)) return;
+    CMp3SettingsDlg settings(this);
+    settings.DoModal();
+}
 
-void CRingsmithDlg::OnBigToSmall() {}
+void CRingsmithDlg::OnBigToSmall() {
+    if (BusyCheck(*this)) return;
+    CBatchDownsizerDlg downsizer(this);
+    downsizer.DoModal();
+}
 
+// The CD ripper is not part of the studio yet: until it is, its buttons do nothing.
 void CRingsmithDlg::OnCdToMp3() {}
 
 void CRingsmithDlg::OnExtractFromCd() {}

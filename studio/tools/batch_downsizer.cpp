@@ -1,0 +1,175 @@
+#include "studio/tools/batch_downsizer.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "platform/paths.h"
+#include "platform/ui.h"
+#include "platform/worker.h"
+#include "studio/codec_engine.h"
+#include "studio/encoder_args.h"
+
+namespace studio {
+namespace {
+
+// Whether anything at all stands at `path`, a dangling symbolic link included: an output is
+// never written through a link, not even one that points nowhere yet.
+bool SomethingAt(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+void Pause(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace
+
+std::string DownsizerOutputPath(const std::string& outputFolder, const std::string& source) {
+    std::string output = outputFolder + platform::AfterLastSeparator(source);
+    for (int n = 0; SomethingAt(output); ++n) {
+        output.erase(output.size() >= 4 ? output.size() - 4 : 0);
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, "_%d.mp3", n);
+        output += suffix;
+    }
+    return output;
+}
+
+CBatchDownsizer::~CBatchDownsizer() {
+    while (workerRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+bool CBatchDownsizer::Start(Command command, const std::string& folderText,
+                            IDownsizerWindow& window) {
+    if (busy() || workerRunning()) return false;
+    if (folderText.empty()) {
+        platform::ShowMessage(command == Command::ConvertAll
+                                  ? "Input or select a output path for your mp3s first."
+                                  : "Input or select a path for your mp3s first.");
+        return false;
+    }
+    const std::string folder = platform::ToPlatformSeparators(folderText);
+    // A file of that name is no folder to write into, writable or not.
+    const bool usable = platform::IsDirectory(folder) && platform::IsWritable(folder);
+    if (!usable && !CreateFolderWithParents(folder)) {
+        platform::ShowMessage("Please set a valid path!");
+        return false;
+    }
+    if (!Engine().CallSetCancelEncode(0)) return false;
+    if (!Engine().LookUpGetCancelEncode()) return false;
+
+    workerRunning_.store(1);
+    const bool all = command == Command::ConvertAll;
+    const bool started =
+        platform::StartWorker(all ? "convert all" : "convert single", [this, &window, folder, all] {
+            if (all) {
+                ConvertAllJob(window, folder);
+            } else {
+                ConvertSingleJob(window, folder);
+            }
+            workerRunning_.store(0);
+        });
+    if (!started) workerRunning_.store(0);
+    return started;
+}
+
+bool CBatchDownsizer::BeginRun(IDownsizerWindow& window, const std::string& folder) {
+    // Tested and set in one step, so that two quick commands never run two workers.
+    int idle = 0;
+    if (!busy_.compare_exchange_strong(idle, 1)) return false;
+    window.RememberOutputFolder(platform::WithTrailingSeparator(folder));
+    window.SetListBusy(true);
+    window.StartProgressTimer();
+    return true;
+}
+
+void CBatchDownsizer::EndRun(IDownsizerWindow& window) {
+    window.StopProgressTimer();
+    busy_.store(0);
+    window.SetListBusy(false);
+}
+
+int CBatchDownsizer::EncodeFile(const std::string& source, const std::string& output,
+                                const StudioSettings& settings, int settleMs) {
+    EncoderArgs& args = SharedEncoderArgs();
+    args.inputIsWav = 0;
+    BuildEncoderArgs(args, settings);
+    Pause(settleMs);
+    Engine().CallSetNoBad();
+    const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
+    if (!mymp3) return -1;
+    return mymp3(args.count, args.slot, source.c_str(), output.c_str());
+}
+
+void CBatchDownsizer::ConvertSingleJob(IDownsizerWindow& window, const std::string& folder) {
+    if (!BeginRun(window, folder)) return;
+    const std::string outputFolder = platform::WithTrailingSeparator(folder);
+    const int row = window.SelectedRow();
+    if (row < 0) {
+        busy_.store(0);
+        window.SetListBusy(false);
+        platform::ShowMessage("You should select a song first.");
+        window.StopProgressTimer();
+        return;
+    }
+    window.SelectRow(row);
+    const std::string source = window.RowPath(row);
+    const std::string output = DownsizerOutputPath(outputFolder, source);
+    const int result = EncodeFile(source, output, window.CurrentSettings());
+    // The engine leaves no file behind a failed encode; anything that stands there now came
+    // from this encode, since the name was free before it.
+    if (result != 0 && SomethingAt(output)) platform::RemoveFile(output);
+    window.SetProgressPos(100);
+    EndRun(window);
+    platform::ShowMessage(result == 0 ? "Complete!" : "Failure!");
+}
+
+void CBatchDownsizer::ConvertAllJob(IDownsizerWindow& window, const std::string& folder) {
+    if (!BeginRun(window, folder)) return;
+    const std::string outputFolder = platform::WithTrailingSeparator(folder);
+    window.ShowLogButton(false);
+    {
+        std::lock_guard lock(logMutex_);
+        log_.clear();
+    }
+    const VxGetIsBadFn getIsBad = Engine().LookUpGetIsBad();
+    // The row count is asked again before each file: a row deleted meanwhile is not converted.
+    for (int i = 0; i < window.RowCount(); ++i) {
+        if (Engine().GetCancelEncode() != 0) break;
+        window.SelectRow(i);
+        const std::string source = window.RowPath(i);
+        const std::string output = DownsizerOutputPath(outputFolder, source);
+        EncodeFile(source, output, window.CurrentSettings());
+        if (getIsBad) {
+            const int ok = getIsBad() == 0 ? 1 : 0;
+            // A failed output goes at once, before a later file of the same name may take
+            // that name: deleting it after the run could take the later file's good output.
+            if (!ok && SomethingAt(output)) platform::RemoveFile(output);
+            std::lock_guard lock(logMutex_);
+            log_.push_back({source, output, ok});
+        }
+        window.SetProgressPos(100);
+    }
+    EndRun(window);
+    platform::ShowMessage("Complete!");
+    if (!FailureReport().empty()) window.ShowLogButton(true);
+}
+
+std::vector<ConversionLogEntry> CBatchDownsizer::log() const {
+    std::lock_guard lock(logMutex_);
+    return log_;
+}
+
+std::string CBatchDownsizer::FailureReport() const {
+    std::string report;
+    for (const ConversionLogEntry& entry : log()) {
+        if (entry.ok == 0) report += entry.source + " -> " + entry.output + "\n";
+    }
+    return report;
+}
+
+}  // namespace studio
