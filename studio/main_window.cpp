@@ -24,6 +24,7 @@
 #include "studio/main_window_dialogs.h"
 #include "studio/main_window_logic.h"
 #include "studio/settings.h"
+#include "studio/tools/cd_ripper_dlg.h"
 #include "uikit/skin_controls.h"
 
 namespace studio {
@@ -355,15 +356,35 @@ void CRingsmithDlg::OnSaveAsMmf() {
     platform::GetUi().StartProgram(platform::JoinPath(platform::SystemDirectory(), "wscma2u"), {});
 }
 
-// The MP3 settings dialog, the batch down-sizer and the CD ripper are not part of the studio yet:
-// until they are, their buttons do nothing.
+// The MP3 settings dialog and the batch down-sizer are not part of the studio yet: until they
+// are, their buttons do nothing.
 void CRingsmithDlg::OnMp3Info() {}
 
 void CRingsmithDlg::OnBigToSmall() {}
 
-void CRingsmithDlg::OnCdToMp3() {}
+// The ripper reads into files of its own: the song open in the editor stays until an extracted
+// track replaces it.
+void CRingsmithDlg::OnCdToMp3() {
+    if (BusyCheck(*this)) return;
+    CCdRipperDlg ripper(RipMode::CdToMp3, this);
+    ripper.DoModal();
+}
 
-void CRingsmithDlg::OnExtractFromCd() {}
+void CRingsmithDlg::OnExtractFromCd() {
+    if (BusyCheck(*this)) return;
+    CCdRipperDlg ripper(RipMode::Extract, this);
+    if (ripper.DoModal() != platform::IDOK) return;
+    OnNew();
+    const std::string temp = TempWavPath();
+    if (!TakeExtractedTrack(temp) || !IsWavComplete(temp, [this] { update(); })) {
+        platform::ShowMessage("Can't open the specified file");
+        return;
+    }
+    SetCurrentWavPath(temp);
+    currentFileName_ = "CD";
+    editor_.LoadFile(temp);
+    update();
+}
 
 void CRingsmithDlg::OnMp3ToCd() {
     platform::GetUi().StartProgram(platform::JoinPath(platform::ProgramFolder(), "discsmith"), {});
