@@ -49,18 +49,19 @@ platform::ControlSpec Button(int id, const char* caption, QRect rect) {
 platform::DialogTemplate RipperTemplate() {
     platform::DialogTemplate t;
     t.caption = "CD Ripper:";
-    t.size = QSize(560, 470);
+    // The background bitmap, drawn from its 30th row, covers 450 rows: the dialog stays inside.
+    t.size = QSize(560, 432);
     platform::ControlSpec list{CCdRipperDlg::kIdTrackList, platform::ControlKind::Custom, "",
-                               Ltrb(8, 56, 552, 390)};
+                               Ltrb(8, 56, 552, 388)};
     list.factory = [](QWidget* parent) { return new CTrackListCtrl(ProgramKind::Studio, parent); };
     t.controls = {
         {CCdRipperDlg::kIdDrives, platform::ControlKind::ComboBox, "", Ltrb(104, 20, 436, 46)},
         Button(CCdRipperDlg::kIdRefresh, "Refresh", Ltrb(444, 18, 552, 48)),
         list,
-        {CCdRipperDlg::kIdOutputFolder, platform::ControlKind::Edit, "", Ltrb(94, 398, 516, 424)},
-        Button(CCdRipperDlg::kIdBrowse, "...", Ltrb(520, 398, 552, 424)),
-        Button(CCdRipperDlg::kIdRip, "Rip", Ltrb(332, 432, 440, 462)),
-        Button(CCdRipperDlg::kIdStop, "Stop", Ltrb(444, 432, 552, 462)),
+        {CCdRipperDlg::kIdOutputFolder, platform::ControlKind::Edit, "", Ltrb(94, 398, 330, 424)},
+        Button(CCdRipperDlg::kIdBrowse, "...", Ltrb(334, 398, 364, 424)),
+        Button(CCdRipperDlg::kIdRip, "Rip", Ltrb(372, 396, 460, 426)),
+        Button(CCdRipperDlg::kIdStop, "Stop", Ltrb(464, 396, 552, 426)),
     };
     return t;
 }

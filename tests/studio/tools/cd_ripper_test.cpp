@@ -367,3 +367,48 @@ TEST(CdConfirm, OnlyTheThreeButtonsCloseIt) {
         EXPECT_EQ(confirm.result(), id);
     }
 }
+
+// The studio's buttons: "Extract From CD" opens the read track in the editor as "CD"; "CD To MP3"
+// leaves that song open.
+TEST_F(CdRipper, StudioButtonsOpenTheRipperInItsTwoModes) {
+    ConstructApplication();
+    ASSERT_TRUE(RegisterEditorControl());
+    ts::DiscImage disc;
+    disc.tracks = {{150, false, "", ""}, {80, false, "", ""}};
+    const std::string cue = ts::WriteDiscImage(folder, "disc", disc);
+    CRingsmithDlg window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    // Plays the user's part in the ripper once it is up.
+    std::function<void(CCdRipperDlg&)> user;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* ripper = qobject_cast<CCdRipperDlg*>(QApplication::activeModalWidget());
+        if (!ripper || !user) return;
+        auto act = std::move(user);
+        user = nullptr;
+        act(*ripper);
+    });
+    poll.start(20);
+
+    user = [](CCdRipperDlg& ripper) {
+        EXPECT_EQ(ripper.windowTitle(), "CD Ripper:");
+        ripper.list()->SelectRow(1);
+        ripper.OnRip();
+    };
+    window.Command(kCmdExtractFromCd);
+    EXPECT_EQ(window.currentFileName(), "CD");
+    EXPECT_EQ(CurrentWavPath(), TempWavPath());
+    const RippedWav wav = ReadRippedWav(TempWavPath());
+    EXPECT_TRUE(wav.audio == ts::ImageFrames(cue, 150, 80));
+
+    user = [](CCdRipperDlg& ripper) {
+        EXPECT_FALSE(ripper.Item(CCdRipperDlg::kIdOutputFolder)->isHidden());
+        ripper.close();
+    };
+    window.Command(kCmdCdToMp3);
+    EXPECT_EQ(window.currentFileName(), "CD");
+    EXPECT_TRUE(ReadRippedWav(TempWavPath()).audio == wav.audio);
+    EXPECT_TRUE(ui->messageTexts().empty()) << ui->messageTexts().front();
+}
