@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -24,7 +26,8 @@ auto OnGuiThread(Fn fn) -> decltype(fn()) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread()) return fn();
     decltype(fn()) result{};
-    QMetaObject::invokeMethod(app, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
     return result;
 }
 
@@ -35,12 +38,16 @@ QWidget* DialogParent() {
 
 QMessageBox::StandardButtons ToQt(MsgButtons buttons) {
     switch (buttons) {
-        case MsgButtons::Ok: return QMessageBox::Ok;
-        case MsgButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-        case MsgButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+        case MsgButtons::Ok:
+            return QMessageBox::Ok;
+        case MsgButtons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case MsgButtons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
         case MsgButtons::YesNoCancel:
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-        case MsgButtons::RetryCancel: return QMessageBox::Retry | QMessageBox::Cancel;
+        case MsgButtons::RetryCancel:
+            return QMessageBox::Retry | QMessageBox::Cancel;
         case MsgButtons::AbortRetryIgnore:
             return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
     }
@@ -49,24 +56,36 @@ QMessageBox::StandardButtons ToQt(MsgButtons buttons) {
 
 QMessageBox::Icon ToQt(MsgIcon icon) {
     switch (icon) {
-        case MsgIcon::None: return QMessageBox::NoIcon;
-        case MsgIcon::Information: return QMessageBox::Information;
-        case MsgIcon::Exclamation: return QMessageBox::Warning;
-        case MsgIcon::Error: return QMessageBox::Critical;
-        case MsgIcon::Question: return QMessageBox::Question;
+        case MsgIcon::None:
+            return QMessageBox::NoIcon;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Error:
+            return QMessageBox::Critical;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
 }
 
 MsgResult FromQt(int button) {
     switch (button) {
-        case QMessageBox::Ok: return MsgResult::Ok;
-        case QMessageBox::Yes: return MsgResult::Yes;
-        case QMessageBox::No: return MsgResult::No;
-        case QMessageBox::Retry: return MsgResult::Retry;
-        case QMessageBox::Abort: return MsgResult::Abort;
-        case QMessageBox::Ignore: return MsgResult::Ignore;
-        default: return MsgResult::Cancel;
+        case QMessageBox::Ok:
+            return MsgResult::Ok;
+        case QMessageBox::Yes:
+            return MsgResult::Yes;
+        case QMessageBox::No:
+            return MsgResult::No;
+        case QMessageBox::Retry:
+            return MsgResult::Retry;
+        case QMessageBox::Abort:
+            return MsgResult::Abort;
+        case QMessageBox::Ignore:
+            return MsgResult::Ignore;
+        default:
+            return MsgResult::Cancel;
     }
 }
 
@@ -80,7 +99,7 @@ void Prepare(QFileDialog& dialog, const FileDialogOptions& options) {
 }
 
 class QtUi : public Ui {
-public:
+  public:
     MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                          MsgIcon icon) override {
         return OnGuiThread([&] {
@@ -125,6 +144,39 @@ public:
                 QFileDialog::getExistingDirectory(DialogParent(), Q(title), Q(initialFolder));
             if (dir.isEmpty()) return std::nullopt;
             return dir.toStdString();
+        });
+    }
+
+    std::optional<std::string> BrowseForFolder(const FolderDialogOptions& options) override {
+        return OnGuiThread([&]() -> std::optional<std::string> {
+            QFileDialog dialog(options.owner ? options.owner : DialogParent());
+            dialog.setFileMode(QFileDialog::Directory);
+            dialog.setOption(QFileDialog::ShowDirsOnly);
+            // The desktop's own dialog has no room for a status line.
+            dialog.setOption(QFileDialog::DontUseNativeDialog);
+            dialog.setWindowTitle(Q(options.title));
+            if (!options.initialFolder.empty()) dialog.setDirectory(Q(options.initialFolder));
+            if (options.statusText) {
+                auto* status = new QLabel(&dialog);
+                status->setObjectName(QStringLiteral("statusText"));
+                if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+                    grid->addWidget(status, grid->rowCount(), 0, 1, grid->columnCount());
+                }
+                const auto show = [&options, status](const QString& folder) {
+                    status->setText(Q(options.statusText(folder.toStdString())));
+                };
+                show(Q(options.initialFolder));
+                QObject::connect(
+                    &dialog, &QFileDialog::currentChanged, status,
+                    [&dialog, show](const QString& path) {
+                        show(path.isEmpty() ? dialog.directory().absolutePath() : path);
+                    });
+                QObject::connect(&dialog, &QFileDialog::directoryEntered, status, show);
+            }
+            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+                return std::nullopt;
+            }
+            return dialog.selectedFiles().front().toStdString();
         });
     }
 

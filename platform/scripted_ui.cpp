@@ -45,6 +45,10 @@ std::vector<FileDialogOptions> ScriptedUi::fileDialogs() const {
     std::lock_guard lock(mutex_);
     return fileDialogs_;
 }
+std::vector<ScriptedUi::FolderDialog> ScriptedUi::folderDialogs() const {
+    std::lock_guard lock(mutex_);
+    return folderDialogs_;
+}
 std::vector<ScriptedUi::Started> ScriptedUi::started() const {
     std::lock_guard lock(mutex_);
     return started_;
@@ -64,6 +68,7 @@ void ScriptedUi::Clear() {
     shellResults_.clear();
     messages_.clear();
     fileDialogs_.clear();
+    folderDialogs_.clear();
     started_.clear();
     unexpected_.clear();
 }
@@ -116,6 +121,17 @@ std::optional<std::string> ScriptedUi::PickFolder(const std::string& title,
     auto path = std::move(folders_.front());
     folders_.pop_front();
     return path;
+}
+
+std::optional<std::string> ScriptedUi::BrowseForFolder(const FolderDialogOptions& options) {
+    FolderDialog shown{options.title, options.initialFolder, {}};
+    // The status texts are made outside the lock: the caller's function may do anything.
+    if (options.statusText) shown.statusTexts.push_back(options.statusText(options.initialFolder));
+    std::optional<std::string> answer = PickFolder(options.title, options.initialFolder);
+    if (answer && options.statusText) shown.statusTexts.push_back(options.statusText(*answer));
+    std::lock_guard lock(mutex_);
+    folderDialogs_.push_back(std::move(shown));
+    return answer;
 }
 
 std::optional<QColor> ScriptedUi::PickColor(const QColor& /*initial*/) {

@@ -14,12 +14,19 @@
 namespace platform {
 
 class ScriptedUi : public Ui {
-public:
+  public:
     struct Message {
         std::string text;
         std::string caption;
         MsgButtons buttons;
         MsgIcon icon;
+    };
+    // A folder dialog as it was shown: its title and initial folder, and the status lines it
+    // showed (for the initial folder, then for the answered folder).
+    struct FolderDialog {
+        std::string title;
+        std::string initialFolder;
+        std::vector<std::string> statusTexts;
     };
     struct Started {
         std::string program;  // for ShellOpen: the target
@@ -42,6 +49,8 @@ public:
     // Texts of the messages shown so far, in order.
     std::vector<std::string> messageTexts() const;
     std::vector<FileDialogOptions> fileDialogs() const;
+    // Folder dialogs shown through BrowseForFolder (answers come from QueuePickFolder).
+    std::vector<FolderDialog> folderDialogs() const;
     std::vector<Started> started() const;
     std::vector<std::string> unexpected() const;
     void Clear();
@@ -52,13 +61,14 @@ public:
     std::optional<std::string> SaveFile(const FileDialogOptions& options) override;
     std::optional<std::string> PickFolder(const std::string& title,
                                           const std::string& initialFolder) override;
+    std::optional<std::string> BrowseForFolder(const FolderDialogOptions& options) override;
     std::optional<QColor> PickColor(const QColor& initial) override;
     std::optional<QFont> PickFont(const QFont& initial) override;
     ShellResult ShellOpen(const std::string& target) override;
     ShellResult StartProgram(const std::string& program,
                              const std::vector<std::string>& args) override;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::deque<MsgResult> messageResults_;
     std::deque<std::vector<std::string>> openFiles_;
@@ -69,19 +79,20 @@ private:
     std::deque<ShellResult> shellResults_;
     std::vector<Message> messages_;
     std::vector<FileDialogOptions> fileDialogs_;
+    std::vector<FolderDialog> folderDialogs_;
     std::vector<Started> started_;
     std::vector<std::string> unexpected_;
 };
 
 // Installs a fresh ScriptedUi for the lifetime of the object and restores the previous Ui after.
 class ScopedScriptedUi {
-public:
+  public:
     ScopedScriptedUi();
     ~ScopedScriptedUi();
     ScriptedUi& operator*() { return *ui_; }
     ScriptedUi* operator->() { return ui_; }
 
-private:
+  private:
     ScriptedUi* ui_;
     std::unique_ptr<Ui> previous_;
 };

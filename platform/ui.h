@@ -9,10 +9,13 @@
 #include <QColor>
 #include <QFont>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+class QWidget;
 
 namespace platform {
 
@@ -33,13 +36,23 @@ struct FileDialogOptions {
     bool hideReadOnly = false;     // the read-only check box has no meaning here; kept for callers
 };
 
+// A folder dialog. With `statusText` set the dialog shows a status line under the folders: the
+// text the function makes of the folder selected, shown when the dialog opens (for the initial
+// folder) and again whenever the selection changes.
+struct FolderDialogOptions {
+    QWidget* owner = nullptr;   // null: the active window
+    std::string title;          // shown above the folders
+    std::string initialFolder;  // empty: the platform's choice
+    std::function<std::string(const std::string& folder)> statusText;
+};
+
 // What a shell start returned, in the codes of the design: a value above 32 is success; 0 out of
 // resources, 2 file not found, 31 no application associated, ...
 using ShellResult = int;
 inline constexpr ShellResult kShellOk = 42;
 
 class Ui {
-public:
+  public:
     virtual ~Ui() = default;
 
     virtual MsgResult MessageBox(const std::string& text, const std::string& caption,
@@ -51,6 +64,11 @@ public:
     virtual std::optional<std::string> SaveFile(const FileDialogOptions& options) = 0;
     virtual std::optional<std::string> PickFolder(const std::string& title,
                                                   const std::string& initialFolder) = 0;
+    // The folder dialog with a title above and, optionally, a status line. By default it is
+    // PickFolder with the title and initial folder.
+    virtual std::optional<std::string> BrowseForFolder(const FolderDialogOptions& options) {
+        return PickFolder(options.title, options.initialFolder);
+    }
     virtual std::optional<QColor> PickColor(const QColor& initial) = 0;
     virtual std::optional<QFont> PickFont(const QFont& initial) = 0;
 
