@@ -23,6 +23,7 @@
 #include "studio/codec_engine.h"
 #include "studio/main_window_logic.h"
 #include "studio/settings.h"
+#include "studio/tools/folder_picker.h"
 #include "uikit/skin_bitmaps.h"
 #include "uikit/skin_buttons.h"
 #include "uikit/track_list.h"
@@ -68,8 +69,6 @@ platform::DialogTemplate RipperTemplate() {
 
 std::mutex g_confirmMutex;
 CCdRipperDlg::ConfirmHandler g_confirmHandler;
-
-const char* kTitleOfFolderPicker = "Choose a folder for the MP3 files:";
 
 }  // namespace
 
@@ -240,11 +239,12 @@ void CCdRipperDlg::OnDriveChanged() { OnRefresh(); }
 
 void CCdRipperDlg::OnBrowse() {
     if (Ripper().ripping.load() != 0) return;
-    const std::optional<std::string> folder =
-        platform::GetUi().PickFolder(kTitleOfFolderPicker, "");
-    if (!folder) return;
-    Ripper().outputFolder = *folder;
-    SetItemText(kIdOutputFolder, *folder);
+    CFolderPicker picker(this, kOutputFolderTitleId);
+    picker.SetFlags(kBrowseFileSystemOnly | kBrowseStatusText);
+    picker.SetInitialFolder("");
+    if (!picker.Run()) return;
+    Ripper().outputFolder = picker.Folder();
+    SetItemText(kIdOutputFolder, picker.Folder());
 }
 
 void CCdRipperDlg::OnRip() {

@@ -320,7 +320,11 @@ TEST_F(CdRipper, NoDriveChangedDiscAndMissingChoicesAreRefused) {
     ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, dir.File("plain-file/sub"));
     ts::WriteFile(dir.File("plain-file"), {1});
     ripper.OnRip();
-    ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, dir.path());
+    // "..." fills the folder from the folder picker.
+    ui->QueuePickFolder(dir.path());
+    ripper.OnBrowse();
+    EXPECT_EQ(ui->folderDialogs().size(), 1u);
+    EXPECT_EQ(ripper.ItemText(CCdRipperDlg::kIdOutputFolder), dir.path());
     ripper.OnRip();  // nothing ticked
     disc.tracks[0].frames = 375;
     ts::WriteDiscImage(folder, "first", disc);
