@@ -88,7 +88,12 @@ class NoWindow : public studio::IRipWindow {
 // Lists the image, reads its tracks and ticks every one.
 bool PrepareRipper() {
     if (studio::EnumerateDrives() != 1 || !studio::RefreshTracks(0)) return false;
-    for (studio::CdTrack& track : studio::CdTracks()) track.ticked = true;
+    // As the ripper's list does: positions become the 0-based rows.
+    int row = 0;
+    for (studio::CdTrack& track : studio::CdTracks()) {
+        track.ticked = true;
+        track.position = row++;
+    }
     studio::CurrentDriveIndex() = 0;
     return true;
 }
@@ -143,7 +148,7 @@ int main(int argc, char** argv) {
     const Run mp3Ours = Best(mp3Runs, [&] {
         Clean(out);
         return InChild([&] {
-            if (!studio::BindCodecEngine() || !PrepareRipper()) return 1;
+            if (!BindCodecEngine() || !PrepareRipper()) return 1;
             studio::RipperState& state = studio::Ripper();
             state.mode = studio::RipMode::CdToMp3;
             state.outputFolder = out + "/";

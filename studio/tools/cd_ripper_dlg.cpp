@@ -6,6 +6,9 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
@@ -179,6 +182,7 @@ void CCdRipperDlg::OnInitDialog() {
         ShowItem(kIdBrowse, false);
     }
     list_->InsertColumns({{"Track name", 355}, {"Time", 75}, {"Status", 95}});
+    if (mode_ == RipMode::CdToMp3) list_->viewport()->installEventFilter(this);
 
     RefreshTracks(CurrentDriveIndex());
     FillList();
@@ -379,6 +383,25 @@ void CCdRipperDlg::OnClose() {
         return;
     }
     EndDialog(platform::IDCANCEL);
+}
+
+bool CCdRipperDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != list_->viewport() || event->type() != QEvent::MouseButtonRelease) {
+        return platform::Dialog::eventFilter(watched, event);
+    }
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    QTreeWidgetItem* item = list_->itemAt(mouse->position().toPoint());
+    if (mouse->button() != Qt::LeftButton || !item || Ripper().ripping.load() != 0) return false;
+    QStyleOptionViewItem option;
+    option.initFrom(list_);
+    option.rect = list_->visualRect(list_->model()->index(list_->indexOfTopLevelItem(item), 0));
+    option.features = QStyleOptionViewItem::HasCheckIndicator;
+    const QRect box =
+        list_->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list_);
+    if (box.adjusted(-2, -2, 2, 2).contains(mouse->position().toPoint())) {
+        item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    }
+    return false;
 }
 
 void CCdRipperDlg::paintEvent(QPaintEvent* event) {

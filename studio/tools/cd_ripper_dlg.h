@@ -69,6 +69,8 @@ class CCdRipperDlg : public platform::Dialog {
     void OnMessage(unsigned msg, platform::WParam w, platform::LParam l) override;
     void OnClose() override;
     void paintEvent(QPaintEvent* event) override;
+    // Ticks a row whose check box was clicked: the list keeps left-button releases to itself.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     class WorkerLink;

@@ -144,8 +144,18 @@ TEST_F(CdRipper, CdToMp3WritesTaggedTrackFilesAndLeavesTheOpenSongAlone) {
     EXPECT_EQ(ripper.list()->CellText(1, 1), "00:02");
     EXPECT_EQ(ripper.list()->CellText(3, 0), "Track 03");
 
+    // A click on a row's check box ticks it.
+    ripper.show();
+    QTreeWidgetItem* first = ripper.list()->topLevelItem(0);
+    const QRect row = ripper.list()->visualItemRect(first);
+    QTest::mouseClick(ripper.list()->viewport(), Qt::LeftButton, {},
+                      QPoint(row.left() + 12, row.center().y()));
+    EXPECT_EQ(first->checkState(0), Qt::Checked);
+    QTest::mouseClick(ripper.list()->viewport(), Qt::LeftButton, {},
+                      QPoint(row.left() + 200, row.center().y()));
+    EXPECT_EQ(first->checkState(0), Qt::Checked);
     // Every row ticked, the data track too; the folder typed with the other separator.
-    Tick(ripper, {0, 1, 2, 3});
+    Tick(ripper, {1, 2, 3});
     ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, dir.path() + "\\rips");
     RipAndWait(ripper);
     EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Complete!"});
