@@ -7,11 +7,11 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QStyle>
-#include <QStyleOptionViewItem>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QThread>
 #include <QTreeWidgetItem>
 #include <chrono>
@@ -109,7 +109,22 @@ class CCdRipperDlg::WorkerLink : public IRipWindow {
     // The dialog stays while a run is under way (closing is refused and Stop waits for the end),
     // so the worker may reach it until it has set the finished flag.
     void StartEncodeTimer() override { dialog_->SetTimer(kEncodeTimer, kEncodeTimerMs); }
-    void StopEncodeTimer() override { dialog_->KillTimer(kEncodeTimer); }
+    // The cell shows the encode's final percentage ("MP3:100%" once it is done), not the last
+    // one the timer happened to see.
+    void StopEncodeTimer() override {
+        dialog_->KillTimer(kEncodeTimer);
+        const int row = Ripper().currentRow.load();
+        const int percent = Engine().GetEncode2Mp3Percent();
+        CCdRipperDlg* dialog = dialog_;
+        QMetaObject::invokeMethod(
+            dialog,
+            [dialog, row, percent] {
+                if (row < dialog->list_->RowCount()) {
+                    dialog->list_->SetCellText(row, 2, "MP3:" + std::to_string(percent) + "%");
+                }
+            },
+            Qt::QueuedConnection);
+    }
     int Confirm(const std::string& text) override { return dialog_->AskConfirm(text); }
 
   private:

@@ -178,6 +178,7 @@ TEST_F(CdRipper, CdToMp3WritesTaggedTrackFilesAndLeavesTheOpenSongAlone) {
     EXPECT_EQ(untitled->at("artist"), "Test Band");
     EXPECT_EQ(untitled->at("track"), "4/4");
     EXPECT_EQ(Status(ripper, 0), "");
+    EXPECT_EQ(Status(ripper, 1), "MP3:100%");
 
     EXPECT_EQ(CurrentWavPath(), song);
     EXPECT_EQ(ts::ReadFile(song), songBytes);
