@@ -27,7 +27,8 @@ auto OnGuiThread(Fn fn) -> decltype(fn()) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread()) return fn();
     decltype(fn()) result{};
-    QMetaObject::invokeMethod(app, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
     return result;
 }
 
@@ -38,12 +39,16 @@ QWidget* DialogParent() {
 
 QMessageBox::StandardButtons ToQt(MsgButtons buttons) {
     switch (buttons) {
-        case MsgButtons::Ok: return QMessageBox::Ok;
-        case MsgButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-        case MsgButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+        case MsgButtons::Ok:
+            return QMessageBox::Ok;
+        case MsgButtons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case MsgButtons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
         case MsgButtons::YesNoCancel:
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-        case MsgButtons::RetryCancel: return QMessageBox::Retry | QMessageBox::Cancel;
+        case MsgButtons::RetryCancel:
+            return QMessageBox::Retry | QMessageBox::Cancel;
         case MsgButtons::AbortRetryIgnore:
             return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
     }
@@ -52,24 +57,36 @@ QMessageBox::StandardButtons ToQt(MsgButtons buttons) {
 
 QMessageBox::Icon ToQt(MsgIcon icon) {
     switch (icon) {
-        case MsgIcon::None: return QMessageBox::NoIcon;
-        case MsgIcon::Information: return QMessageBox::Information;
-        case MsgIcon::Exclamation: return QMessageBox::Warning;
-        case MsgIcon::Error: return QMessageBox::Critical;
-        case MsgIcon::Question: return QMessageBox::Question;
+        case MsgIcon::None:
+            return QMessageBox::NoIcon;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Error:
+            return QMessageBox::Critical;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
 }
 
 MsgResult FromQt(int button) {
     switch (button) {
-        case QMessageBox::Ok: return MsgResult::Ok;
-        case QMessageBox::Yes: return MsgResult::Yes;
-        case QMessageBox::No: return MsgResult::No;
-        case QMessageBox::Retry: return MsgResult::Retry;
-        case QMessageBox::Abort: return MsgResult::Abort;
-        case QMessageBox::Ignore: return MsgResult::Ignore;
-        default: return MsgResult::Cancel;
+        case QMessageBox::Ok:
+            return MsgResult::Ok;
+        case QMessageBox::Yes:
+            return MsgResult::Yes;
+        case QMessageBox::No:
+            return MsgResult::No;
+        case QMessageBox::Retry:
+            return MsgResult::Retry;
+        case QMessageBox::Abort:
+            return MsgResult::Abort;
+        case QMessageBox::Ignore:
+            return MsgResult::Ignore;
+        default:
+            return MsgResult::Cancel;
     }
 }
 
@@ -114,7 +131,7 @@ ShellResult FromXdgOpenExit(int code) {
 }
 
 class QtUi : public Ui {
-public:
+  public:
     MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                          MsgIcon icon) override {
         return OnGuiThread([&] {

@@ -14,7 +14,7 @@
 namespace platform {
 
 class ScriptedUi : public Ui {
-public:
+  public:
     struct Message {
         std::string text;
         std::string caption;
@@ -68,7 +68,7 @@ public:
     ShellResult StartProgram(const std::string& program,
                              const std::vector<std::string>& args) override;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::deque<MsgResult> messageResults_;
     std::deque<std::vector<std::string>> openFiles_;
@@ -86,13 +86,13 @@ private:
 
 // Installs a fresh ScriptedUi for the lifetime of the object and restores the previous Ui after.
 class ScopedScriptedUi {
-public:
+  public:
     ScopedScriptedUi();
     ~ScopedScriptedUi();
     ScriptedUi& operator*() { return *ui_; }
     ScriptedUi* operator->() { return ui_; }
 
-private:
+  private:
     ScriptedUi* ui_;
     std::unique_ptr<Ui> previous_;
 };

@@ -52,7 +52,7 @@ using ShellResult = int;
 inline constexpr ShellResult kShellOk = 42;
 
 class Ui {
-public:
+  public:
     virtual ~Ui() = default;
 
     virtual MsgResult MessageBox(const std::string& text, const std::string& caption,

@@ -27,6 +27,7 @@
 #include "studio/settings.h"
 #include "studio/tools/batch_downsizer_dlg.h"
 #include "studio/tools/mp3_settings_dlg.h"
+#include "studio/tools/cd_ripper_dlg.h"
 #include "uikit/skin_controls.h"
 
 namespace studio {
@@ -385,10 +386,29 @@ void CRingsmithDlg::OnBigToSmall() {
     downsizer.DoModal();
 }
 
-// The CD ripper is not part of the studio yet: until it is, its buttons do nothing.
-void CRingsmithDlg::OnCdToMp3() {}
+// The ripper reads into files of its own: the song open in the editor stays until an extracted
+// track replaces it.
+void CRingsmithDlg::OnCdToMp3() {
+    if (BusyCheck(*this)) return;
+    CCdRipperDlg ripper(RipMode::CdToMp3, this);
+    ripper.DoModal();
+}
 
-void CRingsmithDlg::OnExtractFromCd() {}
+void CRingsmithDlg::OnExtractFromCd() {
+    if (BusyCheck(*this)) return;
+    CCdRipperDlg ripper(RipMode::Extract, this);
+    if (ripper.DoModal() != platform::IDOK) return;
+    OnNew();
+    const std::string temp = TempWavPath();
+    if (!TakeExtractedTrack(temp) || !IsWavComplete(temp, [this] { update(); })) {
+        platform::ShowMessage("Can't open the specified file");
+        return;
+    }
+    SetCurrentWavPath(temp);
+    currentFileName_ = "CD";
+    editor_.LoadFile(temp);
+    update();
+}
 
 void CRingsmithDlg::OnMp3ToCd() {
     if (platform::GetUi().StartProgram(platform::JoinPath(platform::ProgramFolder(), "discsmith"),

@@ -263,6 +263,14 @@ bool ParseVector(int count, char** args, ParsedVector& out, std::string& error) 
                 lame_set_VBR(gf, vbr_default);
                 lame_set_VBR_quality(gf, q);
             });
+        } else if (arg == "--tt" || arg == "--ta" || arg == "--tl" || arg == "--tn") {
+            const auto v = value(arg);
+            if (!v) return false;
+            std::string& field = arg == "--tt"   ? out.tags.title
+                                 : arg == "--ta" ? out.tags.artist
+                                 : arg == "--tl" ? out.tags.album
+                                                 : out.tags.track;
+            field = *v;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
             return false;

@@ -14,10 +14,23 @@ namespace vxmpp {
 // option overrides what an earlier preset set (as "-m s --preset voice" ends up mono).
 using EncoderSetting = std::function<void(lame_global_flags*)>;
 
+// Tag texts of the encoder's tag options (--tt title, --ta artist, --tl album, --tn track as
+// "N" or "N/M"); an MP3 gets an ID3v2 tag when one of them is given.
+struct TagTexts {
+    std::string title;
+    std::string artist;
+    std::string album;
+    std::string track;
+    bool any() const {
+        return !title.empty() || !artist.empty() || !album.empty() || !track.empty();
+    }
+};
+
 struct ParsedVector {
     bool decode = false;             // "--decode": MP3 to WAV instead of encoding
     std::vector<std::string> paths;  // the placeholder paths, in vector order (at most two)
     std::vector<EncoderSetting> settings;
+    TagTexts tags;
 };
 
 // Reads elements 1 .. count-1 of `args` (element 0 is the caller's program path). Returns false

@@ -91,8 +91,19 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Gives the stream an ID3v2 tag (no ID3v1) with the texts that were given.
+void SetTags(lame_global_flags* gf, const vxmpp::TagTexts& tags) {
+    id3tag_init(gf);
+    id3tag_add_v2(gf);
+    id3tag_v2_only(gf);
+    if (!tags.title.empty()) id3tag_set_title(gf, tags.title.c_str());
+    if (!tags.artist.empty()) id3tag_set_artist(gf, tags.artist.c_str());
+    if (!tags.album.empty()) id3tag_set_album(gf, tags.album.c_str());
+    if (!tags.track.empty()) id3tag_set_track(gf, tags.track.c_str());
+}
+
 int Encode(const std::string& input, const std::string& output,
-           const std::vector<vxmpp::EncoderSetting>& settings) {
+           const std::vector<vxmpp::EncoderSetting>& settings, const vxmpp::TagTexts& tags) {
     g_encodePercent.store(0);
     if (!IsRegularFile(input)) return Fail(kBadInput);
     std::string error;
@@ -110,10 +121,21 @@ int Encode(const std::string& input, const std::string& output,
     if (source->channels() == 1 && lame_get_mode(lame.get()) != MONO) {
         lame_set_mode(lame.get(), MONO);
     }
+    if (tags.any()) SetTags(lame.get(), tags);
     if (lame_init_params(lame.get()) < 0) return Fail(kEncoderRefused);
 
     vxmpp::StagedFile out;
     if (!out.Create(output)) return Fail(kWriteFailed);
+    // The tag goes first; the stream and its information frame follow it.
+    long streamStart = 0;
+    if (tags.any()) {
+        std::vector<unsigned char> tag(lame_get_id3v2_tag(lame.get(), nullptr, 0));
+        const size_t tagBytes = lame_get_id3v2_tag(lame.get(), tag.data(), tag.size());
+        if (tagBytes > tag.size() || !WriteAll(out.file(), tag.data(), tagBytes)) {
+            return Fail(kWriteFailed);
+        }
+        streamStart = static_cast<long>(tagBytes);
+    }
 
     // Worst case of one block's output: 1.25 bytes per output sample plus 7200. Resampling up
     // (11025 Hz in, 44100 Hz out) multiplies the output samples of a block.
@@ -153,7 +175,8 @@ int Encode(const std::string& input, const std::string& output,
     unsigned char tag[2880];
     const size_t tagBytes = lame_get_lametag_frame(lame.get(), tag, sizeof tag);
     if (tagBytes > 0 && tagBytes <= sizeof tag) {
-        if (std::fseek(out.file(), 0, SEEK_SET) != 0 || !WriteAll(out.file(), tag, tagBytes)) {
+        if (std::fseek(out.file(), streamStart, SEEK_SET) != 0 ||
+            !WriteAll(out.file(), tag, tagBytes)) {
             return Fail(kWriteFailed);
         }
     }
@@ -228,7 +251,8 @@ __attribute__((visibility("default"))) int mymp3(int count, char** args, const c
     if (!vxmpp::ParseVector(count, args, vector, error)) return Fail(kBadVector);
     if (!Usable(input) || !Usable(output)) return Fail(kBadVector);
     try {
-        return vector.decode ? Decode(input, output) : Encode(input, output, vector.settings);
+        return vector.decode ? Decode(input, output)
+                             : Encode(input, output, vector.settings, vector.tags);
     } catch (...) {
         // Out of memory or the like: nothing may cross the C boundary.
         return Fail(kBadInput);

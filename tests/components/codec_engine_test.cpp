@@ -673,3 +673,37 @@ TEST_F(CodecEngine, DecodeProgressMovesWhileTheDecodeRuns) {
 }
 
 }  // namespace
+
+// The tag options give the MP3 an ID3v2 tag ahead of the stream; the stream's information frame
+// still follows the tag, so a decoder gives back exactly the samples that went in.
+TEST_F(CodecEngine, TagOptionsGiveAnId3v2TagAheadOfAnExactStream) {
+    const std::string wav = Tone("in.wav", {.seconds = 2.0});
+    const std::string mp3 = dir.File("tagged.mp3");
+    ASSERT_EQ(engine.Mp3({"--alt-preset", "extreme", "--tt", "Long Song", "--ta", "Singer A",
+                          "--tl", "Generated Album", "--tn", "2/3", "c:\\vx.wav", "c:\\tmp.mp3"},
+                         wav, mp3),
+              0);
+    const std::vector<uint8_t> bytes = testing_support::ReadFile(mp3);
+    ASSERT_GT(bytes.size(), 10u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "ID3");
+    EXPECT_EQ(bytes[3], 3);                                                      // ID3v2.3
+    EXPECT_NE(std::string(bytes.end() - 128, bytes.end()).rfind("TAG", 0), 0u);  // no ID3v1
+
+    if (testing_support::HaveTool("mpg123")) {
+        const std::string peer = dir.File("peer.wav");
+        ASSERT_EQ(testing_support::RunTool({"mpg123", "-q", "-w", peer, mp3}).exitCode, 0);
+        EXPECT_EQ(ReadWav(peer).frames, 88200);
+    }
+    const auto tags = testing_support::ProbeTags(mp3);
+    if (!tags) GTEST_SKIP() << "ffprobe missing";
+    EXPECT_EQ(tags->at("title"), "Long Song");
+    EXPECT_EQ(tags->at("artist"), "Singer A");
+    EXPECT_EQ(tags->at("album"), "Generated Album");
+    EXPECT_EQ(tags->at("track"), "2/3");
+    // Without tag options there is no tag at all.
+    const std::string plain = dir.File("plain.mp3");
+    ASSERT_EQ(engine.Mp3({"--alt-preset", "extreme", "c:\\vx.wav", "c:\\tmp.mp3"}, wav, plain), 0);
+    const std::vector<uint8_t> plainBytes = testing_support::ReadFile(plain);
+    ASSERT_GT(plainBytes.size(), 3u);
+    EXPECT_NE(std::string(plainBytes.begin(), plainBytes.begin() + 3), "ID3");
+}

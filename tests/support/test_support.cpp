@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -94,7 +95,8 @@ std::vector<uint8_t> MakeToneWav(const ToneSpec& spec) {
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
@@ -124,10 +126,10 @@ ToolResult RunTool(const std::vector<std::string>& argv) {
 
 std::optional<ProbeInfo> Probe(const std::string& path) {
     if (!HaveTool("ffprobe")) return std::nullopt;
-    const ToolResult r = RunTool({"ffprobe", "-v", "error", "-select_streams", "a:0",
-                                  "-show_entries",
-                                  "stream=codec_name,channels,sample_rate,bit_rate:format=duration",
-                                  "-of", "default=noprint_wrappers=1", path});
+    const ToolResult r =
+        RunTool({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                 "stream=codec_name,channels,sample_rate,bit_rate:format=duration", "-of",
+                 "default=noprint_wrappers=1", path});
     if (r.exitCode != 0) return std::nullopt;
     ProbeInfo info;
     std::istringstream lines(r.out);
@@ -139,14 +141,37 @@ std::optional<ProbeInfo> Probe(const std::string& path) {
         const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
         if (value == "N/A") continue;
         any = true;
-        if (key == "codec_name") info.codec = value;
-        else if (key == "channels") info.channels = std::atoi(value.c_str());
-        else if (key == "sample_rate") info.sampleRate = std::atoi(value.c_str());
-        else if (key == "bit_rate") info.bitRate = std::atoll(value.c_str());
-        else if (key == "duration") info.duration = std::atof(value.c_str());
+        if (key == "codec_name")
+            info.codec = value;
+        else if (key == "channels")
+            info.channels = std::atoi(value.c_str());
+        else if (key == "sample_rate")
+            info.sampleRate = std::atoi(value.c_str());
+        else if (key == "bit_rate")
+            info.bitRate = std::atoll(value.c_str());
+        else if (key == "duration")
+            info.duration = std::atof(value.c_str());
     }
     if (!any) return std::nullopt;
     return info;
+}
+
+std::optional<std::map<std::string, std::string>> ProbeTags(const std::string& path) {
+    if (!HaveTool("ffprobe")) return std::nullopt;
+    const ToolResult r = RunTool({"ffprobe", "-v", "error", "-show_entries", "format_tags", "-of",
+                                  "default=noprint_wrappers=1", path});
+    if (r.exitCode != 0) return std::nullopt;
+    std::map<std::string, std::string> tags;
+    std::istringstream lines(r.out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t eq = line.find('=');
+        if (line.rfind("TAG:", 0) != 0 || eq == std::string::npos) continue;
+        std::string key = line.substr(4, eq - 4);
+        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        tags[key] = line.substr(eq + 1);
+    }
+    return tags;
 }
 
 void KeepScreenshot(const QImage& shot, const std::string& name) {

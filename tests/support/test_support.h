@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@ namespace testing_support {
 
 // A fresh folder under the test process's temporary home; removed with the object.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -22,7 +23,7 @@ public:
     // path() + "/" + name
     std::string File(const std::string& name) const;
 
-private:
+  private:
     std::string path_;
 };
 
@@ -60,6 +61,9 @@ struct ProbeInfo {
     double duration = 0.0;
 };
 std::optional<ProbeInfo> Probe(const std::string& path);
+// The container's tags as ffprobe reports them (keys lower-cased: title, artist, album, track);
+// nullopt without ffprobe or on failure.
+std::optional<std::map<std::string, std::string>> ProbeTags(const std::string& path);
 
 // With VX_SCREENSHOT_DIR set, keeps `shot` there under `name` for a person to look at.
 void KeepScreenshot(const QImage& shot, const std::string& name);

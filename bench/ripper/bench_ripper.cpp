@@ -1,0 +1,190 @@
+// Benchmark of the CD ripper against the peer command-line tools, on one generated disc image of
+// three 200-second tracks (10 minutes):
+//   WAV: every track read through the CD-access library into its WAV, as the ripper's worker
+//        reads it  vs  cd-paranoia -B on the same image
+//   MP3: a whole CD-to-MP3 rip run (read, then encode with the ripper's extreme preset and tags)
+//        vs  cd-paranoia -B followed by lame --preset extreme on each track
+// Every run is a child process, so both sides pay the same start-up; the best run counts.
+//
+//   bench_ripper [runs]     (default 3)
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "studio/codec_engine.h"
+#include "studio/tools/cd_drives.h"
+#include "studio/tools/cd_rip.h"
+#include "tests/support/cd_images.h"
+
+namespace {
+
+struct Run {
+    double seconds = 0;
+    bool ok = false;
+};
+
+Run InChild(const std::function<int()>& body) {
+    Run run;
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid < 0) return run;
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid) return run;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+int Exec(std::vector<std::string> argv, const std::string& folder) {
+    const pid_t pid = ::fork();
+    if (pid < 0) return 1;
+    if (pid == 0) {
+        std::vector<char*> args;
+        for (std::string& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
+        const int devnull = ::open("/dev/null", O_WRONLY);
+        if (devnull >= 0) {
+            ::dup2(devnull, 1);
+            ::dup2(devnull, 2);
+        }
+        if (::chdir(folder.c_str()) != 0) ::_exit(126);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
+Run Best(int times, const std::function<Run()>& once) {
+    Run best;
+    for (int i = 0; i < times; ++i) {
+        const Run r = once();
+        if (!r.ok) return r;
+        if (!best.ok || r.seconds < best.seconds) best = r;
+    }
+    return best;
+}
+
+// The worker's window, without a window: nothing to show, every question answered "No".
+class NoWindow : public studio::IRipWindow {
+  public:
+    void PostTrackChanged(int) override {}
+    void PostRunEnded() override {}
+    void StartEncodeTimer() override {}
+    void StopEncodeTimer() override {}
+    int Confirm(const std::string&) override { return studio::kConfirmNo; }
+};
+
+// Lists the image, reads its tracks and ticks every one.
+bool PrepareRipper() {
+    if (studio::EnumerateDrives() != 1 || !studio::RefreshTracks(0)) return false;
+    // As the ripper's list does: positions become the 0-based rows.
+    int row = 0;
+    for (studio::CdTrack& track : studio::CdTracks()) {
+        track.ticked = true;
+        track.position = row++;
+    }
+    studio::CurrentDriveIndex() = 0;
+    return true;
+}
+
+void Clean(const std::string& folder) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("bench_ripper." + std::to_string(::getpid()));
+    const std::string discs = (root / "discs").string();
+    const std::string out = (root / "out").string();
+    std::filesystem::create_directories(discs);
+    ::setenv("VEXMOR_DISC_IMAGES", discs.c_str(), 1);
+    ::setenv("VEXMOR_SYSTEM_DIR", VX_SYSTEM_DIR, 0);
+    ::setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
+
+    testing_support::DiscImage disc;
+    disc.title = "Benchmark";
+    disc.performer = "Generator";
+    disc.tracks = {
+        {15000, false, "One", ""}, {15000, false, "Two", ""}, {15000, false, "Three", ""}};
+    const std::string cue = testing_support::WriteDiscImage(discs, "bench", disc);
+    std::printf("disc image: 3 tracks, %d frames (10:00)\n", 45000);
+
+    const Run wavOurs = Best(runs, [&] {
+        Clean(out);
+        return InChild([&] {
+            if (!PrepareRipper()) return 1;
+            NoWindow window;
+            studio::Ripper().ripping.store(1);
+            std::vector<studio::CdTrack>& tracks = studio::CdTracks();
+            for (size_t i = 0; i < tracks.size(); ++i) {
+                const std::string wav = out + "/track" + std::to_string(i + 1) + ".wav";
+                if (!studio::ReadTrackToWav(window, tracks[i], static_cast<int>(i), wav)) return 1;
+                if (tracks[i].status.load() != studio::kStatusRead) return 1;
+            }
+            return 0;
+        });
+    });
+    const Run wavPeer = Best(runs, [&] {
+        Clean(out);
+        return InChild([&] { return Exec({"cd-paranoia", "-q", "-d", cue, "-B", "1-3"}, out); });
+    });
+
+    const int mp3Runs = std::max(1, runs - 1);
+    const Run mp3Ours = Best(mp3Runs, [&] {
+        Clean(out);
+        return InChild([&] {
+            if (!BindCodecEngine() || !PrepareRipper()) return 1;
+            studio::RipperState& state = studio::Ripper();
+            state.mode = studio::RipMode::CdToMp3;
+            state.outputFolder = out + "/";
+            state.ripping.store(1);
+            state.finished.store(0);
+            NoWindow window;
+            studio::RipRun(window);
+            for (int i = 1; i <= 3; ++i) {
+                if (!std::filesystem::exists(studio::TrackMp3Path(out, i - 1))) return 1;
+            }
+            return 0;
+        });
+    });
+    const Run mp3Peer = Best(mp3Runs, [&] {
+        Clean(out);
+        return InChild([&] {
+            if (Exec({"cd-paranoia", "-q", "-d", cue, "-B", "1-3"}, out) != 0) return 1;
+            for (int i = 1; i <= 3; ++i) {
+                char wav[32], mp3[32];
+                std::snprintf(wav, sizeof wav, "track%02d.cdda.wav", i);
+                std::snprintf(mp3, sizeof mp3, "track%02d.mp3", i);
+                if (Exec({"lame", "--quiet", "--preset", "extreme", wav, mp3}, out) != 0) return 1;
+            }
+            return 0;
+        });
+    });
+    std::filesystem::remove_all(root);
+
+    if (!wavOurs.ok || !wavPeer.ok || !mp3Ours.ok || !mp3Peer.ok) {
+        std::fprintf(stderr, "a run failed (ours wav %d, peer wav %d, ours mp3 %d, peer mp3 %d)\n",
+                     wavOurs.ok, wavPeer.ok, mp3Ours.ok, mp3Peer.ok);
+        return 1;
+    }
+    std::printf("rip to WAV: ripper %.3f s, cd-paranoia %.3f s, ratio %.3f (goal <= 1.1)\n",
+                wavOurs.seconds, wavPeer.seconds, wavOurs.seconds / wavPeer.seconds);
+    std::printf("rip to MP3: ripper %.3f s, cd-paranoia + lame %.3f s, ratio %.3f (goal <= 1.0)\n",
+                mp3Ours.seconds, mp3Peer.seconds, mp3Ours.seconds / mp3Peer.seconds);
+    return 0;
+}

@@ -1,0 +1,71 @@
+// A rip run of the CD ripper, apart from its window: the ticked tracks of the track list are read
+// chunk by chunk into a WAV file and, when ripping to MP3, encoded into "track%02d.mp3" files.
+// The run talks to its window only through IRipWindow, so tests run it without one.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "studio/tools/cd_drives.h"
+
+namespace studio {
+
+// Frames read at a time, and how many chunks pass between two status reports.
+inline constexpr uint32_t kChunkFrames = 26;
+inline constexpr int kStatusEveryChunks = 5;
+
+// Answers of the read-error question.
+inline constexpr int kConfirmYes = 6;
+inline constexpr int kConfirmNo = 7;
+inline constexpr int kConfirmAll = 1144;
+
+enum class RipMode { Extract = 0, CdToMp3 = 1 };
+
+// The ripper's process-wide state; the flags are shared by the window and the worker.
+struct RipperState {
+    RipMode mode = RipMode::CdToMp3;
+    std::string outputFolder;  // with a trailing separator once a rip was started
+    std::atomic<int> ripping{0};
+    std::atomic<int> userStop{0};
+    std::atomic<int> finished{1};
+    std::atomic<int> ignoreAll{0};
+    std::atomic<int> currentRow{0};
+};
+RipperState& Ripper();
+
+// The WAV a track is read into: a file of the ripper's own when ripping to MP3 (the editor's
+// current WAV stays as it is), a staging file when extracting, handed over by TakeExtractedTrack
+// only once the track was read.
+std::string RipWavPath(RipMode mode);
+// Moves the extracted track into `currentWav`; false when there is none.
+bool TakeExtractedTrack(const std::string& currentWav);
+
+// The output file of a track at list row `position`: "<folder>track%02d.mp3" of position + 1.
+std::string TrackMp3Path(const std::string& folder, int position);
+
+// The error question for a chunk that failed at `frame`.
+std::string ReadErrorText(uint32_t frame, const ReadError& error);
+
+class IRipWindow {
+  public:
+    virtual ~IRipWindow() = default;
+    // A track's status changed (message 106), and the run has ended (message 104). Both may come
+    // after the window is gone and then do nothing.
+    virtual void PostTrackChanged(int row) = 0;
+    virtual void PostRunEnded() = 0;
+    // The encode-progress timer of the window (timer 5, 100 ms).
+    virtual void StartEncodeTimer() = 0;
+    virtual void StopEncodeTimer() = 0;
+    // Asks the read-error question modally; kConfirmYes, kConfirmNo or kConfirmAll.
+    virtual int Confirm(const std::string& text) = 0;
+};
+
+// The worker's whole run over the track list with the current drive; sets the finished flag and
+// posts the end at its end.
+void RipRun(IRipWindow& window);
+
+// Reads one track into `wavPath` (header first, rewritten with the bytes written at the end).
+// False when the file could not be created (status 102).
+bool ReadTrackToWav(IRipWindow& window, CdTrack& track, int row, const std::string& wavPath);
+
+}  // namespace studio

@@ -1,0 +1,447 @@
+#include "studio/tools/cd_ripper_dlg.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QThread>
+#include <QTreeWidgetItem>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "platform/paths.h"
+#include "platform/ui.h"
+#include "platform/worker.h"
+#include "studio/codec_engine.h"
+#include "studio/main_window_logic.h"
+#include "studio/settings.h"
+#include "studio/tools/folder_picker.h"
+#include "uikit/skin_bitmaps.h"
+#include "uikit/skin_buttons.h"
+#include "uikit/track_list.h"
+
+namespace studio {
+namespace {
+
+constexpr int kRipperBackground = 236;
+constexpr int kBackgroundOffset = 30;
+const QColor kListBackground(212, 227, 255);
+const QColor kListText(0, 0, 100);
+
+QRect Ltrb(int left, int top, int right, int bottom) {
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+platform::ControlSpec Button(int id, const char* caption, QRect rect) {
+    platform::ControlSpec spec{id, platform::ControlKind::Custom, caption, rect};
+    const QString text = caption;
+    spec.factory = [text](QWidget* parent) { return new CXPButton(text, parent); };
+    return spec;
+}
+
+platform::DialogTemplate RipperTemplate() {
+    platform::DialogTemplate t;
+    t.caption = "CD Ripper:";
+    // The background bitmap, drawn from its 30th row, covers 450 rows: the dialog stays inside.
+    t.size = QSize(560, 432);
+    platform::ControlSpec list{CCdRipperDlg::kIdTrackList, platform::ControlKind::Custom, "",
+                               Ltrb(8, 56, 552, 388)};
+    list.factory = [](QWidget* parent) { return new CTrackListCtrl(ProgramKind::Studio, parent); };
+    t.controls = {
+        {CCdRipperDlg::kIdDrives, platform::ControlKind::ComboBox, "", Ltrb(104, 20, 436, 46)},
+        Button(CCdRipperDlg::kIdRefresh, "Refresh", Ltrb(444, 18, 552, 48)),
+        list,
+        {CCdRipperDlg::kIdOutputFolder, platform::ControlKind::Edit, "", Ltrb(94, 398, 330, 424)},
+        Button(CCdRipperDlg::kIdBrowse, "...", Ltrb(334, 398, 364, 424)),
+        Button(CCdRipperDlg::kIdRip, "Rip", Ltrb(372, 396, 460, 426)),
+        Button(CCdRipperDlg::kIdStop, "Stop", Ltrb(464, 396, 552, 426)),
+    };
+    return t;
+}
+
+std::mutex g_confirmMutex;
+CCdRipperDlg::ConfirmHandler g_confirmHandler;
+
+}  // namespace
+
+// ---- Confirm ------------------------------------------------------------------------------------
+
+CConfirmDlg::CConfirmDlg(const std::string& text, QWidget* parent) : platform::Dialog(parent) {
+    platform::DialogTemplate t;
+    t.caption = "Confirm";
+    t.size = QSize(330, 130);
+    t.controls = {
+        {platform::IDC_STATIC, platform::ControlKind::Static, text, Ltrb(16, 12, 314, 84)},
+        {kConfirmYes, platform::ControlKind::Button, "Yes", Ltrb(40, 92, 120, 118)},
+        {kConfirmNo, platform::ControlKind::Button, "No", Ltrb(125, 92, 205, 118)},
+        {kConfirmAll, platform::ControlKind::Button, "All", Ltrb(210, 92, 290, 118)},
+    };
+    Build(t);
+    SetSwallowEscEnter(true);
+    for (int id : {kConfirmYes, kConfirmNo, kConfirmAll}) {
+        OnCommand(id, [this, id] { EndDialog(id); });
+    }
+    // Only the three buttons end it, not the close box.
+    OnCommand(platform::IDCANCEL, [] {});
+}
+
+// ---- The worker's view of the dialog -----------------------------------------------------------
+
+class CCdRipperDlg::WorkerLink : public IRipWindow {
+  public:
+    explicit WorkerLink(CCdRipperDlg* dialog) : dialog_(dialog), poster_(dialog->Poster()) {}
+
+    void PostTrackChanged(int row) override {
+        poster_.PostMessage(kMsgTrackChanged, static_cast<platform::WParam>(row));
+    }
+    void PostRunEnded() override { poster_.PostMessage(kMsgRunEnded); }
+    // The dialog stays while a run is under way (closing is refused and Stop waits for the end),
+    // so the worker may reach it until it has set the finished flag.
+    void StartEncodeTimer() override { dialog_->SetTimer(kEncodeTimer, kEncodeTimerMs); }
+    // The cell shows the encode's final percentage ("MP3:100%" once it is done), not the last
+    // one the timer happened to see.
+    void StopEncodeTimer() override {
+        dialog_->KillTimer(kEncodeTimer);
+        const int row = Ripper().currentRow.load();
+        const int percent = Engine().GetEncode2Mp3Percent();
+        CCdRipperDlg* dialog = dialog_;
+        QMetaObject::invokeMethod(
+            dialog,
+            [dialog, row, percent] {
+                if (row < dialog->list_->RowCount()) {
+                    dialog->list_->SetCellText(row, 2, "MP3:" + std::to_string(percent) + "%");
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    int Confirm(const std::string& text) override { return dialog_->AskConfirm(text); }
+
+  private:
+    CCdRipperDlg* dialog_;
+    platform::MessagePoster poster_;
+};
+
+// ---- The ripper --------------------------------------------------------------------------------
+
+CCdRipperDlg::CCdRipperDlg(RipMode mode, QWidget* parent) : platform::Dialog(parent), mode_(mode) {
+    Ripper().mode = mode;
+    CopyRipperOptionsToWorkingCopy();
+    Build(RipperTemplate());
+    SetSwallowEscEnter(true);
+    list_ = Control<CTrackListCtrl>(kIdTrackList);
+    OnCommand(kIdRefresh, &CCdRipperDlg::OnRefresh);
+    OnCommand(kIdRip, &CCdRipperDlg::OnRip);
+    OnCommand(kIdStop, &CCdRipperDlg::OnStop);
+    OnCommand(kIdBrowse, &CCdRipperDlg::OnBrowse);
+    OnCommand(kIdDrives, &CCdRipperDlg::OnDriveChanged, platform::Notify::SelChange);
+}
+
+CCdRipperDlg::~CCdRipperDlg() {
+    Settings().Save();
+    Engine().CallSetCancelEncode(0);
+}
+
+void CCdRipperDlg::SetConfirmHandler(ConfirmHandler handler) {
+    std::lock_guard lock(g_confirmMutex);
+    g_confirmHandler = std::move(handler);
+}
+
+std::string CCdRipperDlg::StatusText(int status) {
+    if (status == kStatusNone) return "";
+    if (status >= 0 && status <= 99) return std::to_string(status) + "%";
+    if (status == kStatusRead) return "...";
+    if (status == kStatusCancelled) return "Cancelled";
+    return "ERROR";
+}
+
+void CCdRipperDlg::OnInitDialog() {
+    setWindowIcon(QIcon(skin::LoadSkinBitmap("studio", kIconBitmap)));
+    auto* combo = Control<QComboBox>(kIdDrives);
+    combo->clear();
+    CdTracks().clear();
+    const int drives = EnumerateDrives();
+    if (drives == 0) {
+        platform::ShowMessage("Couldn't find any CD-ROM drives!");
+        // Closing with the cancel result: an Extract run must not open a stale WAV.
+        noDrives_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { EndDialog(platform::IDCANCEL); }, Qt::QueuedConnection);
+        return;
+    }
+    if (CurrentDriveIndex() < 0 || CurrentDriveIndex() >= drives) CurrentDriveIndex() = 0;
+    for (const CdDrive& drive : CdDrives())
+        combo->addItem(QString::fromStdString(DriveLabel(drive)));
+    combo->setCurrentIndex(CurrentDriveIndex());
+
+    QPalette palette = list_->palette();
+    palette.setColor(QPalette::Base, kListBackground);
+    palette.setColor(QPalette::AlternateBase, kListBackground);
+    palette.setColor(QPalette::Text, kListText);
+    list_->setPalette(palette);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setPlayDisabled(true);
+    if (mode_ == RipMode::Extract) {
+        ShowItem(kIdOutputFolder, false);
+        ShowItem(kIdBrowse, false);
+    }
+    list_->InsertColumns({{"Track name", 355}, {"Time", 75}, {"Status", 95}});
+    if (mode_ == RipMode::CdToMp3) list_->viewport()->installEventFilter(this);
+
+    RefreshTracks(CurrentDriveIndex());
+    FillList();
+    if (mode_ == RipMode::Extract) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            move(screen->availableGeometry().center() - rect().center());
+        }
+    }
+    RipperState& state = Ripper();
+    if (!Settings().ripOutputFolder.empty()) state.outputFolder = Settings().ripOutputFolder;
+    SetItemText(kIdOutputFolder, state.outputFolder);
+}
+
+void CCdRipperDlg::FillList() {
+    list_->clear();
+    std::vector<CdTrack>& tracks = CdTracks();
+    for (size_t row = 0; row < tracks.size(); ++row) {
+        CdTrack& track = tracks[row];
+        track.position = static_cast<int>(row);
+        auto* item = new QTreeWidgetItem(list_);
+        if (mode_ == RipMode::CdToMp3) {
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            item->setCheckState(0, track.ticked ? Qt::Checked : Qt::Unchecked);
+        }
+        item->setSelected(track.selected);
+        UpdateRow(static_cast<int>(row));
+    }
+}
+
+void CCdRipperDlg::UpdateRow(int row) {
+    const std::vector<CdTrack>& tracks = CdTracks();
+    if (row < 0 || static_cast<size_t>(row) >= tracks.size() || row >= list_->RowCount()) return;
+    const CdTrack& track = tracks[static_cast<size_t>(row)];
+    std::string time;
+    if (track.audio()) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%02d:%02d", track.seconds / 60, track.seconds % 60);
+        time = text;
+    }
+    list_->SetCellText(row, 0, track.name);
+    list_->SetCellText(row, 1, time);
+    list_->SetCellText(row, 2, StatusText(track.status.load()));
+}
+
+void CCdRipperDlg::OnRefresh() {
+    RipperState& state = Ripper();
+    if (state.ripping.load() != 0) return;
+    state.userStop.store(0);
+    const int index = Control<QComboBox>(kIdDrives)->currentIndex();
+    if (index >= 0) CurrentDriveIndex() = index;
+    list_->clear();
+    const bool ok = RefreshTracks(CurrentDriveIndex());
+    FillList();
+    if (!ok) platform::ShowMessage("Please insert an audio CD in your CD-ROM drive!");
+}
+
+void CCdRipperDlg::OnDriveChanged() { OnRefresh(); }
+
+void CCdRipperDlg::OnBrowse() {
+    if (Ripper().ripping.load() != 0) return;
+    CFolderPicker picker(this, kOutputFolderTitleId);
+    picker.SetFlags(kBrowseFileSystemOnly | kBrowseStatusText);
+    picker.SetInitialFolder("");
+    if (!picker.Run()) return;
+    Ripper().outputFolder = picker.Folder();
+    SetItemText(kIdOutputFolder, picker.Folder());
+}
+
+void CCdRipperDlg::OnRip() {
+    RipperState& state = Ripper();
+    Engine().CallSetCancelEncode(0);
+    if (mode_ == RipMode::CdToMp3) {
+        std::string folder = ItemText(kIdOutputFolder);
+        if (folder.empty()) {
+            platform::ShowMessage("You should set a path for your mp3s!");
+            return;
+        }
+        folder = platform::WithTrailingSeparator(folder);
+        Settings().RememberFolder(FolderSlot::RipOutput, folder);
+        folder = platform::ToPlatformSeparators(folder);
+        state.outputFolder = folder;
+        const bool usable = platform::IsDirectory(folder) && platform::IsWritable(folder);
+        if (!usable && !CreateFolderWithParents(folder)) {
+            platform::ShowMessage("Please select a valid path!");
+            return;
+        }
+    }
+    if (state.ripping.load() != 0) return;
+    state.userStop.store(0);
+
+    const std::vector<CdDrive>& drives = CdDrives();
+    const int index = CurrentDriveIndex();
+    if (index < 0 || static_cast<size_t>(index) >= drives.size()) return;
+    if (ReadDiscIdentity(index) != int64_t{drives[static_cast<size_t>(index)].identity}) {
+        platform::ShowMessage("CD has changed.Do a refresh and try again!");
+        return;
+    }
+    std::vector<CdTrack>& tracks = CdTracks();
+    if (tracks.empty()) return;
+    for (int row = 0; row < list_->RowCount() && static_cast<size_t>(row) < tracks.size(); ++row) {
+        QTreeWidgetItem* item = list_->topLevelItem(row);
+        CdTrack& track = tracks[static_cast<size_t>(row)];
+        track.ticked = mode_ == RipMode::CdToMp3 && item->checkState(0) == Qt::Checked;
+        track.selected = item->isSelected();
+        if (mode_ == RipMode::Extract) track.ticked = track.selected && track.audio();
+    }
+    bool any = false;
+    for (CdTrack& track : tracks) {
+        if (track.ticked && track.audio()) {
+            track.status.store(0);
+            any = true;
+        }
+    }
+    if (!any) {
+        platform::ShowMessage("You should select a song.");
+        return;
+    }
+    FillList();
+    state.ripping.store(1);
+    state.finished.store(0);
+    auto link = std::make_shared<WorkerLink>(this);
+    if (!platform::StartWorker("cd ripper", [link] { RipRun(*link); })) {
+        state.ripping.store(0);
+        state.finished.store(1);
+    }
+}
+
+void CCdRipperDlg::OnStop() {
+    RipperState& state = Ripper();
+    if (state.ripping.load() == 0) return;
+    state.userStop.store(1);
+    Engine().CallSetCancelEncode(1);
+    state.ripping.store(0);
+    for (CdTrack& track : CdTracks()) {
+        const int status = track.status.load();
+        if (track.ticked && status >= 0 && status <= 99) track.status.store(kStatusCancelled);
+    }
+    FillList();
+    // The window keeps answering while it waits: the worker may be asking the Confirm question
+    // or waiting for a timer call on this thread.
+    while (state.finished.load() == 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+int CCdRipperDlg::AskConfirm(const std::string& text) {
+    {
+        std::lock_guard lock(g_confirmMutex);
+        if (g_confirmHandler) return g_confirmHandler(text);
+    }
+    int answer = kConfirmNo;
+    auto ask = [this, &text, &answer] {
+        CConfirmDlg confirm(text, this);
+        answer = confirm.DoModal();
+    };
+    if (QThread::currentThread() == thread()) {
+        ask();
+    } else {
+        QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
+    }
+    return answer;
+}
+
+void CCdRipperDlg::OnTimer(int id) {
+    if (id != kEncodeTimer) {
+        platform::Dialog::OnTimer(id);
+        return;
+    }
+    const int row = Ripper().currentRow.load();
+    if (row < 0 || row >= list_->RowCount()) return;
+    const int percent = Engine().GetEncode2Mp3Percent();
+    list_->SetCellText(row, 2, "MP3:" + std::to_string(percent) + "%");
+    if (Engine().GetEncode2Mp3Percent() > 97) list_->SetCellText(row, 2, "MP3:100%");
+}
+
+void CCdRipperDlg::OnMessage(unsigned msg, platform::WParam w, platform::LParam l) {
+    RipperState& state = Ripper();
+    if (msg == kMsgTrackChanged) {
+        UpdateRow(static_cast<int>(w));
+        list_->viewport()->update();
+    } else if (msg == kMsgRunEnded) {
+        state.ripping.store(0);
+        if (mode_ == RipMode::CdToMp3) {
+            platform::RemoveFile(RipWavPath(RipMode::CdToMp3));
+            platform::ShowMessage("Complete!");
+        } else if (state.userStop.load() == 0) {
+            EndDialog(platform::IDOK);
+        }
+    } else {
+        platform::Dialog::OnMessage(msg, w, l);
+    }
+}
+
+void CCdRipperDlg::OnClose() {
+    if (Ripper().ripping.load() != 0) {
+        platform::ShowMessage("You are ripping.");
+        return;
+    }
+    EndDialog(platform::IDCANCEL);
+}
+
+bool CCdRipperDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != list_->viewport() || event->type() != QEvent::MouseButtonRelease) {
+        return platform::Dialog::eventFilter(watched, event);
+    }
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    QTreeWidgetItem* item = list_->itemAt(mouse->position().toPoint());
+    if (mouse->button() != Qt::LeftButton || !item || Ripper().ripping.load() != 0) return false;
+    QStyleOptionViewItem option;
+    option.initFrom(list_);
+    option.rect = list_->visualRect(list_->model()->index(list_->indexOfTopLevelItem(item), 0));
+    option.features = QStyleOptionViewItem::HasCheckIndicator;
+    const QRect box =
+        list_->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list_);
+    if (box.adjusted(-2, -2, 2, 2).contains(mouse->position().toPoint())) {
+        item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    }
+    return false;
+}
+
+void CCdRipperDlg::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    if (isMinimized()) {
+        const QPixmap icon = skin::LoadSkinBitmap("studio", kIconBitmap);
+        painter.drawPixmap(rect().center() - icon.rect().center(), icon);
+        return;
+    }
+    const QPixmap background = skin::LoadSkinBitmap("studio", kRipperBackground);
+    if (background.isNull()) {
+        if (!quitAsked_) {
+            quitAsked_ = true;
+            platform::ShowMessage("Not enough memory!");
+            QCoreApplication::quit();
+        }
+        platform::Dialog::paintEvent(event);
+        return;
+    }
+    painter.drawPixmap(0, 0, background, 0, kBackgroundOffset, -1, -1);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(8, 25, 96, 20), Qt::AlignLeft | Qt::AlignTop, "Set a CD-ROM:");
+    if (mode_ == RipMode::CdToMp3) {
+        painter.drawText(QRect(8, 403, 86, 20), Qt::AlignLeft | Qt::AlignTop, "Output Path:");
+    }
+}
+
+}  // namespace studio

@@ -1,0 +1,87 @@
+// The CD ripper (dialog 238, "CD Ripper:"): lists the drives and the tracks of the disc, and rips
+// the chosen tracks on a worker, either one track into the wave editor (Extract mode) or ticked
+// tracks into "track%02d.mp3" files of an output folder (CD-to-MP3 mode). CConfirmDlg (dialog
+// 198) asks what to do about a part of the disc that cannot be read.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/dialog.h"
+#include "studio/tools/cd_rip.h"
+
+class CTrackListCtrl;
+
+namespace studio {
+
+// "Confirm": the message and the buttons "Yes" (6), "No" (7) and "All" (1144); Esc and Enter do
+// not close it.
+class CConfirmDlg : public platform::Dialog {
+    Q_OBJECT
+  public:
+    explicit CConfirmDlg(const std::string& text, QWidget* parent = nullptr);
+};
+
+class CCdRipperDlg : public platform::Dialog {
+    Q_OBJECT
+
+  public:
+    // Control ids, messages and the timer of the dialog.
+    enum : int {
+        kIdTrackList = 1052,
+        kIdDrives = 1045,
+        kIdRefresh = 1013,
+        kIdRip = 1019,
+        kIdStop = 1021,
+        kIdOutputFolder = 1271,
+        kIdBrowse = 1071,
+    };
+    static constexpr unsigned kMsgTrackChanged = 106;
+    static constexpr unsigned kMsgRunEnded = 104;
+    static constexpr int kEncodeTimer = 5;
+    static constexpr int kEncodeTimerMs = 100;
+
+    // Sets the process's ripper mode to `mode`.
+    explicit CCdRipperDlg(RipMode mode, QWidget* parent = nullptr);
+    ~CCdRipperDlg() override;
+
+    CTrackListCtrl* list() const { return list_; }
+    // Whether the dialog start found no drive (the dialog then closes by itself).
+    bool noDrives() const { return noDrives_; }
+
+    // Replaces the Confirm dialog for tests: called on the worker thread with the question.
+    using ConfirmHandler = std::function<int(const std::string& text)>;
+    static void SetConfirmHandler(ConfirmHandler handler);
+
+    // The commands, for tests as for the buttons.
+    void OnRefresh();
+    void OnRip();
+    void OnStop();
+    void OnBrowse();
+    void OnDriveChanged();
+
+    // The Status column's text for a status value.
+    static std::string StatusText(int status);
+
+  protected:
+    void OnInitDialog() override;
+    void OnTimer(int id) override;
+    void OnMessage(unsigned msg, platform::WParam w, platform::LParam l) override;
+    void OnClose() override;
+    void paintEvent(QPaintEvent* event) override;
+    // Ticks a row whose check box was clicked: the list keeps left-button releases to itself.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    class WorkerLink;
+    void FillList();
+    void UpdateRow(int row);
+    int AskConfirm(const std::string& text);
+
+    RipMode mode_;
+    CTrackListCtrl* list_ = nullptr;
+    bool noDrives_ = false;
+    bool quitAsked_ = false;
+};
+
+}  // namespace studio
