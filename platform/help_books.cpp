@@ -5,6 +5,7 @@
 
 #include "platform/folders.h"
 #include "platform/paths.h"
+#include "platform/ui.h"
 
 namespace platform {
 
@@ -20,6 +21,21 @@ std::string HelpBookEntry(const std::string& helpFileName) {
         }
     }
     return {};
+}
+
+bool OpenHelpBook(const std::string& helpFileName) {
+    const std::string entry = HelpBookEntry(helpFileName);
+    if (!FileExists(entry)) {
+        ShowMessage("The help file " + (entry.empty() ? helpFileName : entry) + " is missing.",
+                    MsgIcon::Error);
+        return false;
+    }
+    // The viewer's answer may come later (xdg-open runs on): a failure is told when it does.
+    GetUi().ShellOpenThen(entry, [](ShellResult result) {
+        if (result <= 32)
+            ShowMessage("The help viewer (xdg-open) could not be started.", MsgIcon::Error);
+    });
+    return true;
 }
 
 }  // namespace platform

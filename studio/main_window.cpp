@@ -417,16 +417,7 @@ void CRingsmithDlg::OnMp3ToCd() {
     }
 }
 
-void CRingsmithDlg::OnHelp() {
-    const std::string entry = platform::HelpBookEntry("ringsmith.chm");
-    if (!platform::FileExists(entry)) {
-        platform::ShowMessage("The help file " + entry + " is missing.", platform::MsgIcon::Error);
-        return;
-    }
-    platform::GetUi().ShellOpenThen(entry, [](platform::ShellResult result) {
-        if (result <= 32) ReportNotStarted("The help viewer (xdg-open) could not be started");
-    });
-}
+void CRingsmithDlg::OnHelp() { platform::OpenHelpBook("ringsmith.chm"); }
 
 // ---- Playing the selection ---------------------------------------------------------------------
 
