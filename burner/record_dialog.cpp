@@ -49,8 +49,8 @@ platform::DialogTemplate RecordTemplate() {
     t.fontPointSize = 9;
     using R = CRecordDlg;
     t.controls = {
-        {platform::IDC_STATIC, ControlKind::Static, "Please choose a cd recorder:",
-         QRect(8, 6, 150, 10)},
+        {platform::IDC_STATIC, ControlKind::Static,
+         "Please choose a cd recorder:", QRect(8, 6, 150, 10)},
         {R::kDeviceLabelId, ControlKind::Static, "Device:", QRect(8, 21, 44, 10)},
         {R::kRecorderListId, ControlKind::ComboBox, "", QRect(54, 19, 138, 13)},
         {R::kSpeedLabelId, ControlKind::Static, "Write Speed:", QRect(8, 37, 44, 10)},
@@ -197,8 +197,9 @@ bool CRecordDlg::AddProjectTracks() {
         const auto index = static_cast<int16_t>(i);
         if (writer_.AddTrack(path, index)) continue;
         const platform::MsgResult answer = platform::GetUi().MessageBox(
-            "File:" + path + " can't be supported by Discsmith!\nChoose another mp3 file instead of " +
-                path + "?",
+            "File:" + path +
+                " can't be supported by Discsmith!\nChoose another mp3 file instead of " + path +
+                "?",
             "Warning", platform::MsgButtons::OkCancel, platform::MsgIcon::Exclamation);
         if (answer != platform::MsgResult::Ok) {
             GiveUp(path);
@@ -280,9 +281,15 @@ void CRecordDlg::OnEvent(int id, const platform::VariantList& args) {
             SetItemText(kStatusId, text);
             break;
         }
-        case ev::kTrackClosing: SetItemText(kStatusId, "Closing Track...."); break;
-        case ev::kSessionClosing: SetItemText(kStatusId, "Closing Session...."); break;
-        case ev::kDiscClosing: SetItemText(kStatusId, "Closing Disc...."); break;
+        case ev::kTrackClosing:
+            SetItemText(kStatusId, "Closing Track....");
+            break;
+        case ev::kSessionClosing:
+            SetItemText(kStatusId, "Closing Session....");
+            break;
+        case ev::kDiscClosing:
+            SetItemText(kStatusId, "Closing Disc....");
+            break;
         case ev::kWriteComplete:
             EnableControls(true);
             platform::ShowMessage("Write complete!");
@@ -301,7 +308,8 @@ void CRecordDlg::OnEvent(int id, const platform::VariantList& args) {
         case ev::kFileError:
             SetItemText(kStatusId, FileErrorText(arg(0).ToInt(), arg(1).ToString()));
             break;
-        default: break;  // 13, 17 and anything newer
+        default:
+            break;  // 13, 17 and anything newer
     }
 }
 

@@ -103,23 +103,31 @@ std::string WriteErrorText(int32_t kind, int32_t code) {
             return "The read buffer could not be initialized...check your memory/disc resources.";
         case 1:
             return "The write buffer could not be initialized...check your memory/disc resources.";
-        case 2: return "A file error was encountered while writing the disc.";
+        case 2:
+            return "A file error was encountered while writing the disc.";
         case 3:
             return code == 1051 ? "An unknown device error has occurred " : DeviceErrorText(code);
-        case 4: return "Tracks have been added the disc image...Please add tracks and try again.";
+        case 4:
+            return "Tracks have been added the disc image...Please add tracks and try again.";
         case 5:
             return "Tracks have been added the disc image with an invalid format...Please try "
                    "again.";
-        default: return {};
+        default:
+            return {};
     }
 }
 
 std::string FileErrorText(int32_t kind, const std::string& file) {
     switch (kind) {
-        case 0: return "Error opening file: " + file;
-        case 1: return "Error reading file: " + file;
-        case 2: return "Error writing file: " + file;
-        case 4: return "Error buffering file: " + file;
-        default: return "Unknown file error!:";
+        case 0:
+            return "Error opening file: " + file;
+        case 1:
+            return "Error reading file: " + file;
+        case 2:
+            return "Error writing file: " + file;
+        case 4:
+            return "Error buffering file: " + file;
+        default:
+            return "Unknown file error!:";
     }
 }

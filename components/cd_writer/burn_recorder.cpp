@@ -24,38 +24,59 @@ bool Contains(const std::string& text, const char* part) {
 int32_t DeviceErrorCode(const BurnFailure& f) {
     if (f.timedOut) return code::kTimeout;
     switch (f.asc) {
-        case 0x3A: return code::kNoDisc;
-        case 0x04: return code::kNotReady;
-        case 0x21: return code::kPastEnd;
-        case 0x0C: return f.ascq == 0x09 ? code::kUnderrun : code::kWriteUnknown;
+        case 0x3A:
+            return code::kNoDisc;
+        case 0x04:
+            return code::kNotReady;
+        case 0x21:
+            return code::kPastEnd;
+        case 0x0C:
+            return f.ascq == 0x09 ? code::kUnderrun : code::kWriteUnknown;
         case 0x73:
             if (f.ascq == 0x03) return code::kPowerCalibrationFlaw;
             return code::kPowerCalibrationFull;
-        case 0x20: return code::kInvalidCommand;
-        case 0x24: return code::kInvalidField;
-        case 0x26: return 1025;  // a parameter had an invalid value
-        case 0x1A: return 1018;  // parameter list length
-        case 0x29: return code::kBusReset;
+        case 0x20:
+            return code::kInvalidCommand;
+        case 0x24:
+            return code::kInvalidField;
+        case 0x26:
+            return 1025;  // a parameter had an invalid value
+        case 0x1A:
+            return 1018;  // parameter list length
+        case 0x29:
+            return code::kBusReset;
         case 0x30:
             if (f.ascq == 0x01) return 1029;  // format not recognised
             if (f.ascq == 0x02) return 1030;  // format not compatible
             if (f.ascq == 0x05) return 1032;  // cannot write this format
             return code::kIncompatibleDisc;
-        case 0x11: return code::kDiscUnreadable;
-        case 0x02: return code::kPositioning;
-        case 0x09: return code::kTracking;
+        case 0x11:
+            return code::kDiscUnreadable;
+        case 0x02:
+            return code::kPositioning;
+        case 0x09:
+            return code::kTracking;
         case 0x47:
-        case 0x48: return code::kTransfer;
-        default: break;
+        case 0x48:
+            return code::kTransfer;
+        default:
+            break;
     }
     switch (f.senseKey) {
-        case 0x02: return code::kNotReady;
-        case 0x03: return code::kWriteUnknown;  // medium error
-        case 0x04: return code::kDriveFailure;  // hardware error
-        case 0x05: return code::kParameterNotSupported;
-        case 0x06: return code::kBusReset;  // unit attention
-        case 0x0B: return code::kAbnormalIo;
-        default: break;
+        case 0x02:
+            return code::kNotReady;
+        case 0x03:
+            return code::kWriteUnknown;  // medium error
+        case 0x04:
+            return code::kDriveFailure;  // hardware error
+        case 0x05:
+            return code::kParameterNotSupported;
+        case 0x06:
+            return code::kBusReset;  // unit attention
+        case 0x0B:
+            return code::kAbnormalIo;
+        default:
+            break;
     }
     if (Contains(f.text, "underrun")) return code::kUnderrun;
     if (Contains(f.text, "no medium") || Contains(f.text, "no disc")) return code::kNoDisc;
@@ -79,9 +100,7 @@ int BurnRecorder::MaxWriteSpeed() {
     return static_cast<int>(std::floor(drive_->MaxWriteSpeedKbs() / kCdSpeedKbs));
 }
 
-bool BurnRecorder::HasWritableMedia() {
-    return grabbed_ && drive_->Media() == MediaStatus::Blank;
-}
+bool BurnRecorder::HasWritableMedia() { return grabbed_ && drive_->Media() == MediaStatus::Blank; }
 
 int32_t BurnRecorder::DiscUsage() {
     if (!grabbed_) return 0;
@@ -111,8 +130,9 @@ void BurnRecorder::Write(WriteSession& session) {
             session.FailFile(kind, tracks[i].path);
             return;
         }
-        job.tracks.push_back({tracks[i].sectors, tracks[i].text,
-                              [reader](uint8_t* out, size_t max) { return reader->Read(out, max); }});
+        job.tracks.push_back(
+            {tracks[i].sectors, tracks[i].text,
+             [reader](uint8_t* out, size_t max) { return reader->Read(out, max); }});
     }
     job.simulate = session.options().test;
     job.underrunProof = session.options().burnProof && drive_->SupportsUnderrunProof();
@@ -133,15 +153,15 @@ void BurnRecorder::Write(WriteSession& session) {
         while (open < last) {
             if (open >= 0) {
                 const auto number = static_cast<int32_t>(open + 1);
-                session.Fire(event::kTrackProgress, {Variant(number),
-                                                     Variant(int32_t(tracks[open].bytes())),
-                                                     Variant(int32_t{0})});
+                session.Fire(
+                    event::kTrackProgress,
+                    {Variant(number), Variant(int32_t(tracks[open].bytes())), Variant(int32_t{0})});
                 session.Fire(event::kTrackClosing, {Variant(number)});
             }
             ++open;
             if (open < static_cast<int>(tracks.size()))
-                session.Fire(event::kTrackPreparing, {Variant(int32_t(open + 1)),
-                                                      Variant(int32_t(tracks[open].bytes()))});
+                session.Fire(event::kTrackPreparing,
+                             {Variant(int32_t(open + 1)), Variant(int32_t(tracks[open].bytes()))});
         }
     };
     for (;;) {
@@ -155,11 +175,10 @@ void BurnRecorder::Write(WriteSession& session) {
             const int track = std::clamp(p.track, 0, static_cast<int>(tracks.size()) - 1);
             if (track > open || open < 0) closeUpTo(track);
             if (p.phase == BurnPhase::Writing) {
-                const int64_t written =
-                    std::min(p.sector * kSectorBytes, tracks[open].bytes());
-                session.Fire(event::kTrackProgress, {Variant(int32_t(open + 1)),
-                                                     Variant(int32_t(written)),
-                                                     Variant(int32_t{0})});
+                const int64_t written = std::min(p.sector * kSectorBytes, tracks[open].bytes());
+                session.Fire(
+                    event::kTrackProgress,
+                    {Variant(int32_t(open + 1)), Variant(int32_t(written)), Variant(int32_t{0})});
             }
         } else if (p.phase == BurnPhase::ClosingSession && !sessionClosing) {
             closeUpTo(static_cast<int>(tracks.size()));

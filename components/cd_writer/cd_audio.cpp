@@ -158,8 +158,8 @@ long CdAudioDecoder::Read(uint8_t* out, size_t max) {
     if (!state_ || !state_->mpg) return -1;
     State& s = *state_;
     const int64_t padded = sectors() * kFramesPerSector;
-    size_t wanted = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(max / 4),
-                                                          padded - s.given));
+    size_t wanted =
+        static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(max / 4), padded - s.given));
     size_t done = 0;  // frames
     while (done < wanted) {
         const size_t pendingFrames = (s.pending.size() - s.pendingAt) / 2;
@@ -170,8 +170,7 @@ long CdAudioDecoder::Read(uint8_t* out, size_t max) {
             break;
         }
         if (pendingFrames) {
-            const size_t real =
-                static_cast<size_t>(frames_ - s.given - static_cast<int64_t>(done));
+            const size_t real = static_cast<size_t>(frames_ - s.given - static_cast<int64_t>(done));
             const size_t n = std::min({pendingFrames, wanted - done, real});
             std::memcpy(out + done * 4, s.pending.data() + s.pendingAt, n * 4);
             s.pendingAt += n * 2;

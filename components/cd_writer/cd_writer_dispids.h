@@ -14,22 +14,22 @@ inline constexpr int kTestWrite = 2;     // property put, bool: simulate instead
 inline constexpr int kWriteOption5 = 5;  // property put, bool: kept, no effect
 inline constexpr int kCacheFiles = 6;    // property put, bool: decode to the scratch folder first
 inline constexpr int kWriteMode7 = 7;    // property put, long: kept, no effect
-inline constexpr int kGetDeviceCount = 24;      // () -> short
-inline constexpr int kGetDeviceText1 = 25;      // (short index) -> string
-inline constexpr int kGetDeviceText3 = 26;      // (short index) -> string
-inline constexpr int kGetDeviceText2 = 27;      // (short index) -> string
-inline constexpr int kSelectDevice = 28;        // (short index) -> bool
-inline constexpr int kAfterWriteComplete = 29;  // () -> bool
-inline constexpr int kPrepareWrite = 30;        // () -> bool
-inline constexpr int kHasWritableMedia = 33;    // () -> bool
-inline constexpr int kStartWrite = 34;          // () -> bool
-inline constexpr int kSetWriteSpeed = 37;       // (short speed) -> bool
-inline constexpr int kGetMaxWriteSpeed = 38;    // () -> short
-inline constexpr int kAbortWrite = 39;          // ()
-inline constexpr int kGetDiscUsage = 41;        // () -> long
-inline constexpr int kResetTracks = 63;         // ()
-inline constexpr int kAddTrack = 67;            // (string path, short index) -> bool
-inline constexpr int kSetBurnProof = 70;        // (bool on) -> bool
+inline constexpr int kGetDeviceCount = 24;        // () -> short
+inline constexpr int kGetDeviceText1 = 25;        // (short index) -> string
+inline constexpr int kGetDeviceText3 = 26;        // (short index) -> string
+inline constexpr int kGetDeviceText2 = 27;        // (short index) -> string
+inline constexpr int kSelectDevice = 28;          // (short index) -> bool
+inline constexpr int kAfterWriteComplete = 29;    // () -> bool
+inline constexpr int kPrepareWrite = 30;          // () -> bool
+inline constexpr int kHasWritableMedia = 33;      // () -> bool
+inline constexpr int kStartWrite = 34;            // () -> bool
+inline constexpr int kSetWriteSpeed = 37;         // (short speed) -> bool
+inline constexpr int kGetMaxWriteSpeed = 38;      // () -> short
+inline constexpr int kAbortWrite = 39;            // ()
+inline constexpr int kGetDiscUsage = 41;          // () -> long
+inline constexpr int kResetTracks = 63;           // ()
+inline constexpr int kAddTrack = 67;              // (string path, short index) -> bool
+inline constexpr int kSetBurnProof = 70;          // (bool on) -> bool
 inline constexpr int kIsBurnProofSupported = 71;  // () -> bool
 }  // namespace dispid
 
@@ -38,21 +38,21 @@ inline constexpr int kIsBurnProofSupported = 71;  // () -> bool
 // TrackClosing; SessionClosing; DiscClosing; then exactly one of WriteComplete, WriteCancelled
 // or WriteError. Tracks are numbered from 1; sizes and amounts are bytes of CD audio.
 namespace event {
-inline constexpr int kDiscClosing = 1;      // ()
-inline constexpr int kSessionClosing = 2;   // ()
-inline constexpr int kWriteCancelled = 5;   // ()
-inline constexpr int kWriteComplete = 6;    // ()
-inline constexpr int kDiscPreparing = 7;    // ()
-inline constexpr int kTrackPreparing = 9;   // (short track, long size)
-inline constexpr int kTrackProgress = 10;   // (short track, long written, short unused)
-inline constexpr int kWriteError = 11;      // (long kind, long code)
-inline constexpr int kTrackClosing = 12;    // (short track)
-inline constexpr int kEvent13 = 13;         // (short) never fired
-inline constexpr int kCachingStarted = 14;  // (short track, long size)
-inline constexpr int kCachingProgress = 15; // (long amount)
-inline constexpr int kFileReading = 16;     // (long value) never fired
-inline constexpr int kEvent17 = 17;         // never fired
-inline constexpr int kFileError = 23;       // (long kind, string file)
+inline constexpr int kDiscClosing = 1;       // ()
+inline constexpr int kSessionClosing = 2;    // ()
+inline constexpr int kWriteCancelled = 5;    // ()
+inline constexpr int kWriteComplete = 6;     // ()
+inline constexpr int kDiscPreparing = 7;     // ()
+inline constexpr int kTrackPreparing = 9;    // (short track, long size)
+inline constexpr int kTrackProgress = 10;    // (short track, long written, short unused)
+inline constexpr int kWriteError = 11;       // (long kind, long code)
+inline constexpr int kTrackClosing = 12;     // (short track)
+inline constexpr int kEvent13 = 13;          // (short) never fired
+inline constexpr int kCachingStarted = 14;   // (short track, long size)
+inline constexpr int kCachingProgress = 15;  // (long amount)
+inline constexpr int kFileReading = 16;      // (long value) never fired
+inline constexpr int kEvent17 = 17;          // never fired
+inline constexpr int kFileError = 23;        // (long kind, string file)
 }  // namespace event
 
 // Kinds of WriteError.

@@ -12,10 +12,14 @@ std::string CueText(const std::string& utf8) {
     std::string out;
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u == '"') out += '\'';
-        else if (u < 0x20 || u == 0x7f) out += ' ';
-        else if (u < 0x100) out += static_cast<char>(u);
-        else out += '?';
+        if (u == '"')
+            out += '\'';
+        else if (u < 0x20 || u == 0x7f)
+            out += ' ';
+        else if (u < 0x100)
+            out += static_cast<char>(u);
+        else
+            out += '?';
     }
     return out;
 }

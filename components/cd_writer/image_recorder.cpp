@@ -62,6 +62,7 @@ bool PumpTracks(WriteSession& session, int fd, const std::string& target,
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<int64_t> written(count, 0);
+    std::vector<bool> done(count, false);  // written in full, its CRC known
     size_t next = 0;
     bool stop = false;
     struct Failure {
@@ -110,6 +111,7 @@ bool PumpTracks(WriteSession& session, int fd, const std::string& target,
             std::lock_guard lock(mutex);
             crcs[i] = static_cast<uint32_t>(crc);
             written[i] = tracks[i].bytes();
+            done[i] = true;
             changed.notify_all();
         }
     };
@@ -135,11 +137,13 @@ bool PumpTracks(WriteSession& session, int fd, const std::string& target,
         for (;;) {
             int64_t now;
             bool failed;
+            bool finished;
             {
                 std::unique_lock lock(mutex);
                 changed.wait_for(lock, kProgressInterval);
                 now = written[t];
                 failed = failure.failed;
+                finished = done[t];
             }
             if (session.Aborted()) {
                 finish();
@@ -156,7 +160,7 @@ bool PumpTracks(WriteSession& session, int fd, const std::string& target,
                 session.Fire(event::kTrackProgress,
                              {Variant(number), Variant(int32_t(now)), Variant(int32_t{0})});
             }
-            if (now >= size) break;
+            if (finished) break;
         }
         session.Fire(event::kTrackClosing, {Variant(number)});
     }
@@ -212,8 +216,8 @@ std::string FreshBaseName(const std::string& folder) {
     const std::string base = ImageBaseName(std::time(nullptr));
     std::string name = base;
     std::error_code error;
-    for (int n = 2; fs::exists(folder + name + ".cue", error) ||
-                    fs::exists(folder + name + ".bin", error);
+    for (int n = 2;
+         fs::exists(folder + name + ".cue", error) || fs::exists(folder + name + ".bin", error);
          ++n)
         name = base + "-" + std::to_string(n);
     return name;
@@ -270,7 +274,8 @@ void ImageRecorder::Write(WriteSession& session) {
     const std::string base = FreshBaseName(folder_);
     const std::string bin = staging + "/" + base + ".bin";
     const std::string cue = staging + "/" + base + ".cue";
-    std::unique_ptr<int, FdCloser> fd(new int(::open(bin.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)));
+    std::unique_ptr<int, FdCloser> fd(
+        new int(::open(bin.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)));
     if (*fd < 0) {
         session.FailFile(file_error::kWrite, folder_ + base + ".bin");
         return;
@@ -293,11 +298,14 @@ void ImageRecorder::Write(WriteSession& session) {
     session.Fire(event::kDiscClosing);
     if (beforeReadBack_) beforeReadBack_(bin);
     switch (CheckImage(cue, session, crcs)) {
-        case ReadBack::Cancelled: session.Cancelled(); return;
+        case ReadBack::Cancelled:
+            session.Cancelled();
+            return;
         case ReadBack::Different:
             session.Error(write_error::kDevice, device_error::kDiscUnreadable);
             return;
-        case ReadBack::Same: break;
+        case ReadBack::Same:
+            break;
     }
     // The BIN first: a CUE sheet without its BIN would be listed as a broken disc.
     fs::rename(bin, folder_ + base + ".bin", error);

@@ -42,8 +42,8 @@ BurnFailure CollectFailure() {
     int osErrno = 0;
     std::vector<char> text(BURN_MSGS_MESSAGE_LEN);
     char severity[80];
-    while (burn_msgs_obtain(const_cast<char*>("SORRY"), &code, text.data(), &osErrno,
-                            severity) == 1) {
+    while (burn_msgs_obtain(const_cast<char*>("SORRY"), &code, text.data(), &osErrno, severity) ==
+           1) {
         const std::string message = text.data();
         unsigned key = 0, asc = 0, ascq = 0;
         const size_t bracket = message.find('[');
@@ -90,11 +90,16 @@ class LibburnDrive : public IBurnDrive {
     MediaStatus Media() override {
         if (!grabbed_) return MediaStatus::None;
         switch (burn_disc_get_status(info_->drive)) {
-            case BURN_DISC_BLANK: return MediaStatus::Blank;
-            case BURN_DISC_APPENDABLE: return MediaStatus::Appendable;
-            case BURN_DISC_FULL: return MediaStatus::Full;
-            case BURN_DISC_UNSUITABLE: return MediaStatus::Unsuitable;
-            default: return MediaStatus::None;
+            case BURN_DISC_BLANK:
+                return MediaStatus::Blank;
+            case BURN_DISC_APPENDABLE:
+                return MediaStatus::Appendable;
+            case BURN_DISC_FULL:
+                return MediaStatus::Full;
+            case BURN_DISC_UNSUITABLE:
+                return MediaStatus::Unsuitable;
+            default:
+                return MediaStatus::None;
         }
     }
 
@@ -130,8 +135,8 @@ class LibburnDrive : public IBurnDrive {
             readEnds_.push_back(pair[0]);
             burn_track* track = burn_track_create();
             burn_track_define_data(track, 0, 0, 1, BURN_AUDIO);
-            burn_source* fd = burn_fd_source_new(pair[0], -1, static_cast<off_t>(t.sectors) *
-                                                                   kSectorBytes);
+            burn_source* fd =
+                burn_fd_source_new(pair[0], -1, static_cast<off_t>(t.sectors) * kSectorBytes);
             burn_source* fifo = burn_fifo_source_new(fd, kSectorBytes, 1024, 0);
             burn_track_set_source(track, fifo ? fifo : fd);
             if (fifo) burn_source_free(fifo);
@@ -174,13 +179,23 @@ class LibburnDrive : public IBurnDrive {
         BurnProgress out;
         burn_progress p{};
         switch (burn_drive_get_status(info_->drive, &p)) {
-            case BURN_DRIVE_IDLE: out.phase = BurnPhase::Idle; return out;
+            case BURN_DRIVE_IDLE:
+                out.phase = BurnPhase::Idle;
+                return out;
             case BURN_DRIVE_WRITING:
-            case BURN_DRIVE_WRITING_SYNC: out.phase = BurnPhase::Writing; break;
-            case BURN_DRIVE_CLOSING_TRACK: out.phase = BurnPhase::ClosingTrack; break;
+            case BURN_DRIVE_WRITING_SYNC:
+                out.phase = BurnPhase::Writing;
+                break;
+            case BURN_DRIVE_CLOSING_TRACK:
+                out.phase = BurnPhase::ClosingTrack;
+                break;
             case BURN_DRIVE_CLOSING_SESSION:
-            case BURN_DRIVE_WRITING_LEADOUT: out.phase = BurnPhase::ClosingSession; break;
-            default: out.phase = BurnPhase::Preparing; break;
+            case BURN_DRIVE_WRITING_LEADOUT:
+                out.phase = BurnPhase::ClosingSession;
+                break;
+            default:
+                out.phase = BurnPhase::Preparing;
+                break;
         }
         out.track = p.track;
         out.sector = p.sector;

@@ -8,9 +8,8 @@ WriterControl::WriterControl(QWidget* parent, RecorderSource recorders)
     : QWidget(parent), platform::ControlBase(this) {
     resize(16, 16);
     engine_ = std::make_unique<WriterEngine>(
-        std::move(recorders), [this](int eventId, platform::VariantList args) {
-            Fire(eventId, std::move(args));
-        });
+        std::move(recorders),
+        [this](int eventId, platform::VariantList args) { Fire(eventId, std::move(args)); });
 }
 
 // The engine goes first: its worker fires events through this control.

@@ -41,7 +41,8 @@ void WriterEngine::Join() {
 }
 
 RecorderList& WriterEngine::Recorders() {
-    if (!recorders_) recorders_ = std::make_unique<RecorderList>(source_ ? source_() : RecorderList{});
+    if (!recorders_)
+        recorders_ = std::make_unique<RecorderList>(source_ ? source_() : RecorderList{});
     return *recorders_;
 }
 
@@ -94,11 +95,20 @@ InvokeStatus WriterEngine::Invoke(int id, InvokeKind kind, const VariantList& ar
     if (kind == InvokeKind::PropertyPut) {
         if (count != 1) return InvokeStatus::BadArguments;
         switch (id) {
-            case dispid::kTestWrite: options_.test = args[0].ToBool(); return InvokeStatus::Ok;
-            case dispid::kWriteOption5: writeOption5_ = args[0].ToBool(); return InvokeStatus::Ok;
-            case dispid::kCacheFiles: options_.cacheFiles = args[0].ToBool(); return InvokeStatus::Ok;
-            case dispid::kWriteMode7: writeMode7_ = args[0].ToInt(); return InvokeStatus::Ok;
-            default: break;
+            case dispid::kTestWrite:
+                options_.test = args[0].ToBool();
+                return InvokeStatus::Ok;
+            case dispid::kWriteOption5:
+                writeOption5_ = args[0].ToBool();
+                return InvokeStatus::Ok;
+            case dispid::kCacheFiles:
+                options_.cacheFiles = args[0].ToBool();
+                return InvokeStatus::Ok;
+            case dispid::kWriteMode7:
+                writeMode7_ = args[0].ToInt();
+                return InvokeStatus::Ok;
+            default:
+                break;
         }
         return id >= 1 && id <= 71 ? InvokeStatus::NotSupported : InvokeStatus::UnknownDispatchId;
     }
@@ -107,8 +117,10 @@ InvokeStatus WriterEngine::Invoke(int id, InvokeKind kind, const VariantList& ar
             case dispid::kTestWrite:
             case dispid::kWriteOption5:
             case dispid::kCacheFiles:
-            case dispid::kWriteMode7: return InvokeStatus::NotSupported;
-            default: break;
+            case dispid::kWriteMode7:
+                return InvokeStatus::NotSupported;
+            default:
+                break;
         }
     }
     auto want = [&](size_t n) { return count == n; };
@@ -124,10 +136,14 @@ InvokeStatus WriterEngine::Invoke(int id, InvokeKind kind, const VariantList& ar
             if (!want(1)) return InvokeStatus::BadArguments;
             const int i = index();
             IRecorder* r = i >= 0 ? Recorder(static_cast<size_t>(i)) : nullptr;
-            if (!r) out = Variant(std::string());
-            else if (id == dispid::kGetDeviceText1) out = Variant(r->Text1());
-            else if (id == dispid::kGetDeviceText2) out = Variant(r->Text2());
-            else out = Variant(r->Text3());
+            if (!r)
+                out = Variant(std::string());
+            else if (id == dispid::kGetDeviceText1)
+                out = Variant(r->Text1());
+            else if (id == dispid::kGetDeviceText2)
+                out = Variant(r->Text2());
+            else
+                out = Variant(r->Text3());
             return InvokeStatus::Ok;
         }
         case dispid::kSelectDevice: {
@@ -198,7 +214,8 @@ InvokeStatus WriterEngine::Invoke(int id, InvokeKind kind, const VariantList& ar
             abort_ = true;
             out = Variant();
             return InvokeStatus::Ok;
-        default: return InvokeStatus::UnknownDispatchId;
+        default:
+            return InvokeStatus::UnknownDispatchId;
     }
 }
 
