@@ -46,7 +46,7 @@ platform::DialogTemplate RecordTemplate() {
     t.size = QSize(200, 164);
     t.units = platform::TemplateUnits::DialogUnits;
     t.fontFamily = "System";
-    t.fontPointSize = 9;
+    t.fontPointSize = 12;
     using R = CRecordDlg;
     t.controls = {
         {platform::IDC_STATIC, ControlKind::Static,
