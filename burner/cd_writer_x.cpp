@@ -1,5 +1,7 @@
 #include "burner/cd_writer_x.h"
 
+namespace burner {
+
 namespace {
 using platform::Variant;
 namespace dispid = cd_writer::dispid;
@@ -59,3 +61,5 @@ void CCDWriterXP::SetCacheFiles(bool on) { site_.PutProperty(dispid::kCacheFiles
 void CCDWriterXP::SetWriteMode7(int32_t mode) {
     site_.PutProperty(dispid::kWriteMode7, Variant(mode));
 }
+
+}  // namespace burner

@@ -11,6 +11,8 @@
 
 class QWidget;
 
+namespace burner {
+
 class CCDWriterXP {
   public:
     // Creates the control as a child of `parent`; false when it is not registered or its module
@@ -49,3 +51,5 @@ class CCDWriterXP {
     platform::Variant Call(int dispatchId, const platform::VariantList& args = {});
     platform::ControlSite site_;
 };
+
+}  // namespace burner

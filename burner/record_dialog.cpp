@@ -10,6 +10,8 @@
 #include "platform/ui.h"
 #include "uikit/skin_controls.h"
 
+namespace burner {
+
 namespace {
 
 using platform::ControlKind;
@@ -356,3 +358,5 @@ void CRecordDlg::mouseReleaseEvent(QMouseEvent* event) {
     dragging_ = false;
     platform::Dialog::mouseReleaseEvent(event);
 }
+
+}  // namespace burner

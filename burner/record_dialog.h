@@ -13,6 +13,8 @@
 #include "platform/control_host.h"
 #include "platform/dialog.h"
 
+namespace burner {
+
 class CRecordDlg : public platform::Dialog, public platform::IControlEvents {
     Q_OBJECT
   public:
@@ -48,6 +50,8 @@ class CRecordDlg : public platform::Dialog, public platform::IControlEvents {
     int selectedDevice() const { return selectedDevice_; }
     bool idle() const { return idle_; }
     int trackCount() const { return trackCount_; }
+    const std::vector<std::string>& paths() const { return paths_; }
+    const std::string& total() const { return total_; }
     CCDWriterXP& writer() { return writer_; }
 
   protected:
@@ -88,3 +92,5 @@ class CRecordDlg : public platform::Dialog, public platform::IControlEvents {
     bool dragging_ = false;
     QPoint dragOffset_;
 };
+
+}  // namespace burner

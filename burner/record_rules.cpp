@@ -4,6 +4,8 @@
 
 #include "uikit/time_calc.h"
 
+namespace burner {
+
 std::vector<SpeedEntry> BuildSpeedList(int max) {
     std::vector<SpeedEntry> list;
     if (max <= 0) {
@@ -131,3 +133,5 @@ std::string FileErrorText(int32_t kind, const std::string& file) {
             return "Unknown file error!:";
     }
 }
+
+}  // namespace burner

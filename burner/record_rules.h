@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace burner {
+
 struct SpeedEntry {
     std::string text;  // "48x", or "Default"
     int speed = 0;     // attached speed; 0 for "Default"
@@ -33,3 +35,5 @@ std::string WriteErrorText(int32_t kind, int32_t code);
 std::string DeviceErrorText(int32_t code);
 // The status text of a file error.
 std::string FileErrorText(int32_t kind, const std::string& file);
+
+}  // namespace burner

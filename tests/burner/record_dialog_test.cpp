@@ -10,18 +10,24 @@
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QTest>
+#include <QTimer>
 #include <array>
 #include <filesystem>
 #include <map>
 #include <set>
 
+#include "burner/burner_dlg.h"
+#include "burner/burner_layout.h"
+#include "burner/burner_list.h"
 #include "components/cd_writer/cd_writer_dispids.h"
 #include "platform/scripted_ui.h"
 #include "tests/support/test_support.h"
+#include "tests/uikit/track_list_fixtures.h"
 
 namespace {
 
 namespace ts = testing_support;
+using burner::CRecordDlg;
 namespace dispid = cd_writer::dispid;
 namespace ev = cd_writer::event;
 using platform::InvokeKind;
@@ -459,6 +465,37 @@ TEST(RecordDialog, RealControlWritesADiscImage) {
         cues += entry.path().extension() == ".cue";
     EXPECT_EQ(cues, 1);
     ::unsetenv("VEXMOR_DISC_IMAGES");
+}
+
+// The main window's "burn" button opens the dialog with the project's files and total.
+TEST(RecordDialog, BurnButtonOpensItWithTheProjectsPathsAndTotal) {
+    if (!ts::HaveTool("lame")) GTEST_SKIP() << "lame is not installed";
+    platform::ScopedScriptedUi ui;
+    platform::SetProgramName("Discsmith");
+    FakeWriterScope scope;
+    ts::TempDir dir;
+    const std::vector<std::string> songs = {dir.File("one.mp3"), dir.File("two.mp3")};
+    ASSERT_TRUE(track_fixtures::MakeMp3Lasting(songs[0], 62));
+    ASSERT_TRUE(track_fixtures::MakeMp3Lasting(songs[1], 75));
+    burner::CBurnerDlg window;
+    window.show();
+    window.DropFiles(songs);
+    ASSERT_EQ(window.list()->RowCount(), 2);
+    std::vector<std::string> seenPaths;
+    std::string seenTotal;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* record = qobject_cast<CRecordDlg*>(QApplication::activeModalWidget());
+        if (!record) return;
+        seenPaths = record->paths();
+        seenTotal = record->ItemText(CRecordDlg::kTotalTimeId);
+        record->Command(CRecordDlg::kExitId);
+    });
+    poll.start(20);
+    QTest::mouseClick(window.Item(burner::kCmdRecord), Qt::LeftButton);
+    EXPECT_EQ(seenPaths, songs);
+    EXPECT_EQ(seenTotal, "Total time:" + window.list()->total());
+    EXPECT_EQ(window.list()->total(), "02:17");
 }
 
 }  // namespace
