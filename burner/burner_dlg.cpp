@@ -19,6 +19,7 @@
 #include "burner/capacity_line.h"
 #include "burner/flat_menu.h"
 #include "burner/project_files.h"
+#include "burner/record_dialog.h"
 #include "platform/help_books.h"
 #include "platform/ui.h"
 #include "uikit/skin_bitmaps.h"
@@ -300,8 +301,12 @@ void CBurnerDlg::OnRename() {
     list_->setFocus();
 }
 
-// Filled in by the recording dialog's piece.
-void CBurnerDlg::OnRecord() {}
+void CBurnerDlg::OnRecord() {
+    std::vector<std::string> paths;
+    for (const TrackEntry& entry : list_->Entries()) paths.push_back(entry.path);
+    CRecordDlg record(std::move(paths), list_->total(), this);
+    record.DoModal();
+}
 
 // Filled in by the cover printing's piece.
 void CBurnerDlg::OnPrint() {}

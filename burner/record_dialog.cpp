@@ -1,0 +1,362 @@
+#include "burner/record_dialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMouseEvent>
+#include <QWindow>
+
+#include "burner/record_rules.h"
+#include "platform/ui.h"
+#include "uikit/skin_controls.h"
+
+namespace burner {
+
+namespace {
+
+using platform::ControlKind;
+namespace ev = cd_writer::event;
+
+constexpr unsigned kCloseRequestMessage = 0x0010;  // the window's close request
+
+platform::ControlSpec Button(int id, const char* caption, QRect rect, bool isDefault = false) {
+    platform::ControlSpec spec{id, ControlKind::Custom, caption, rect, isDefault};
+    spec.factory = [caption, isDefault](QWidget* parent) {
+        auto* button = new CXPButton(QString::fromUtf8(caption), parent);
+        button->setDefault(isDefault);
+        return button;
+    };
+    return spec;
+}
+
+platform::ControlSpec Bar(int id, QRect rect) {
+    platform::ControlSpec spec{id, ControlKind::Custom, "", rect};
+    spec.factory = [](QWidget* parent) {
+        auto* bar = new CSkinProgress(parent, CSkinProgress::BurnerBaseColor());
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+        return bar;
+    };
+    return spec;
+}
+
+// Dialog 136 in dialog units, 200 x 164 in the "System" font.
+platform::DialogTemplate RecordTemplate() {
+    platform::DialogTemplate t;
+    t.caption = "Record";
+    t.size = QSize(200, 164);
+    t.units = platform::TemplateUnits::DialogUnits;
+    t.fontFamily = "System";
+    t.fontPointSize = 12;
+    using R = CRecordDlg;
+    t.controls = {
+        {platform::IDC_STATIC, ControlKind::Static,
+         "Please choose a cd recorder:", QRect(8, 6, 150, 10)},
+        {R::kDeviceLabelId, ControlKind::Static, "Device:", QRect(8, 21, 44, 10)},
+        {R::kRecorderListId, ControlKind::ComboBox, "", QRect(54, 19, 138, 13)},
+        {R::kSpeedLabelId, ControlKind::Static, "Write Speed:", QRect(8, 37, 44, 10)},
+        {R::kSpeedListId, ControlKind::ComboBox, "", QRect(54, 35, 60, 13)},
+        {R::kTotalTimeId, ControlKind::Static, "Total time:", QRect(8, 53, 184, 10)},
+        {R::kTimeLeftId, ControlKind::Static, "Time left(74min):", QRect(8, 64, 184, 10)},
+        {R::kCacheId, ControlKind::CheckBox, "Cache/Decode Files Locally", QRect(8, 77, 150, 11)},
+        {R::kBurnProofId, ControlKind::CheckBox, "Use Burn Proof", QRect(8, 89, 150, 11)},
+        {R::kStatusId, ControlKind::Static, "status", QRect(8, 103, 184, 10)},
+        {R::kTrackLabelId, ControlKind::Static, "Track Written", QRect(8, 116, 50, 9)},
+        Bar(R::kTrackBarId, QRect(60, 116, 132, 8)),
+        {R::kTotalLabelId, ControlKind::Static, "Total  Written", QRect(8, 128, 50, 9)},
+        Bar(R::kTotalBarId, QRect(60, 128, 132, 8)),
+        Button(R::kTestId, "Test", QRect(8, 143, 42, 15)),
+        Button(R::kBurnId, "Burn", QRect(56, 143, 42, 15), true),
+        Button(R::kStopId, "Stop", QRect(104, 143, 42, 15)),
+        Button(R::kExitId, "Exit", QRect(152, 143, 40, 15)),
+    };
+    return t;
+}
+
+}  // namespace
+
+CRecordDlg::CRecordDlg(std::vector<std::string> paths, std::string total, QWidget* parent)
+    : platform::Dialog(parent), paths_(std::move(paths)), total_(std::move(total)) {
+    Build(RecordTemplate());
+    SetSwallowEscEnter(true);
+    OnCommand(kTestId, &CRecordDlg::OnTest);
+    OnCommand(kBurnId, &CRecordDlg::OnBurn);
+    OnCommand(kStopId, [this] { writer_.AbortWrite(); });
+    OnCommand(kExitId, [this] { PostMessage(kCloseRequestMessage); });
+    OnCommand(platform::IDCANCEL, &CRecordDlg::OnCloseRequest);
+    OnCommand(kRecorderListId, &CRecordDlg::ChooseRecorder, platform::Notify::SelChange);
+    OnCommand(kSpeedListId, &CRecordDlg::ApplySpeed, platform::Notify::SelChange);
+}
+
+CRecordDlg::~CRecordDlg() {
+    writer_.SetEventSink(nullptr);
+    if (waitCursor_) QApplication::restoreOverrideCursor();
+}
+
+void CRecordDlg::OnInitDialog() {
+    SetItemText(kTotalTimeId, TotalTimeText(total_));
+    SetItemText(kTimeLeftId, TimeLeftText(total_));
+    if (writer_.Create(this)) {
+        writer_.Widget()->setGeometry(width() - 16 - 6, 6, 16, 16);
+        writer_.Widget()->show();
+        AddControl(kWriterId, writer_.Widget());
+        writer_.SetEventSink(this);
+    }
+    if (QWidget* burn = Item(kBurnId)) burn->setFocus();
+    FillRecorderList();
+    trackCount_ = static_cast<int>(paths_.size());
+    for (int id : {kCacheId, kBurnProofId}) {
+        if (auto* box = Control<QCheckBox>(id)) box->setChecked(false);
+    }
+    SetBar(kTrackBarId, 0);
+    SetBar(kTotalBarId, 0);
+}
+
+void CRecordDlg::FillRecorderList() {
+    selectedDevice_ = -1;
+    auto* list = Control<QComboBox>(kRecorderListId);
+    if (!list) return;
+    list->clear();
+    const int count = writer_.GetDeviceCount();
+    for (int i = 0; i < count; ++i) {
+        const auto index = static_cast<int16_t>(i);
+        const std::string entry = writer_.GetDeviceText1(index) + ": " +
+                                  writer_.GetDeviceText2(index) + " " +
+                                  writer_.GetDeviceText3(index);
+        list->addItem(QString::fromStdString(entry));
+    }
+    if (list->count() == 0) {
+        platform::ShowMessage(
+            "There are no compatible CDR drives reported.\nSome older CDR drives are not "
+            "currently supported.");
+        return;
+    }
+    list->setCurrentIndex(0);
+    ChooseRecorder();
+}
+
+void CRecordDlg::ChooseRecorder() {
+    auto* list = Control<QComboBox>(kRecorderListId);
+    selectedDevice_ = list ? list->currentIndex() : -1;
+    if (selectedDevice_ >= 0 && !writer_.SelectDevice(static_cast<int16_t>(selectedDevice_)))
+        selectedDevice_ = -1;
+    FillSpeedList();
+}
+
+void CRecordDlg::FillSpeedList() {
+    auto* list = Control<QComboBox>(kSpeedListId);
+    if (!list) return;
+    const int max = writer_.GetMaxWriteSpeed();
+    list->clear();
+    for (const SpeedEntry& entry : BuildSpeedList(max))
+        list->addItem(QString::fromStdString(entry.text), entry.speed);
+    list->setCurrentIndex(0);
+    ApplySpeed();
+}
+
+void CRecordDlg::ApplySpeed() {
+    auto* list = Control<QComboBox>(kSpeedListId);
+    if (!list || list->count() == 0 || list->itemData(0).toInt() == 0) return;
+    writer_.SetWriteSpeed(static_cast<int16_t>(list->currentData().toInt()));
+}
+
+void CRecordDlg::OnTest() {
+    testMode_ = true;
+    RunStartSequence();
+    testMode_ = false;
+}
+
+void CRecordDlg::OnBurn() { RunStartSequence(); }
+
+void CRecordDlg::RunStartSequence() {
+    if (selectedDevice_ == -1) {
+        platform::ShowMessage("A drive is not selected or does not exist.");
+        return;
+    }
+    if (!writer_.HasWritableMedia()) {
+        platform::ShowMessage("Please Insert Writable Media before continuing!");
+        return;
+    }
+    if (writer_.GetDiscUsage() != 0) {
+        platform::ShowMessage("Please insert an empty disc for recording.");
+        return;
+    }
+    writer_.ResetTracks();
+    if (!AddProjectTracks()) return;
+    writer_.SetWriteMode7(0);
+    writer_.SetWriteOption5(true);
+    writer_.PrepareWrite();
+    writer_.SetTestWrite(testMode_);
+    writer_.SetCacheFiles(Checked(kCacheId));
+    if (writer_.IsBurnProofSupported()) writer_.SetBurnProof(Checked(kBurnProofId));
+    if (!writer_.StartWrite()) platform::ShowMessage("Disc Write could not be started.");
+}
+
+bool CRecordDlg::AddProjectTracks() {
+    for (int i = 0; i < trackCount_; ++i) {
+        const std::string& path = paths_[static_cast<size_t>(i)];
+        const auto index = static_cast<int16_t>(i);
+        if (writer_.AddTrack(path, index)) continue;
+        const platform::MsgResult answer = platform::GetUi().MessageBox(
+            "File:" + path +
+                " can't be supported by Discsmith!\nChoose another mp3 file instead of " + path +
+                "?",
+            "Warning", platform::MsgButtons::OkCancel, platform::MsgIcon::Exclamation);
+        if (answer != platform::MsgResult::Ok) {
+            GiveUp(path);
+            return false;
+        }
+        platform::FileDialogOptions options;
+        options.title = "Add MP3 files:";
+        options.defaultExt = "MP3";
+        options.filter = "MP3 files(*.mp3)|*.mp3||";
+        options.mustExist = true;
+        const std::vector<std::string> chosen = platform::GetUi().OpenFiles(options);
+        // The replacement serves this write only; the project keeps its file.
+        if (chosen.empty() || !writer_.AddTrack(chosen.front(), index)) {
+            GiveUp(path);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CRecordDlg::GiveUp(const std::string& path) {
+    EndDialog(platform::IDCANCEL);
+    platform::ShowMessage("Delete the file \"" + path + "\" from the list.");
+}
+
+void CRecordDlg::EnableControls(bool on) {
+    for (int id : {kRecorderListId, kSpeedListId, kCacheId, kTestId, kBurnId}) EnableItem(id, on);
+    EnableItem(kBurnProofId, on && writer_.IsBurnProofSupported());
+    EnableItem(kStopId, !on);
+    idle_ = on;
+    if (!on && !waitCursor_) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        waitCursor_ = true;
+    } else if (on && waitCursor_) {
+        QApplication::restoreOverrideCursor();
+        waitCursor_ = false;
+    }
+}
+
+void CRecordDlg::OnEvent(int id, const platform::VariantList& args) {
+    auto arg = [&args](size_t i) { return i < args.size() ? args[i] : platform::Variant(); };
+    switch (id) {
+        case ev::kDiscPreparing:
+            SetItemText(kStatusId, "Preparing to Write Disc....");
+            SetBar(kTrackBarId, 0);
+            SetBar(kTotalBarId, 0);
+            EnableControls(false);
+            break;
+        case ev::kCachingStarted:
+            cacheTrack_ = static_cast<int16_t>(arg(0).ToInt());
+            cacheSize_ = arg(1).ToInt();
+            break;
+        case ev::kCachingProgress: {
+            char text[64];
+            std::snprintf(text, sizeof text, "Caching Track - %02d%%",
+                          CachingPercent(arg(0).ToInt(), cacheSize_));
+            SetItemText(kStatusId, text);
+            break;
+        }
+        case ev::kFileReading:
+            SetItemText(kStatusId, "Reading File..." + std::to_string(arg(0).ToInt()));
+            break;
+        case ev::kTrackPreparing: {
+            char text[64];
+            std::snprintf(text, sizeof text, "Preparing to Write Track #%02d",
+                          static_cast<int16_t>(arg(0).ToInt()));
+            SetItemText(kStatusId, text);
+            SetBar(kTrackBarId, 0);
+            trackSize_ = arg(1).ToInt();
+            break;
+        }
+        case ev::kTrackProgress: {
+            const int track = static_cast<int16_t>(arg(0).ToInt());
+            const int trackPercent = TrackPercent(arg(1).ToInt(), trackSize_);
+            SetBar(kTrackBarId, trackPercent);
+            SetBar(kTotalBarId, TotalPercent(trackPercent, track, trackCount_));
+            char text[64];
+            std::snprintf(text, sizeof text, "Writing Track #%02d....", track);
+            SetItemText(kStatusId, text);
+            break;
+        }
+        case ev::kTrackClosing:
+            SetItemText(kStatusId, "Closing Track....");
+            break;
+        case ev::kSessionClosing:
+            SetItemText(kStatusId, "Closing Session....");
+            break;
+        case ev::kDiscClosing:
+            SetItemText(kStatusId, "Closing Disc....");
+            break;
+        case ev::kWriteComplete:
+            EnableControls(true);
+            platform::ShowMessage("Write complete!");
+            SetItemText(kStatusId, "Write complete!");
+            writer_.AfterWriteComplete();
+            break;
+        case ev::kWriteCancelled:
+            SetItemText(kStatusId, "Writing Cancelled!");
+            EnableControls(true);
+            break;
+        case ev::kWriteError:
+            platform::ShowMessage(WriteErrorText(arg(0).ToInt(), arg(1).ToInt()));
+            EnableControls(true);
+            SetItemText(kStatusId, "A write error occurred..");
+            break;
+        case ev::kFileError:
+            SetItemText(kStatusId, FileErrorText(arg(0).ToInt(), arg(1).ToString()));
+            break;
+        default:
+            break;  // 13, 17 and anything newer
+    }
+}
+
+void CRecordDlg::OnMessage(unsigned msg, platform::WParam w, platform::LParam l) {
+    if (msg == kCloseRequestMessage) {
+        OnCloseRequest();
+        return;
+    }
+    platform::Dialog::OnMessage(msg, w, l);
+}
+
+void CRecordDlg::OnCloseRequest() {
+    if (!idle_) {
+        platform::ShowMessage("Stop writing disk first!");
+        return;
+    }
+    EndDialog(platform::IDCANCEL);
+}
+
+bool CRecordDlg::Checked(int id) const {
+    const auto* box = Control<QCheckBox>(id);
+    return box && box->isChecked();
+}
+
+void CRecordDlg::SetBar(int id, int percent) { SetProgressPos(id, percent); }
+
+void CRecordDlg::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return platform::Dialog::mousePressEvent(event);
+    // A press on the background moves the dialog as a press on its caption would.
+    if (QWindow* window = windowHandle(); window && window->startSystemMove()) return;
+    dragging_ = true;
+    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void CRecordDlg::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPosition().toPoint() - dragOffset_);
+        return;
+    }
+    platform::Dialog::mouseMoveEvent(event);
+}
+
+void CRecordDlg::mouseReleaseEvent(QMouseEvent* event) {
+    dragging_ = false;
+    platform::Dialog::mouseReleaseEvent(event);
+}
+
+}  // namespace burner
