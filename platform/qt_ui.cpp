@@ -1,12 +1,16 @@
 #include "platform/qt_ui.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
@@ -142,6 +146,45 @@ public:
             const QFont f = QFontDialog::getFont(&ok, initial, DialogParent());
             if (!ok) return std::nullopt;
             return f;
+        });
+    }
+
+    std::optional<FontChoice> PickFontAndColor(const QFont& initial,
+                                               const QColor& initialColor) override {
+        return OnGuiThread([&]() -> std::optional<FontChoice> {
+            // Qt's font dialog has underline and strike-out but no colour: it is embedded
+            // with a colour button under it.
+            QDialog dialog(DialogParent());
+            dialog.setWindowTitle(QStringLiteral("Font"));
+            auto* fonts = new QFontDialog(initial, &dialog);
+            fonts->setWindowFlags(Qt::Widget);
+            fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+            auto* colorButton = new QPushButton(QStringLiteral("Colour..."), &dialog);
+            QColor color = initialColor;
+            auto showColor = [&] {
+                QPixmap swatch(24, 14);
+                swatch.fill(color);
+                colorButton->setIcon(QIcon(swatch));
+            };
+            showColor();
+            QObject::connect(colorButton, &QPushButton::clicked, &dialog, [&] {
+                const QColor c = QColorDialog::getColor(color, &dialog);
+                if (c.isValid()) color = c;
+                showColor();
+            });
+            auto* buttons =
+                new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+            QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+            QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+            auto* row = new QHBoxLayout;
+            row->addWidget(colorButton);
+            row->addStretch();
+            row->addWidget(buttons);
+            auto* layout = new QVBoxLayout(&dialog);
+            layout->addWidget(fonts);
+            layout->addLayout(row);
+            if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+            return FontChoice{fonts->currentFont(), color};
         });
     }
 
