@@ -112,6 +112,33 @@ bool AlbumTitlePrinted(const QImage& page) {
     return Any(page, PageArea(500, 400, 1400, 490), Dark);
 }
 
+QImage Preview(CPrintCoverDlg& dlg) {
+    return dlg.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The title column of preview row `row`, between the track and the time column.
+QRect PreviewRow(int row) { return QRect(50, 50 + 14 * row + 2, 250, 6); }
+
+uint32_t Crc32(const uint8_t* data, size_t size) {
+    uint32_t crc = 0xffffffffu;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A picture file: left half red, right half blue.
+std::string MakePicture(const TempDir& dir, const std::string& name, const char* format) {
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 32; ++x) image.setPixelColor(x, y, Qt::red);
+    const std::string path = dir.File(name);
+    image.save(QString::fromStdString(path), format);
+    return path;
+}
+
 }  // namespace
 
 TEST(CoverPrint, PdfOfTwentyFiveSongsClearedAndEmpty) {
@@ -149,6 +176,20 @@ TEST(CoverPrint, PdfOfTwentyFiveSongsClearedAndEmpty) {
     ExpectSquareAndCropMarks(emptyPage, true);
     EXPECT_TRUE(AlbumTitlePrinted(emptyPage));
     EXPECT_FALSE(Any(emptyPage, PageArea(460, 500, 1640, 1490), Dark));
+
+    // A picture fills the square, stretched from its full size.
+    ui->QueueOpenFiles({MakePicture(dir, "picture.png", "PNG")});
+    empty.Command(CPrintCoverDlg::kBackgroundId);
+    const QImage picturePage = PrintToPdf(empty, dir, "picture");
+    const auto red = [](QRgb c) { return qRed(c) > 200 && qBlue(c) < 60; };
+    const auto blue = [](QRgb c) { return qBlue(c) > 200 && qRed(c) < 60; };
+    const QRect redBox = Box(picturePage, picturePage.rect(), red);
+    EXPECT_NEAR(redBox.left(), Px(450), 2);
+    EXPECT_NEAR(redBox.top(), Px(300), 2);
+    EXPECT_NEAR(redBox.bottom(), Px(1500), 2);
+    EXPECT_NEAR(redBox.right(), Px(1050), 12);  // the halves blend where they meet
+    EXPECT_TRUE(Any(picturePage, PageArea(1100, 1400, 1640, 1490), blue));
+    EXPECT_TRUE(AlbumTitlePrinted(picturePage));
     EXPECT_TRUE(ui->unexpected().empty());
 }
 
@@ -184,37 +225,6 @@ TEST(CoverPrint, TextSizeDoesNotDependOnThePrinterResolution) {
     EXPECT_NEAR(titleBoxes[0].height(), titleBoxes[1].height(), 1);
     EXPECT_NEAR(titleBoxes[0].width(), titleBoxes[1].width(), 2);
 }
-
-namespace {
-
-QImage Preview(CPrintCoverDlg& dlg) {
-    return dlg.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-// The title column of preview row `row`, between the track and the time column.
-QRect PreviewRow(int row) { return QRect(50, 50 + 14 * row + 2, 250, 6); }
-
-uint32_t Crc32(const uint8_t* data, size_t size) {
-    uint32_t crc = 0xffffffffu;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-// A picture file: left half red, right half blue.
-std::string MakePicture(const TempDir& dir, const std::string& name, const char* format) {
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 32; ++x) image.setPixelColor(x, y, Qt::red);
-    const std::string path = dir.File(name);
-    image.save(QString::fromStdString(path), format);
-    return path;
-}
-
-}  // namespace
 
 TEST(CoverPreview, RowsClearColoursAndTextBackground) {
     platform::ScopedScriptedUi ui;
