@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPixmap>
@@ -35,6 +36,27 @@ auto OnGuiThread(Fn fn) -> decltype(fn()) {
 QWidget* DialogParent() {
     QWidget* w = QApplication::activeModalWidget();
     return w ? w : QApplication::activeWindow();
+}
+
+// The preset of a font dialog as the dialog can show it: a family that is not installed ("Arial")
+// becomes the family it is drawn with, a pixel size becomes points, and the style is named. Qt's
+// font dialog selects a family's first style when the preset names none and the family has no
+// "Normal" style (DejaVu Sans lists "Oblique" first), so a regular preset came back italic; the
+// shortest style name of the preset's weight and slant is taken ("Book" rather than "Condensed").
+QFont AsListed(QFont font) {
+    const QFontInfo drawn(font);
+    if (!QFontDatabase::families().contains(font.family())) font.setFamily(drawn.family());
+    if (font.pointSizeF() <= 0) font.setPointSizeF(drawn.pointSizeF());
+    if (!font.styleName().isEmpty()) return font;
+    QString best;
+    for (const QString& style : QFontDatabase::styles(font.family())) {
+        if (QFontDatabase::italic(font.family(), style) != font.italic() ||
+            QFontDatabase::weight(font.family(), style) != font.weight())
+            continue;
+        if (best.isEmpty() || style.size() < best.size()) best = style;
+    }
+    if (!best.isEmpty()) font.setStyleName(best);
+    return font;
 }
 
 QMessageBox::StandardButtons ToQt(MsgButtons buttons) {
@@ -143,7 +165,7 @@ public:
     std::optional<QFont> PickFont(const QFont& initial) override {
         return OnGuiThread([&]() -> std::optional<QFont> {
             bool ok = false;
-            const QFont f = QFontDialog::getFont(&ok, initial, DialogParent());
+            const QFont f = QFontDialog::getFont(&ok, AsListed(initial), DialogParent());
             if (!ok) return std::nullopt;
             return f;
         });
@@ -156,7 +178,7 @@ public:
             // with a colour button under it.
             QDialog dialog(DialogParent());
             dialog.setWindowTitle(QStringLiteral("Font"));
-            auto* fonts = new QFontDialog(initial, &dialog);
+            auto* fonts = new QFontDialog(AsListed(initial), &dialog);
             fonts->setWindowFlags(Qt::Widget);
             fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
             auto* colorButton = new QPushButton(QStringLiteral("Colour..."), &dialog);
