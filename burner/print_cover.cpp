@@ -20,9 +20,7 @@ QRect Ltrb(int left, int top, int right, int bottom) {
 // Paints the cover preview of its dialog; placed so that its coordinates are dialog pixels.
 class CoverPreview : public QWidget {
   public:
-    CoverPreview(const CoverSettings& cover, QWidget* parent) : QWidget(parent), cover_(cover) {
-        setAttribute(Qt::WA_OpaquePaintEvent, false);
-    }
+    CoverPreview(const CoverSettings& cover, QWidget* parent) : QWidget(parent), cover_(cover) {}
 
   protected:
     void paintEvent(QPaintEvent*) override {
@@ -35,13 +33,11 @@ class CoverPreview : public QWidget {
     const CoverSettings& cover_;
 };
 
-QWidget* MakeButton(const std::string& caption, QWidget* parent) {
-    return new CXPButton(QString::fromStdString(caption), parent);
-}
-
 platform::ControlSpec Button(int id, const std::string& caption, QRect rect) {
     platform::ControlSpec spec{id, platform::ControlKind::Custom, caption, rect};
-    spec.factory = [caption](QWidget* parent) { return MakeButton(caption, parent); };
+    spec.factory = [caption](QWidget* parent) {
+        return new CXPButton(QString::fromStdString(caption), parent);
+    };
     return spec;
 }
 
