@@ -5,6 +5,7 @@
 
 #include "platform/folders.h"
 #include "platform/paths.h"
+#include "platform/ui.h"
 
 namespace platform {
 
@@ -20,6 +21,16 @@ std::string HelpBookEntry(const std::string& helpFileName) {
         }
     }
     return {};
+}
+
+bool OpenHelpBook(const std::string& helpFileName) {
+    const std::string entry = HelpBookEntry(helpFileName);
+    if (!FileExists(entry)) {
+        ShowMessage("The help file " + (entry.empty() ? helpFileName : entry) + " is missing.",
+                    MsgIcon::Error);
+        return false;
+    }
+    return GetUi().ShellOpen(entry) > 32;
 }
 
 }  // namespace platform

@@ -11,4 +11,8 @@ namespace platform {
 // belongs to no book.
 std::string HelpBookEntry(const std::string& helpFileName);
 
+// Opens the help book's default topic with the desktop's browser. A book that is not installed
+// is reported ("The help file <path> is missing.") and false returned.
+bool OpenHelpBook(const std::string& helpFileName);
+
 }  // namespace platform

@@ -1,12 +1,12 @@
 #include "platform/paths.h"
 
-#include "platform/text.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+
+#include "platform/text.h"
 
 namespace platform {
 
@@ -54,6 +54,11 @@ bool FileExists(const std::string& path) {
 bool IsDirectory(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool IsWritable(const std::string& path) {

@@ -38,6 +38,9 @@ std::string LowerTail(std::string_view text, size_t n);
 
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
+// True for a regular file (following links). Only such files are read as documents: opening a
+// named pipe would wait for a writer, and a device could be read for ever.
+bool IsRegularFile(const std::string& path);
 // True when `path` names something this process may write to (the access test of the design).
 bool IsWritable(const std::string& path);
 // Size in bytes, or -1 when the file cannot be examined.

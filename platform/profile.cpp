@@ -16,6 +16,7 @@
 
 #include "platform/folders.h"
 #include "platform/paths.h"
+#include "platform/replace_file.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -75,53 +76,15 @@ void ProfileFile::Load() {
 }
 
 bool ProfileFile::Save() const {
-    // A file the user made read-only stays as it is, as it would under the Windows functions.
-    if (FileExists(path_) && !IsWritable(path_)) return false;
     // Writing what was read of a file that could not be read would lose the rest of it.
     if (unreadable_) return false;
     std::error_code ec;
-    // A settings file that is a symbolic link is replaced where the link points, so the link
-    // survives the rename below.
-    std::filesystem::path target(path_);
-    if (std::filesystem::is_symlink(target, ec)) {
-        const std::filesystem::path resolved = std::filesystem::canonical(target, ec);
-        if (!ec) target = resolved;
-    }
+    const std::filesystem::path target(path_);
     if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
-
-    // The new text goes to a private temporary file beside the target, reaches the disk, takes
-    // the old file's permissions and only then replaces it.
-    // Created with mode 0666 so the kernel applies the process's file-creation mask; changing
-    // the mask to read it would briefly affect files that other threads create.
-    static std::atomic<unsigned> counter{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = target.string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-               std::to_string(counter++);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
     std::string text;
     for (const std::string& line : lines_) text += line + '\n';
-    bool ok = true;
-    for (size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
-    // A file that exists keeps its permissions; a new one has those the mask gave it.
-    struct stat st {};
-    if (ok && ::stat(target.c_str(), &st) == 0) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    // A file the user made read-only stays as it is, as it would under the Windows functions.
+    return WriteFileReplacing(path_, text);
 }
 
 int ProfileFile::Find(const std::string& section, const std::string& key,

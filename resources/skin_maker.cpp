@@ -11,8 +11,12 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QRegion>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -460,10 +464,78 @@ const BurnerButton kBurnerButtons[] = {
     {"exit2", 157, 0, 184, 621, 450, 666, 466},
 };
 
-// Outline of the burner's window: a rounded body (the window's region follows it).
+// Outline of the burner's window: a body with round corners. The window's region is the set of
+// pixels whose centres lie inside it, one rectangle per band of rows with the same span: 19
+// bands down each corner and one between them, 45 rectangles in all.
 constexpr int kBurnerWidth = 705;
 constexpr int kBurnerHeight = 517;
-constexpr qreal kBurnerCorner = 24;
+constexpr qreal kBurnerCorner = 38;
+
+struct Span {
+    int left, right;  // right exclusive
+};
+
+Span BodySpan(int y) {
+    const qreal cy = y + 0.5;
+    qreal dy = 0;
+    if (cy < kBurnerCorner) dy = kBurnerCorner - cy;
+    if (cy > kBurnerHeight - kBurnerCorner) dy = cy - (kBurnerHeight - kBurnerCorner);
+    if (dy <= 0) return {0, kBurnerWidth};
+    const qreal dx = std::sqrt(std::max<qreal>(0, kBurnerCorner * kBurnerCorner - dy * dy));
+    return {static_cast<int>(std::ceil(kBurnerCorner - dx - 0.5)),
+            static_cast<int>(std::floor(kBurnerWidth - kBurnerCorner + dx - 0.5)) + 1};
+}
+
+// The body's rectangles (left, top, right, bottom; right and bottom exclusive), top to bottom.
+std::vector<QRect> BodyBands() {
+    std::vector<QRect> bands;
+    int top = 0;
+    Span span = BodySpan(0);
+    for (int y = 1; y <= kBurnerHeight; ++y) {
+        const Span next = y < kBurnerHeight ? BodySpan(y) : Span{-1, -1};
+        if (next.left == span.left && next.right == span.right) continue;
+        bands.push_back(QRect(QPoint(span.left, top), QPoint(span.right - 1, y - 1)));
+        top = y;
+        span = next;
+    }
+    return bands;
+}
+
+QRegion BodyRegion() {
+    QRegion region;
+    for (const QRect& band : BodyBands()) region += band;
+    return region;
+}
+
+void Put32(std::vector<uint8_t>& out, int64_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+// Region resource 141: the byte count N of the region data, then 36 * N bytes that start with
+// the region data (a 32-byte header, then the rectangles); the rest is zero.
+void SaveBurnerRegion() {
+    const std::vector<QRect> bands = BodyBands();
+    std::vector<uint8_t> data;
+    Put32(data, 32);
+    Put32(data, 1);
+    Put32(data, static_cast<int64_t>(bands.size()));
+    Put32(data, static_cast<int64_t>(bands.size()) * 16);
+    for (int v : {0, 0, kBurnerWidth, kBurnerHeight}) Put32(data, v);
+    for (const QRect& r : bands) {
+        for (int v : {r.left(), r.top(), r.right() + 1, r.bottom() + 1}) Put32(data, v);
+    }
+    std::vector<uint8_t> resource;
+    Put32(resource, static_cast<int64_t>(data.size()));
+    resource.insert(resource.end(), data.begin(), data.end());
+    resource.resize(4 + 36 * data.size(), 0);
+    const QString path = QStringLiteral("%1/burner/rgn/141").arg(g_root);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    FILE* file = std::fopen(qPrintable(path), "wb");
+    if (!file || std::fwrite(resource.data(), 1, resource.size(), file) != resource.size())
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    if (file) std::fclose(file);
+}
 
 void DrawDisc(QPainter& p, const QPointF& c, qreal r, qreal alpha) {
     QRadialGradient g(c, r);
@@ -488,7 +560,10 @@ QImage BurnerBackground() {
     QLinearGradient ground(0, 0, 0, kBurnerHeight);
     ground.setColorAt(0, QColor(232, 240, 255));
     ground.setColorAt(1, kBurnerGround);
-    p.fillPath(body, ground);
+    // The ground fills exactly the window's region, so no pixel outside the outline shows.
+    p.setClipRegion(BodyRegion());
+    p.fillRect(image.rect(), ground);
+    p.setClipping(false);
 
     // Title band with the program's name and a disc.
     QLinearGradient title(0, 0, 0, 60);
@@ -496,7 +571,7 @@ QImage BurnerBackground() {
     title.setColorAt(0.5, kBase);
     title.setColorAt(1, kDeep);
     p.save();
-    p.setClipPath(body);
+    p.setClipRegion(BodyRegion());
     p.fillRect(QRectF(0, 0, kBurnerWidth, 60), title);
     p.fillRect(QRectF(0, 60, kBurnerWidth, 2), kGlow);
     p.restore();
@@ -778,6 +853,7 @@ int main(int argc, char** argv) {
     }
     Save(DiscIcon(32), "burner", 128);
     Save(HelpMenuImage(), "burner", 217);
+    SaveBurnerRegion();
 
     KitArt("studio");
     KitArt("burner");

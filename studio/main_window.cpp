@@ -369,14 +369,7 @@ void CRingsmithDlg::OnMp3ToCd() {
     platform::GetUi().StartProgram(platform::JoinPath(platform::ProgramFolder(), "discsmith"), {});
 }
 
-void CRingsmithDlg::OnHelp() {
-    const std::string entry = platform::HelpBookEntry("ringsmith.chm");
-    if (!platform::FileExists(entry)) {
-        platform::ShowMessage("The help file " + entry + " is missing.", platform::MsgIcon::Error);
-        return;
-    }
-    platform::GetUi().ShellOpen(entry);
-}
+void CRingsmithDlg::OnHelp() { platform::OpenHelpBook("ringsmith.chm"); }
 
 // ---- Playing the selection ---------------------------------------------------------------------
 

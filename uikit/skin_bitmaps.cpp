@@ -1,5 +1,6 @@
 #include "uikit/skin_bitmaps.h"
 
+#include <QFile>
 #include <QString>
 #include <mutex>
 
@@ -36,8 +37,7 @@ void SetSkinSet(const std::string& set) { ChosenSet() = set; }
 const std::string& SkinSet() {
     static const std::string kStudio = "studio";
     static const std::string kBurner = "burner";
-    if (!ChosenSet().empty())
-        return ChosenSet();
+    if (!ChosenSet().empty()) return ChosenSet();
     return platform::ProgramName() == "Discsmith" ? kBurner : kStudio;
 }
 
@@ -50,6 +50,14 @@ QPixmap LoadSkinBitmap(int id) { return LoadSkinBitmap(SkinSet(), id); }
 QPixmap LoadSkinBitmap(const std::string& set, int id) {
     EnsureResources();
     return QPixmap(SkinBitmapPath(set, id));
+}
+
+QByteArray LoadSkinData(const std::string& set, const std::string& name) {
+    EnsureResources();
+    QFile file(
+        QStringLiteral(":/%1/%2").arg(QString::fromStdString(set), QString::fromStdString(name)));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
 }
 
 }  // namespace skin

@@ -2,6 +2,7 @@
 // (":/studio/<id>.png" for the ringtone studio, ":/burner/<id>.png" for the disc burner).
 #pragma once
 
+#include <QByteArray>
 #include <QPixmap>
 #include <string>
 
@@ -31,5 +32,8 @@ QString SkinBitmapPath(const std::string& set, int id);
 // The bitmap, or a null pixmap when the skin has none with that id.
 QPixmap LoadSkinBitmap(int id);
 QPixmap LoadSkinBitmap(const std::string& set, int id);
+// Any other file of the skin by its name inside `set` (":/<set>/<name>", e.g. the window region
+// "rgn/141"); empty when there is none.
+QByteArray LoadSkinData(const std::string& set, const std::string& name);
 
 }  // namespace skin

@@ -1,7 +1,6 @@
 #include "uikit/track_rules.h"
 
 #include <QByteArray>
-#include <QSaveFile>
 #include <QString>
 #include <QStringDecoder>
 #include <algorithm>
@@ -41,13 +40,6 @@ std::string TagTextToUtf8(std::string_view bytes) {
     return QString::fromLatin1(raw).toStdString();
 }
 
-// Only regular files are read: opening a named pipe would wait for a writer, and a device could
-// be read for ever.
-bool IsRegularFile(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
-}
-
 // Strips one line end: LF, and a CR before it (a text-mode read of CR LF).
 void StripLineEnd(std::string& line) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -56,7 +48,7 @@ void StripLineEnd(std::string& line) {
 }  // namespace
 
 std::optional<std::string> ReadId3v1Title(const std::string& path) {
-    if (!IsRegularFile(path)) return std::nullopt;
+    if (!platform::IsRegularFile(path)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     in.seekg(0, std::ios::end);
@@ -114,7 +106,7 @@ std::string BuildM3uText(const std::vector<TrackEntry>& tracks) {
 
 M3uContents ReadM3uFile(const std::string& path) {
     M3uContents contents;
-    if (!IsRegularFile(path)) return contents;
+    if (!platform::IsRegularFile(path)) return contents;
     std::ifstream in(path, std::ios::binary);
     if (!in) return contents;
 
@@ -152,16 +144,4 @@ bool IsExtInfLine(std::string_view line) {
     std::string upper(line.substr(0, 7));
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return upper == "#EXTINF";
-}
-
-bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
-    if (path.empty()) return false;
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const qint64 size = static_cast<qint64>(bytes.size());
-    if (file.write(bytes.data(), size) != size) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }

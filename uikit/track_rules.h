@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/replace_file.h"
+
 // Shown by every track-list operation on the selected row when no row is selected.
 inline constexpr const char* kSelectTrackFirstMessage =
     "You should select a mp3 file in the list first!";
@@ -58,6 +60,5 @@ M3uContents ReadM3uFile(const std::string& path);
 // True when the first seven characters of the line, upper-cased, are "#EXTINF".
 bool IsExtInfLine(std::string_view line);
 
-// Writes `bytes` to a temporary file beside `path` and renames it over `path`, so that a failed
-// write leaves any earlier file untouched. False when the file could not be written completely.
-bool WriteFileReplacing(const std::string& path, std::string_view bytes);
+// Playlists are replaced through the programs' one file-replacing writer.
+using platform::WriteFileReplacing;

@@ -1,0 +1,28 @@
+// Start-up of the disc burner: the dialog colours, the registration of the CD-writer control
+// and the modal run of the main window. The program ends when the main window closes.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/dialog.h"
+
+namespace burner {
+
+// The CD-writer control's module in the system directory.
+inline constexpr const char* kWriterModule = "CDWriterXP.so";
+
+// Loads the CD-writer control's module, calls its DllRegisterServer when it has one and unloads
+// it. Returns whether DllRegisterServer was called; every failure is silent.
+bool RegisterWriterControl();
+
+using MainWindowFactory = std::function<std::unique_ptr<platform::Dialog>()>;
+
+// The burner's main window, made for the modal run.
+std::unique_ptr<platform::Dialog> MakeMainWindow();
+
+// CBurnerApp's start-up: dialog colours RGB(209, 224, 252) on RGB(1, 34, 99), the control
+// registered, the main window run modally. Returns false: no message loop follows.
+bool InitInstance(const MainWindowFactory& makeMainWindow = MakeMainWindow);
+
+}  // namespace burner

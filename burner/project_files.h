@@ -1,0 +1,53 @@
+// The burn project's files and drops, without a window: the title-list format (.vxl), which
+// format a chosen file name asks for, and what a dropped file does.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace burner {
+
+// One project entry as the title list keeps it.
+struct TitledPath {
+    std::string title;
+    std::string path;
+};
+
+// The .vxl text: per entry the title and the full path, each followed by CR LF; no header. An
+// empty project gives an empty text. A line end inside a title or path is written as a blank,
+// so that it cannot shift the pairs of the entries after it.
+std::string BuildTitleListText(const std::vector<TitledPath>& entries);
+
+// The pairs of a .vxl text: lines end in LF or CR LF; a title line is followed by its path line,
+// and a path line missing at the end reads as empty. A blank line is read as a line like any
+// other, so it shifts the pairing of what follows.
+std::vector<TitledPath> ParseTitleList(std::string_view text);
+
+enum class ProjectFormat { None, M3u, TitleList };
+
+// By the characters after the last "." of the file name, compared without regard to case:
+// "m3u" or "vxl"; anything else (also no extension) is None.
+ProjectFormat ProjectFormatOf(std::string_view path);
+
+// The default extension of the project dialogs, added by the save dialog to a name typed without
+// one; the filter both dialogs show.
+inline constexpr const char* kProjectDefaultExt = "M3U";
+inline constexpr const char* kProjectFilter =
+    "M3U playlist (*.m3u)|*.m3u|Vexmor playlist (*.vxl)|*.vxl||";
+
+// `path` with "." + `ext` appended when its file name has no extension.
+std::string WithDefaultExtension(const std::string& path, const std::string& ext);
+
+enum class DropAction {
+    Skip,     // too short or too long a name, or neither an MP3 file nor a playlist
+    AddMp3,   // ends in ".mp3", any case
+    LoadM3u,  // ends in ".m3u", any case
+};
+
+// What a dropped path does: names of fewer than 5 or of 260 and more characters are skipped;
+// then ".mp3" adds the file and ".m3u" loads the playlist, the letters in either case.
+DropAction ClassifyDrop(std::string_view path);
+
+}  // namespace burner

@@ -1,0 +1,58 @@
+#include "platform/replace_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/paths.h"
+
+namespace platform {
+
+bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
+    if (path.empty()) return false;
+    if (FileExists(path) && !IsWritable(path)) return false;
+    std::error_code ec;
+    std::filesystem::path target(path);
+    if (std::filesystem::is_symlink(target, ec)) {
+        const std::filesystem::path resolved = std::filesystem::canonical(target, ec);
+        if (!ec) target = resolved;
+    }
+
+    // Created with mode 0666 so the kernel applies the process's file-creation mask; changing
+    // the mask to read it would briefly affect files that other threads create.
+    static std::atomic<unsigned> counter{0};
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = target.string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+               std::to_string(counter++);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
+    if (fd < 0) return false;
+    bool ok = true;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    // A file that exists keeps its permissions; a new one has those the mask gave it.
+    struct stat st {};
+    if (ok && ::stat(target.c_str(), &st) == 0) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,17 @@
+// The one way the programs replace a file: the new bytes go to a private temporary file beside
+// the target, reach the disk, take the old file's permissions and only then are renamed over
+// it. A failure at any step (no room, no permission, a bad name) leaves the old file exactly as
+// it was and no temporary file behind.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Replaces (or creates) `path` with `bytes`. A target that is a symbolic link is replaced where
+// the link points, so the link survives; a file that exists but may not be written (the user made
+// it read-only) is left alone. False when the file was not replaced completely.
+bool WriteFileReplacing(const std::string& path, std::string_view bytes);
+
+}  // namespace platform
