@@ -3,14 +3,21 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QPdfWriter>
 #include <QPrinterInfo>
+#include <QTest>
+#include <QTimer>
 #include <cmath>
 
+#include "burner/burner_dlg.h"
+#include "burner/burner_layout.h"
+#include "burner/burner_list.h"
 #include "burner/cover_layout.h"
 #include "platform/scripted_ui.h"
 #include "tests/support/test_support.h"
+#include "tests/uikit/track_list_fixtures.h"
 
 namespace {
 
@@ -341,5 +348,34 @@ TEST(CoverPrint, NoPrinterAndPdfFileErrors) {
     ui->QueueSaveFile(path);
     dlg.Command(CPrintCoverDlg::kPrintPdfId);
     EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Cannot write the file " + path});
+    EXPECT_TRUE(ui->unexpected().empty());
+}
+
+TEST(CoverFromBurner, PrintButtonOpensTheCoverWithCopiesOfTheProjectRows) {
+    if (!testing_support::HaveTool("lame")) GTEST_SKIP() << "lame is not installed";
+    platform::ScopedScriptedUi ui;
+    TempDir dir;
+    burner::CBurnerDlg window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (const char* name : {"first.mp3", "second.mp3"})
+        ASSERT_TRUE(track_fixtures::MakeMp3Lasting(dir.File(name), 2));
+    ui->QueueOpenFiles({dir.File("first.mp3"), dir.File("second.mp3")});
+    window.Command(burner::kCmdAdd);
+    ASSERT_EQ(window.list()->RowCount(), 2);
+    window.list()->SetCellText(1, CTrackListCtrl::kTitleColumn, "Renamed");
+
+    Project seen;
+    QTimer::singleShot(0, [&] {
+        if (auto* cover = qobject_cast<CPrintCoverDlg*>(QApplication::activeModalWidget())) {
+            seen = {cover->Cover().titles, cover->Cover().times, cover->Cover().tracks};
+            testing_support::KeepScreenshot(cover->grab().toImage(), "cover_from_burner.png");
+            cover->Command(platform::IDCANCEL);  // "Exit"
+        }
+    });
+    window.Command(burner::kCmdPrint);
+    EXPECT_EQ(seen.titles, (std::vector<std::string>{"first", "Renamed"}));
+    EXPECT_EQ(seen.times, (std::vector<std::string>{"00:02", "00:02"}));
+    EXPECT_EQ(seen.tracks, (std::vector<std::string>{"01", "02"}));
     EXPECT_TRUE(ui->unexpected().empty());
 }
