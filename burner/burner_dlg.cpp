@@ -18,6 +18,7 @@
 #include "burner/burner_list.h"
 #include "burner/capacity_line.h"
 #include "burner/flat_menu.h"
+#include "burner/print_cover.h"
 #include "burner/project_files.h"
 #include "burner/record_dialog.h"
 #include "platform/help_books.h"
@@ -308,8 +309,17 @@ void CBurnerDlg::OnRecord() {
     record.DoModal();
 }
 
-// Filled in by the cover printing's piece.
-void CBurnerDlg::OnPrint() {}
+// The cover dialog works on copies of the titles, times and numbers, row by row.
+void CBurnerDlg::OnPrint() {
+    std::vector<std::string> titles, times, tracks;
+    for (int row = 0; row < list_->RowCount(); ++row) {
+        titles.push_back(list_->CellText(row, CTrackListCtrl::kTitleColumn));
+        times.push_back(list_->CellText(row, CTrackListCtrl::kTimeColumn));
+        tracks.push_back(list_->CellText(row, CTrackListCtrl::kNumberColumn));
+    }
+    CPrintCoverDlg dlg(std::move(titles), std::move(times), std::move(tracks), this);
+    dlg.DoModal();
+}
 
 void CBurnerDlg::OnOpenProject() {
     platform::FileDialogOptions options;

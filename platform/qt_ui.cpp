@@ -1,15 +1,20 @@
 #include "platform/qt_ui.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QColorDialog>
 #include <QFile>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
@@ -35,6 +40,27 @@ auto OnGuiThread(Fn fn) -> decltype(fn()) {
 QWidget* DialogParent() {
     QWidget* w = QApplication::activeModalWidget();
     return w ? w : QApplication::activeWindow();
+}
+
+// The preset of a font dialog as the dialog can show it: a family that is not installed ("Arial")
+// becomes the family it is drawn with, a pixel size becomes points, and the style is named. Qt's
+// font dialog selects a family's first style when the preset names none and the family has no
+// "Normal" style (DejaVu Sans lists "Oblique" first), so a regular preset came back italic; the
+// shortest style name of the preset's weight and slant is taken ("Book" rather than "Condensed").
+QFont AsListed(QFont font) {
+    const QFontInfo drawn(font);
+    if (!QFontDatabase::families().contains(font.family())) font.setFamily(drawn.family());
+    if (font.pointSizeF() <= 0) font.setPointSizeF(drawn.pointSizeF());
+    if (!font.styleName().isEmpty()) return font;
+    QString best;
+    for (const QString& style : QFontDatabase::styles(font.family())) {
+        if (QFontDatabase::italic(font.family(), style) != font.italic() ||
+            QFontDatabase::weight(font.family(), style) != font.weight())
+            continue;
+        if (best.isEmpty() || style.size() < best.size()) best = style;
+    }
+    if (!best.isEmpty()) font.setStyleName(best);
+    return font;
 }
 
 QMessageBox::StandardButtons ToQt(MsgButtons buttons) {
@@ -222,9 +248,48 @@ class QtUi : public Ui {
     std::optional<QFont> PickFont(const QFont& initial) override {
         return OnGuiThread([&]() -> std::optional<QFont> {
             bool ok = false;
-            const QFont f = QFontDialog::getFont(&ok, initial, DialogParent());
+            const QFont f = QFontDialog::getFont(&ok, AsListed(initial), DialogParent());
             if (!ok) return std::nullopt;
             return f;
+        });
+    }
+
+    std::optional<FontChoice> PickFontAndColor(const QFont& initial,
+                                               const QColor& initialColor) override {
+        return OnGuiThread([&]() -> std::optional<FontChoice> {
+            // Qt's font dialog has underline and strike-out but no colour: it is embedded
+            // with a colour button under it.
+            QDialog dialog(DialogParent());
+            dialog.setWindowTitle(QStringLiteral("Font"));
+            auto* fonts = new QFontDialog(AsListed(initial), &dialog);
+            fonts->setWindowFlags(Qt::Widget);
+            fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+            auto* colorButton = new QPushButton(QStringLiteral("Colour..."), &dialog);
+            QColor color = initialColor;
+            auto showColor = [&] {
+                QPixmap swatch(24, 14);
+                swatch.fill(color);
+                colorButton->setIcon(QIcon(swatch));
+            };
+            showColor();
+            QObject::connect(colorButton, &QPushButton::clicked, &dialog, [&] {
+                const QColor c = QColorDialog::getColor(color, &dialog);
+                if (c.isValid()) color = c;
+                showColor();
+            });
+            auto* buttons =
+                new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+            QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+            QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+            auto* row = new QHBoxLayout;
+            row->addWidget(colorButton);
+            row->addStretch();
+            row->addWidget(buttons);
+            auto* layout = new QVBoxLayout(&dialog);
+            layout->addWidget(fonts);
+            layout->addLayout(row);
+            if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+            return FontChoice{fonts->currentFont(), color};
         });
     }
 

@@ -26,6 +26,10 @@ void ScriptedUi::QueuePickFont(std::optional<QFont> font) {
     std::lock_guard lock(mutex_);
     fonts_.push_back(std::move(font));
 }
+void ScriptedUi::QueuePickFontAndColor(std::optional<FontChoice> choice) {
+    std::lock_guard lock(mutex_);
+    fontChoices_.push_back(std::move(choice));
+}
 void ScriptedUi::QueueShellResult(ShellResult result) {
     std::lock_guard lock(mutex_);
     shellResults_.push_back(result);
@@ -65,6 +69,7 @@ void ScriptedUi::Clear() {
     folders_.clear();
     colors_.clear();
     fonts_.clear();
+    fontChoices_.clear();
     shellResults_.clear();
     messages_.clear();
     fileDialogs_.clear();
@@ -154,6 +159,18 @@ std::optional<QFont> ScriptedUi::PickFont(const QFont& /*initial*/) {
     auto font = fonts_.front();
     fonts_.pop_front();
     return font;
+}
+
+std::optional<FontChoice> ScriptedUi::PickFontAndColor(const QFont& /*initial*/,
+                                                       const QColor& /*initialColor*/) {
+    std::lock_guard lock(mutex_);
+    if (fontChoices_.empty()) {
+        unexpected_.push_back("font and colour dialog");
+        return std::nullopt;
+    }
+    auto choice = fontChoices_.front();
+    fontChoices_.pop_front();
+    return choice;
 }
 
 ShellResult ScriptedUi::ShellOpen(const std::string& target) {

@@ -42,6 +42,7 @@ class ScriptedUi : public Ui {
     void QueuePickFolder(std::optional<std::string> path);
     void QueuePickColor(std::optional<QColor> color);
     void QueuePickFont(std::optional<QFont> font);
+    void QueuePickFontAndColor(std::optional<FontChoice> choice);
     // Result of the next ShellOpen/StartProgram (default kShellOk when nothing is queued).
     void QueueShellResult(ShellResult result);
 
@@ -64,6 +65,8 @@ class ScriptedUi : public Ui {
     std::optional<std::string> BrowseForFolder(const FolderDialogOptions& options) override;
     std::optional<QColor> PickColor(const QColor& initial) override;
     std::optional<QFont> PickFont(const QFont& initial) override;
+    std::optional<FontChoice> PickFontAndColor(const QFont& initial,
+                                               const QColor& initialColor) override;
     ShellResult ShellOpen(const std::string& target) override;
     ShellResult StartProgram(const std::string& program,
                              const std::vector<std::string>& args) override;
@@ -76,6 +79,7 @@ class ScriptedUi : public Ui {
     std::deque<std::optional<std::string>> folders_;
     std::deque<std::optional<QColor>> colors_;
     std::deque<std::optional<QFont>> fonts_;
+    std::deque<std::optional<FontChoice>> fontChoices_;
     std::deque<ShellResult> shellResults_;
     std::vector<Message> messages_;
     std::vector<FileDialogOptions> fileDialogs_;

@@ -24,6 +24,12 @@ std::string& Name() {
 
 }  // namespace
 
+std::optional<FontChoice> Ui::PickFontAndColor(const QFont& initial, const QColor& initialColor) {
+    std::optional<QFont> font = PickFont(initial);
+    if (!font) return std::nullopt;
+    return FontChoice{*font, initialColor};
+}
+
 Ui& GetUi() {
     std::lock_guard lock(UiMutex());
     if (!Installed()) Installed() = MakeQtUi();

@@ -48,6 +48,13 @@ struct FolderDialogOptions {
 
 // What a shell start returned, in the codes of the design: a value above 32 is success; 0 out of
 // resources, 2 file not found, 31 no application associated, ...
+// What a font dialog with effects returns: the font (with underline and strike-out) and the text
+// colour chosen with it.
+struct FontChoice {
+    QFont font;
+    QColor color;
+};
+
 using ShellResult = int;
 inline constexpr ShellResult kShellOk = 42;
 
@@ -71,6 +78,11 @@ class Ui {
     }
     virtual std::optional<QColor> PickColor(const QColor& initial) = 0;
     virtual std::optional<QFont> PickFont(const QFont& initial) = 0;
+    // Font dialog with effects: font, underline, strike-out and a text colour, preset from
+    // `initial` and `initialColor`. Without an override it is the plain font dialog and the colour
+    // stays as it was.
+    virtual std::optional<FontChoice> PickFontAndColor(const QFont& initial,
+                                                       const QColor& initialColor);
 
     // Opens a document, folder or URL with the desktop's handler (xdg-open). The answer says
     // whether the handler could be started, not whether it opened the target.

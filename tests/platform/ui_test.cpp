@@ -4,6 +4,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFontDialog>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -158,6 +161,37 @@ TEST(QtUi, ChosenPathsKeepTheirBytes) {
     EXPECT_EQ(platform::LocalPathsBytes({}, {QStringLiteral("/music/a.mp3")}),
               (std::vector<std::string>{"/music/a.mp3"}));
     EXPECT_EQ(platform::LocalPathBytes(QUrl(QStringLiteral("http://example.invalid/a.mp3"))), "");
+}
+
+TEST(QtUi, FontDialogWithColourReturnsThePresetOrNothing) {
+    const auto ui = platform::MakeQtUi();
+    // A family that is not installed, with a pixel size, as the cover dialog presets its fonts.
+    QFont preset(QStringLiteral("Arial"));
+    preset.setPixelSize(20);
+    preset.setUnderline(true);
+    const QColor colour(200, 10, 10);
+    // Accepting unchanged gives the preset back; cancelling gives nothing.
+    for (auto button : {QDialogButtonBox::Ok, QDialogButtonBox::Cancel}) {
+        bool hadFonts = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog) return;
+            hadFonts = dialog->findChild<QFontDialog*>() != nullptr;
+            testing_support::KeepScreenshot(dialog->grab().toImage(), "font_and_colour.png");
+            if (auto* box = dialog->findChild<QDialogButtonBox*>()) box->button(button)->click();
+        });
+        const auto choice = ui->PickFontAndColor(preset, colour);
+        EXPECT_TRUE(hadFonts);
+        ASSERT_EQ(choice.has_value(), button == QDialogButtonBox::Ok);
+        if (choice) {
+            EXPECT_EQ(choice->color, colour);
+            EXPECT_EQ(choice->font.family(), QFontInfo(preset).family());
+            EXPECT_EQ(choice->font.pointSize(), 15);  // 20 pixels at 96 dots per inch
+            EXPECT_TRUE(choice->font.underline());
+            EXPECT_FALSE(choice->font.italic());
+            EXPECT_EQ(choice->font.weight(), QFont::Normal);
+        }
+    }
 }
 
 }  // namespace
