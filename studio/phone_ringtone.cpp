@@ -5,6 +5,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
 
@@ -14,6 +15,7 @@ extern "C" {
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/paths.h"
@@ -287,6 +289,10 @@ bool PhoneRingtoneEncoder::Encode(const CWave& sound, PhoneFormat format, const 
         error_ = "MP3 ringtones are made by the codec engine";
         return false;
     }
+    // FFmpeg's notes (such as the MP4 muxer's remark on the .m4r extension) are not for users;
+    // failures come back as error().
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
     static std::atomic<unsigned> counter{0};
     const std::string partial =
         target + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);

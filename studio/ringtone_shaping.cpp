@@ -1,6 +1,7 @@
 #include "studio/ringtone_shaping.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -34,18 +35,27 @@ bool IsCrossing(std::span<const int16_t> samples, int channels, int64_t boundary
     return (MixAt(samples, channels, boundary - 1) < 0) != (here < 0);
 }
 
+// WAV samples are little-endian.
 std::vector<int16_t> ToSamples(const std::vector<uint8_t>& bytes) {
     std::vector<int16_t> samples(bytes.size() / 2);
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    } else {
+        for (size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    }
     return samples;
 }
 
 void FromSamples(const std::vector<int16_t>& samples, std::vector<uint8_t>& bytes) {
-    for (size_t i = 0; i < samples.size(); ++i) {
-        const auto v = static_cast<uint16_t>(samples[i]);
-        bytes[2 * i] = static_cast<uint8_t>(v & 0xff);
-        bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(bytes.data(), samples.data(), samples.size() * 2);
+    } else {
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const auto v = static_cast<uint16_t>(samples[i]);
+            bytes[2 * i] = static_cast<uint8_t>(v & 0xff);
+            bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+        }
     }
 }
 
@@ -79,8 +89,13 @@ std::optional<double> PeakDbfs(std::span<const int16_t> samples) {
 void NormalisePeak(std::span<int16_t> samples, double peakDbfs) {
     const std::optional<double> peak = PeakDbfs(samples);
     if (!peak) return;
+    // The gain in 16.16 fixed point: one multiply and shift a sample keeps a 30-second save fast.
     const double gain = std::pow(10.0, (peakDbfs - *peak) / 20.0);
-    for (int16_t& s : samples) s = Clamp16(s * gain);
+    const auto fixed = static_cast<int64_t>(std::llround(gain * 65536.0));
+    for (int16_t& s : samples) {
+        const int64_t scaled = (s * fixed + 32768) >> 16;
+        s = static_cast<int16_t>(std::clamp<int64_t>(scaled, -32768, 32767));
+    }
 }
 
 bool ShapeWave(CWave& wave, const RingtoneShaping& shaping) {
