@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
@@ -22,6 +23,7 @@ constexpr auto kFileSettle = std::chrono::milliseconds(200);
 
 const char* const kWavFilter = "WAV files(*.wav)|*.wav||";
 const char* const kMp3Filter = "MP3 files(*.mp3)|*.mp3||";
+const char* const kNotSupported = "The specified file is not supported by the software!";
 
 // Releases jobRunning when a job procedure returns, whichever way it returns.
 class JobEnd {
@@ -85,6 +87,8 @@ int CallMymp3(VxMymp3Fn mymp3, EncoderArgs& args, const std::string& in, const s
 
 std::string TempWavPath() { return platform::JoinPath(platform::ScratchFolder(), "vxtmp.wav"); }
 
+std::string StagingWavPath() { return platform::JoinPath(platform::ScratchFolder(), "vxnew.wav"); }
+
 std::string SegmentWavPath() { return platform::JoinPath(platform::ScratchFolder(), "vx.wav"); }
 
 bool BusyCheck(const IJobWindow& window) {
@@ -100,29 +104,45 @@ bool BusyCheck(const IJobWindow& window) {
 }
 
 void PrepareDecode(IJobWindow& window, const std::string& path) {
-    window.SetCurrentFile(path);
     window.SetProgressPos(0);
 
-    const std::string temp = TempWavPath();
-    platform::RemoveFile(temp);
+    // The decode goes to a staging file: the open song, its name and its WAV stay as they are
+    // until the new file has decoded.
+    const std::string staging = StagingWavPath();
+    platform::RemoveFile(staging);
     std::this_thread::sleep_for(kFileSettle);
-    if (!std::ofstream(temp, std::ios::binary | std::ios::trunc).is_open()) {
+    if (!std::ofstream(staging, std::ios::binary | std::ios::trunc).is_open()) {
         platform::ShowMessage("Can't generate TEMP wav file!");
         return;
     }
     std::this_thread::sleep_for(kFileSettle);
 
-    if (platform::LowerTail(path, 4) != ".mp3") return;
-    const std::string command = std::string("--decode") + " " + kPlaceholderInputMp3 + " " + temp;
-    if (jobRunning.load() != 0) return;
-    if (!SplitCommandLine(command)) {
-        // The scratch path is too long for an argument slot.
-        platform::ShowMessage("Can't generate TEMP wav file!");
+    const auto refuse = [&staging](const char* message) {
+        platform::RemoveFile(staging);
+        platform::ShowMessage(message);
+    };
+    if (platform::LowerTail(path, 4) != ".mp3") {
+        refuse(kNotSupported);
         return;
     }
-    if (!TryStartJob()) return;
+    if (jobRunning.load() != 0) {
+        platform::RemoveFile(staging);
+        return;
+    }
+    const std::string command =
+        std::string("--decode") + " " + kPlaceholderInputMp3 + " " + staging;
+    if (!SplitCommandLine(command)) {
+        // The scratch path is too long for an argument slot.
+        refuse("Can't generate TEMP wav file!");
+        return;
+    }
+    if (!TryStartJob()) {
+        platform::RemoveFile(staging);
+        return;
+    }
     if (!platform::StartWorker("decode", [&window, path] { DecodeForOpenJob(window, path); })) {
         EndJob();
+        platform::RemoveFile(staging);
     }
 }
 
@@ -190,18 +210,23 @@ void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path) {
     TimerRun timer(window, kDecodeTimer, kDecodeTimerMs);
     Engine().CallSetNoBad();
     const VxMymp3dFn mymp3d = Engine().LookUpMymp3d();
+    const std::string staging = StagingWavPath();
+    EncoderArgs& args = SharedEncoderArgs();
+    // Without a decoder the staging file stays empty: that is no song to show either.
+    if (!mymp3d || mymp3d(args.count, args.slot, mp3Path.c_str()) != 0) {
+        platform::RemoveFile(staging);
+        platform::ShowMessage(kNotSupported);
+        return;
+    }
+    // Only now does the decoded song replace the open one.
     const std::string temp = TempWavPath();
-    if (mymp3d) {
-        EncoderArgs& args = SharedEncoderArgs();
-        if (mymp3d(args.count, args.slot, mp3Path.c_str()) != 0) {
-            // The engine leaves the emptied temporary file alone; nothing of the failed decode
-            // stays behind.
-            platform::RemoveFile(temp);
-            platform::ShowMessage("The specified file is not supported by the software!");
-            return;
-        }
+    if (std::rename(staging.c_str(), temp.c_str()) != 0) {
+        platform::RemoveFile(staging);
+        platform::ShowMessage("Can't generate TEMP wav file!");
+        return;
     }
     SetCurrentWavPath(temp);
+    window.SetCurrentFile(mp3Path);
     timer.Stop();
     window.SetProgressPos(0);
     window.LoadFileIntoEditor(temp);

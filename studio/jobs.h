@@ -44,16 +44,19 @@ class IJobWindow {
 };
 
 // The temporary files of the jobs, in the scratch folder: the decoded sound of the opened MP3
-// (the current WAV) and the cut-out segment of "Save as mp3".
+// (the current WAV), the file a new MP3 is decoded into before it replaces the current WAV, and
+// the cut-out segment of "Save as mp3".
 std::string TempWavPath();
+std::string StagingWavPath();
 std::string SegmentWavPath();
 
 // Shows "Stop playing the song first!" while a selection plays, else "Please wait..." while a
 // job runs, and answers true in both cases; false without a message otherwise.
 bool BusyCheck(const IJobWindow& window);
 
-// "Open mp3" and drops: the current file becomes `path`, the temporary WAV is emptied and, for an
-// ".mp3" path while no job runs, the decode job starts.
+// "Open mp3" and drops: for an ".mp3" path while no job runs, the decode job starts into the
+// staging WAV; any other path is refused with "The specified file is not supported by the
+// software!". The open song, its name and its WAV are left alone until a decode succeeds.
 void PrepareDecode(IJobWindow& window, const std::string& path);
 
 // The commands that start a job: the busy check, arming the engine's cancel flag where the
@@ -64,7 +67,9 @@ void Mp3ToWavCommand(IJobWindow& window);
 void SaveAsMp3Command(IJobWindow& window);
 
 // The job procedures, run on the worker thread once jobRunning has been taken for them. Each one
-// gives jobRunning back at each of its ends. `mp3Path` is the current file the decoder opens.
+// gives jobRunning back at each of its ends. `mp3Path` is the file the decoder opens; when it
+// decodes, the staging WAV becomes the temporary WAV (the current WAV), `mp3Path` the current
+// file and the editor loads it; when it does not, nothing of the open song changes.
 void WavToMp3Job(IJobWindow& window);
 void Mp3ToWavJob(IJobWindow& window);
 void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path);

@@ -306,7 +306,7 @@ void CRingsmithDlg::OnOpenMp3() {
     const std::vector<std::string> chosen = platform::GetUi().OpenFiles(options);
     if (chosen.empty()) return;
     settings.RememberFolderOf(FolderSlot::OpenMp3, chosen.front());
-    OnNew();
+    // The open song stays until the new one has decoded; the decode then replaces it.
     PrepareDecode(*this, chosen.front());
 }
 

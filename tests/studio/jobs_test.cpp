@@ -288,33 +288,43 @@ TEST_F(Jobs, OpeningAnMp3DecodesIntoTheTemporaryWavAndLoadsIt) {
     studio::PrepareDecode(window, mp3);
     ASSERT_TRUE(WaitForIdle());
     ASSERT_EQ(fake.vectors.size(), 1u);
-    EXPECT_EQ(fake.vectors[0], (Args{"--decode", "c:\\input.mp3", studio::TempWavPath()}));
+    EXPECT_EQ(fake.vectors[0], (Args{"--decode", "c:\\input.mp3", studio::StagingWavPath()}));
     EXPECT_EQ(fake.paths[0].first, mp3);
     EXPECT_EQ(CurrentWavPath(), studio::TempWavPath());
+    EXPECT_TRUE(platform::FileExists(studio::TempWavPath()));
+    EXPECT_FALSE(platform::FileExists(studio::StagingWavPath()));
     EXPECT_EQ(window.log(),
-              (std::vector<std::string>{"file " + mp3, "progress 0", "start 1 50", "stop 1",
+              (std::vector<std::string>{"progress 0", "start 1 50", "file " + mp3, "stop 1",
                                         "progress 0", "load " + studio::TempWavPath(), "repaint"}));
     EXPECT_TRUE(ui->messageTexts().empty());
 }
 
-TEST_F(Jobs, AFailedDecodeLoadsNothingAndLeavesNoFile) {
+// A song is open (the temporary WAV, shown as "File-> song.mp3"); opening something that does
+// not decode, or is no MP3 at all, leaves the song, its name and its WAV exactly as they were.
+TEST_F(Jobs, AFailedOpenLeavesTheOpenSongAlone) {
+    const std::vector<uint8_t> song = testing_support::MakeToneWav({.seconds = 0.5});
+    testing_support::WriteFile(studio::TempWavPath(), song);
+    SetCurrentWavPath(studio::TempWavPath());
+
     fake.result = 2;
     studio::PrepareDecode(window, dir.File("bad.mp3"));
     ASSERT_TRUE(WaitForIdle());
-    EXPECT_EQ(ui->messageTexts(),
-              (std::vector<std::string>{"The specified file is not supported by the software!"}));
-    EXPECT_FALSE(window.Logged("load " + studio::TempWavPath()));
-    EXPECT_TRUE(window.Logged("stop 1"));
-    EXPECT_FALSE(platform::FileExists(studio::TempWavPath()));
-    EXPECT_EQ(CurrentWavPath(), currentWav);
-}
+    studio::PrepareDecode(window, dir.File("typed.wav"));
+    fake.missing = {"mymp3d"};
+    studio::PrepareDecode(window, dir.File("nodecoder.mp3"));
+    ASSERT_TRUE(WaitForIdle());
 
-TEST_F(Jobs, PrepareDecodeOfANonMp3OnlyEmptiesTheTemporaryWav) {
-    testing_support::WriteFile(studio::TempWavPath(), {1, 2, 3});
-    studio::PrepareDecode(window, dir.File("song.wav"));
-    EXPECT_EQ(jobRunning.load(), 0);
-    EXPECT_TRUE(fake.vectors.empty());
-    EXPECT_EQ(platform::FileSize(studio::TempWavPath()), 0);
+    const std::string refused = "The specified file is not supported by the software!";
+    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{refused, refused, refused}));
+    EXPECT_EQ(fake.vectors.size(), 1u);
+    for (const std::string& entry : window.log()) {
+        EXPECT_EQ(entry.rfind("file ", 0), std::string::npos) << entry;
+        EXPECT_EQ(entry.rfind("load ", 0), std::string::npos) << entry;
+    }
+    EXPECT_TRUE(window.Logged("stop 1"));
+    EXPECT_EQ(CurrentWavPath(), studio::TempWavPath());
+    EXPECT_EQ(testing_support::ReadFile(studio::TempWavPath()), song);
+    EXPECT_FALSE(platform::FileExists(studio::StagingWavPath()));
 }
 
 TEST_F(Jobs, BusyCheckNamesPlayingBeforeARunningJob) {
@@ -407,13 +417,16 @@ TEST_F(JobsWithEngine, OpenedMp3IsDecodedForTheEditor) {
     EXPECT_NEAR(probe->duration, 2.0, 1152.0 / 44100);
 }
 
-TEST_F(JobsWithEngine, UnusableMp3ShowsTheMessageAndLeavesNoFile) {
+TEST_F(JobsWithEngine, UnusableMp3ShowsTheMessageAndKeepsTheOpenSong) {
+    const std::vector<uint8_t> song = testing_support::MakeToneWav({.seconds = 0.5});
+    testing_support::WriteFile(studio::TempWavPath(), song);
     testing_support::WriteFile(dir.File("noise.mp3"), std::vector<uint8_t>(5000, 0x5a));
     studio::PrepareDecode(window, dir.File("noise.mp3"));
     ASSERT_TRUE(WaitForIdle());
     EXPECT_EQ(ui->messageTexts(),
               (std::vector<std::string>{"The specified file is not supported by the software!"}));
-    EXPECT_FALSE(platform::FileExists(studio::TempWavPath()));
+    EXPECT_EQ(testing_support::ReadFile(studio::TempWavPath()), song);
+    EXPECT_FALSE(platform::FileExists(studio::StagingWavPath()));
 }
 
 }  // namespace

@@ -343,6 +343,42 @@ TEST_F(MainWindow, RefusesTooShortSelectionsAndBadDrops) {
     EXPECT_EQ(window->currentFileName(), upper);
 }
 
+// A good song is open; a dropped file that is no MP3 and a ".wav" typed into "Open mp3" are
+// refused, and the song still plays and saves under its own name.
+TEST_F(MainWindow, AFailedOpenKeepsTheOpenSong) {
+    const std::string mp3 = MakeSong("kept");
+    OpenSong(mp3);
+    const std::vector<uint8_t> decoded = testing_support::ReadFile(TempWavPath());
+    ASSERT_GT(decoded.size(), 44u);
+
+    const std::string fake = dir.File("fake.mp3");
+    testing_support::WriteFile(fake, std::vector<uint8_t>(8000, 0x5a));
+    window->DropFiles({fake});
+    ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
+    const std::string wav = dir.File("kept.wav");
+    ui->QueueOpenFiles({wav});
+    Click(kCmdOpenMp3);
+    ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
+
+    const std::string refused = "The specified file is not supported by the software!";
+    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{refused, refused}));
+    EXPECT_EQ(window->currentFileName(), mp3);
+    EXPECT_EQ(CurrentWavPath(), TempWavPath());
+    EXPECT_EQ(testing_support::ReadFile(TempWavPath()), decoded);
+
+    SetSelection(0, 88200);
+    Click(kCmdPlay);
+    EXPECT_TRUE(window->playing());
+    Click(kCmdStop);
+    const std::string part = dir.File("part.wav");
+    ui->QueueSaveFile(part);
+    Click(kCmdSaveAsWav);
+    EXPECT_EQ(LastMessage(), "Ring Tone Created!");
+    const auto saved = Probe(part);
+    ASSERT_TRUE(saved);
+    EXPECT_NEAR(saved->duration, 1.0, 0.01);  // a position is two bytes
+}
+
 TEST_F(MainWindow, MmfHandOverNeedsAUsableFolder) {
     OpenSong(MakeSong("blocked"));
     SetSelection(0, 44100);
