@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <mutex>
 
 #include "platform/paths.h"
 #include "platform/profile.h"
@@ -24,6 +25,19 @@ int ReadFade(const std::string& key, const std::string& file) {
                : 0;
 }
 
+// Held while a field of the process's choices changes and while they are copied.
+std::mutex& OptionsMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+// Sets `field` under the lock.
+template <typename T>
+void Assign(T& field, const T& value) {
+    std::lock_guard<std::mutex> lock(OptionsMutex());
+    field = value;
+}
+
 bool ReadFlag(const std::string& key, const std::string& file) {
     return ReadIntKey(kRingtoneSection, key, 0, file) != 0;
 }
@@ -31,36 +45,39 @@ bool ReadFlag(const std::string& key, const std::string& file) {
 }  // namespace
 
 void RingtoneOptions::Load(const std::string& file) {
-    fadeInMs = ReadFade(kFadeInKey, file);
-    fadeOutMs = ReadFade(kFadeOutKey, file);
-    snapToZero = ReadFlag(kSnapKey, file);
-    loopPreview = ReadFlag(kLoopKey, file);
-    normalise = ReadFlag(kNormaliseKey, file);
-    phoneFolder = platform::GetPrivateProfileString(kRingtoneSection, kPhoneFolderKey, "", file);
+    RingtoneOptions read;
+    read.fadeInMs = ReadFade(kFadeInKey, file);
+    read.fadeOutMs = ReadFade(kFadeOutKey, file);
+    read.snapToZero = ReadFlag(kSnapKey, file);
+    read.loopPreview = ReadFlag(kLoopKey, file);
+    read.normalise = ReadFlag(kNormaliseKey, file);
+    read.phoneFolder =
+        platform::GetPrivateProfileString(kRingtoneSection, kPhoneFolderKey, "", file);
+    Assign(*this, read);
 }
 
 bool RingtoneOptions::SetFadeInMs(int ms, const std::string& file) {
-    fadeInMs = ms;
+    Assign(fadeInMs, ms);
     return WriteIntKey(kRingtoneSection, kFadeInKey, ms, file);
 }
 
 bool RingtoneOptions::SetFadeOutMs(int ms, const std::string& file) {
-    fadeOutMs = ms;
+    Assign(fadeOutMs, ms);
     return WriteIntKey(kRingtoneSection, kFadeOutKey, ms, file);
 }
 
 bool RingtoneOptions::SetSnapToZero(bool on, const std::string& file) {
-    snapToZero = on;
+    Assign(snapToZero, on);
     return WriteIntKey(kRingtoneSection, kSnapKey, on ? 1 : 0, file);
 }
 
 bool RingtoneOptions::SetLoopPreview(bool on, const std::string& file) {
-    loopPreview = on;
+    Assign(loopPreview, on);
     return WriteIntKey(kRingtoneSection, kLoopKey, on ? 1 : 0, file);
 }
 
 bool RingtoneOptions::SetNormalise(bool on, const std::string& file) {
-    normalise = on;
+    Assign(normalise, on);
     return WriteIntKey(kRingtoneSection, kNormaliseKey, on ? 1 : 0, file);
 }
 
@@ -68,7 +85,7 @@ bool RingtoneOptions::RememberPhoneFolderOf(const std::string& chosenFile,
                                             const std::string& file) {
     const std::string folder = platform::FolderOfFile(chosenFile);
     if (folder.empty() || folder.size() > platform::kProfileValueMax) return false;
-    phoneFolder = folder;
+    Assign(phoneFolder, folder);
     return platform::WritePrivateProfileString(kRingtoneSection, kPhoneFolderKey, folder, file);
 }
 
@@ -81,8 +98,10 @@ RingtoneOptions& CurrentRingtoneOptions() {
     return options;
 }
 
-void ReloadRingtoneOptions() {
-    RingtoneOptions fresh;
-    fresh.Load(SettingsFileName());
-    CurrentRingtoneOptions() = fresh;
+void ReloadRingtoneOptions() { CurrentRingtoneOptions().Load(SettingsFileName()); }
+
+RingtoneOptions RingtoneOptionsSnapshot() {
+    RingtoneOptions& current = CurrentRingtoneOptions();
+    std::lock_guard<std::mutex> lock(OptionsMutex());
+    return current;
 }

@@ -30,7 +30,7 @@ std::string PhonePartPath() { return platform::JoinPath(platform::ScratchFolder(
 }  // namespace
 
 RingtoneShaping CurrentShaping() {
-    const RingtoneOptions& options = CurrentRingtoneOptions();
+    const RingtoneOptions options = RingtoneOptionsSnapshot();
     return RingtoneShaping{options.fadeInMs, options.fadeOutMs, options.normalise};
 }
 
@@ -97,7 +97,7 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
     struct JobEnd {
         ~JobEnd() { EndJob(); }
     } end;
-    RingtoneOptions& options = CurrentRingtoneOptions();
+    const RingtoneOptions options = RingtoneOptionsSnapshot();
     platform::FileDialogOptions dialog;
     dialog.title = "Save as phone ringtone";
     dialog.defaultExt = PhoneFormats()[0].extension;
@@ -115,7 +115,7 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
             "or .opus.");
         return;
     }
-    options.RememberPhoneFolderOf(*target, SettingsFileName());
+    CurrentRingtoneOptions().RememberPhoneFolderOf(*target, SettingsFileName());
 
     // The part is cut as it is and shaped after the length question, so a shortened M4R part
     // gets its fade-out at its new end.
@@ -139,7 +139,7 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
         return;
     }
     if (*format == PhoneFormat::M4r && !AskM4rLength(wave)) return;
-    ShapeWave(wave, CurrentShaping());
+    ShapeWave(wave, RingtoneShaping{options.fadeInMs, options.fadeOutMs, options.normalise});
 
     window.SetProgressPos(0);
     bool ok = false;
