@@ -109,6 +109,7 @@ class ControlBase : public IHostedControl {
 
   protected:
     void Fire(int dispatchId, VariantList args);
+    bool HasEventSink() const { return sink_ != nullptr; }
 
   private:
     QWidget* self_;

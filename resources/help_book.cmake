@@ -1,8 +1,8 @@
 # vx_help_book(<book> <folder>): a program's help book. The HTML pages and style sheets of
-# <folder> are copied to share/vexmor/help/<book> beside the programs, where the help command
+# <folder> (and the pictures they show) are copied to share/vexmor/help/<book> beside the programs, where the help command
 # opens index.html in the desktop's browser, and installed there.
 function(vx_help_book book folder)
-  file(GLOB pages CONFIGURE_DEPENDS ${folder}/*.html ${folder}/*.css)
+  file(GLOB pages CONFIGURE_DEPENDS ${folder}/*.html ${folder}/*.css ${folder}/*.png)
   set(out ${VX_SHARE_DIR}/help/${book})
   set(copies)
   foreach(page IN LISTS pages)

@@ -13,6 +13,7 @@
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
 #include "studio/job_state.h"
+#include "studio/ringtone_save.h"
 #include "studio/settings.h"
 
 namespace studio {
@@ -252,7 +253,7 @@ void SelectionToMp3Job(IJobWindow& window) {
             settings.RememberFolderOf(FolderSlot::SaveAsMp3, *mp3);
             bool cut = false;
             try {
-                cut = WriteSelectionToWav(segment, window.Selection());
+                cut = CutShapedSelection(segment, window.Selection());
             } catch (const InvalidFileError& error) {
                 platform::ShowMessage(error.what(), platform::MsgIcon::Error);
             }

@@ -24,6 +24,7 @@
 #include "studio/job_state.h"
 #include "studio/main_window_dialogs.h"
 #include "studio/main_window_logic.h"
+#include "studio/ringtone_save.h"
 #include "studio/settings.h"
 #include "studio/tools/batch_downsizer_dlg.h"
 #include "studio/tools/mp3_settings_dlg.h"
@@ -65,6 +66,7 @@ CRingsmithDlg::CRingsmithDlg(QWidget* parent) : platform::Dialog(MainTemplate(),
 CRingsmithDlg::~CRingsmithDlg() {
     StopPlayback();
     platform::RemoveFile(TempWavPath());
+    platform::RemoveFile(PreviewWavPath());
 }
 
 void CRingsmithDlg::PostQuit() {
@@ -108,6 +110,7 @@ void CRingsmithDlg::OnInitDialog() {
     // Initialisation may run while the window is being shown; children made then are shown here.
     editor_.Widget()->show();
     AddControl(kEditorId, editor_.Widget());
+    ringtoneTools_ = std::make_unique<RingtoneTools>(editor_, *this, this);
 
     progress_ = new CSkinProgress(this);
     progress_->setGeometry(kProgressRect);
@@ -321,11 +324,23 @@ void CRingsmithDlg::OnOpenMp3() {
 
 bool CRingsmithDlg::CutSelectionTo(const std::string& target) {
     try {
-        return WriteSelectionToWav(target, editor_);
+        return CutShapedSelection(target, editor_);
     } catch (const InvalidFileError& error) {
         platform::ShowMessage(error.what(), platform::MsgIcon::Error);
         return false;
     }
+}
+
+bool CRingsmithDlg::CutSelectionShapedForPreview(const std::string& preview,
+                                                 const std::string& wav,
+                                                 const RingtoneShaping& shaping) {
+    try {
+        if (CutShapedSelection(preview, editor_, wav, shaping)) return true;
+    } catch (const InvalidFileError& error) {
+        platform::ShowMessage(error.what(), platform::MsgIcon::Error);
+    }
+    editor_.GetCursor();
+    return false;
 }
 
 void CRingsmithDlg::OnSaveAsWav() {
@@ -463,14 +478,31 @@ void CRingsmithDlg::OnPlay() {
     playStart_ = plan->start;
     playEnd_ = plan->end;
     playEndMs_ = plan->endMs;
+    loopStartMs_ = plan->seekMs;
+    playCursorOffset_ = 0;
 
-    int opened = player_.OpenWave(wav);
-    if (opened == kMciOk && plan->seekMs != 0) opened = player_.SeekToMs(plan->seekMs);
+    // With fades or normalising the part is heard as it will be saved: cut and shaped into a
+    // preview file of its own, played whole.
+    std::string played = wav;
+    if (const RingtoneShaping shaping = CurrentShaping(); shaping.Active()) {
+        played = PreviewWavPath();
+        if (!CutSelectionShapedForPreview(played, wav, shaping)) return;
+        loopStartMs_ = 0;
+        playCursorOffset_ = plan->start / 2;
+    }
+    int opened = player_.OpenWave(played);
+    if (opened == kMciOk) {
+        if (played != wav) {
+            playEndMs_ = player_.lengthMs();
+        } else if (plan->seekMs != 0) {
+            opened = player_.SeekToMs(plan->seekMs);
+        }
+    }
     if (opened == kMciOk) opened = player_.Play();
     if (opened != kMciOk) {
         player_.Close();
         platform::ShowMessage(
-            opened == kMciHardware ? kNoSoundOutput : InvalidFileError(wav).what(),
+            opened == kMciHardware ? kNoSoundOutput : InvalidFileError(played).what(),
             platform::MsgIcon::Error);
         return;
     }
@@ -488,6 +520,12 @@ void CRingsmithDlg::StopPlayback() {
     }
 }
 
+bool CRingsmithDlg::RestartLoop() {
+    if (!ringtoneTools_ || !ringtoneTools_->loopPreview() || playing_.load() != 1) return false;
+    const int seek = loopStartMs_ != 0 ? player_.SeekToMs(loopStartMs_) : player_.SeekToStart();
+    return seek == kMciOk && player_.Play() == kMciOk;
+}
+
 void CRingsmithDlg::OnStop() {
     StopPlayback();
     editor_.GetCursor();
@@ -496,6 +534,7 @@ void CRingsmithDlg::OnStop() {
 void CRingsmithDlg::OnTimer(int id) {
     if (id == kPlayTimer) {
         if (!player_.IsPlaying() || playing_.load() == 0) {
+            if (RestartLoop()) return;
             player_.Close();
             playing_.store(0);
             editor_.GetCursor();
@@ -504,8 +543,9 @@ void CRingsmithDlg::OnTimer(int id) {
             return;
         }
         const uint32_t positionMs = player_.GetPositionMs().value_or(0);
-        editor_.SetPlayCursor(PlayCursorFor(positionMs, playFormat_.avgBytesPerSec));
-        if (positionMs >= playEndMs_) OnStop();
+        editor_.SetPlayCursor(PlayCursorFor(positionMs, playFormat_.avgBytesPerSec) +
+                              playCursorOffset_);
+        if (positionMs >= playEndMs_ && !RestartLoop()) OnStop();
         return;
     }
     // Timers 1 (decoding) and 2 (encoding) move the progress bar while a job runs.

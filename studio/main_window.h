@@ -6,11 +6,14 @@
 #include <QPoint>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/dialog.h"
 #include "studio/jobs.h"
+#include "studio/ringtone_shaping.h"
+#include "studio/ringtone_tools.h"
 #include "studio/wav.h"
 #include "studio/wave_edit_x.h"
 #include "uikit/mci_player.h"
@@ -41,6 +44,8 @@ class CRingsmithDlg : public platform::Dialog, public IJobWindow {
     void SysCommand(int id);
     // The entries of the window's system menu (shown by a right click).
     QMenu* systemMenu() const { return systemMenu_; }
+    // The ringtone tools of the waveform (its right-click menu); null before initialisation.
+    RingtoneTools* ringtoneTools() const { return ringtoneTools_.get(); }
 
     // System-menu command of the About box, and the message that ends the window.
     static constexpr int kIdmAboutBox = 16;
@@ -99,7 +104,13 @@ class CRingsmithDlg : public platform::Dialog, public IJobWindow {
 
     // Calls the segment writer and reports a damaged current WAV instead of failing silently.
     bool CutSelectionTo(const std::string& target);
+    // Cuts and shapes the selection into the preview file Play plays; false (after any message)
+    // when it could not.
+    bool CutSelectionShapedForPreview(const std::string& preview, const std::string& wav,
+                                      const RingtoneShaping& shaping);
     void StopPlayback();
+    // With loop preview on, starts the played part over; false when it is off or cannot.
+    bool RestartLoop();
     // Runs `call` on the user-interface thread: at once when already there, else queued (or,
     // with `wait`, queued and waited for).
     void OnGuiThread(std::function<void()> call, bool wait = false);
@@ -124,12 +135,17 @@ class CRingsmithDlg : public platform::Dialog, public IJobWindow {
     int32_t playStart_ = 0;
     int32_t playEnd_ = 0;
     uint32_t playEndMs_ = 0;
+    // Where a looped preview starts over, and the editor's cursor for the played file's start
+    // (a shaped preview is a file of its own that begins at the selection).
+    uint32_t loopStartMs_ = 0;
+    int32_t playCursorOffset_ = 0;
     WaveFormat playFormat_;
     std::string currentFileName_;
     bool quitRequested_ = false;
     // Dragging the window by its body when the window system cannot move it itself.
     bool dragging_ = false;
     QPoint dragOffset_;
+    std::unique_ptr<RingtoneTools> ringtoneTools_;
 };
 
 }  // namespace studio

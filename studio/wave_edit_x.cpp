@@ -49,3 +49,11 @@ void CMMWaveEditX::GetSelection(int32_t& start, int32_t& end) {
 }
 
 int32_t CMMWaveEditX::GetCursor() { return site_.GetProperty(dispid::kCursor).ToInt(); }
+
+void CMMWaveEditX::SetSelection(int32_t start, int32_t end) {
+    site_.CallMethod(dispid::kSetSelection, {Variant(start), Variant(end)});
+}
+
+void CMMWaveEditX::SetFades(int32_t fadeInMs, int32_t fadeOutMs) {
+    site_.CallMethod(dispid::kSetFades, {Variant(fadeInMs), Variant(fadeOutMs)});
+}

@@ -38,6 +38,12 @@ class CMMWaveEditX : public ISelectionSource {
     // Property 10: the play cursor shown, -1 when none (0 without a control).
     int32_t GetCursor();
 
+    // Beyond the five operations the main window's workflow relies on: the ringtone tools'.
+    // Dispatch id 31: marks (start, end) in positions; start == end clears the mark.
+    void SetSelection(int32_t start, int32_t end);
+    // Dispatch id 33: the fade ramps drawn over the marked part, in ms (0: none).
+    void SetFades(int32_t fadeInMs, int32_t fadeOutMs);
+
     platform::ControlSite& site() { return site_; }
 
   private:

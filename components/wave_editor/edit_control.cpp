@@ -1,5 +1,6 @@
 #include "components/wave_editor/edit_control.h"
 
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -83,6 +84,13 @@ InvokeStatus WaveEditControl::Invoke(int dispatchId, InvokeKind kind, const Vari
             update();
             return InvokeStatus::Ok;
         }
+        case dispid::kSetFades:
+            if (!method) return InvokeStatus::NotSupported;
+            if (args.size() != 2) return InvokeStatus::BadArguments;
+            fadeInMs_ = std::max(0, args[0].ToInt());
+            fadeOutMs_ = std::max(0, args[1].ToInt());
+            update();
+            return InvokeStatus::Ok;
         case dispid::kCursor:
             if (!get) return InvokeStatus::NotSupported;
             *result = Variant(cursor_);
@@ -224,6 +232,8 @@ WaveView WaveEditControl::View() const {
     v.overview = overview_ ? &*overview_ : nullptr;
     v.selectionStart = selection_.start();
     v.selectionEnd = selection_.end();
+    v.fadeInFrames = static_cast<int64_t>(format_.sampleRate) * fadeInMs_ / 1000;
+    v.fadeOutFrames = static_cast<int64_t>(format_.sampleRate) * fadeOutMs_ / 1000;
     v.cursorFrame = cursor_ >= 0 ? CursorToFrame(cursor_, format_.blockAlign) : -1;
     v.viewFirst = view_.first;
     v.viewFrames = view_.count;
@@ -274,6 +284,15 @@ void WaveEditControl::mouseDoubleClickEvent(QMouseEvent* event) {
     selection_.Set(0, format_.frames());
     update();
     NotifySelection();
+}
+
+void WaveEditControl::contextMenuEvent(QContextMenuEvent* event) {
+    if (!HasEventSink()) {
+        event->ignore();
+        return;
+    }
+    Fire(eventid::kContextMenu, {Variant(event->pos().x()), Variant(event->pos().y())});
+    event->accept();
 }
 
 void WaveEditControl::wheelEvent(QWheelEvent* event) {

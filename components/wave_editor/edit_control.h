@@ -41,6 +41,8 @@ class WaveEditControl : public QWidget, public platform::ControlBase {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     // Ctrl+wheel zooms around the pointer; the wheel alone scrolls a zoomed view.
     void wheelEvent(QWheelEvent* event) override;
+    // Handed to the host as the ContextMenu event while one listens.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     // Background reading of one file; the GUI thread owns the object, the reader thread reads
@@ -71,6 +73,8 @@ class WaveEditControl : public QWidget, public platform::ControlBase {
     std::optional<WaveOverview> overview_;
     SelectionModel selection_;
     int32_t cursor_ = -1;  // cursor units, -1 none
+    int32_t fadeInMs_ = 0;  // ramps drawn over the selection
+    int32_t fadeOutMs_ = 0;
     ViewRange view_;       // frames in view; the whole sound after loading
     std::shared_ptr<LoadJob> job_;
     QTimer progressTimer_;

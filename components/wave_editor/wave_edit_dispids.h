@@ -27,6 +27,10 @@ inline constexpr int kLoadState = 30;
 inline constexpr int kSetSelection = 31;
 // Property get, 32-bit int: the length of the sample data in positions.
 inline constexpr int kLengthPositions = 32;
+// Method SetFades(fadeInMs, fadeOutMs): draws fade ramps over the marked part, rising from its
+// start over fadeInMs and falling to its end over fadeOutMs; 0 draws no ramp. Display only: the
+// sound is not changed.
+inline constexpr int kSetFades = 33;
 }  // namespace dispid
 
 // Events (sink OnEvent).
@@ -36,6 +40,9 @@ inline constexpr int kSelectionChanged = 1;
 // LoadFinished(ok): the picture of the file given to LoadFile is complete (true) or the file
 // could not be shown (false).
 inline constexpr int kLoadFinished = 2;
+// ContextMenu(x, y): the user asked for a context menu (right button, menu key) at pixel (x, y)
+// of the control. Fired only while a host listens; otherwise the request goes to the parent.
+inline constexpr int kContextMenu = 3;
 }  // namespace eventid
 
 inline constexpr int kLoadStateEmpty = 0;

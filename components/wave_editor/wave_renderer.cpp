@@ -5,6 +5,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -228,6 +229,68 @@ std::string FormatRulerTime(double seconds, double step) {
     return text;
 }
 
+double FadeGainAt(int64_t frame, int64_t start, int64_t end, int64_t fadeIn, int64_t fadeOut) {
+    if (end <= start || frame < start || frame >= end) return 1.0;
+    const int64_t length = end - start;
+    double gain = 1.0;
+    fadeIn = std::min(fadeIn, length);
+    fadeOut = std::min(fadeOut, length);
+    if (fadeIn > 0 && frame - start < fadeIn)
+        gain *= static_cast<double>(frame - start) / static_cast<double>(fadeIn);
+    if (fadeOut > 0 && end - 1 - frame < fadeOut)
+        gain *= static_cast<double>(end - 1 - frame) / static_cast<double>(fadeOut);
+    return gain;
+}
+
+namespace {
+
+// The fade ramps over the selection: the part a fade takes away is shaded, and the ramp's edge
+// is drawn as a line from silence (the lane's centre) up to full level and back.
+void PaintFades(QPainter& p, const QRect& wave, int lanes, const WaveView& v,
+                const FrameScale& scale) {
+    if (v.selectionEnd <= v.selectionStart || (v.fadeInFrames <= 0 && v.fadeOutFrames <= 0))
+        return;
+    const WaveEditProperties& pr = *v.properties;
+    const int xs = std::max(PixelOf(scale, v.selectionStart, wave, false), wave.left());
+    const int xe = std::min(PixelOf(scale, v.selectionEnd, wave, true), wave.right() + 1);
+    QColor shadeColour = pr.background;
+    shadeColour.setAlpha(150);
+    QPen ramp(pr.cursor, 2);
+    ramp.setCosmetic(true);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    for (int c = 0; c < lanes; ++c) {
+        const int top = wave.top() + wave.height() * c / lanes;
+        const int bottom = wave.top() + wave.height() * (c + 1) / lanes;
+        const double mid = top + (bottom - top) / 2.0;
+        const double half = std::max(1, (bottom - top) / 2 - 2);
+        QPolygonF upper, lower;
+        for (int x = xs; x < xe; ++x) {
+            const int64_t frame = scale.FrameAt(x - wave.left());
+            const double gain = FadeGainAt(frame, v.selectionStart, v.selectionEnd,
+                                           v.fadeInFrames, v.fadeOutFrames);
+            upper << QPointF(x, mid - gain * half);
+            lower << QPointF(x, mid + gain * half);
+        }
+        if (upper.isEmpty()) continue;
+        // Shade above the upper ramp and below the lower one: what the fade removes.
+        QPolygonF above = upper, below = lower;
+        above << QPointF(xe - 1, mid - half) << QPointF(xs, mid - half);
+        below << QPointF(xe - 1, mid + half) << QPointF(xs, mid + half);
+        p.setPen(Qt::NoPen);
+        p.setBrush(shadeColour);
+        p.drawPolygon(above);
+        p.drawPolygon(below);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(ramp);
+        p.drawPolyline(upper);
+        p.drawPolyline(lower);
+    }
+    p.restore();
+}
+
+}  // namespace
+
 void PaintWaveView(QPainter& p, const QRect& rect, const WaveView& v) {
     const WaveEditProperties& pr = *v.properties;
     QFont font(Q(pr.fontFace));
@@ -267,6 +330,7 @@ void PaintWaveView(QPainter& p, const QRect& rect, const WaveView& v) {
                 p.drawLine(l.wave.left(), top, l.wave.right(), top);
             }
         }
+        PaintFades(p, l.wave, lanes, v, scale);
         if (marked) {
             p.setPen(pr.selectedWave);
             p.drawLine(xs, l.wave.top(), xs, l.wave.bottom());

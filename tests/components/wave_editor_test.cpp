@@ -221,6 +221,21 @@ TEST(WaveUnitsTest, SelectionInPositionsCursorInQuarterBytes) {
     EXPECT_EQ(CursorToFrame(-1, 4), -1);
 }
 
+TEST(WaveFadeRampTest, RisesFromSilenceAndFallsToItInsideTheSelection) {
+    // Selection [100, 300): 50 frames in, 100 frames out.
+    EXPECT_EQ(FadeGainAt(100, 100, 300, 50, 100), 0.0);
+    EXPECT_DOUBLE_EQ(FadeGainAt(125, 100, 300, 50, 100), 0.5);
+    EXPECT_EQ(FadeGainAt(150, 100, 300, 50, 100), 1.0);
+    EXPECT_EQ(FadeGainAt(199, 100, 300, 50, 100), 1.0);
+    EXPECT_EQ(FadeGainAt(299, 100, 300, 50, 100), 0.0);
+    // Outside the selection, and with no selection, nothing is faded.
+    EXPECT_EQ(FadeGainAt(50, 100, 300, 50, 100), 1.0);
+    EXPECT_EQ(FadeGainAt(300, 100, 300, 50, 100), 1.0);
+    EXPECT_EQ(FadeGainAt(5, 0, 0, 50, 100), 1.0);
+    // Fades longer than the selection are cut to it and multiply where they overlap.
+    EXPECT_LT(FadeGainAt(150, 100, 200, 500, 500), 0.3);
+}
+
 TEST(WaveUnitsTest, FrameScaleRoundTripsPixels) {
     const FrameScale scale{88200, 700};
     EXPECT_EQ(scale.FrameAt(0), 0);

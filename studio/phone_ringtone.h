@@ -1,0 +1,64 @@
+// Phone ringtone files written from a part of the studio's sound with FFmpeg's libraries:
+// M4R (AAC-LC in an MP4 container of the "ipod" kind, 44.1 kHz stereo, 128 kbit/s), OGG
+// (Vorbis, quality 5, the part's own rate and channels) and Opus (48 kHz, the part's channels).
+// MP3 ringtones go through the codec engine with the MP3 settings instead.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+
+class CWave;
+
+namespace studio {
+
+enum class PhoneFormat { M4r, Ogg, Mp3, Opus };
+
+struct PhoneFormatInfo {
+    PhoneFormat format;
+    const char* extension;  // without the dot
+    const char* label;      // as the save dialog lists it
+};
+
+// The four types in the order the save dialog lists them.
+const PhoneFormatInfo (&PhoneFormats())[4];
+// "iPhone ringtone (*.m4r)|*.m4r|..." for the save dialog.
+std::string PhoneRingtoneFilter();
+// The type a chosen file name asks for, by its extension (any case); nullopt for another one.
+std::optional<PhoneFormat> PhoneFormatForPath(const std::string& path);
+
+// Longest ringtone the phones that take M4R files play, in seconds.
+inline constexpr int kM4rMaxSeconds = 40;
+
+// What an encoded ringtone holds, for checks and messages.
+struct PhoneEncodeSpec {
+    const char* codec;   // FFmpeg's encoder name
+    const char* muxer;   // FFmpeg's container name
+    int sampleRate = 0;  // 0: the part's own rate
+    int channels = 0;    // 0: the part's own channels
+    int bitRate = 0;     // bit/s; 0 for quality-based encoding
+};
+PhoneEncodeSpec SpecFor(PhoneFormat format, int channels);
+
+// Encodes one 16-bit PCM sound. The file is written beside `target` under a temporary name and
+// renamed into place once complete, so a failed or cancelled encode leaves no file (and an older
+// file of that name as it was). Safe to run on a worker while another thread reads percent().
+class PhoneRingtoneEncoder {
+  public:
+    // False with error() set when the file could not be written; PhoneFormat::Mp3 is not
+    // encoded here. `onProgress` (when given) hears each new percentage, on the calling thread.
+    bool Encode(const CWave& sound, PhoneFormat format, const std::string& target,
+                const std::function<void(int)>& onProgress = {});
+
+    int percent() const { return percent_.load(); }
+    void Cancel() { cancel_ = true; }
+    const std::string& error() const { return error_; }
+
+  private:
+    std::atomic<int> percent_{0};
+    std::atomic<bool> cancel_{false};
+    std::string error_;
+};
+
+}  // namespace studio

@@ -1,0 +1,180 @@
+#include "studio/ringtone_save.h"
+
+#include <unistd.h>
+
+#include <atomic>
+
+#include "platform/folders.h"
+#include "platform/paths.h"
+#include "platform/ui.h"
+#include "platform/worker.h"
+#include "studio/codec_engine.h"
+#include "studio/encoder_args.h"
+#include "studio/job_state.h"
+#include "studio/phone_ringtone.h"
+#include "studio/ringtone_options.h"
+#include "studio/settings.h"
+
+namespace studio {
+namespace {
+
+// A name beside `target` that no other cut of this process uses at the same time.
+std::string StagingPathBeside(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    return target + ".cut-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+// The scratch file a phone ringtone's part is cut into before it is encoded.
+std::string PhonePartPath() { return platform::JoinPath(platform::ScratchFolder(), "vxphone.wav"); }
+
+}  // namespace
+
+RingtoneShaping CurrentShaping() {
+    const RingtoneOptions options = RingtoneOptionsSnapshot();
+    return RingtoneShaping{options.fadeInMs, options.fadeOutMs, options.normalise};
+}
+
+std::string RingtoneWriteError(const std::string& target, const std::string& why) {
+    return "The ringtone " + target + " could not be written" + (why.empty() ? "." : ": " + why);
+}
+
+bool CutShapedSelection(const std::string& target, ISelectionSource& editor,
+                        const std::string& sourceWav, const RingtoneShaping& shaping) {
+    if (!shaping.Active()) return WriteSelectionToWav(target, editor, sourceWav);
+    const std::string staging = StagingPathBeside(target);
+    if (!WriteSelectionToWav(staging, editor, sourceWav)) return false;
+    CWave part;
+    try {
+        part.LoadFromFile(staging);
+    } catch (const InvalidFileError&) {
+        platform::RemoveFile(staging);
+        platform::ShowMessage(RingtoneWriteError(target, "the cut part cannot be read"),
+                              platform::MsgIcon::Error);
+        return false;
+    }
+    platform::RemoveFile(staging);
+    // Sounds of other sample widths have no fades; they are written as cut.
+    ShapeWave(part, shaping);
+    if (!part.StoreToFile(target)) {
+        platform::ShowMessage(RingtoneWriteError(target, ""), platform::MsgIcon::Error);
+        return false;
+    }
+    return true;
+}
+
+bool CutShapedSelection(const std::string& target, ISelectionSource& editor) {
+    return CutShapedSelection(target, editor, CurrentWavPath(), CurrentShaping());
+}
+
+bool AskM4rLength(CWave& wave) {
+    const uint64_t limit =
+        static_cast<uint64_t>(wave.format.samplesPerSec) * kM4rMaxSeconds * wave.format.blockAlign;
+    if (wave.samples.size() <= limit) return true;
+    switch (platform::GetUi().MessageBox(kM4rTooLongQuestion, platform::ProgramName(),
+                                         platform::MsgButtons::YesNoCancel,
+                                         platform::MsgIcon::Question)) {
+        case platform::MsgResult::Yes:
+            wave.samples.resize(limit);
+            return true;
+        case platform::MsgResult::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void SavePhoneRingtoneCommand(IJobWindow& window) {
+    if (BusyCheck(window)) return;
+    if (!TryStartJob()) {
+        platform::ShowMessage("Please wait...");
+        return;
+    }
+    if (!platform::StartWorker("phone ringtone", [&window] { SavePhoneRingtoneJob(window); }))
+        EndJob();
+}
+
+void SavePhoneRingtoneJob(IJobWindow& window) {
+    struct JobEnd {
+        ~JobEnd() { EndJob(); }
+    } end;
+    const RingtoneOptions options = RingtoneOptionsSnapshot();
+    platform::FileDialogOptions dialog;
+    dialog.title = "Save as phone ringtone";
+    dialog.defaultExt = PhoneFormats()[0].extension;
+    dialog.filter = PhoneRingtoneFilter();
+    dialog.hideReadOnly = true;
+    dialog.overwritePrompt = true;
+    dialog.initialFolder =
+        options.phoneFolder.empty() ? Settings().saveAsMp3Folder : options.phoneFolder;
+    const std::optional<std::string> target = platform::GetUi().SaveFile(dialog);
+    if (!target) return;
+    const std::optional<PhoneFormat> format = PhoneFormatForPath(*target);
+    if (!format) {
+        platform::ShowMessage(
+            "Please give the ringtone one of the extensions .m4r, .ogg, .mp3 "
+            "or .opus.");
+        return;
+    }
+    CurrentRingtoneOptions().RememberPhoneFolderOf(*target, SettingsFileName());
+
+    // The part is cut as it is and shaped after the length question, so a shortened M4R part
+    // gets its fade-out at its new end.
+    const std::string part = PhonePartPath();
+    struct PartRemover {
+        std::string path;
+        ~PartRemover() { platform::RemoveFile(path); }
+    } remover{part};
+    bool cut = false;
+    try {
+        cut = WriteSelectionToWav(part, window.Selection());
+    } catch (const InvalidFileError& error) {
+        platform::ShowMessage(error.what(), platform::MsgIcon::Error);
+    }
+    if (!cut) return;
+    CWave wave;
+    try {
+        wave.LoadFromFile(part);
+    } catch (const InvalidFileError& error) {
+        platform::ShowMessage(error.what(), platform::MsgIcon::Error);
+        return;
+    }
+    if (*format == PhoneFormat::M4r && !AskM4rLength(wave)) return;
+    ShapeWave(wave, RingtoneShaping{options.fadeInMs, options.fadeOutMs, options.normalise});
+
+    window.SetProgressPos(0);
+    bool ok = false;
+    std::string why;
+    if (*format == PhoneFormat::Mp3) {
+        // The codec engine reads a file: the shaped part replaces the cut one.
+        if (!wave.StoreToFile(part)) {
+            why = "the part cannot be written to the scratch folder";
+        } else {
+            window.StartJobTimer(kEncodeTimer, kRingtoneTimerMs);
+            EncoderArgs& args = SharedEncoderArgs();
+            args.inputIsWav = 1;
+            BuildEncoderArgs(args, Settings());
+            Engine().CallSetCancelEncode(0);
+            Engine().CallSetNoBad();
+            if (const VxMymp3Fn mymp3 = Engine().LookUpMymp3()) {
+                ok = mymp3(args.count, args.slot, part.c_str(), target->c_str()) == 0;
+                if (!ok) why = "the MP3 encoder failed";
+            } else {
+                why = "the codec engine has no MP3 encoder";
+            }
+            window.StopJobTimer(kEncodeTimer);
+        }
+    } else {
+        PhoneRingtoneEncoder encoder;
+        ok = encoder.Encode(wave, *format, *target,
+                            [&window](int percent) { window.SetProgressPos(percent); });
+        why = encoder.error();
+    }
+    window.SetProgressPos(100);
+    if (ok) {
+        platform::ShowMessage("Ring Tone Created!", platform::MsgIcon::Information);
+    } else {
+        platform::ShowMessage(RingtoneWriteError(*target, why), platform::MsgIcon::Error);
+    }
+}
+
+}  // namespace studio
