@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string value = input.ConsumeRandomLengthString(300);
     std::replace_if(
         value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; }, '.');
-    const std::string text = input.ConsumeRemainingAsString();
+    const std::string text = input.ConsumeRemainingBytesAsString();
 
     fuzz::Clear();
     const std::string path = fuzz::WriteFile("test.ini", text.data(), text.size());
