@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "components/codec_engine/vxmpp.h"
 #include "fuzz/fuzz_support.h"
@@ -30,7 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t mode = input.ConsumeIntegral<uint8_t>();
     const int elements = input.ConsumeIntegralInRange<int>(0, 12);
     std::vector<std::string> vector{"fuzz"};
-    for (int i = 0; i < elements; ++i) vector.push_back(input.ConsumeRandomLengthString(24));
+    for (int i = 0; i < elements; ++i) {
+        // An element is a C string: it ends at its first zero byte.
+        vector.push_back(input.ConsumeRandomLengthString(24));
+        vector.back().resize(std::strlen(vector.back().c_str()));
+    }
     const std::vector<uint8_t> file = input.ConsumeRemainingBytes<uint8_t>();
 
     fuzz::Clear();
