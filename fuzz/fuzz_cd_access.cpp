@@ -82,6 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(request->deliveredBytes == 0);
     }
     a13(handle);
+    // A request that is valid in itself fails on the closed handle.
+    request->firstFrame = 0;
+    request->frameCount = 1;
     FUZZ_CHECK(a8(handle, request) == 0 && a4() == A1_STATUS_BAD_HANDLE);
     return 0;
 }
