@@ -25,6 +25,9 @@ namespace {
 // below 16 ms at the lowest rate.
 constexpr int kBlockBytes = 64;
 
+// The highest source rate taken: twice the highest rate of studio recordings.
+constexpr int kMaxSourceRate = 768000;
+
 struct InputCloser {
     void operator()(AVFormatContext* ctx) const { avformat_close_input(&ctx); }
 };
@@ -118,6 +121,12 @@ bool Converter::OpenInput(const std::string& source) {
     }
     if (decoder_->sample_rate <= 0 || decoder_->ch_layout.nb_channels <= 0) {
         return Fail("the sound has no valid format");
+    }
+    // A damaged header can state any rate; the resampler's set-up for one far above any real
+    // sound would take minutes (and its memory) before the first sample.
+    if (decoder_->sample_rate > kMaxSourceRate) {
+        return Fail("the sound's rate of " + std::to_string(decoder_->sample_rate) +
+                    " Hz is not supported");
     }
     return true;
 }

@@ -91,6 +91,21 @@ TEST_F(MmfTool, RefusesWhatIsNotSoundAndKeepsTheOldRingtone) {
     EXPECT_TRUE(platform::FileExists(dir.File("good.mmf")));
 }
 
+// A damaged header that states an absurd rate (here 520 MHz) is refused at once with the reason;
+// it once kept the tool setting up its resampler for minutes.
+TEST_F(MmfTool, RefusesAnAbsurdRateAtOnce) {
+    const std::string wav = MakeWav("fast.wav", 16000, 1, 0.2);
+    std::vector<uint8_t> bytes = testing_support::ReadFile(wav);
+    const uint32_t rate = 0x1f004000;
+    for (int i = 0; i < 4; ++i) bytes[24 + i] = static_cast<uint8_t>(rate >> (8 * i));
+    WriteFile(wav, bytes);
+
+    const auto run = RunTool({Tool(), wav});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("520110080 Hz is not supported"), std::string::npos) << run.out;
+    EXPECT_FALSE(platform::FileExists(dir.File("fast.mmf")));
+}
+
 // The window reports every file once, in the line that announced it, also when more files
 // arrive in the moment between the end of a conversion and its report.
 TEST_F(MmfTool, WindowReportsEachFileInItsOwnLine) {
