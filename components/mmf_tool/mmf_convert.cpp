@@ -96,6 +96,10 @@ class Converter {
     PacketPtr encoded_{av_packet_alloc()};
     int streamIndex_ = -1;
     int rate_ = 0;
+    // The layout the resampler was set up for: every decoded frame must have it.
+    int inChannels_ = 0;
+    int inRate_ = 0;
+    int inFormat_ = -1;
     int64_t samplesIn_ = 0;  // real samples handed to the encoder
     int64_t nextPts_ = 0;    // samples handed to the encoder, padding included
     std::string error_;
@@ -172,6 +176,9 @@ bool Converter::OpenOutput(const std::string& target) {
     } else {
         av_channel_layout_copy(&inLayout, &decoder_->ch_layout);
     }
+    inChannels_ = inLayout.nb_channels;
+    inRate_ = decoder_->sample_rate;
+    inFormat_ = decoder_->sample_fmt;
     SwrContext* swr = nullptr;
     const int rc =
         swr_alloc_set_opts2(&swr, &encoder_->ch_layout, AV_SAMPLE_FMT_S16, rate_, &inLayout,
@@ -189,6 +196,12 @@ bool Converter::OpenOutput(const std::string& target) {
 
 // Resamples one decoded frame (null: drains the resampler) into the FIFO.
 bool Converter::ConvertFrame(const AVFrame* frame) {
+    // A damaged MP3 can switch between mono and stereo (or change its rate) from one frame to
+    // the next; the resampler would read a channel the frame does not have.
+    if (frame && (frame->ch_layout.nb_channels != inChannels_ ||
+                  frame->sample_rate != inRate_ || frame->format != inFormat_)) {
+        return Fail("the sound changes its format partway");
+    }
     const int inSamples = frame ? frame->nb_samples : 0;
     const int room = swr_get_out_samples(resampler_.get(), inSamples);
     if (room < 0) return Fail("resampling failed", room);

@@ -106,6 +106,28 @@ TEST_F(MmfTool, RefusesAnAbsurdRateAtOnce) {
     EXPECT_FALSE(platform::FileExists(dir.File("fast.mmf")));
 }
 
+// An MP3 whose frames switch from stereo to mono and back (a damaged or pasted-together file)
+// is refused with the reason; the resampler set up for two channels once read the missing one.
+TEST_F(MmfTool, RefusesAnMp3WhoseChannelsChangePartway) {
+    if (!HaveTool("lame")) GTEST_SKIP() << "lame missing";
+    const std::string stereo = MakeWav("stereo.wav", 44100, 2, 0.2);
+    const std::string mono = MakeWav("mono.wav", 44100, 1, 0.1);
+    for (const std::string& wav : {stereo, mono})
+        ASSERT_EQ(RunTool({"lame", "--silent", "-t", "-b", "64", wav, wav + ".mp3"}).exitCode, 0);
+    std::vector<uint8_t> mixed = testing_support::ReadFile(stereo + ".mp3");
+    for (const std::string& part : {mono + ".mp3", stereo + ".mp3"}) {
+        const std::vector<uint8_t> bytes = testing_support::ReadFile(part);
+        mixed.insert(mixed.end(), bytes.begin(), bytes.end());
+    }
+    const std::string source = dir.File("mixed.mp3");
+    WriteFile(source, mixed);
+
+    const auto run = RunTool({Tool(), source});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("changes its format partway"), std::string::npos) << run.out;
+    EXPECT_FALSE(platform::FileExists(dir.File("mixed.mmf")));
+}
+
 // The window reports every file once, in the line that announced it, also when more files
 // arrive in the moment between the end of a conversion and its report.
 TEST_F(MmfTool, WindowReportsEachFileInItsOwnLine) {
