@@ -54,10 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     SetNoBad();
     SetCancelEncode(0);
-    const int result = decodeEntry
-                           ? mymp3d(static_cast<int>(args.size()), args.data(), inputPath.c_str())
-                           : mymp3(static_cast<int>(args.size()), args.data(), inputPath.c_str(),
-                                   output.c_str());
+    const int result =
+        decodeEntry
+            ? mymp3d(static_cast<int>(args.size()), args.data(), inputPath.c_str())
+            : mymp3(static_cast<int>(args.size()), args.data(), inputPath.c_str(), output.c_str());
     const std::string outputName = std::filesystem::path(output).filename().string();
     const std::set<std::string> listing = fuzz::Listing();
     if (result != 0) {

@@ -16,13 +16,12 @@
 namespace fuzz {
 
 // Ends the run (libFuzzer keeps the input as a crash) when `condition` is false.
-#define FUZZ_CHECK(condition)                                                              \
-    do {                                                                                   \
-        if (!(condition)) {                                                                \
-            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__,       \
-                         #condition);                                                      \
-            std::abort();                                                                  \
-        }                                                                                  \
+#define FUZZ_CHECK(condition)                                                                     \
+    do {                                                                                          \
+        if (!(condition)) {                                                                       \
+            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                         \
+        }                                                                                         \
     } while (0)
 
 // The process's scratch folder, made once under $TMPDIR (or /tmp) and emptied by Clear().

@@ -1,14 +1,17 @@
-// The burner's .vxl project files on any text: the track list loads the title and path pairs it
-// can, writes them back, and loading what it wrote gives the same rows; an empty list is written
-// as an empty file.
+// The burner's .vxl project files on any text: the text's title and path pairs survive being
+// written and read again (after the one normalisation of line ends inside them), and the burn
+// project's list loads the pairs it can, writes them back, and loading what it wrote gives the
+// same rows; an empty list is written as an empty file.
 #include <unistd.h>
 
 #include <QApplication>
+#include <string_view>
 
+#include "burner/burner_list.h"
+#include "burner/project_files.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/scripted_ui.h"
 #include "platform/ui.h"
-#include "uikit/track_list.h"
 
 namespace {
 
@@ -21,6 +24,13 @@ std::vector<uint8_t> SilentMp3(int frames) {
         bytes.resize(bytes.size() + 417 - 4, 0);
     }
     return bytes;
+}
+
+bool SamePairs(const std::vector<burner::TitledPath>& a, const std::vector<burner::TitledPath>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].title != b[i].title || a[i].path != b[i].path) return false;
+    return true;
 }
 
 std::vector<std::vector<std::string>> Rows(const CTrackListCtrl& list) {
@@ -46,17 +56,25 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const std::vector<burner::TitledPath> pairs = burner::ParseTitleList(text);
+    const std::vector<burner::TitledPath> written =
+        burner::ParseTitleList(burner::BuildTitleListText(pairs));
+    FUZZ_CHECK(written.size() == pairs.size());
+    FUZZ_CHECK(SamePairs(burner::ParseTitleList(burner::BuildTitleListText(written)), written));
+    FUZZ_CHECK(!pairs.empty() || burner::BuildTitleListText(pairs).empty());
+
     ::unlink("saved.vxl");
     const std::string path = fuzz::WriteFile("input.vxl", data, size);
-    CTrackListCtrl list(ProgramKind::Burner);
-    list.LoadTitleList(path);
-    FUZZ_CHECK(static_cast<size_t>(list.RowCount()) <= size / 2 + 1);
-    list.SaveTitleList("saved.vxl");
+    burner::CBurnerListCtrl list;
+    FUZZ_CHECK(list.LoadTitleList(path));
+    FUZZ_CHECK(static_cast<size_t>(list.RowCount()) <= pairs.size());
+    FUZZ_CHECK(list.SaveTitleList("saved.vxl"));
     const std::vector<uint8_t> saved = fuzz::ReadFile("saved.vxl");
     FUZZ_CHECK(list.RowCount() > 0 || saved.empty());
 
-    CTrackListCtrl again(ProgramKind::Burner);
-    again.LoadTitleList("saved.vxl");
+    burner::CBurnerListCtrl again;
+    FUZZ_CHECK(again.LoadTitleList("saved.vxl"));
     FUZZ_CHECK(Rows(again) == Rows(list));
     FUZZ_CHECK(again.total() == list.total());
     static_cast<platform::ScriptedUi&>(platform::GetUi()).Clear();

@@ -16,14 +16,14 @@
 namespace {
 
 class FixedSelection : public ISelectionSource {
-public:
+  public:
     FixedSelection(int32_t start, int32_t end) : start_(start), end_(end) {}
     void GetSelection(int32_t& start, int32_t& end) override {
         start = start_;
         end = end_;
     }
 
-private:
+  private:
     int32_t start_, end_;
 };
 
