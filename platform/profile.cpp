@@ -62,14 +62,17 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {}
 void ProfileFile::Load() {
     lines_.clear();
     unreadable_ = false;
+    crlf_ = false;
     std::ifstream in(path_, std::ios::binary);
     if (!in) {
         unreadable_ = FileExists(path_);
         return;
     }
+    // Lines are kept with a carriage return they end in (the readers below trim it), so that a
+    // file with CR LF line ends, or a stray CR, is written back byte for byte.
     std::string line;
     while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (lines_.empty()) crlf_ = !line.empty() && line.back() == '\r';
         lines_.push_back(line);
     }
     if (in.bad()) unreadable_ = true;
@@ -143,13 +146,15 @@ void ProfileFile::Set(const std::string& section, const std::string& key,
     const int at = Find(section, key, &sectionEnd);
     // A line break would end the value and start a line of its own (a forged key); the value
     // ends before it.
-    const std::string line = key + "=" + value.substr(0, value.find_first_of("\r\n"));
+    // New lines take the file's line ends.
+    const std::string end = crlf_ ? "\r" : "";
+    const std::string line = key + "=" + value.substr(0, value.find_first_of("\r\n")) + end;
     if (at >= 0) {
         lines_[at] = line;
     } else if (sectionEnd >= 0) {
         lines_.insert(lines_.begin() + sectionEnd, line);
     } else {
-        lines_.push_back("[" + section + "]");
+        lines_.push_back("[" + section + "]" + end);
         lines_.push_back(line);
     }
 }

@@ -47,7 +47,8 @@ private:
     int Find(const std::string& section, const std::string& key, int* sectionEnd) const;
 
     std::string path_;
-    std::vector<std::string> lines_;
+    std::vector<std::string> lines_;  // as read, a CR before the line feed included
+    bool crlf_ = false;               // the file's first line ends in CR LF
     bool unreadable_ = false;
 };
 

@@ -270,7 +270,7 @@ namespace {
 class ScrollBarPlacer : public QObject {
 public:
     ScrollBarPlacer(QAbstractScrollArea* list, QWidget* parent, SkinScrollBars bars)
-        : QObject(list), list_(list), parent_(parent) {
+        : QObject(list), watched_(list), list_(list), parent_(parent) {
         bars_.vertical = bars.vertical;
         bars_.horizontal = bars.horizontal;
         list->installEventFilter(this);
@@ -290,7 +290,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != list_)
+        // Compared as plain objects: the list also sends events (its Hide) from inside its
+        // destructor, when it is no longer a scroll area and a typed pointer to it is invalid.
+        if (watched != watched_)
             return false;
         if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
             Place();
@@ -305,7 +307,9 @@ protected:
     }
 
 private:
-    QPointer<QAbstractScrollArea> list_;
+    QObject* const watched_;
+    // Only its geometry is needed, which a widget has until the end of its destruction.
+    QPointer<QWidget> list_;
     QPointer<QWidget> parent_;
     struct {
         QPointer<CSkinScrollBar> vertical;

@@ -28,6 +28,9 @@ namespace {
 // below 16 ms at the lowest rate.
 constexpr int kBlockBytes = 64;
 
+// The highest source rate taken: twice the highest rate of studio recordings.
+constexpr int kMaxSourceRate = 768000;
+
 struct InputCloser {
     void operator()(AVFormatContext* ctx) const { avformat_close_input(&ctx); }
 };
@@ -97,6 +100,10 @@ class Converter {
     PacketPtr encoded_{av_packet_alloc()};
     int streamIndex_ = -1;
     int rate_ = 0;
+    // The layout the resampler was set up for: every decoded frame must have it.
+    int inChannels_ = 0;
+    int inRate_ = 0;
+    int inFormat_ = -1;
     int64_t samplesIn_ = 0;  // real samples handed to the encoder
     int64_t nextPts_ = 0;    // samples handed to the encoder, padding included
     std::string error_;
@@ -122,6 +129,12 @@ bool Converter::OpenInput(const std::string& source) {
     }
     if (decoder_->sample_rate <= 0 || decoder_->ch_layout.nb_channels <= 0) {
         return Fail("the sound has no valid format");
+    }
+    // A damaged header can state any rate; the resampler's set-up for one far above any real
+    // sound would take minutes (and its memory) before the first sample.
+    if (decoder_->sample_rate > kMaxSourceRate) {
+        return Fail("the sound's rate of " + std::to_string(decoder_->sample_rate) +
+                    " Hz is not supported");
     }
     return true;
 }
@@ -165,6 +178,9 @@ bool Converter::OpenOutput(const std::string& target) {
     } else {
         av_channel_layout_copy(&inLayout, &decoder_->ch_layout);
     }
+    inChannels_ = inLayout.nb_channels;
+    inRate_ = decoder_->sample_rate;
+    inFormat_ = decoder_->sample_fmt;
     SwrContext* swr = nullptr;
     const int rc =
         swr_alloc_set_opts2(&swr, &encoder_->ch_layout, AV_SAMPLE_FMT_S16, rate_, &inLayout,
@@ -182,6 +198,12 @@ bool Converter::OpenOutput(const std::string& target) {
 
 // Resamples one decoded frame (null: drains the resampler) into the FIFO.
 bool Converter::ConvertFrame(const AVFrame* frame) {
+    // A damaged MP3 can switch between mono and stereo (or change its rate) from one frame to
+    // the next; the resampler would read a channel the frame does not have.
+    if (frame && (frame->ch_layout.nb_channels != inChannels_ ||
+                  frame->sample_rate != inRate_ || frame->format != inFormat_)) {
+        return Fail("the sound changes its format partway");
+    }
     const int inSamples = frame ? frame->nb_samples : 0;
     const int room = swr_get_out_samples(resampler_.get(), inSamples);
     if (room < 0) return Fail("resampling failed", room);

@@ -117,6 +117,43 @@ TEST_F(MmfTool, RefusesWhatIsNotSoundAndKeepsTheOldRingtone) {
     EXPECT_TRUE(platform::FileExists(dir.File("good.mmf")));
 }
 
+// A damaged header that states an absurd rate (here 520 MHz) is refused at once with the reason;
+// it once kept the tool setting up its resampler for minutes.
+TEST_F(MmfTool, RefusesAnAbsurdRateAtOnce) {
+    const std::string wav = MakeWav("fast.wav", 16000, 1, 0.2);
+    std::vector<uint8_t> bytes = testing_support::ReadFile(wav);
+    const uint32_t rate = 0x1f004000;
+    for (int i = 0; i < 4; ++i) bytes[24 + i] = static_cast<uint8_t>(rate >> (8 * i));
+    WriteFile(wav, bytes);
+
+    const auto run = RunTool({Tool(), wav});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("520110080 Hz is not supported"), std::string::npos) << run.out;
+    EXPECT_FALSE(platform::FileExists(dir.File("fast.mmf")));
+}
+
+// An MP3 whose frames switch from stereo to mono and back (a damaged or pasted-together file)
+// is refused with the reason; the resampler set up for two channels once read the missing one.
+TEST_F(MmfTool, RefusesAnMp3WhoseChannelsChangePartway) {
+    if (!HaveTool("lame")) GTEST_SKIP() << "lame missing";
+    const std::string stereo = MakeWav("stereo.wav", 44100, 2, 0.2);
+    const std::string mono = MakeWav("mono.wav", 44100, 1, 0.1);
+    for (const std::string& wav : {stereo, mono})
+        ASSERT_EQ(RunTool({"lame", "--silent", "-t", "-b", "64", wav, wav + ".mp3"}).exitCode, 0);
+    std::vector<uint8_t> mixed = testing_support::ReadFile(stereo + ".mp3");
+    for (const std::string& part : {mono + ".mp3", stereo + ".mp3"}) {
+        const std::vector<uint8_t> bytes = testing_support::ReadFile(part);
+        mixed.insert(mixed.end(), bytes.begin(), bytes.end());
+    }
+    const std::string source = dir.File("mixed.mp3");
+    WriteFile(source, mixed);
+
+    const auto run = RunTool({Tool(), source});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("changes its format partway"), std::string::npos) << run.out;
+    EXPECT_FALSE(platform::FileExists(dir.File("mixed.mmf")));
+}
+
 // The window reports every file once, in the line that announced it, also when more files
 // arrive in the moment between the end of a conversion and its report.
 TEST_F(MmfTool, WindowReportsEachFileInItsOwnLine) {

@@ -105,6 +105,13 @@ TEST(ProfileFile, CrLfFilesAndLineBreaksInValues) {
     ASSERT_TRUE(WritePrivateProfileString("S", "k", "a\nInjected=1", file));
     EXPECT_EQ(GetPrivateProfileString("S", "k", "", file), "a");
     EXPECT_EQ(GetPrivateProfileString("S", "Injected", "none", file), "none");
+    // A write keeps the file's CR LF line ends, for its other lines and the new ones, and a
+    // stray CR at the end of a line (a fuzzing find: it was lost on every write).
+    WriteText(file, "[S]\r\nk=v\r\nodd line\r\r\n");
+    ASSERT_TRUE(WritePrivateProfileString("S", "k2", "w", file));
+    ASSERT_TRUE(WritePrivateProfileString("T", "k", "x", file));
+    EXPECT_EQ(ReadText(file), "[S]\r\nk=v\r\nk2=w\r\nodd line\r\r\n[T]\r\nk=x\r\n");
+    EXPECT_EQ(GetPrivateProfileString("S", "k2", "", file), "w");
 }
 
 TEST(ProfileFile, ReplaceIsAtomicAndKeepsPermissionsAndLinks) {
