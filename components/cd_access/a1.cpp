@@ -39,8 +39,6 @@ extern "C" {
 
 void a2(uint8_t* driveList) {
     if (!driveList) return;
-    // libcdio's own warnings (unknown CUE lines, absent drives) are not the user's business.
-    cdio_loglevel_default = CDIO_LOG_ERROR;
     std::lock_guard lock(g_mutex);
     g_drives = cd_access::ListDrives(disc_images::Folder(), A1_MAX_DRIVES);
     std::memset(driveList, 0, A1_DRIVE_LIST_BYTES);

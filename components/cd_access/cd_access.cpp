@@ -117,9 +117,17 @@ class ParanoiaReader : public FrameReader {
 // disc costs seconds, not minutes.
 constexpr int kParanoiaRetries = 8;
 
+// libcdio's default log handler ends the whole program on an error message, such as a malformed
+// CUE sheet in the image folder: its messages are dropped, and failures show in return values.
+void QuietLibcdio() {
+    static const bool quiet = (cdio_log_set_handler([](cdio_log_level_t, const char*) {}), true);
+    (void)quiet;
+}
+
 }  // namespace
 
 std::vector<DriveInfo> ListDrives(const std::string& imageFolder, size_t limit) {
+    QuietLibcdio();
     std::vector<DriveInfo> drives;
     // With no drive the list is null, not empty.
     if (char** devices = cdio_get_devices(DRIVER_DEVICE)) {
@@ -215,6 +223,7 @@ std::unique_ptr<FrameReader> MakeParanoiaReader(CdIo_t* cdio, int retries) {
 }
 
 std::unique_ptr<Disc> Disc::Open(const DriveInfo& drive) {
+    QuietLibcdio();
     std::unique_ptr<Disc> disc(new Disc);
     disc->image_ = drive.image;
     disc->cdio_.reset(drive.image ? cdio_open_cue(drive.path.c_str())

@@ -209,3 +209,28 @@ TEST(CdAccessLibrary, FrameRangesFileAndDiscId) {
     toc.leadOut = 180 * 75;
     EXPECT_EQ(cd_access::DiscId(toc), 0x0200B401u);
 }
+
+// A malformed CUE sheet in the image folder is a disc that cannot be opened, not the end of the
+// program (libcdio's own error reporting would end the process); the good image beside it works.
+TEST(CdAccessLibrary, MalformedCueSheetFailsOnlyItsOwnDisc) {
+    ts::TempDir dir;
+    ts::DiscImage good;
+    good.tracks = {{1000, false, "", ""}};
+    ts::WriteDiscImage(dir.path(), "b-good", good);
+    const std::string cue = "FILE \"a-bad.bin\" BINARY\nNONSENSE 1\n";
+    ts::WriteFile(dir.path() + "/a-bad.cue", std::vector<uint8_t>(cue.begin(), cue.end()));
+    ts::WriteFile(dir.path() + "/a-bad.bin", std::vector<uint8_t>(2352 * 30, 0));
+
+    const std::vector<Drive> drives = ImageDrives(dir.path());
+    ASSERT_EQ(drives.size(), 2u);
+    std::vector<uint8_t> toc(A1_TOC_BYTES, 0);
+    const int bad = a12(drives[0].address);
+    if (bad > 0) {
+        EXPECT_NE(a7(bad, toc.data()), 1);
+        a13(bad);
+    }
+    const int handle = a12(drives[1].address);
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(a7(handle, toc.data()), 1);
+    a13(handle);
+}
