@@ -1,6 +1,7 @@
 #include "components/cd_access/cd_access.h"
 
 #include <cdio/cdtext.h>
+#include <cdio/logging.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
