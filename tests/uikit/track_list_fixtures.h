@@ -53,12 +53,16 @@ inline bool MakeMp3Lasting(const std::string& path, int seconds) {
                                 std::min<size_t>(bytes.size(), 4096));
     size_t at = text.find("Info");
     if (at == std::string_view::npos) at = text.find("Xing");
-    if (at == std::string_view::npos || at + 12 > bytes.size() || !(bytes[at + 7] & 1))
+    // The byte count (flag bit 1) follows; it must match the file for the header to be believed.
+    if (at == std::string_view::npos || at + 16 > bytes.size() || (bytes[at + 7] & 3) != 3)
         return false;
     const auto frames = static_cast<uint32_t>(std::ceil((seconds + 0.33) * 44100.0 / 1152.0));
-    for (int i = 0; i < 4; ++i)
-        bytes[at + 8 + static_cast<size_t>(i)] = static_cast<uint8_t>(frames >> (24 - 8 * i));
     bytes.resize(bytes.size() + static_cast<size_t>(frames) * 26, 0);
+    const auto size = static_cast<uint32_t>(bytes.size());
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + 8 + static_cast<size_t>(i)] = static_cast<uint8_t>(frames >> (24 - 8 * i));
+        bytes[at + 12 + static_cast<size_t>(i)] = static_cast<uint8_t>(size >> (24 - 8 * i));
+    }
     WriteFile(path, bytes);
     return true;
 }
