@@ -34,7 +34,7 @@ class Mp3Settings : public ::testing::Test {
     int Run(const std::function<void(CMp3SettingsDlg&)>& act) {
         CMp3SettingsDlg dialog(stored, file);
         QTimer::singleShot(0, &dialog, [&dialog, &act] {
-            QTest::qWaitForWindowExposed(&dialog);
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
             act(dialog);
         });
         return dialog.DoModal();
