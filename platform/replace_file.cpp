@@ -34,7 +34,8 @@ bool RewriteInPlace(const std::string& path, std::string_view bytes) {
 
 }  // namespace
 
-bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
+bool WriteFileReplacing(const std::string& path, std::string_view bytes,
+                        WhenFolderRefuses whenFolderRefuses) {
     if (path.empty()) return false;
     if (FileExists(path) && !IsWritable(path)) return false;
     std::error_code ec;
@@ -55,7 +56,8 @@ bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             const bool folderRefuses = errno == EACCES || errno == EPERM || errno == EROFS;
-            return folderRefuses && FileExists(target.string()) && IsWritable(target.string()) &&
+            return folderRefuses && whenFolderRefuses == WhenFolderRefuses::RewriteInPlace &&
+                   FileExists(target.string()) && IsWritable(target.string()) &&
                    RewriteInPlace(target.string(), bytes);
         }
     }

@@ -9,9 +9,15 @@
 
 namespace platform {
 
+// What to do when the target's folder refuses the temporary file but the target itself may be
+// written: fail (settings, projects), or rewrite the target in place (playlists the user keeps in
+// a folder that is not theirs).
+enum class WhenFolderRefuses { Fail, RewriteInPlace };
+
 // Replaces (or creates) `path` with `bytes`. A target that is a symbolic link is replaced where
 // the link points, so the link survives; a file that exists but may not be written (the user made
 // it read-only) is left alone. False when the file was not replaced completely.
-bool WriteFileReplacing(const std::string& path, std::string_view bytes);
+bool WriteFileReplacing(const std::string& path, std::string_view bytes,
+                        WhenFolderRefuses whenFolderRefuses = WhenFolderRefuses::Fail);
 
 }  // namespace platform

@@ -198,7 +198,9 @@ int CTrackListCtrl::LoadM3u(const std::string& path) {
 
 int CTrackListCtrl::SaveM3u(const std::string& path) {
     const std::vector<TrackEntry> entries = Entries();
-    if (!WriteFileReplacing(path, BuildM3uText(entries))) return -1;
+    if (!WriteFileReplacing(path, BuildM3uText(entries),
+                            platform::WhenFolderRefuses::RewriteInPlace))
+        return -1;
     return static_cast<int>(entries.size());
 }
 
