@@ -8,24 +8,15 @@
 // busy machine; the wall times include the dialog's pauses.
 //
 //   bench_downsizer [runs] [system-directory]   (defaults: 3, the build tree's lib/vexmor)
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_support.h"
 #include "platform/scripted_ui.h"
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
@@ -40,100 +31,12 @@ constexpr int kFiles = 20;
 constexpr double kSeconds = 180.0;
 int g_runs = 3;
 
-struct Run {
-    double seconds = 0;
-    double cpuSeconds = 0;
-    long peakKb = 0;
-    bool ok = false;
-};
+using bench::ExecQuiet;
+using bench::InChild;
+using bench::Run;
 
-Run InChild(const std::function<int()>& body) {
-    Run run;
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid < 0) return run;
-    if (pid == 0) ::_exit(body());
-    int status = 0;
-    rusage usage{};
-    if (::wait4(pid, &status, 0, &usage) != pid) return run;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    run.peakKb = usage.ru_maxrss;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
-
-int ExecQuiet(std::vector<std::string> argv) {
-    const pid_t pid = ::fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        std::vector<char*> args;
-        for (std::string& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        const int devnull = ::open("/dev/null", O_WRONLY);
-        if (devnull >= 0) {
-            ::dup2(devnull, 1);
-            ::dup2(devnull, 2);
-        }
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-Run Best(const std::function<Run()>& once) {
-    Run best;
-    for (int i = 0; i < g_runs; ++i) {
-        const Run r = once();
-        if (!r.ok) return r;
-        if (!best.ok || r.seconds < best.seconds) best = r;
-    }
-    return best;
-}
-
-void Put(std::ofstream& out, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xff));
-}
-
-// Music-like test signal: drifting partials and a little noise, 44100 Hz stereo 16 bit.
-void WriteSignal(const std::string& path, double seconds) {
-    const int rate = 44100;
-    const auto frames = static_cast<uint32_t>(seconds * rate);
-    std::ofstream out(path, std::ios::binary);
-    out.write("RIFF", 4);
-    Put(out, 36 + frames * 4, 4);
-    out.write("WAVEfmt ", 8);
-    Put(out, 16, 4);
-    Put(out, 1, 2);
-    Put(out, 2, 2);
-    Put(out, rate, 4);
-    Put(out, rate * 4, 4);
-    Put(out, 4, 2);
-    Put(out, 16, 2);
-    out.write("data", 4);
-    Put(out, frames * 4, 4);
-    uint32_t noise = 1;
-    std::vector<char> block;
-    block.reserve(static_cast<size_t>(frames) * 4);
-    for (uint32_t i = 0; i < frames; ++i) {
-        const double t = static_cast<double>(i) / rate;
-        const double f = 220.0 * (1.0 + 0.5 * std::sin(0.2 * t));
-        double s = 0.3 * std::sin(2 * M_PI * f * t) + 0.15 * std::sin(2 * M_PI * 3.01 * f * t) +
-                   0.1 * std::sin(2 * M_PI * 5.2 * f * t);
-        noise = noise * 1664525u + 1013904223u;
-        s += 0.02 * (static_cast<double>(noise >> 8) / (1 << 24) - 0.5);
-        const auto l = static_cast<int16_t>(std::lround(s * 30000));
-        const auto r = static_cast<int16_t>(std::lround(s * 0.8 * 30000));
-        for (int16_t v : {l, r}) {
-            block.push_back(static_cast<char>(v & 0xff));
-            block.push_back(static_cast<char>((v >> 8) & 0xff));
-        }
-    }
-    out.write(block.data(), static_cast<std::streamsize>(block.size()));
-}
+// The best of `g_runs` runs.
+Run Best(const std::function<Run()>& once) { return bench::Best(g_runs, once); }
 
 // The down-sizer's list without a window: the twenty files, nothing shown.
 class BenchWindow : public studio::IDownsizerWindow {
@@ -162,8 +65,7 @@ int main(int argc, char** argv) {
     if (argc > 1) g_runs = std::max(1, std::atoi(argv[1]));
     const std::string systemDir = argc > 2 ? argv[2] : VX_SYSTEM_DIR;
     ::setenv("VEXMOR_SYSTEM_DIR", systemDir.c_str(), 1);
-    const fs::path dir =
-        fs::temp_directory_path() / ("bench_downsizer." + std::to_string(::getpid()));
+    const fs::path dir = bench::ScratchFolder("bench_downsizer");
     fs::create_directories(dir / "in");
     // The settings of a first start: no settings file yet.
     ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
@@ -177,7 +79,7 @@ int main(int argc, char** argv) {
     std::printf("preparing %d three-minute MP3s in %s ...\n", kFiles, dir.c_str());
     const std::string wav = (dir / "signal.wav").string();
     const std::string first = (dir / "in" / "song00.mp3").string();
-    WriteSignal(wav, kSeconds);
+    bench::WriteSignal(wav, kSeconds);
     if (ExecQuiet({"lame", "--quiet", "-m", "j", "-b", "128", wav, first}) != 0) {
         std::fprintf(stderr, "lame could not make the input MP3\n");
         return 1;
@@ -204,8 +106,7 @@ int main(int argc, char** argv) {
 
     const auto fresh = [&dir](const char* name) {
         const fs::path out = dir / name;
-        fs::remove_all(out);
-        fs::create_directories(out);
+        bench::FreshFolder(out);
         return out.string() + "/";
     };
     const auto ours = [&](int settleMs) {

@@ -7,18 +7,15 @@
 // Every run is a child process, so both sides pay the same start-up; the best run counts.
 //
 //   bench_ripper [runs]     (default 3)
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "bench/support/bench_support.h"
 #include "studio/codec_engine.h"
 #include "studio/tools/cd_drives.h"
 #include "studio/tools/cd_rip.h"
@@ -26,53 +23,13 @@
 
 namespace {
 
-struct Run {
-    double seconds = 0;
-    bool ok = false;
-};
+using bench::Best;
+using bench::InChild;
+using bench::Run;
 
-Run InChild(const std::function<int()>& body) {
-    Run run;
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid < 0) return run;
-    if (pid == 0) ::_exit(body());
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid) return run;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
-
+// Runs a peer command in `folder`.
 int Exec(std::vector<std::string> argv, const std::string& folder) {
-    const pid_t pid = ::fork();
-    if (pid < 0) return 1;
-    if (pid == 0) {
-        std::vector<char*> args;
-        for (std::string& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        const int devnull = ::open("/dev/null", O_WRONLY);
-        if (devnull >= 0) {
-            ::dup2(devnull, 1);
-            ::dup2(devnull, 2);
-        }
-        if (::chdir(folder.c_str()) != 0) ::_exit(126);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
-}
-
-Run Best(int times, const std::function<Run()>& once) {
-    Run best;
-    for (int i = 0; i < times; ++i) {
-        const Run r = once();
-        if (!r.ok) return r;
-        if (!best.ok || r.seconds < best.seconds) best = r;
-    }
-    return best;
+    return bench::ExecQuiet(std::move(argv), folder);
 }
 
 // The worker's window, without a window: nothing to show, every question answered "No".
@@ -98,17 +55,11 @@ bool PrepareRipper() {
     return true;
 }
 
-void Clean(const std::string& folder) {
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    const std::filesystem::path root =
-        std::filesystem::temp_directory_path() / ("bench_ripper." + std::to_string(::getpid()));
+    const std::filesystem::path root = bench::ScratchFolder("bench_ripper");
     const std::string discs = (root / "discs").string();
     const std::string out = (root / "out").string();
     std::filesystem::create_directories(discs);
@@ -125,7 +76,7 @@ int main(int argc, char** argv) {
     std::printf("disc image: 3 tracks, %d frames (10:00)\n", 45000);
 
     const Run wavOurs = Best(runs, [&] {
-        Clean(out);
+        bench::FreshFolder(out);
         return InChild([&] {
             if (!PrepareRipper()) return 1;
             NoWindow window;
@@ -140,13 +91,13 @@ int main(int argc, char** argv) {
         });
     });
     const Run wavPeer = Best(runs, [&] {
-        Clean(out);
+        bench::FreshFolder(out);
         return InChild([&] { return Exec({"cd-paranoia", "-q", "-d", cue, "-B", "1-3"}, out); });
     });
 
     const int mp3Runs = std::max(1, runs - 1);
     const Run mp3Ours = Best(mp3Runs, [&] {
-        Clean(out);
+        bench::FreshFolder(out);
         return InChild([&] {
             if (!BindCodecEngine() || !PrepareRipper()) return 1;
             studio::RipperState& state = studio::Ripper();
@@ -163,7 +114,7 @@ int main(int argc, char** argv) {
         });
     });
     const Run mp3Peer = Best(mp3Runs, [&] {
-        Clean(out);
+        bench::FreshFolder(out);
         return InChild([&] {
             if (Exec({"cd-paranoia", "-q", "-d", cue, "-B", "1-3"}, out) != 0) return 1;
             for (int i = 1; i <= 3; ++i) {
