@@ -208,7 +208,8 @@ TEST(ScrollingLabel, LeftModeMovesFourPixelsPerTickAndComesBackFromTheRight) {
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return label.textRect().left() <= -8; }, 3000));
-    EXPECT_GE(clock.elapsed(), 380) << "two ticks take two intervals";
+    // Qt's coarse timers may fire up to 5 % early, and the clock counts whole milliseconds.
+    EXPECT_GE(clock.elapsed(), 360) << "two ticks take two intervals";
     EXPECT_EQ(label.textRect().left() % 4, 0);
 
     label.SetMode(0);
