@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <algorithm>
 
+#include "fuzz/fuzz_lists.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/scripted_ui.h"
 #include "platform/ui.h"
@@ -13,27 +14,6 @@
 #include "uikit/track_rules.h"
 
 namespace {
-
-// MPEG-1 Layer III frames (128 kbit/s, 44100 Hz) with silent payloads: files the track list
-// takes, so that playlists can name them.
-std::vector<uint8_t> SilentMp3(int frames) {
-    std::vector<uint8_t> bytes;
-    for (int i = 0; i < frames; ++i) {
-        const uint8_t header[4] = {0xFF, 0xFB, 0x90, 0x64};
-        bytes.insert(bytes.end(), header, header + 4);
-        bytes.resize(bytes.size() + 417 - 4, 0);
-    }
-    return bytes;
-}
-
-std::vector<std::vector<std::string>> Rows(const CTrackListCtrl& list) {
-    std::vector<std::vector<std::string>> rows;
-    for (int r = 0; r < list.RowCount(); ++r) {
-        rows.push_back({});
-        for (int c = 0; c < 4; ++c) rows.back().push_back(list.CellText(r, c));
-    }
-    return rows;
-}
 
 void CheckListRoundTrip(const std::string& text, ProgramKind kind) {
     ::unlink("saved.m3u");
@@ -45,7 +25,7 @@ void CheckListRoundTrip(const std::string& text, ProgramKind kind) {
     FUZZ_CHECK(written == list.RowCount());
     CTrackListCtrl again(kind);
     FUZZ_CHECK(again.LoadM3u("saved.m3u") == written);
-    FUZZ_CHECK(Rows(again) == Rows(list));
+    FUZZ_CHECK(fuzz::Rows(again) == fuzz::Rows(list));
     FUZZ_CHECK(again.total() == list.total());
 }
 
@@ -73,13 +53,7 @@ void CheckTextRoundTrip(FuzzedDataProvider& input) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    new QApplication(*argc, *argv);
-    platform::SetUi(std::make_unique<platform::ScriptedUi>());
-    // Playlists name the files below by relative paths.
-    if (::chdir(fuzz::Scratch().c_str()) != 0) std::abort();
-    fuzz::WriteFile("one.mp3", SilentMp3(40));
-    fuzz::WriteFile("two.mp3", SilentMp3(90));
+    fuzz::StartListWorld(argc, argv);
     return 0;
 }
 

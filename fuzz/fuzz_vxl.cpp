@@ -9,22 +9,12 @@
 
 #include "burner/burner_list.h"
 #include "burner/project_files.h"
+#include "fuzz/fuzz_lists.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/scripted_ui.h"
 #include "platform/ui.h"
 
 namespace {
-
-// MPEG-1 Layer III frames (128 kbit/s, 44100 Hz) with silent payloads: files the list takes.
-std::vector<uint8_t> SilentMp3(int frames) {
-    std::vector<uint8_t> bytes;
-    for (int i = 0; i < frames; ++i) {
-        const uint8_t header[4] = {0xFF, 0xFB, 0x90, 0x64};
-        bytes.insert(bytes.end(), header, header + 4);
-        bytes.resize(bytes.size() + 417 - 4, 0);
-    }
-    return bytes;
-}
 
 bool SamePairs(const std::vector<burner::TitledPath>& a, const std::vector<burner::TitledPath>& b) {
     if (a.size() != b.size()) return false;
@@ -33,25 +23,10 @@ bool SamePairs(const std::vector<burner::TitledPath>& a, const std::vector<burne
     return true;
 }
 
-std::vector<std::vector<std::string>> Rows(const CTrackListCtrl& list) {
-    std::vector<std::vector<std::string>> rows;
-    for (int r = 0; r < list.RowCount(); ++r) {
-        rows.push_back({});
-        for (int c = 0; c < 4; ++c) rows.back().push_back(list.CellText(r, c));
-    }
-    return rows;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    new QApplication(*argc, *argv);
-    platform::SetUi(std::make_unique<platform::ScriptedUi>());
-    // Project files name the files below by relative paths.
-    if (::chdir(fuzz::Scratch().c_str()) != 0) std::abort();
-    fuzz::WriteFile("one.mp3", SilentMp3(40));
-    fuzz::WriteFile("two.mp3", SilentMp3(90));
+    fuzz::StartListWorld(argc, argv);
     return 0;
 }
 
@@ -78,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A title may hold a carriage return that a file cannot keep (it is written as a blank), so
     // the rows agree from the first save on: saving what was read back writes the same bytes.
     FUZZ_CHECK(again.RowCount() == list.RowCount());
-    std::vector<std::vector<std::string>> before = Rows(list), after = Rows(again);
+    std::vector<std::vector<std::string>> before = fuzz::Rows(list), after = fuzz::Rows(again);
     for (auto* rows : {&before, &after})
         for (auto& row : *rows) row[0].clear();  // titles compared through the saved bytes below
     FUZZ_CHECK(before == after);
