@@ -18,6 +18,7 @@ extern "C" {
 #include <mutex>
 #include <vector>
 
+#include "components/av_holders.h"
 #include "platform/paths.h"
 #include "studio/wav.h"
 
@@ -28,28 +29,6 @@ namespace {
 constexpr int kChunkFrames = 4096;
 // Vorbis quality 5, in FFmpeg's quality scale.
 constexpr int kVorbisQuality = 5;
-
-struct OutputCloser {
-    void operator()(AVFormatContext* ctx) const {
-        if (ctx->pb) avio_closep(&ctx->pb);
-        avformat_free_context(ctx);
-    }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext* ctx) const { avcodec_free_context(&ctx); }
-};
-struct SwrFreer {
-    void operator()(SwrContext* ctx) const { swr_free(&ctx); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FifoFreer {
-    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
-};
 
 std::string ErrorText(int code) {
     std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
@@ -87,11 +66,11 @@ class Session {
     std::atomic<int>& percent_;
     std::atomic<bool>& cancel_;
     const std::function<void(int)>& onProgress_;
-    std::unique_ptr<AVFormatContext, OutputCloser> output_;
-    std::unique_ptr<AVCodecContext, CodecFreer> encoder_;
-    std::unique_ptr<SwrContext, SwrFreer> resampler_;
-    std::unique_ptr<AVAudioFifo, FifoFreer> fifo_;
-    std::unique_ptr<AVPacket, PacketFreer> packet_{av_packet_alloc()};
+    av::OutputPtr output_;
+    av::CodecPtr encoder_;
+    av::SwrPtr resampler_;
+    av::FifoPtr fifo_;
+    av::PacketPtr packet_{av_packet_alloc()};
     int frameSize_ = 0;
     int64_t nextPts_ = 0;
     std::string error_;
@@ -200,7 +179,7 @@ bool Session::EncodeFromFifo(bool flush) {
            (flush && av_audio_fifo_size(fifo_.get()) > 0)) {
         const int real = std::min(av_audio_fifo_size(fifo_.get()), frameSize_);
         const int size = smallLast ? real : frameSize_;
-        std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
+        av::FramePtr frame(av_frame_alloc());
         if (!frame) return Fail("out of memory");
         frame->nb_samples = size;
         frame->format = encoder_->sample_fmt;

@@ -1,5 +1,7 @@
 #include "components/mmf_tool/mmf_convert.h"
 
+#include "components/av_holders.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -31,38 +33,8 @@ constexpr int kBlockBytes = 64;
 // The highest source rate taken: twice the highest rate of studio recordings.
 constexpr int kMaxSourceRate = 768000;
 
-struct InputCloser {
-    void operator()(AVFormatContext* ctx) const { avformat_close_input(&ctx); }
-};
-struct OutputCloser {
-    void operator()(AVFormatContext* ctx) const {
-        if (ctx->pb) avio_closep(&ctx->pb);
-        avformat_free_context(ctx);
-    }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext* ctx) const { avcodec_free_context(&ctx); }
-};
-struct SwrFreer {
-    void operator()(SwrContext* ctx) const { swr_free(&ctx); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FifoFreer {
-    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
-};
-
-using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
-using OutputPtr = std::unique_ptr<AVFormatContext, OutputCloser>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
-using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-using FifoPtr = std::unique_ptr<AVAudioFifo, FifoFreer>;
+using av::InputPtr, av::OutputPtr, av::CodecPtr, av::SwrPtr, av::FramePtr, av::PacketPtr,
+    av::FifoPtr;
 
 std::string ErrorText(int code) {
     std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
@@ -200,8 +172,8 @@ bool Converter::OpenOutput(const std::string& target) {
 bool Converter::ConvertFrame(const AVFrame* frame) {
     // A damaged MP3 can switch between mono and stereo (or change its rate) from one frame to
     // the next; the resampler would read a channel the frame does not have.
-    if (frame && (frame->ch_layout.nb_channels != inChannels_ ||
-                  frame->sample_rate != inRate_ || frame->format != inFormat_)) {
+    if (frame && (frame->ch_layout.nb_channels != inChannels_ || frame->sample_rate != inRate_ ||
+                  frame->format != inFormat_)) {
         return Fail("the sound changes its format partway");
     }
     const int inSamples = frame ? frame->nb_samples : 0;
