@@ -20,7 +20,12 @@ int main(int argc, char** argv) {
     ::setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::setenv("SDL_AUDIODRIVER", "dummy", 0);
-    if (!std::getenv("VEXMOR_SYSTEM_DIR")) ::setenv("VEXMOR_SYSTEM_DIR", VX_BUILD_DIR "/lib/vexmor", 1);
+    // Tests of the installed tree (VX_INSTALL_PREFIX) start programs that must find their
+    // components by themselves; every other test uses the build tree's.
+    if (std::getenv("VX_INSTALL_PREFIX"))
+        ::unsetenv("VEXMOR_SYSTEM_DIR");
+    else if (!std::getenv("VEXMOR_SYSTEM_DIR"))
+        ::setenv("VEXMOR_SYSTEM_DIR", VX_BUILD_DIR "/lib/vexmor", 1);
 
     QApplication app(argc, argv);
     // No test may open a real dialog: it would wait for a user forever.
