@@ -1,0 +1,55 @@
+// vexmor: finds the command named by the first argument and runs it. The program never shows a
+// window, so Qt runs on its offscreen platform (the CD-writer control is a widget).
+#include <QApplication>
+#include <cstdio>
+
+#include "cli/command.h"
+#include "cli/console.h"
+
+namespace {
+
+void PrintOverview(cli::Console& console) {
+    console.Out("Usage: vexmor COMMAND [OPTIONS] [FILES]\n\nCommands:");
+    for (const cli::Command& command : cli::Commands())
+        console.Out(QString("  %1 %2").arg(QString::fromLatin1(command.name), -8)
+                        .arg(QString::fromLatin1(command.summary)));
+    console.Out("\n'vexmor COMMAND --help' describes a command. Exit status: 0 success, 1 a file "
+                "failed, 2 bad usage.");
+}
+
+}  // namespace
+
+// Qt's own warnings (a missing runtime folder of the offscreen platform, fonts) are no business
+// of a command-line user; VEXMOR_DEBUG shows them.
+void DropQtChatter(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg) return;
+    std::fprintf(stderr, "vexmor: %s\n", qPrintable(message));
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("VEXMOR_DEBUG")) qInstallMessageHandler(DropQtChatter);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("vexmor");
+    cli::Console& console = cli::Console::Process();
+
+    QStringList args = QApplication::arguments().mid(1);
+    if (args.isEmpty()) {
+        PrintOverview(console);
+        return cli::kBadUsage;
+    }
+    const QString name = args.takeFirst();
+    if (name == "--help" || name == "-h" || name == "help") {
+        if (!args.isEmpty() && cli::FindCommand(args.first()))
+            return cli::FindCommand(args.first())->run({"--help"}, console);
+        PrintOverview(console);
+        return cli::kSuccess;
+    }
+    if (name == "--version") {
+        console.Out("vexmor " + QString::fromLatin1(VX_VERSION));
+        return cli::kSuccess;
+    }
+    const cli::Command* command = cli::FindCommand(name);
+    if (!command) return console.UsageError({}, QString("unknown command '%1'").arg(name));
+    return command->run(args, console);
+}
