@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     StudioSettings settings;
     settings.SetDefaults();
+    settings.Load(SettingsFileName());
 
     std::printf("preparing %d three-minute MP3s in %s ...\n", kFiles, dir.c_str());
     const std::string wav = (dir / "signal.wav").string();
