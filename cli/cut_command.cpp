@@ -253,8 +253,11 @@ bool Cut::MakeMmf(const std::string& part) {
     console_.Progress("Making " + QFileInfo(out_).fileName(), 0);
     QProcess process;
     process.start(QString::fromStdString(tool), {QString::fromStdString(part)});
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
+    while (!process.waitForFinished(100) && process.state() != QProcess::NotRunning) {
+        if (StopRequested()) process.kill();
+    }
+    if (StopRequested()) return Fail(out_, "stopped");
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         const QString said = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
         const QString reason = said.section(": ", -1);
         return Fail(out_, "the MMF tool failed" + (reason.isEmpty() ? QString() : ": " + reason));
@@ -283,8 +286,11 @@ bool Cut::EncodePhone(const std::string& part, studio::PhoneFormat format) {
                           .arg(studio::kM4rMaxSeconds));
     studio::PhoneRingtoneEncoder encoder;
     const QString what = "Encoding " + QFileInfo(out_).fileName();
-    const bool ok = encoder.Encode(wave, format, out_.toStdString(),
-                                   [&](int percent) { console_.Progress(what, percent); });
+    const bool ok = encoder.Encode(wave, format, out_.toStdString(), [&](int percent) {
+        console_.Progress(what, percent);
+        if (StopRequested()) encoder.Cancel();
+    });
+    if (StopRequested()) return Fail(out_, "stopped");
     if (!ok) return Fail(out_, QString::fromStdString(encoder.error()));
     console_.Progress(what, 100);
     return true;
@@ -387,9 +393,11 @@ int RunCut(const QStringList& args, Console& console) {
     if (QFileInfo(out).isDir()) return console.Error(out, "is a folder"), kSomeFailed;
 
     InstallConsoleUi();
+    StopOnSignals();
     Cut cut(console, inputs.first(), out);
     QTemporaryDir scratch;
     if (!cut.PrepareSource(scratch)) return kSomeFailed;
+    if (StopRequested()) return console.Error(out, "stopped"), kSomeFailed;
     const std::string target = out.toStdString();
     bool ok = false;
     switch (*kind) {

@@ -1,6 +1,9 @@
 #include "cli/engine_run.h"
 
+#include <signal.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <future>
 
@@ -10,9 +13,34 @@
 #include "studio/codec_engine.h"
 
 namespace cli {
+namespace {
+
+std::atomic<int> g_stop{0};
+VxSetCancelEncodeFn g_cancelEncode = nullptr;
+
+void OnStopSignal(int) {
+    g_stop.store(1);
+    if (g_cancelEncode) g_cancelEncode(1);
+}
+
+}  // namespace
+
+void StopOnSignals() {
+    g_cancelEncode = Engine().LookUpSetCancelEncode();
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool StopRequested() { return g_stop.load() != 0; }
 
 bool BindEngine(Console& console, const QString& file) {
-    if (Engine().bound() || BindCodecEngine()) return true;
+    if (Engine().bound() || BindCodecEngine()) {
+        g_cancelEncode = Engine().LookUpSetCancelEncode();
+        return true;
+    }
     const std::string path = platform::JoinPath(platform::SystemDirectory(), kCodecEngineFile);
     console.Error(file, QString("the codec engine %1 is missing or broken (reinstall the program)")
                             .arg(QString::fromStdString(path)));
@@ -42,7 +70,7 @@ QString EngineResultText(int result) {
         case 3:
             return "the output could not be written (folder not writable or disk full?)";
         case 4:
-            return "cancelled";
+            return "stopped";
         case 5:
             return "the encoder refused these options for this sound";
         default:

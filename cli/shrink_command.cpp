@@ -9,16 +9,12 @@
 // rewrites process-wide tables each time an encoder is set up, while other encoders in the
 // same process read them. A process per file shares nothing, and costs a few milliseconds
 // against seconds of encoding.
-#include <signal.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
-#include <atomic>
 #include <chrono>
 #include <deque>
 #include <future>
@@ -39,24 +35,6 @@
 namespace cli {
 namespace {
 
-std::atomic<int> g_stopSignal{0};
-VxSetCancelEncodeFn g_cancelEncode = nullptr;
-
-// In a worker: a stop request cancels the encode, and the engine removes its unfinished file.
-void CancelEncodeOnSignal(int) {
-    if (g_cancelEncode) g_cancelEncode(1);
-}
-
-void RememberStopSignal(int signal) { g_stopSignal.store(signal); }
-
-void Catch(void (*handler)(int)) {
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
 // The worker: encodes SOURCE into OUTPUT, prints each new percentage on a line of its own on
 // standard output and the reason of a failure on standard error.
 int EncodeOne(const QString& source, const QString& output) {
@@ -64,8 +42,8 @@ int EncodeOne(const QString& source, const QString& output) {
     Console quiet(stdout, stderr, false);
     quiet.SetQuiet(true);
     if (!BindEngine(quiet, source)) return kSomeFailed;
-    g_cancelEncode = Engine().LookUpSetCancelEncode();
-    Catch(CancelEncodeOnSignal);
+    // A stop request cancels the encode, and the engine removes its unfinished file.
+    StopOnSignals();
     Engine().CallSetCancelEncode(0);
     StudioSettings settings;
     settings.SetDefaults();
@@ -112,7 +90,7 @@ class Shrinker {
         loop_ = &loop;
         QTimer stopWatch;
         QObject::connect(&stopWatch, &QTimer::timeout, [this] {
-            if (g_stopSignal.load() == 0 || stopping_) return;
+            if (!StopRequested() || stopping_) return;
             stopping_ = true;
             for (const auto& [process, job] : running_) process->terminate();
             pending_.clear();
@@ -126,7 +104,6 @@ class Shrinker {
 
     int done() const { return done_; }
     const std::vector<Failure>& failures() const { return failures_; }
-    bool stopped() const { return stopping_; }
     // Names spoken for by the run: outputs of files being converted.
     bool Taken(const std::string& path) const { return reserved_.count(path) != 0; }
     void Reserve(const std::string& path) { reserved_.insert(path); }
@@ -312,7 +289,7 @@ int RunShrink(const QStringList& args, Console& console) {
         shrinker.Reserve(out);
         queue.push_back({source, QString::fromStdString(out)});
     }
-    Catch(RememberStopSignal);
+    StopOnSignals();
     shrinker.Run(std::move(queue));
     failures.insert(failures.end(), shrinker.failures().begin(), shrinker.failures().end());
 
