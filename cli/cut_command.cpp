@@ -197,6 +197,9 @@ bool Cut::MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
         return Fail(in_, QString("--from %1 lies beyond the end of the song (%2)")
                              .arg(FormatTimeText(fromMs), FormatTimeText(lengthMs)));
     const int64_t endMs = std::min(toMs.value_or(lengthMs), lengthMs);
+    if (toMs && *toMs > lengthMs)
+        console_.Note(QString("Note: the song ends at %1; the part ends there.")
+                          .arg(FormatTimeText(lengthMs)));
     // Milliseconds to sample frames to positions (16-bit values: byte 2p of the data).
     const WaveFormat& f = shape->format;
     const auto position = [&](int64_t ms) {
