@@ -1,5 +1,6 @@
 #include "cli/command.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 #include "cli/console.h"
@@ -44,7 +45,13 @@ bool ParseArguments(QCommandLineParser& parser, const QString& commandName,
         return false;
     }
     if (parser.isSet(help)) {
-        console.Out(parser.helpText().trimmed());
+        // Qt's help text names the program as it was started (a full path); the usage line
+        // names the command instead.
+        QString text = parser.helpText().trimmed();
+        const QString started = QCoreApplication::arguments().value(0);
+        if (!started.isEmpty() && text.startsWith("Usage: " + started))
+            text.replace(7, started.size(), "vexmor " + commandName);
+        console.Out(text);
         *exitStatus = kSuccess;
         return false;
     }

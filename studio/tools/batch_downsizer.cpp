@@ -29,8 +29,13 @@ void Pause(int ms) {
 }  // namespace
 
 std::string DownsizerOutputPath(const std::string& outputFolder, const std::string& source) {
+    return DownsizerOutputPath(outputFolder, source, {});
+}
+
+std::string DownsizerOutputPath(const std::string& outputFolder, const std::string& source,
+                                const std::function<bool(const std::string&)>& taken) {
     std::string output = outputFolder + platform::AfterLastSeparator(source);
-    for (int n = 0; SomethingAt(output); ++n) {
+    for (int n = 0; SomethingAt(output) || (taken && taken(output)); ++n) {
         output.erase(output.size() >= 4 ? output.size() - 4 : 0);
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, "_%d.mp3", n);

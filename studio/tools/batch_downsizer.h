@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,6 +21,10 @@ namespace studio {
 // characters are replaced by "_N.mp3", N counting from 0, so suffixes add up (a_0.mp3,
 // a_0_1.mp3). A source is therefore never the output.
 std::string DownsizerOutputPath(const std::string& outputFolder, const std::string& source);
+// The same rule when several files are converted at once: a name for which `taken` answers true
+// (an output another conversion of the run is still writing) counts as standing there too.
+std::string DownsizerOutputPath(const std::string& outputFolder, const std::string& source,
+                                const std::function<bool(const std::string&)>& taken);
 
 // One file of a Convert All run.
 struct ConversionLogEntry {

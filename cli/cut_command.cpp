@@ -1,0 +1,445 @@
+// vexmor cut IN --from T --to T [--fade-in S] [--fade-out S] [--snap] [--normalise] -o OUT:
+// a part of a song saved as a ringtone the way the studio saves its selection. An MP3 is
+// decoded by the codec engine as "Open mp3" does; the part is cut and shaped by the studio's
+// one cut (CutShapedSelection) and leaves as OUT's extension asks: WAV as cut, MP3 through the
+// codec engine with the settings file's options (or --bitrate, --mono, --rate), MMF through
+// the MMF tool, M4R, OGG and Opus through the phone ringtone encoder. OUT appears complete or
+// not at all.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <optional>
+
+#include "cli/command.h"
+#include "cli/console.h"
+#include "cli/console_ui.h"
+#include "cli/engine_run.h"
+#include "cli/time_text.h"
+#include "platform/folders.h"
+#include "platform/paths.h"
+#include "studio/codec_engine.h"
+#include "studio/encoder_args.h"
+#include "studio/phone_ringtone.h"
+#include "studio/ringtone_save.h"
+#include "studio/ringtone_shaping.h"
+#include "studio/settings.h"
+#include "studio/wav.h"
+
+namespace cli {
+namespace {
+
+enum class OutKind { Wav, Mp3, Mmf, Phone };
+
+// The part as the wave editor would hand it over: a fixed selection in positions.
+class FixedSelection : public ISelectionSource {
+  public:
+    explicit FixedSelection(studio::PositionRange range) : range_(range) {}
+    void GetSelection(int32_t& start, int32_t& end) override {
+        start = range_.start;
+        end = range_.end;
+    }
+
+  private:
+    studio::PositionRange range_;
+};
+
+// The format and the length of the sample data of a PCM WAV; nullopt when it is none.
+struct WavShape {
+    WaveFormat format;
+    int64_t dataBytes = 0;
+    int64_t Milliseconds() const {
+        return format.avgBytesPerSec ? dataBytes * 1000 / format.avgBytesPerSec : 0;
+    }
+};
+
+std::optional<WavShape> ReadWavShape(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    WavShape shape;
+    try {
+        CheckWavHeader(in, path);
+        shape.format = ReadWavFormat(in, path);
+    } catch (const InvalidFileError&) {
+        return std::nullopt;
+    }
+    if (shape.format.formatTag != 1 || shape.format.blockAlign == 0 ||
+        shape.format.samplesPerSec == 0)
+        return std::nullopt;
+    std::vector<uint8_t> head(100);
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    const int d = FindDataTag(head);
+    if (d < 0 || static_cast<size_t>(d) + 8 > head.size()) return std::nullopt;
+    const int64_t declared = head[d + 4] | head[d + 5] << 8 | head[d + 6] << 16 |
+                             static_cast<int64_t>(head[d + 7]) << 24;
+    const int64_t present = platform::FileSize(path) - (d + 8);
+    shape.dataBytes = std::max<int64_t>(0, std::min(declared, present));
+    shape.dataBytes -= shape.dataBytes % shape.format.blockAlign;
+    return shape;
+}
+
+bool LooksLikeWav(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char tag[12] = {};
+    in.read(tag, sizeof tag);
+    return in.gcount() == 12 && std::memcmp(tag, "RIFF", 4) == 0 &&
+           std::memcmp(tag + 8, "WAVE", 4) == 0;
+}
+
+// A hidden name beside `target` for a file on its way to becoming the target.
+std::string HiddenBeside(const std::string& target, const char* suffix) {
+    return platform::JoinPath(platform::FolderOfFile(target),
+                              "." + platform::AfterLastSeparator(target) + ".vexmor-" +
+                                  std::to_string(::getpid()) + suffix);
+}
+
+struct RemoveOnExit {
+    std::string path;
+    ~RemoveOnExit() {
+        if (!path.empty()) platform::RemoveFile(path);
+    }
+};
+
+// The options of `cut` that shape the MP3: the settings file's, then the command line's.
+struct Mp3Choices {
+    std::optional<int> bitrate;
+    bool mono = false;
+    std::optional<int> rate;
+};
+
+StudioSettings Mp3Settings(const Mp3Choices& choices) {
+    StudioSettings settings;
+    settings.SetDefaults();
+    settings.Load(SettingsFileName());
+    if (choices.bitrate) {
+        // A fixed bit rate is the settings' "cbr" preset, without VBR.
+        settings.preset = 17;
+        settings.vbrEnabled = 0;
+        settings.bitrate = *choices.bitrate;
+    }
+    if (choices.mono) settings.channelMode = 2;
+    if (choices.rate) settings.resampleRate = *choices.rate;
+    return settings;
+}
+
+class Cut {
+  public:
+    Cut(Console& console, QString in, QString out) : console_(console), in_(in), out_(out) {}
+
+    // Each step reports its own failure and answers false.
+    bool PrepareSource(QTemporaryDir& scratch);
+    bool MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
+                  const studio::RingtoneShaping& shaping, const std::string& target);
+    bool EncodeMp3(const std::string& part, const StudioSettings& settings);
+    bool MakeMmf(const std::string& part);
+    bool EncodePhone(const std::string& part, studio::PhoneFormat format);
+
+    const std::string& sourceWav() const { return sourceWav_; }
+
+  private:
+    bool Fail(const QString& file, const QString& reason) {
+        console_.Error(file, reason);
+        return false;
+    }
+
+    Console& console_;
+    QString in_;
+    QString out_;
+    std::string sourceWav_;
+};
+
+bool Cut::PrepareSource(QTemporaryDir& scratch) {
+    const std::string in = in_.toStdString();
+    struct stat st {};
+    if (::stat(in.c_str(), &st) != 0) return Fail(in_, "no such file");
+    if (!S_ISREG(st.st_mode)) return Fail(in_, "not a regular file");
+    if (LooksLikeWav(in)) {
+        sourceWav_ = in;
+        if (!ReadWavShape(in)) return Fail(in_, "not a PCM WAV file");
+        return true;
+    }
+    if (!BindEngine(console_, in_)) return false;
+    if (!scratch.isValid()) return Fail(in_, "no temporary folder to decode into");
+    sourceWav_ = scratch.filePath("song.wav").toStdString();
+    // The decode of "Open mp3": the engine's MP3 to WAV conversion.
+    EncoderArgs args;
+    args.AllocateSlots();
+    args.SetSlot(1, "--decode");
+    args.SetSlot(2, kPlaceholderMp3);
+    args.SetSlot(3, kPlaceholderTmpWav);
+    args.count = 4;
+    const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
+    Engine().CallSetNoBad();
+    const int result = RunWithProgress(
+        console_, "Decoding " + QFileInfo(in_).fileName(),
+        [&] { return mymp3 ? mymp3(args.count, args.slot, in.c_str(), sourceWav_.c_str()) : -1; },
+        [] { return static_cast<int>(Engine().GetDecode2WavPercent()); });
+    if (result != 0)
+        return Fail(in_, result == 2 ? "not an MP3 or WAV file" : EngineResultText(result));
+    return true;
+}
+
+bool Cut::MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
+                   const studio::RingtoneShaping& shaping, const std::string& target) {
+    const std::optional<WavShape> shape = ReadWavShape(sourceWav_);
+    if (!shape) return Fail(in_, "not a PCM WAV file");
+    const int64_t lengthMs = shape->Milliseconds();
+    if (fromMs >= lengthMs)
+        return Fail(in_, QString("--from %1 lies beyond the end of the song (%2)")
+                             .arg(FormatTimeText(fromMs), FormatTimeText(lengthMs)));
+    const int64_t endMs = std::min(toMs.value_or(lengthMs), lengthMs);
+    if (toMs && *toMs > lengthMs)
+        console_.Note(QString("Note: the song ends at %1; the part ends there.")
+                          .arg(FormatTimeText(lengthMs)));
+    // Milliseconds to sample frames to positions (16-bit values: byte 2p of the data).
+    const WaveFormat& f = shape->format;
+    const auto position = [&](int64_t ms) {
+        const int64_t frame = ms * f.samplesPerSec / 1000;
+        return static_cast<int32_t>(
+            std::min<int64_t>(frame * f.blockAlign / 2, std::numeric_limits<int32_t>::max()));
+    };
+    studio::PositionRange range{position(fromMs), position(endMs)};
+    if (snap) {
+        if (const auto snapped = studio::SnapSelectionToZeroCrossings(sourceWav_, range))
+            range = *snapped;
+    }
+    FixedSelection selection(range);
+    ConsoleUi& ui = InstallConsoleUi();
+    ui.TakeMessages();
+    bool written = false;
+    try {
+        written = studio::CutShapedSelection(target, selection, sourceWav_, shaping);
+    } catch (const InvalidFileError&) {
+        return Fail(in_, "not a PCM WAV file");
+    }
+    if (written) return true;
+    const std::string message = ui.TakeMessages();
+    if (message == "Time is too short!")
+        return Fail(in_, "the part is too short to save (Time is too short!)");
+    return Fail(message.empty() ? in_ : out_,
+                message.empty() ? "the part could not be cut (is the WAV complete?)"
+                                : QString::fromStdString(message));
+}
+
+bool Cut::EncodeMp3(const std::string& part, const StudioSettings& settings) {
+    if (!BindEngine(console_, out_)) return false;
+    EncoderArgs args;
+    args.inputIsWav = 1;
+    BuildEncoderArgs(args, settings);
+    const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
+    Engine().CallSetCancelEncode(0);
+    Engine().CallSetNoBad();
+    const std::string out = out_.toStdString();
+    const int result = RunWithProgress(
+        console_, "Encoding " + QFileInfo(out_).fileName(),
+        [&] { return mymp3 ? mymp3(args.count, args.slot, part.c_str(), out.c_str()) : -1; },
+        [] { return Engine().GetEncode2Mp3Percent(); });
+    return result == 0 || Fail(out_, EngineResultText(result));
+}
+
+bool Cut::MakeMmf(const std::string& part) {
+    // The MMF tool writes NAME.mmf beside NAME.wav: the part waits in a private folder beside
+    // the target and the ringtone is renamed into place from there.
+    const std::string tool = platform::JoinPath(platform::SystemDirectory(), "wscma2u");
+    if (::access(tool.c_str(), X_OK) != 0)
+        return Fail(out_, QString("the MMF tool %1 is missing (reinstall the program)")
+                              .arg(QString::fromStdString(tool)));
+    console_.Progress("Making " + QFileInfo(out_).fileName(), 0);
+    QProcess process;
+    process.start(QString::fromStdString(tool), {QString::fromStdString(part)});
+    while (!process.waitForFinished(100) && process.state() != QProcess::NotRunning) {
+        if (StopRequested()) process.kill();
+    }
+    if (StopRequested()) return Fail(out_, "stopped");
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        const QString said = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+        const QString reason = said.section(": ", -1);
+        return Fail(out_, "the MMF tool failed" + (reason.isEmpty() ? QString() : ": " + reason));
+    }
+    const std::string made = part.substr(0, part.size() - 4) + ".mmf";
+    if (std::rename(made.c_str(), out_.toLocal8Bit().constData()) != 0) {
+        platform::RemoveFile(made);
+        return Fail(out_, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    console_.Progress("Making " + QFileInfo(out_).fileName(), 100);
+    return true;
+}
+
+bool Cut::EncodePhone(const std::string& part, studio::PhoneFormat format) {
+    CWave wave;
+    try {
+        wave.LoadFromFile(part);
+    } catch (const InvalidFileError&) {
+        return Fail(out_, "the cut part cannot be read");
+    }
+    const uint64_t m4rLimit = static_cast<uint64_t>(wave.format.samplesPerSec) *
+                              studio::kM4rMaxSeconds * wave.format.blockAlign;
+    if (format == studio::PhoneFormat::M4r && wave.samples.size() > m4rLimit)
+        console_.Note(QString("Note: phones that take M4R ringtones play only their first %1 "
+                              "seconds.")
+                          .arg(studio::kM4rMaxSeconds));
+    studio::PhoneRingtoneEncoder encoder;
+    const QString what = "Encoding " + QFileInfo(out_).fileName();
+    const bool ok = encoder.Encode(wave, format, out_.toStdString(), [&](int percent) {
+        console_.Progress(what, percent);
+        if (StopRequested()) encoder.Cancel();
+    });
+    if (StopRequested()) return Fail(out_, "stopped");
+    if (!ok) return Fail(out_, QString::fromStdString(encoder.error()));
+    console_.Progress(what, 100);
+    return true;
+}
+
+std::optional<OutKind> KindOf(const QString& out) {
+    const QString ext = QFileInfo(out).suffix().toLower();
+    if (ext == "wav") return OutKind::Wav;
+    if (ext == "mp3") return OutKind::Mp3;
+    if (ext == "mmf") return OutKind::Mmf;
+    if (studio::PhoneFormatForPath(out.toStdString())) return OutKind::Phone;
+    return std::nullopt;
+}
+
+// Seconds of a fade ("1.5"); nullopt for anything but a number from 0 to 60.
+std::optional<int> FadeMs(const QString& text) {
+    const std::optional<int64_t> ms = ParseTimeText(text);
+    if (!ms || *ms > 60000) return std::nullopt;
+    return static_cast<int>(*ms);
+}
+
+int RunCut(const QStringList& args, Console& console) {
+    QCommandLineParser parser;
+    const QCommandLineOption from("from", "Start of the part (1:23.5 or seconds; default 0).", "T");
+    const QCommandLineOption to("to", "End of the part (default: the end of the song).", "T");
+    const QCommandLineOption fadeIn("fade-in", "Fade in over S seconds.", "S");
+    const QCommandLineOption fadeOut("fade-out", "Fade out over S seconds.", "S");
+    const QCommandLineOption snap("snap", "Move both ends onto the nearest zero crossing.");
+    const QCommandLineOption normalise("normalise", "Raise or lower the part's peak to -1 dBFS.");
+    const QCommandLineOption output({"o", "output"},
+                                    "The ringtone to write: .wav, .mp3, .mmf, .m4r, .ogg or "
+                                    ".opus.",
+                                    "OUT");
+    const QCommandLineOption bitrate("bitrate", "MP3: a fixed bit rate in kbit/s (8 to 320).", "K");
+    const QCommandLineOption mono("mono", "MP3: mono.");
+    const QCommandLineOption rate("rate", "MP3: the sample rate in Hz (8000 to 48000).", "HZ");
+    parser.addOptions({from, to, fadeIn, fadeOut, snap, normalise, output, bitrate, mono, rate});
+    parser.addPositionalArgument("IN", "The song: an MP3 or a 16-bit PCM WAV file.");
+    int status = kSuccess;
+    if (!ParseArguments(parser, "cut",
+                        "Cuts a part of a song into a ringtone, as the studio saves its "
+                        "selection.\nMP3s take the MP3 settings of the studio's settings file "
+                        "unless --bitrate, --mono or --rate say otherwise.",
+                        args, console, &status))
+        return status;
+
+    const QStringList inputs = parser.positionalArguments();
+    if (inputs.size() != 1) return console.UsageError("cut", "give exactly one song to cut");
+    if (!parser.isSet(output)) return console.UsageError("cut", "-o OUT is missing");
+    const QString out = parser.value(output);
+    const std::optional<OutKind> kind = KindOf(out);
+    if (!kind)
+        return console.UsageError(
+            "cut",
+            QString("%1: the extension must be .wav, .mp3, .mmf, .m4r, .ogg or .opus").arg(out));
+    const std::optional<int64_t> fromMs =
+        ParseTimeText(parser.value(from).isEmpty() ? "0" : parser.value(from));
+    if (!fromMs) return console.UsageError("cut", "--from: not a time: " + parser.value(from));
+    std::optional<int64_t> toMs;
+    if (parser.isSet(to)) {
+        toMs = ParseTimeText(parser.value(to));
+        if (!toMs) return console.UsageError("cut", "--to: not a time: " + parser.value(to));
+        if (*toMs <= *fromMs) return console.UsageError("cut", "--to must lie after --from");
+    }
+    studio::RingtoneShaping shaping;
+    for (const auto& [option, field] :
+         {std::pair{&fadeIn, &shaping.fadeInMs}, std::pair{&fadeOut, &shaping.fadeOutMs}}) {
+        if (!parser.isSet(*option)) continue;
+        const std::optional<int> ms = FadeMs(parser.value(*option));
+        if (!ms)
+            return console.UsageError("cut",
+                                      QString("--%1: not a number of seconds from 0 to 60: %2")
+                                          .arg(option->names().first(), parser.value(*option)));
+        *field = *ms;
+    }
+    shaping.normalise = parser.isSet(normalise);
+    Mp3Choices choices;
+    if (parser.isSet(bitrate) || parser.isSet(mono) || parser.isSet(rate)) {
+        if (*kind != OutKind::Mp3)
+            return console.UsageError("cut", "--bitrate, --mono and --rate are for MP3 output");
+        if (parser.isSet(bitrate)) {
+            choices.bitrate = ParseBitrate(parser.value(bitrate).toStdString());
+            if (*choices.bitrate < 0)
+                return console.UsageError(
+                    "cut", "--bitrate: not an MP3 bit rate: " + parser.value(bitrate));
+        }
+        if (parser.isSet(rate)) {
+            const std::string text = parser.value(rate).toStdString();
+            choices.rate = ParseSampleRate(text);
+            // The parser falls back to 44100 for any text it does not know.
+            if (*choices.rate <= 0 || (*choices.rate == 44100 && text != "44100"))
+                return console.UsageError("cut",
+                                          "--rate: not an MP3 sample rate: " + parser.value(rate));
+        }
+        choices.mono = parser.isSet(mono);
+    }
+    const QString outFolder = QFileInfo(out).absolutePath();
+    if (!QFileInfo(outFolder).isDir())
+        return console.Error(out, "the folder does not exist"), kSomeFailed;
+    if (QFileInfo(out).isDir()) return console.Error(out, "is a folder"), kSomeFailed;
+
+    InstallConsoleUi();
+    StopOnSignals();
+    Cut cut(console, inputs.first(), out);
+    QTemporaryDir scratch;
+    if (!cut.PrepareSource(scratch)) return kSomeFailed;
+    if (StopRequested()) return console.Error(out, "stopped"), kSomeFailed;
+    const std::string target = out.toStdString();
+    bool ok = false;
+    switch (*kind) {
+        case OutKind::Wav:
+            ok = cut.MakePart(*fromMs, toMs, parser.isSet(snap), shaping, target);
+            break;
+        case OutKind::Mp3: {
+            const RemoveOnExit part{HiddenBeside(target, ".wav")};
+            ok = cut.MakePart(*fromMs, toMs, parser.isSet(snap), shaping, part.path) &&
+                 cut.EncodeMp3(part.path, Mp3Settings(choices));
+            break;
+        }
+        case OutKind::Mmf: {
+            QTemporaryDir beside(QString::fromStdString(HiddenBeside(target, "-XXXXXX")));
+            if (!beside.isValid()) {
+                console.Error(out, "cannot write into its folder");
+                break;
+            }
+            const std::string part =
+                beside.filePath(QFileInfo(out).completeBaseName() + ".wav").toStdString();
+            ok =
+                cut.MakePart(*fromMs, toMs, parser.isSet(snap), shaping, part) && cut.MakeMmf(part);
+            break;
+        }
+        case OutKind::Phone: {
+            const std::string part = scratch.filePath("part.wav").toStdString();
+            ok = scratch.isValid() &&
+                 cut.MakePart(*fromMs, toMs, parser.isSet(snap), shaping, part) &&
+                 cut.EncodePhone(part, *studio::PhoneFormatForPath(target));
+            break;
+        }
+    }
+    if (!ok) return kSomeFailed;
+    console.Out(QString("%1: %2 bytes").arg(out).arg(QFileInfo(out).size()));
+    return kSuccess;
+}
+
+const CommandRegistration reg{
+    {"cut", "cut a part of a song into a WAV, MP3, MMF, M4R, OGG or Opus ringtone", &RunCut}};
+
+}  // namespace
+}  // namespace cli

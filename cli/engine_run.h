@@ -1,0 +1,31 @@
+// The codec engine on the command line: binding it from the system directory with a message
+// that says what is missing, running one of its jobs with progress, and the reason of a failed
+// result in words.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace cli {
+
+class Console;
+
+// Binds the process's codec engine (once). False, after "vexmor: FILE: the codec engine ... is
+// missing or broken" naming `file`, when it cannot be bound.
+bool BindEngine(Console& console, const QString& file);
+
+// Runs `job` on a thread of its own while this thread reports `percent()` as the progress of
+// `what` every 100 ms, then 100 when the job succeeded (returned 0). Returns the job's result.
+int RunWithProgress(Console& console, const QString& what, const std::function<int()>& job,
+                    const std::function<int()>& percent);
+
+// From now on SIGINT and SIGTERM no longer end the process at once: they cancel the codec
+// engine's encode (the engine then removes its unfinished file) and StopRequested() turns
+// true, so that the command ends its work itself and removes its temporary files.
+void StopOnSignals();
+bool StopRequested();
+
+// The reason of a failed result of the engine's mymp3, for an error message.
+QString EngineResultText(int result);
+
+}  // namespace cli
