@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
+#include <filesystem>
 
 #include "burner/app.h"
 #include "burner/burner_dlg.h"
@@ -110,10 +111,12 @@ TEST_F(BurnerStartWindow, FilesThatDoNotLoadAreNamedTogether) {
 
     // A drop hands over the exact bytes of a name that is not UTF-8.
     const std::string latin1 = dir.File("caf\xe9.mp3");
-    ASSERT_TRUE(track_fixtures::MakeMp3Lasting(latin1, 2));
+    std::filesystem::copy_file(song, latin1);
     QMimeData data;
     data.setUrls({QUrl::fromEncoded(QByteArray("file://") +
                                     QByteArray::fromStdString(latin1).toPercentEncoding("/"))});
+    QDragEnterEvent enter(QPoint(200, 150), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
     QDropEvent drop(QPointF(200, 150), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &drop);
     ASSERT_EQ(window->list()->Entries().size(), 1u);
