@@ -2,7 +2,6 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
@@ -10,8 +9,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
+#include <utility>
 
 #include "burner/burner_dialogs.h"
 #include "burner/burner_layout.h"
@@ -22,6 +23,7 @@
 #include "burner/project_files.h"
 #include "burner/record_dialog.h"
 #include "platform/help_books.h"
+#include "platform/qt_ui.h"
 #include "platform/ui.h"
 #include "uikit/skin_bitmaps.h"
 #include "uikit/skin_buttons.h"
@@ -100,6 +102,11 @@ void CBurnerDlg::OnInitDialog() {
         return;
     }
     ApplyShapeAndPlace();
+    // The command line's files load once the window runs, so that a message about one that does
+    // not load stands in front of it.
+    if (!startFiles_.empty()) {
+        QTimer::singleShot(0, this, [this] { LoadStartFiles(std::exchange(startFiles_, {})); });
+    }
 }
 
 void CBurnerDlg::SetUpList() {
@@ -243,7 +250,8 @@ void CBurnerDlg::dragEnterEvent(QDragEnterEvent* event) {
 void CBurnerDlg::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+        // Local paths keep their exact bytes: a name that is not UTF-8 still loads.
+        if (url.isLocalFile()) paths.push_back(platform::LocalPathBytes(url));
     }
     event->acceptProposedAction();
     DropFiles(paths);
@@ -262,6 +270,32 @@ void CBurnerDlg::DropFiles(const std::vector<std::string>& paths) {
                 break;
         }
     }
+}
+
+void CBurnerDlg::OpenAtStart(std::vector<StartFile> files) { startFiles_ = std::move(files); }
+
+void CBurnerDlg::LoadStartFiles(const std::vector<StartFile>& files) {
+    std::vector<StartFailure> failures;
+    for (const StartFile& file : files) {
+        bool loaded = false;
+        switch (file.load) {
+            case StartLoad::AddMp3: {
+                // AddFile answers 0 for the first row too: the row count tells.
+                const int rows = list_->RowCount();
+                list_->AddFile(file.path);
+                loaded = list_->RowCount() > rows;
+                break;
+            }
+            case StartLoad::LoadM3u:
+                loaded = list_->LoadM3u(file.path) >= 0;
+                break;
+            case StartLoad::LoadTitleList:
+                loaded = list_->LoadTitleList(file.path);
+                break;
+        }
+        if (!loaded) failures.push_back({file.path, StartFailureReason(file.load, file.path)});
+    }
+    if (!failures.empty()) platform::ShowMessage(StartFailureMessage(failures));
 }
 
 // ---- Project commands --------------------------------------------------------------------------

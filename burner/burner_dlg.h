@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "burner/command_line.h"
 #include "platform/dialog.h"
 
 class CBitmapHoverButton;
@@ -42,6 +43,13 @@ class CBurnerDlg : public platform::Dialog {
 
     // Files dropped on the window (full paths, in the order of the drop).
     void DropFiles(const std::vector<std::string>& paths);
+    // Files named on the command line, loaded in order as drops and "Open" load them; one
+    // message names those that did not load.
+    void LoadStartFiles(const std::vector<StartFile>& files);
+    // The command line's files, loaded with LoadStartFiles once the window is up and running.
+    // startPending() is true until then.
+    void OpenAtStart(std::vector<StartFile> files);
+    bool startPending() const { return !startFiles_.empty(); }
 
     // The project commands that need a window of their own.
     // Record the CD: hands the project's paths to the recording dialog.
@@ -92,6 +100,7 @@ class CBurnerDlg : public platform::Dialog {
     std::string capacityText_;
     QPointer<QMenu> helpMenu_;
     bool quitRequested_ = false;
+    std::vector<StartFile> startFiles_;
     // Dragging the window by its body when the window system cannot move it itself.
     bool dragging_ = false;
     QPoint dragOffset_;

@@ -1,5 +1,7 @@
-// Draws the skin bitmaps of both programs as PNG files named by resource id:
-//   skin_maker <resources folder>  ->  <folder>/studio/<id>.png, <folder>/burner/<id>.png
+// Draws the skin bitmaps of both programs as PNG files named by resource id, and their icons for
+// the desktop:
+//   skin_maker <resources folder>  ->  <folder>/studio/<id>.png, <folder>/burner/<id>.png,
+//                                      <folder>/desktop/icons/hicolor/<n>x<n>/.../<name>.png
 // Everything is drawn from a small palette so that the pieces look like one skin.
 #include <QDir>
 #include <QFileInfo>
@@ -10,8 +12,10 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPen>
 #include <QRadialGradient>
 #include <QRegion>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -248,6 +252,24 @@ QImage StudioBackground() {
     return image;
 }
 
+// The wave of the smallest icons: five bars laid on whole pixels, so that they stay sharp.
+void DrawCrispWave(QPainter& p, int size, const QColor& color) {
+    const int bars = 5;
+    const int width = static_cast<int>(std::lround(size * 0.68));
+    const int pitch = width / bars;
+    const int barWidth = std::max(1, pitch - 1);
+    const int left = (size - (pitch * (bars - 1) + barWidth)) / 2;
+    const qreal mid = size / 2.0;
+    for (int i = 0; i < bars; ++i) {
+        const qreal t = (i + 0.5) / bars;
+        const qreal amp =
+            (0.3 + 0.7 * std::abs(std::sin(t * 9.0)) * std::sin(t * 3.14159)) * size * 0.3;
+        const int half = std::max(1, static_cast<int>(std::lround(amp)));
+        p.fillRect(QRect(left + i * pitch, static_cast<int>(mid) - half, barWidth, 2 * half),
+                   color);
+    }
+}
+
 QImage AppIcon(int size, const QColor& ground) {
     QImage image = NewImage(size, size);
     QPainter p(&image);
@@ -260,9 +282,13 @@ QImage AppIcon(int size, const QColor& ground) {
     QPainterPath path;
     path.addRoundedRect(r, size * 0.22, size * 0.22);
     p.fillPath(path, g);
-    p.setPen(QPen(ground.darker(150), 1));
+    p.setPen(QPen(ground.darker(150), std::max(1.0, size / 48.0)));
     p.drawPath(path);
-    DrawWave(p, QRectF(size * 0.16, size * 0.22, size * 0.68, size * 0.56), Qt::white, 7);
+    if (size < 32) {
+        DrawCrispWave(p, size, Qt::white);
+    } else {
+        DrawWave(p, QRectF(size * 0.16, size * 0.22, size * 0.68, size * 0.56), Qt::white, 7);
+    }
     return image;
 }
 
@@ -779,6 +805,70 @@ QImage DiscIcon(int size) {
     return image;
 }
 
+// The icon of a saved project (.vxl) in file managers: a page with the song list's lines and a
+// disc at its foot.
+QImage ProjectFileIcon(int size) {
+    QImage image = NewImage(size, size);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    const qreal left = s * 0.16, top = s * 0.06, right = s * 0.84, bottom = s * 0.94;
+    const qreal fold = s * 0.2;
+    QPainterPath page;
+    page.moveTo(left, top);
+    page.lineTo(right - fold, top);
+    page.lineTo(right, top + fold);
+    page.lineTo(right, bottom);
+    page.lineTo(left, bottom);
+    page.closeSubpath();
+    QLinearGradient paper(0, top, 0, bottom);
+    paper.setColorAt(0, Qt::white);
+    paper.setColorAt(1, kPale);
+    p.fillPath(page, paper);
+    p.setPen(QPen(kDeep, std::max(1.0, s / 32.0)));
+    p.drawPath(page);
+    QPainterPath corner;
+    corner.moveTo(right - fold, top);
+    corner.lineTo(right - fold, top + fold);
+    corner.lineTo(right, top + fold);
+    p.fillPath(corner, kGround);
+    p.drawPath(corner);
+    // The song list: a number and a title per line.
+    const int lines = size >= 32 ? 4 : 2;
+    const qreal lineHeight = std::max(1.0, s / 24.0);
+    for (int i = 0; i < lines; ++i) {
+        const qreal y = top + fold + s * 0.06 + i * s * 0.1;
+        p.fillRect(QRectF(left + s * 0.08, y, s * 0.08, lineHeight), kGlow.darker(120));
+        // The lines beside the disc stop short of it.
+        const qreal length = i < 2 ? (i % 2 ? 0.3 : 0.38) : 0.18;
+        p.fillRect(QRectF(left + s * 0.2, y, s * length, lineHeight), kBase);
+    }
+    QRadialGradient back(QPointF(s * 0.62, s * 0.74), s * 0.2);
+    back.setColorAt(0, kBase);
+    back.setColorAt(1, kDeep);
+    p.setPen(Qt::NoPen);
+    p.setBrush(back);
+    p.drawEllipse(QPointF(s * 0.62, s * 0.74), s * 0.17, s * 0.17);
+    DrawDisc(p, QPointF(s * 0.62, s * 0.74), s * 0.15, 1.0);
+    return image;
+}
+
+// The desktop's icons, in the icon theme's folder layout (hicolor/<n>x<n>/<context>/<name>.png).
+void SaveDesktopIcons() {
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString folder =
+            QStringLiteral("%1/desktop/icons/hicolor/%2x%2/").arg(g_root).arg(size);
+        const auto save = [&folder](const QImage& image, const char* context, const char* name) {
+            const QString path = folder + context + "/" + name + ".png";
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            if (!image.save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        };
+        save(AppIcon(size, kGround), "apps", "org.example.vexmor.Ringsmith");
+        save(DiscIcon(size), "apps", "org.example.vexmor.Discsmith");
+        save(ProjectFileIcon(size), "mimetypes", "application-x-vexmor-playlist");
+    }
+}
+
 // Menu image of "Help topic..": 16 x 15, RGB(192, 192, 192) is transparent.
 QImage HelpMenuImage() {
     QImage image(16, 15, QImage::Format_RGB32);
@@ -857,5 +947,6 @@ int main(int argc, char** argv) {
 
     KitArt("studio");
     KitArt("burner");
+    SaveDesktopIcons();
     return 0;
 }

@@ -34,6 +34,11 @@ using MainWindowFactory = std::function<std::unique_ptr<platform::Dialog>()>;
 
 // The studio's main window, made for the modal run.
 std::unique_ptr<platform::Dialog> MakeMainWindow();
+// The main window of a start from the command line: it opens `song` (when there is one) once it
+// runs, as "Open mp3" would. When a state report is asked for (platform/state_report.h), it
+// reports once that open has settled: "file=" the current file, "editor=" empty, loading, shown
+// or failed, and "seconds=" the length of the sound shown.
+std::unique_ptr<platform::Dialog> MakeMainWindowOpening(const std::optional<std::string>& song);
 
 // The start-up sequence: main window made, required files checked in order ("Please reinstall
 // it!" at the first missing one, and nothing more), the control registered, the dialog colours

@@ -11,9 +11,11 @@
 #include <QPainter>
 #include <QScreen>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 #include <fstream>
+#include <utility>
 
 #include "platform/folders.h"
 #include "platform/help_books.h"
@@ -27,8 +29,8 @@
 #include "studio/ringtone_save.h"
 #include "studio/settings.h"
 #include "studio/tools/batch_downsizer_dlg.h"
-#include "studio/tools/mp3_settings_dlg.h"
 #include "studio/tools/cd_ripper_dlg.h"
+#include "studio/tools/mp3_settings_dlg.h"
 #include "uikit/skin_controls.h"
 
 namespace studio {
@@ -126,6 +128,13 @@ void CRingsmithDlg::OnInitDialog() {
     progress_->setValue(100);
 
     CreateButtons();
+    // The command line's song opens once the window runs, as if chosen through "Open mp3".
+    if (startSong_) {
+        QTimer::singleShot(0, this, [this] {
+            const std::string song = *std::exchange(startSong_, std::nullopt);
+            OpenSong(song);
+        });
+    }
 }
 
 void CRingsmithDlg::CreateButtons() {
@@ -317,10 +326,21 @@ void CRingsmithDlg::OnOpenMp3() {
     options.initialFolder = settings.openMp3Folder;
     const std::vector<std::string> chosen = platform::GetUi().OpenFiles(options);
     if (chosen.empty()) return;
-    settings.RememberFolderOf(FolderSlot::OpenMp3, chosen.front());
-    // The open song stays until the new one has decoded; the decode then replaces it.
-    PrepareDecode(*this, chosen.front());
+    OpenChosenSong(chosen.front());
 }
+
+void CRingsmithDlg::OpenSong(const std::string& path) {
+    if (BusyCheck(*this)) return;
+    OpenChosenSong(path);
+}
+
+void CRingsmithDlg::OpenChosenSong(const std::string& path) {
+    Settings().RememberFolderOf(FolderSlot::OpenMp3, path);
+    // The open song stays until the new one has decoded; the decode then replaces it.
+    PrepareDecode(*this, path);
+}
+
+void CRingsmithDlg::OpenAtStart(const std::string& path) { startSong_ = path; }
 
 bool CRingsmithDlg::CutSelectionTo(const std::string& target) {
     try {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,14 @@ class CRingsmithDlg : public platform::Dialog, public IJobWindow {
 
     // Files dropped on the window (full paths).
     void DropFiles(const std::vector<std::string>& paths);
+    // Opens `path` as "Open mp3" opens the file chosen in its dialog: refused while busy, its
+    // folder remembered for the next dialog, the decode started (with that command's messages
+    // for a file that cannot be opened).
+    void OpenSong(const std::string& path);
+    // The song named on the command line: opened with OpenSong once the window is up and
+    // running. startPending() is true until then.
+    void OpenAtStart(const std::string& path);
+    bool startPending() const { return startSong_.has_value(); }
     // A command of the system menu; 16 to 31 open the About box.
     void SysCommand(int id);
     // The entries of the window's system menu (shown by a right click).
@@ -84,6 +93,7 @@ class CRingsmithDlg : public platform::Dialog, public IJobWindow {
     // Commands.
     void OnNew();
     void OnOpenMp3();
+    void OpenChosenSong(const std::string& path);
     void OnSaveAsWav();
     void OnSaveAsMmf();
     void OnSaveAsMp3();
@@ -126,6 +136,7 @@ class CRingsmithDlg : public platform::Dialog, public IJobWindow {
     };
     GuiSelection guiSelection_{*this};
 
+    std::optional<std::string> startSong_;
     CMMWaveEditX editor_;
     CSkinProgress* progress_ = nullptr;
     QMenu* systemMenu_ = nullptr;

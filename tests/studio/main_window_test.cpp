@@ -25,10 +25,12 @@
 #include "platform/paths.h"
 #include "platform/scripted_ui.h"
 #include "studio/app.h"
+#include "studio/command_line.h"
 #include "studio/job_state.h"
 #include "studio/jobs.h"
 #include "studio/main_window_dialogs.h"
 #include "studio/main_window_logic.h"
+#include "studio/settings.h"
 #include "tests/support/test_support.h"
 #include "uikit/skin_controls.h"
 
@@ -460,6 +462,40 @@ TEST_F(MainWindow, ANameThatIsNotUtf8Opens) {
     const auto decoded = Probe(TempWavPath());
     ASSERT_TRUE(decoded);
     EXPECT_NEAR(decoded->duration, kSongSeconds, 0.1);
+}
+
+// `ringsmith SONG.mp3`: the window the command line makes opens the song once it runs, under its
+// exact bytes and with its folder remembered, as "Open mp3" would; a file it cannot open gets
+// that command's message and leaves the window empty.
+TEST_F(MainWindow, TheCommandLineSongOpensAsOpenMp3Would) {
+    window.reset();
+    const std::string latin1 = dir.File("caf\xe9.mp3");
+    std::filesystem::copy_file(MakeSong("plain"), latin1);
+    const StudioStart start = ParseStudioArguments({"./caf\xe9.mp3"}, dir.path());
+    ASSERT_EQ(start.song, latin1);
+    const auto run = [this](const std::string& song) {
+        window.reset(static_cast<CRingsmithDlg*>(MakeMainWindowOpening(song).release()));
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_TRUE(WaitFor([this] { return !window->startPending(); }));
+    };
+    run(*start.song);
+    WaitUntilShown();
+    EXPECT_TRUE(ui->messageTexts().empty()) << Texts();
+    EXPECT_EQ(window->currentFileName(), latin1);
+    EXPECT_EQ(Settings().openMp3Folder, dir.path() + "/");
+    const auto decoded = Probe(TempWavPath());
+    ASSERT_TRUE(decoded);
+    EXPECT_NEAR(decoded->duration, kSongSeconds, 0.1);
+
+    window.reset();
+    run(dir.File("missing.mp3"));
+    ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
+    EXPECT_EQ(ui->messageTexts(),
+              std::vector<std::string>{"The specified file is not supported by the software!"});
+    EXPECT_EQ(window->currentFileName(), "");
+
+    EXPECT_EQ(ParseStudioArguments({"a.mp3", "b.mp3"}, "/").arguments.error, "one song at a time");
 }
 
 TEST_F(MainWindow, HelpBurnerAboutAndExit) {
