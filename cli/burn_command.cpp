@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <QWidget>
-#include <csignal>
 
 #include "burner/app.h"
 #include "burner/cd_writer_x.h"
@@ -17,6 +16,7 @@
 #include "burner/record_session.h"
 #include "cli/command.h"
 #include "cli/console.h"
+#include "cli/interrupt.h"
 #include "components/cd_writer/cd_writer_dispids.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
@@ -28,9 +28,6 @@ namespace {
 
 using burner::RecordUpdate;
 namespace ev = cd_writer::event;
-
-volatile std::sig_atomic_t g_interrupted = 0;
-void OnInterrupt(int) { g_interrupted = 1; }
 
 // Follows one write: the status texts as notes, the track being written or cached as progress,
 // and how the write ended.
@@ -233,19 +230,19 @@ int RunBurn(const QStringList& args, Console& console) {
     }
 
     // Ctrl+C stops the write as the dialog's Stop does; the control then reports the cancel.
-    g_interrupted = 0;
-    const auto previous = std::signal(SIGINT, OnInterrupt);
-    QTimer interruptWatch;
-    QObject::connect(&interruptWatch, &QTimer::timeout, [&writer] {
-        if (g_interrupted == 1) {
-            g_interrupted = 2;
-            writer.AbortWrite();
-        }
-    });
-    interruptWatch.start(100);
-    if (!burn.ending()) loop.exec();
-    interruptWatch.stop();
-    std::signal(SIGINT, previous);
+    {
+        const InterruptCatcher interrupt;
+        QTimer interruptWatch;
+        bool aborted = false;
+        QObject::connect(&interruptWatch, &QTimer::timeout, [&writer, &aborted] {
+            if (InterruptCatcher::Caught() && !aborted) {
+                aborted = true;
+                writer.AbortWrite();
+            }
+        });
+        interruptWatch.start(100);
+        if (!burn.ending()) loop.exec();
+    }
     writer.SetEventSink(nullptr);
 
     const RecordUpdate& ending = *burn.ending();

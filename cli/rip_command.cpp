@@ -14,6 +14,7 @@
 
 #include "cli/command.h"
 #include "cli/console.h"
+#include "cli/interrupt.h"
 #include "components/disc_images.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
@@ -67,6 +68,7 @@ class TerminalRip : public studio::IRipWindow {
     ~TerminalRip() override { StopEncodeTimer(); }
 
     void PostTrackChanged(int row) override {
+        if (InterruptCatcher::Caught()) Stop();
         const int status = CdTracks()[static_cast<size_t>(row)].status.load();
         if (status >= 0 && status <= studio::kStatusRead)
             console_.Progress(Label(row), mp3_ ? status / 2 : status);
@@ -78,8 +80,11 @@ class TerminalRip : public studio::IRipWindow {
         stop_ = false;
         timer_ = std::thread([this, row] {
             std::unique_lock lock(mutex_);
-            while (!wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return stop_; }))
+            while (
+                !wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return stop_; })) {
+                if (InterruptCatcher::Caught()) Stop();
                 ShowEncode(row);
+            }
         });
     }
     void StopEncodeTimer() override {
@@ -107,6 +112,15 @@ class TerminalRip : public studio::IRipWindow {
     // The track's file name, as its progress is labelled.
     QString Label(int row) const {
         return QString("track%1.%2").arg(row + 1, 2, 10, QChar('0')).arg(mp3_ ? "mp3" : "wav");
+    }
+
+    // What the window's Stop does: the reading ends before its next chunk, the encoder at once,
+    // and the run keeps nothing of the track under way.
+    void Stop() {
+        studio::RipperState& state = studio::Ripper();
+        state.userStop.store(1);
+        if (mp3_) Engine().CallSetCancelEncode(1);
+        state.ripping.store(0);
     }
 
   private:
@@ -161,8 +175,8 @@ int RunRip(const QStringList& args, Console& console) {
     const bool mp3 = !parser.isSet(wavOption);
 
     if (mp3 && !BindCodecEngine()) {
-        console.Error(QString::fromStdString(platform::JoinPath(platform::SystemDirectory(),
-                                                                kCodecEngineFile)),
+        console.Error(QString::fromStdString(
+                          platform::JoinPath(platform::SystemDirectory(), kCodecEngineFile)),
                       "the codec engine could not be loaded");
         return kSomeFailed;
     }
@@ -226,6 +240,7 @@ int RunRip(const QStringList& args, Console& console) {
     CopyRipperOptionsToWorkingCopy();
     if (mp3) Engine().CallSetCancelEncode(0);
     {
+        const InterruptCatcher interrupt;
         TerminalRip window(console, mp3);
         studio::RipRun(window);
         window.StopEncodeTimer();
@@ -244,7 +259,9 @@ int RunRip(const QStringList& args, Console& console) {
             }
             ++failed;
             QString reason = window.ReadError(track.position);
-            if (reason.isEmpty())
+            if (reason.isEmpty() && InterruptCatcher::Caught())
+                reason = "stopped before it was done";
+            else if (reason.isEmpty())
                 reason = mp3 ? "the track could not be encoded" : "the file could not be written";
             console.Error(name, QString("track %1: %2").arg(track.number).arg(reason));
         }

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -301,6 +302,29 @@ TEST_F(CliDisc, BurnNamesTheFileAndReasonOfEachFailureAndWritesNothing) {
         EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
         EXPECT_TRUE(FilesIn(images_).empty()) << c.args.join(' ').toStdString();
     }
+
+    // Ctrl+C during a write of 66 minutes stops it as the dialog's Stop does: no image is left.
+    std::string seven = "#EXTM3U\n";
+    for (int i = 0; i < 7; ++i) seven += dir_.File("long.mp3") + "\n";
+    WriteText(dir_.File("seven.m3u"), seven);
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VEXMOR_DISC_IMAGES", QString::fromStdString(images_));
+    process.setProcessEnvironment(env);
+    process.setReadChannel(QProcess::StandardError);  // what waitForReadyRead waits for
+    process.start(QString::fromLocal8Bit(std::getenv("VX_INSTALL_PREFIX")) + "/bin/vexmor",
+                  {"burn", Path("seven.m3u")});
+    std::string err;
+    while (!Contains(err, "Writing Track #01") && process.waitForReadyRead(60000))
+        err += process.readAllStandardError().toStdString();
+    ASSERT_TRUE(Contains(err, "Writing Track #01")) << err;
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    err += process.readAllStandardError().toStdString();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1) << err;
+    EXPECT_TRUE(Contains(err, "seven.m3u: Writing Cancelled!")) << err;
+    EXPECT_TRUE(FilesIn(images_).empty());
 }
 
 }  // namespace
