@@ -211,6 +211,8 @@ int RunBurn(const QStringList& args, Console& console) {
         QString::fromStdString(writer.GetDeviceText3(static_cast<int16_t>(recorder)));
     const QStringList imagesBefore = CueSheets(imageFolder);
 
+    // Ctrl+C stops the write as the dialog's Stop does; the control then reports the cancel.
+    const InterruptCatcher interrupt;
     QEventLoop loop;
     TerminalBurn burn(console, static_cast<int>(paths.size()), loop);
     writer.SetEventSink(&burn);
@@ -229,9 +231,7 @@ int RunBurn(const QStringList& args, Console& console) {
         return kSomeFailed;
     }
 
-    // Ctrl+C stops the write as the dialog's Stop does; the control then reports the cancel.
     {
-        const InterruptCatcher interrupt;
         QTimer interruptWatch;
         bool aborted = false;
         QObject::connect(&interruptWatch, &QTimer::timeout, [&writer, &aborted] {

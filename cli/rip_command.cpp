@@ -239,34 +239,32 @@ int RunRip(const QStringList& args, Console& console) {
     state.finished.store(0);
     CopyRipperOptionsToWorkingCopy();
     if (mp3) Engine().CallSetCancelEncode(0);
-    {
-        const InterruptCatcher interrupt;
-        TerminalRip window(console, mp3);
-        studio::RipRun(window);
-        window.StopEncodeTimer();
-        state.ripping.store(0);
-        platform::RemoveFile(studio::RipWavPath(state.mode));
+    const InterruptCatcher interrupt;
+    TerminalRip window(console, mp3);
+    studio::RipRun(window);
+    window.StopEncodeTimer();
+    state.ripping.store(0);
+    if (mp3) platform::RemoveFile(studio::RipWavPath(state.mode));
 
-        int failed = 0;
-        for (const CdTrack& track : tracks) {
-            if (!track.ticked) continue;
-            const std::string path = mp3 ? studio::TrackMp3Path(folder, track.position)
-                                         : studio::TrackWavPath(folder, track.position);
-            const QString name = QString::fromStdString(path);
-            if (track.status.load() == studio::kStatusRead && platform::IsRegularFile(path)) {
-                console.Out(name);
-                continue;
-            }
-            ++failed;
-            QString reason = window.ReadError(track.position);
-            if (reason.isEmpty() && InterruptCatcher::Caught())
-                reason = "stopped before it was done";
-            else if (reason.isEmpty())
-                reason = mp3 ? "the track could not be encoded" : "the file could not be written";
-            console.Error(name, QString("track %1: %2").arg(track.number).arg(reason));
+    int failed = 0;
+    for (const CdTrack& track : tracks) {
+        if (!track.ticked) continue;
+        const std::string path = mp3 ? studio::TrackMp3Path(folder, track.position)
+                                     : studio::TrackWavPath(folder, track.position);
+        const QString name = QString::fromStdString(path);
+        if (track.status.load() == studio::kStatusRead && platform::IsRegularFile(path)) {
+            console.Out(name);
+            continue;
         }
-        return failed == 0 ? kSuccess : kSomeFailed;
+        ++failed;
+        QString reason = window.ReadError(track.position);
+        if (reason.isEmpty() && InterruptCatcher::Caught())
+            reason = "stopped before it was done";
+        else if (reason.isEmpty())
+            reason = mp3 ? "the track could not be encoded" : "the file could not be written";
+        console.Error(name, QString("track %1: %2").arg(track.number).arg(reason));
     }
+    return failed == 0 ? kSuccess : kSomeFailed;
 }
 
 const CommandRegistration reg{{"rip", "rip audio CD tracks to MP3 or WAV files", &RunRip}};
