@@ -11,7 +11,7 @@
 namespace cli {
 
 class Console {
-  public:
+public:
     // out and err default to the process's standard streams; errIsTerminal says whether err is
     // a terminal (the bar) or not (plain lines).
     Console(std::FILE* out, std::FILE* err, bool errIsTerminal);
@@ -31,7 +31,7 @@ class Console {
     // "vexmor CMD: MESSAGE" and a pointer to CMD --help on standard error; returns kBadUsage.
     int UsageError(const QString& command, const QString& message);
 
-  private:
+private:
     void EndBarLocked();  // moves past a bar on the terminal before another line is written
 
     std::mutex mutex_;

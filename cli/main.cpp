@@ -11,12 +11,10 @@ namespace {
 void PrintOverview(cli::Console& console) {
     console.Out("Usage: vexmor COMMAND [OPTIONS] [FILES]\n\nCommands:");
     for (const cli::Command& command : cli::Commands())
-        console.Out(QString("  %1 %2")
-                        .arg(QString::fromLatin1(command.name), -8)
+        console.Out(QString("  %1 %2").arg(QString::fromLatin1(command.name), -8)
                         .arg(QString::fromLatin1(command.summary)));
-    console.Out(
-        "\n'vexmor COMMAND --help' describes a command. Exit status: 0 success, 1 a file "
-        "failed, 2 bad usage.");
+    console.Out("\n'vexmor COMMAND --help' describes a command. Exit status: 0 success, 1 a file "
+                "failed, 2 bad usage.");
 }
 
 }  // namespace
