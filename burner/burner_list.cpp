@@ -2,8 +2,6 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <fstream>
-#include <iterator>
 
 #include "burner/burner_layout.h"
 #include "burner/project_files.h"
@@ -21,14 +19,10 @@ bool CBurnerListCtrl::SaveTitleList(const std::string& path) {
 }
 
 bool CBurnerListCtrl::LoadTitleList(const std::string& path) {
-    // Devices and pipes are no project files; reading them could wait for ever.
-    if (platform::IsDirectory(path) || !platform::IsRegularFile(path)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) return false;
+    const std::optional<std::vector<TitledPath>> entries = ReadTitleListFile(path);
+    if (!entries) return false;
     Clear();
-    for (const TitledPath& entry : ParseTitleList(text)) AddFileWithTitle(entry.title, entry.path);
+    for (const TitledPath& entry : *entries) AddFileWithTitle(entry.title, entry.path);
     return true;
 }
 

@@ -1,7 +1,11 @@
 #include "burner/project_files.h"
 
+#include <fstream>
+#include <iterator>
+
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "uikit/track_rules.h"
 
 namespace burner {
 namespace {
@@ -53,6 +57,15 @@ std::vector<TitledPath> ParseTitleList(std::string_view text) {
     return entries;
 }
 
+std::optional<std::vector<TitledPath>> ReadTitleListFile(const std::string& path) {
+    if (platform::IsDirectory(path) || !platform::IsRegularFile(path)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) return std::nullopt;
+    return ParseTitleList(text);
+}
+
 ProjectFormat ProjectFormatOf(std::string_view path) {
     const std::string_view ext = ExtensionOf(path);
     if (platform::EqualsNoCase(ext, "m3u")) return ProjectFormat::M3u;
@@ -65,6 +78,33 @@ std::string WithDefaultExtension(const std::string& path, const std::string& ext
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     if (path.find('.', nameStart) != std::string::npos || nameStart == path.size()) return path;
     return path + "." + ext;
+}
+
+ProjectContents ReadProjectFile(const std::string& path) {
+    ProjectContents contents;
+    const ProjectFormat format = ProjectFormatOf(path);
+    if (format == ProjectFormat::None) {
+        contents.status = ProjectReadStatus::UnknownFormat;
+        return contents;
+    }
+    if (format == ProjectFormat::M3u) {
+        // Devices and pipes are no project files; reading them could wait for ever.
+        if (platform::IsDirectory(path) || !platform::IsRegularFile(path)) return contents;
+        const M3uContents playlist = ReadM3uFile(path);
+        if (playlist.status == M3uReadStatus::CannotOpen) return contents;
+        if (playlist.status == M3uReadStatus::NotM3u) {
+            contents.status = ProjectReadStatus::NotM3u;
+            return contents;
+        }
+        for (const std::string& line : playlist.lines)
+            if (!IsExtInfLine(line) && !line.empty()) contents.entries.push_back({{}, line});
+    } else {
+        std::optional<std::vector<TitledPath>> entries = ReadTitleListFile(path);
+        if (!entries) return contents;
+        contents.entries = std::move(*entries);
+    }
+    contents.status = ProjectReadStatus::Ok;
+    return contents;
 }
 
 DropAction ClassifyDrop(std::string_view path) {

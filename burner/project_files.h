@@ -2,6 +2,7 @@
 // format a chosen file name asks for, and what a dropped file does.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,6 +26,10 @@ std::string BuildTitleListText(const std::vector<TitledPath>& entries);
 // other, so it shifts the pairing of what follows.
 std::vector<TitledPath> ParseTitleList(std::string_view text);
 
+// The pairs of the title-list file at `path`; nullopt when it is missing, not a regular file (a
+// device or pipe could keep the reader waiting for ever) or cannot be read.
+std::optional<std::vector<TitledPath>> ReadTitleListFile(const std::string& path);
+
 enum class ProjectFormat { None, M3u, TitleList };
 
 // By the characters after the last "." of the file name, compared without regard to case:
@@ -39,6 +44,22 @@ inline constexpr const char* kProjectFilter =
 
 // `path` with "." + `ext` appended when its file name has no extension.
 std::string WithDefaultExtension(const std::string& path, const std::string& ext);
+
+enum class ProjectReadStatus {
+    Ok,
+    CannotOpen,     // missing, not a regular file, or unreadable
+    NotM3u,         // a .m3u file whose first line is not "#EXTM3U"
+    UnknownFormat,  // the name ends neither in .m3u nor in .vxl
+};
+struct ProjectContents {
+    ProjectReadStatus status = ProjectReadStatus::CannotOpen;
+    std::vector<TitledPath> entries;  // M3U entries have no title
+};
+
+// The entries of a project file, in order, as the loading commands read them: by its extension,
+// the lines of an M3U playlist that are not "#EXTINF" lines (blank ones name nothing and are
+// left out), or the pairs of a title list. The files themselves are not looked at.
+ProjectContents ReadProjectFile(const std::string& path);
 
 enum class DropAction {
     Skip,     // too short or too long a name, or neither an MP3 file nor a playlist

@@ -7,6 +7,7 @@
 #include <QWindow>
 
 #include "burner/record_rules.h"
+#include "burner/record_session.h"
 #include "platform/ui.h"
 #include "uikit/skin_controls.h"
 
@@ -15,7 +16,6 @@ namespace burner {
 namespace {
 
 using platform::ControlKind;
-namespace ev = cd_writer::event;
 
 constexpr unsigned kCloseRequestMessage = 0x0010;  // the window's close request
 
@@ -77,7 +77,10 @@ platform::DialogTemplate RecordTemplate() {
 }  // namespace
 
 CRecordDlg::CRecordDlg(std::vector<std::string> paths, std::string total, QWidget* parent)
-    : platform::Dialog(parent), paths_(std::move(paths)), total_(std::move(total)) {
+    : platform::Dialog(parent),
+      paths_(std::move(paths)),
+      total_(std::move(total)),
+      events_(static_cast<int>(paths_.size())) {
     Build(RecordTemplate());
     SetSwallowEscEnter(true);
     OnCommand(kTestId, &CRecordDlg::OnTest);
@@ -170,56 +173,34 @@ void CRecordDlg::OnTest() {
 void CRecordDlg::OnBurn() { RunStartSequence(); }
 
 void CRecordDlg::RunStartSequence() {
-    if (selectedDevice_ == -1) {
-        platform::ShowMessage("A drive is not selected or does not exist.");
-        return;
-    }
-    if (!writer_.HasWritableMedia()) {
-        platform::ShowMessage("Please Insert Writable Media before continuing!");
-        return;
-    }
-    if (writer_.GetDiscUsage() != 0) {
-        platform::ShowMessage("Please insert an empty disc for recording.");
-        return;
-    }
-    writer_.ResetTracks();
-    if (!AddProjectTracks()) return;
-    writer_.SetWriteMode7(0);
-    writer_.SetWriteOption5(true);
-    writer_.PrepareWrite();
-    writer_.SetTestWrite(testMode_);
-    writer_.SetCacheFiles(Checked(kCacheId));
-    if (writer_.IsBurnProofSupported()) writer_.SetBurnProof(Checked(kBurnProofId));
-    if (!writer_.StartWrite()) platform::ShowMessage("Disc Write could not be started.");
+    RecordOptions options;
+    options.test = testMode_;
+    options.cacheFiles = Checked(kCacheId);
+    options.burnProof = Checked(kBurnProofId);
+    std::string refused;
+    const StartOutcome outcome = StartRecording(
+        writer_, selectedDevice_, paths_, options,
+        [](int, const std::string& path) { return AskReplacement(path); }, &refused);
+    if (outcome == StartOutcome::GaveUp)
+        GiveUp(refused);
+    else if (outcome != StartOutcome::Started)
+        platform::ShowMessage(StartOutcomeMessage(outcome));
 }
 
-bool CRecordDlg::AddProjectTracks() {
-    for (int i = 0; i < trackCount_; ++i) {
-        const std::string& path = paths_[static_cast<size_t>(i)];
-        const auto index = static_cast<int16_t>(i);
-        if (writer_.AddTrack(path, index)) continue;
-        const platform::MsgResult answer = platform::GetUi().MessageBox(
-            "File:" + path +
-                " can't be supported by Discsmith!\nChoose another mp3 file instead of " + path +
-                "?",
-            "Warning", platform::MsgButtons::OkCancel, platform::MsgIcon::Exclamation);
-        if (answer != platform::MsgResult::Ok) {
-            GiveUp(path);
-            return false;
-        }
-        platform::FileDialogOptions options;
-        options.title = "Add MP3 files:";
-        options.defaultExt = "MP3";
-        options.filter = "MP3 files(*.mp3)|*.mp3||";
-        options.mustExist = true;
-        const std::vector<std::string> chosen = platform::GetUi().OpenFiles(options);
-        // The replacement serves this write only; the project keeps its file.
-        if (chosen.empty() || !writer_.AddTrack(chosen.front(), index)) {
-            GiveUp(path);
-            return false;
-        }
-    }
-    return true;
+std::optional<std::string> CRecordDlg::AskReplacement(const std::string& path) {
+    const platform::MsgResult answer = platform::GetUi().MessageBox(
+        "File:" + path + " can't be supported by Discsmith!\nChoose another mp3 file instead of " +
+            path + "?",
+        "Warning", platform::MsgButtons::OkCancel, platform::MsgIcon::Exclamation);
+    if (answer != platform::MsgResult::Ok) return std::nullopt;
+    platform::FileDialogOptions options;
+    options.title = "Add MP3 files:";
+    options.defaultExt = "MP3";
+    options.filter = "MP3 files(*.mp3)|*.mp3||";
+    options.mustExist = true;
+    const std::vector<std::string> chosen = platform::GetUi().OpenFiles(options);
+    if (chosen.empty()) return std::nullopt;
+    return chosen.front();
 }
 
 void CRecordDlg::GiveUp(const std::string& path) {
@@ -242,77 +223,18 @@ void CRecordDlg::EnableControls(bool on) {
 }
 
 void CRecordDlg::OnEvent(int id, const platform::VariantList& args) {
-    auto arg = [&args](size_t i) { return i < args.size() ? args[i] : platform::Variant(); };
-    switch (id) {
-        case ev::kDiscPreparing:
-            SetItemText(kStatusId, "Preparing to Write Disc....");
-            SetBar(kTrackBarId, 0);
-            SetBar(kTotalBarId, 0);
-            EnableControls(false);
-            break;
-        case ev::kCachingStarted:
-            cacheTrack_ = static_cast<int16_t>(arg(0).ToInt());
-            cacheSize_ = arg(1).ToInt();
-            break;
-        case ev::kCachingProgress: {
-            char text[64];
-            std::snprintf(text, sizeof text, "Caching Track - %02d%%",
-                          CachingPercent(arg(0).ToInt(), cacheSize_));
-            SetItemText(kStatusId, text);
-            break;
-        }
-        case ev::kFileReading:
-            SetItemText(kStatusId, "Reading File..." + std::to_string(arg(0).ToInt()));
-            break;
-        case ev::kTrackPreparing: {
-            char text[64];
-            std::snprintf(text, sizeof text, "Preparing to Write Track #%02d",
-                          static_cast<int16_t>(arg(0).ToInt()));
-            SetItemText(kStatusId, text);
-            SetBar(kTrackBarId, 0);
-            trackSize_ = arg(1).ToInt();
-            break;
-        }
-        case ev::kTrackProgress: {
-            const int track = static_cast<int16_t>(arg(0).ToInt());
-            const int trackPercent = TrackPercent(arg(1).ToInt(), trackSize_);
-            SetBar(kTrackBarId, trackPercent);
-            SetBar(kTotalBarId, TotalPercent(trackPercent, track, trackCount_));
-            char text[64];
-            std::snprintf(text, sizeof text, "Writing Track #%02d....", track);
-            SetItemText(kStatusId, text);
-            break;
-        }
-        case ev::kTrackClosing:
-            SetItemText(kStatusId, "Closing Track....");
-            break;
-        case ev::kSessionClosing:
-            SetItemText(kStatusId, "Closing Session....");
-            break;
-        case ev::kDiscClosing:
-            SetItemText(kStatusId, "Closing Disc....");
-            break;
-        case ev::kWriteComplete:
-            EnableControls(true);
-            platform::ShowMessage("Write complete!");
-            SetItemText(kStatusId, "Write complete!");
-            writer_.AfterWriteComplete();
-            break;
-        case ev::kWriteCancelled:
-            SetItemText(kStatusId, "Writing Cancelled!");
-            EnableControls(true);
-            break;
-        case ev::kWriteError:
-            platform::ShowMessage(WriteErrorText(arg(0).ToInt(), arg(1).ToInt()));
-            EnableControls(true);
-            SetItemText(kStatusId, "A write error occurred..");
-            break;
-        case ev::kFileError:
-            SetItemText(kStatusId, FileErrorText(arg(0).ToInt(), arg(1).ToString()));
-            break;
-        default:
-            break;  // 13, 17 and anything newer
-    }
+    using Phase = RecordUpdate::Phase;
+    const RecordUpdate update = events_.OnEvent(id, args);
+    if (update.phase == Phase::Writing) EnableControls(false);
+    if (update.phase == Phase::Complete || update.phase == Phase::Cancelled ||
+        update.phase == Phase::Failed)
+        EnableControls(true);
+    if (update.phase == Phase::Complete) platform::ShowMessage("Write complete!");
+    if (update.phase == Phase::Failed) platform::ShowMessage(update.message);
+    if (update.trackPercent >= 0) SetBar(kTrackBarId, update.trackPercent);
+    if (update.totalPercent >= 0) SetBar(kTotalBarId, update.totalPercent);
+    if (!update.status.empty()) SetItemText(kStatusId, update.status);
+    if (update.phase == Phase::Complete) writer_.AfterWriteComplete();
 }
 
 void CRecordDlg::OnMessage(unsigned msg, platform::WParam w, platform::LParam l) {

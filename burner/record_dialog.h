@@ -6,10 +6,12 @@
 
 #include <QPoint>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "burner/cd_writer_x.h"
+#include "burner/record_session.h"
 #include "platform/control_host.h"
 #include "platform/dialog.h"
 
@@ -69,9 +71,9 @@ class CRecordDlg : public platform::Dialog, public platform::IControlEvents {
     void OnTest();
     void OnBurn();
     void RunStartSequence();
-    // Step 5 of the start: the project's files, with the replacement question. False when the
-    // user gave up and the dialog was closed.
-    bool AddProjectTracks();
+    // The question for a project file the control refused, then the file dialog for another:
+    // the chosen file, or nullopt when the user gave up.
+    static std::optional<std::string> AskReplacement(const std::string& path);
     void GiveUp(const std::string& path);
     void EnableControls(bool on);
     void OnCloseRequest();
@@ -85,9 +87,7 @@ class CRecordDlg : public platform::Dialog, public platform::IControlEvents {
     bool idle_ = true;
     bool testMode_ = false;
     int trackCount_ = 0;
-    int32_t trackSize_ = 0;
-    int16_t cacheTrack_ = 0;
-    int32_t cacheSize_ = 0;
+    RecordEventFollower events_;
     bool waitCursor_ = false;
     bool dragging_ = false;
     QPoint dragOffset_;

@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -263,7 +264,13 @@ class LibburnLibrary : public IBurnLibrary {
         if (!InitialiseLibburn()) return drives;
         burn_drive_info* infos = nullptr;
         unsigned int count = 0;
-        if (burn_drive_scan(&infos, &count) != 1 || !infos) return drives;
+        // The scan runs on a thread of the library, which writes its results through these two
+        // pointers when it ends: it must be asked again until it says it has ended, or it would
+        // write into this frame after it is gone.
+        int scanned = 0;
+        while ((scanned = burn_drive_scan(&infos, &count)) == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (scanned < 0 || !infos) return drives;
         std::shared_ptr<burn_drive_info> list(infos,
                                               [](burn_drive_info* p) { burn_drive_info_free(p); });
         for (unsigned int i = 0; i < count; ++i) {

@@ -52,7 +52,8 @@ void FillRipVector(EncoderArgs& args, const CdTrack& track, int position, int tr
     args.count = slot;
 }
 
-void EncodeTrack(IRipWindow& window, const CdTrack& track, const std::string& wavPath) {
+// True when the engine made the track's MP3 file.
+bool EncodeTrack(IRipWindow& window, const CdTrack& track, const std::string& wavPath) {
     RipperState& state = Ripper();
     CodecEngine& engine = Engine();
     engine.CallSetNoBad();
@@ -61,10 +62,17 @@ void EncodeTrack(IRipWindow& window, const CdTrack& track, const std::string& wa
     state.outputFolder = platform::WithTrailingSeparator(state.outputFolder);
     const std::string output = TrackMp3Path(state.outputFolder, track.position);
     VxMymp3Fn mymp3 = engine.LookUpMymp3();
-    if (!mymp3) return;
+    if (!mymp3) return false;
     window.StartEncodeTimer();
-    mymp3(args.count, args.slot, wavPath.c_str(), output.c_str());
+    const int result = mymp3(args.count, args.slot, wavPath.c_str(), output.c_str());
     window.StopEncodeTimer();
+    return result == 0 && engine.GetIsBad() == 0;
+}
+
+std::string TrackFileName(int position, const char* extension) {
+    char name[32];
+    std::snprintf(name, sizeof name, "track%02d.%s", position + 1, extension);
+    return name;
 }
 
 }  // namespace
@@ -84,9 +92,11 @@ bool TakeExtractedTrack(const std::string& currentWav) {
 }
 
 std::string TrackMp3Path(const std::string& folder, int position) {
-    char name[32];
-    std::snprintf(name, sizeof name, "track%02d.mp3", position + 1);
-    return platform::WithTrailingSeparator(folder) + name;
+    return platform::WithTrailingSeparator(folder) + TrackFileName(position, "mp3");
+}
+
+std::string TrackWavPath(const std::string& folder, int position) {
+    return platform::WithTrailingSeparator(folder) + TrackFileName(position, "wav");
 }
 
 std::string ReadErrorText(uint32_t frame, const ReadError& error) {
@@ -166,7 +176,6 @@ bool ReadTrackToWav(IRipWindow& window, CdTrack& track, int row, const std::stri
 void RipRun(IRipWindow& window) {
     RipperState& state = Ripper();
     state.ignoreAll.store(0);
-    const std::string wavPath = RipWavPath(state.mode);
     std::vector<CdTrack>& tracks = CdTracks();
     for (size_t row = 0; row < tracks.size(); ++row) {
         CdTrack& track = tracks[row];
@@ -174,9 +183,26 @@ void RipRun(IRipWindow& window) {
         if (!track.ticked || !track.audio()) continue;
         track.status.store(0);
         state.currentRow.store(static_cast<int>(row));
-        const bool created = ReadTrackToWav(window, track, static_cast<int>(row), wavPath);
-        if (state.mode == RipMode::CdToMp3 && state.userStop.load() == 0 && created) {
-            EncodeTrack(window, track, wavPath);
+        const int rowIndex = static_cast<int>(row);
+        // The WAV rip reads into a file beside the track's name, so the name appears only for a
+        // track that was read.
+        const std::string target = TrackWavPath(state.outputFolder, track.position);
+        const std::string wavPath =
+            state.mode == RipMode::CdToWav ? target + ".part" : RipWavPath(state.mode);
+        const bool created = ReadTrackToWav(window, track, rowIndex, wavPath);
+        const bool keep = created && state.userStop.load() == 0 &&
+                          (track.status.load() == kStatusRead || state.keepFailedTracks);
+        bool failed = false;
+        if (state.mode == RipMode::CdToMp3 && keep) {
+            // An encode that Stop cancelled is no failure of the track.
+            failed = !EncodeTrack(window, track, wavPath) && state.userStop.load() == 0;
+        } else if (state.mode == RipMode::CdToWav) {
+            failed = keep && std::rename(wavPath.c_str(), target.c_str()) != 0;
+            if (!keep || failed) platform::RemoveFile(wavPath);
+        }
+        if (failed) {
+            track.status.store(kStatusError);
+            window.PostTrackChanged(rowIndex);
         }
         if (state.ripping.load() == 0) break;
     }

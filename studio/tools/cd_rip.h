@@ -1,6 +1,7 @@
 // A rip run of the CD ripper, apart from its window: the ticked tracks of the track list are read
-// chunk by chunk into a WAV file and, when ripping to MP3, encoded into "track%02d.mp3" files.
-// The run talks to its window only through IRipWindow, so tests run it without one.
+// chunk by chunk into a WAV file and, when ripping to MP3, encoded into "track%02d.mp3" files
+// (or, for the command line's WAV rip, kept as "track%02d.wav" files). The run talks to its
+// window only through IRipWindow, so tests and the command line run it without one.
 #pragma once
 
 #include <atomic>
@@ -19,7 +20,9 @@ inline constexpr int kConfirmYes = 6;
 inline constexpr int kConfirmNo = 7;
 inline constexpr int kConfirmAll = 1144;
 
-enum class RipMode { Extract = 0, CdToMp3 = 1 };
+// CdToWav is the command line's: each track is read into a file beside its "track%02d.wav" in
+// the output folder and renamed to that name once it was read.
+enum class RipMode { Extract = 0, CdToMp3 = 1, CdToWav = 2 };
 
 // The ripper's process-wide state; the flags are shared by the window and the worker.
 struct RipperState {
@@ -30,6 +33,9 @@ struct RipperState {
     std::atomic<int> finished{1};
     std::atomic<int> ignoreAll{0};
     std::atomic<int> currentRow{0};
+    // The window keeps and encodes what a track's reading left when the user answered "No" to
+    // the read-error question; the command line keeps no part of such a track.
+    bool keepFailedTracks = true;
 };
 RipperState& Ripper();
 
@@ -40,8 +46,10 @@ std::string RipWavPath(RipMode mode);
 // Moves the extracted track into `currentWav`; false when there is none.
 bool TakeExtractedTrack(const std::string& currentWav);
 
-// The output file of a track at list row `position`: "<folder>track%02d.mp3" of position + 1.
+// The output file of a track at list row `position`: "<folder>track%02d.mp3" of position + 1,
+// and the same name ending in ".wav" for the WAV rip.
 std::string TrackMp3Path(const std::string& folder, int position);
+std::string TrackWavPath(const std::string& folder, int position);
 
 // The error question for a chunk that failed at `frame`.
 std::string ReadErrorText(uint32_t frame, const ReadError& error);
@@ -61,7 +69,8 @@ class IRipWindow {
 };
 
 // The worker's whole run over the track list with the current drive; sets the finished flag and
-// posts the end at its end.
+// posts the end at its end. A track whose encoding (or, for the WAV rip, whose renaming) fails
+// gets status 102.
 void RipRun(IRipWindow& window);
 
 // Reads one track into `wavPath` (header first, rewritten with the bytes written at the end).

@@ -1,0 +1,273 @@
+// vexmor rip: the CD ripper's run without its window. The chosen tracks of a drive's disc are
+// read as the ripper reads them and encoded with its preset and the disc's CD-Text as tags into
+// "trackNN.mp3" (or kept as "trackNN.wav"). A track that cannot be read whole leaves no file.
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "cli/command.h"
+#include "cli/console.h"
+#include "cli/interrupt.h"
+#include "components/disc_images.h"
+#include "platform/folders.h"
+#include "platform/paths.h"
+#include "studio/codec_engine.h"
+#include "studio/settings.h"
+#include "studio/tools/cd_drives.h"
+#include "studio/tools/cd_rip.h"
+
+namespace cli {
+namespace {
+
+using studio::CdTrack;
+using studio::CdTracks;
+
+// "1,3-5" -> {1, 3, 4, 5}; nullopt when the list is not made of numbers and ranges.
+std::optional<std::set<int>> ParseTrackList(const QString& text) {
+    std::set<int> numbers;
+    for (const QString& part : text.split(',')) {
+        const QStringList ends = part.trimmed().split('-');
+        bool okFirst = false, okLast = false;
+        const int first = ends.value(0).toInt(&okFirst);
+        const int last = ends.size() == 2 ? ends[1].toInt(&okLast) : first;
+        if (ends.size() > 2 || !okFirst || (ends.size() == 2 && !okLast) || first < 1 ||
+            last < first || last > 99)
+            return std::nullopt;
+        for (int n = first; n <= last; ++n) numbers.insert(n);
+    }
+    return numbers;
+}
+
+// A drive by its number in `vexmor drives` or its letter ("D" or "D:"); -1 when neither.
+int ParseDrive(const QString& text) {
+    bool ok = false;
+    const int number = text.toInt(&ok);
+    if (ok) return number >= 0 ? number : -1;
+    QString letter = text.toUpper();
+    if (letter.endsWith(':')) letter.chop(1);
+    if (letter.size() != 1) return -1;
+    const std::vector<studio::CdDrive>& drives = studio::CdDrives();
+    for (size_t i = 0; i < drives.size(); ++i)
+        if (drives[i].letter == letter[0].toLatin1()) return static_cast<int>(i);
+    return -1;
+}
+
+// The ripper's window for a terminal: read and encode progress per track on standard error, and
+// the first read error of each track remembered for its error line. A read error is answered
+// "No": the track is left, as a partial track would pass for a whole one.
+class TerminalRip : public studio::IRipWindow {
+  public:
+    TerminalRip(Console& console, bool mp3) : console_(console), mp3_(mp3) {}
+    ~TerminalRip() override { StopEncodeTimer(); }
+
+    void PostTrackChanged(int row) override {
+        if (InterruptCatcher::Caught()) Stop();
+        const int status = CdTracks()[static_cast<size_t>(row)].status.load();
+        if (status >= 0 && status <= studio::kStatusRead)
+            console_.Progress(Label(row), mp3_ ? status / 2 : status);
+    }
+    void PostRunEnded() override {}
+    void StartEncodeTimer() override {
+        StopEncodeTimer();
+        const int row = studio::Ripper().currentRow.load();
+        stop_ = false;
+        timer_ = std::thread([this, row] {
+            std::unique_lock lock(mutex_);
+            while (
+                !wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return stop_; })) {
+                if (InterruptCatcher::Caught()) Stop();
+                ShowEncode(row);
+            }
+        });
+    }
+    void StopEncodeTimer() override {
+        if (!timer_.joinable()) return;
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        timer_.join();
+        ShowEncode(studio::Ripper().currentRow.load());
+    }
+    int Confirm(const std::string& text) override {
+        // "Error at frame N\nASPIlib error A, ASPI error B\nDo you ...?" -> its first two lines.
+        QStringList lines = QString::fromStdString(text).split('\n');
+        const int row = studio::Ripper().currentRow.load();
+        if (!readErrors_.count(row)) readErrors_[row] = lines.mid(0, 2).join(", ");
+        return studio::kConfirmNo;
+    }
+
+    QString ReadError(int row) const {
+        const auto it = readErrors_.find(row);
+        return it == readErrors_.end() ? QString() : it->second;
+    }
+    // The track's file name, as its progress is labelled.
+    QString Label(int row) const {
+        return QString("track%1.%2").arg(row + 1, 2, 10, QChar('0')).arg(mp3_ ? "mp3" : "wav");
+    }
+
+    // What the window's Stop does: the reading ends before its next chunk, the encoder at once,
+    // and the run keeps nothing of the track under way.
+    void Stop() {
+        studio::RipperState& state = studio::Ripper();
+        state.userStop.store(1);
+        if (mp3_) Engine().CallSetCancelEncode(1);
+        state.ripping.store(0);
+    }
+
+  private:
+    void ShowEncode(int row) {
+        const int percent = Engine().GetEncode2Mp3Percent();
+        console_.Progress(Label(row), 50 + (percent > 97 ? 100 : percent) / 2);
+    }
+
+    Console& console_;
+    bool mp3_;
+    std::map<int, QString> readErrors_;
+    std::thread timer_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+};
+
+int RunRip(const QStringList& args, Console& console) {
+    QCommandLineParser parser;
+    const QCommandLineOption driveOption(
+        "drive", "The drive to read: its number in 'vexmor drives' or its letter (default 0).", "N",
+        "0");
+    const QCommandLineOption tracksOption(
+        "tracks", "The tracks to rip, by number: 1,3-5 (default: every audio track).", "LIST");
+    const QCommandLineOption wavOption("wav", "Keep the tracks as WAV files instead of MP3.");
+    const QCommandLineOption outOption({"o", "output"},
+                                       "The folder for the files (made when "
+                                       "missing).",
+                                       "DIR");
+    parser.addOptions({driveOption, tracksOption, wavOption, outOption});
+    int status = kSuccess;
+    if (!ParseArguments(parser, "rip",
+                        "Rips tracks of an audio CD as the CD ripper does: each track is read "
+                        "whole and encoded with the extreme preset into trackNN.mp3, tagged "
+                        "with the disc's CD-Text and its number; with --wav kept as "
+                        "trackNN.wav (44100 Hz, 16-bit stereo). A track that cannot be read "
+                        "whole is reported and leaves no file.",
+                        args, console, &status))
+        return status;
+    if (!parser.positionalArguments().isEmpty())
+        return console.UsageError("rip", "takes no files; the output folder goes after -o");
+    if (!parser.isSet(outOption))
+        return console.UsageError("rip", "the output folder (-o DIR) is missing");
+    std::optional<std::set<int>> wanted;
+    if (parser.isSet(tracksOption)) {
+        wanted = ParseTrackList(parser.value(tracksOption));
+        if (!wanted)
+            return console.UsageError("rip",
+                                      QString("--tracks %1: not a list of track numbers like 1,3-5")
+                                          .arg(parser.value(tracksOption)));
+    }
+    const bool mp3 = !parser.isSet(wavOption);
+
+    if (mp3 && !BindCodecEngine()) {
+        console.Error(QString::fromStdString(
+                          platform::JoinPath(platform::SystemDirectory(), kCodecEngineFile)),
+                      "the codec engine could not be loaded");
+        return kSomeFailed;
+    }
+    const int drives = studio::EnumerateDrives();
+    if (drives == 0) {
+        console.Error({}, QString("no CD drive found, and no disc image (.cue) in %1")
+                              .arg(QString::fromStdString(disc_images::Folder())));
+        return kSomeFailed;
+    }
+    const int index = ParseDrive(parser.value(driveOption));
+    if (index < 0 || index >= drives) {
+        console.Error("drive " + parser.value(driveOption),
+                      "no such drive ('vexmor drives' lists them)");
+        return kSomeFailed;
+    }
+    const QString driveName =
+        QString::fromStdString(studio::DriveLabel(studio::CdDrives()[static_cast<size_t>(index)]));
+    studio::CurrentDriveIndex() = index;
+    if (!studio::RefreshTracks(index)) {
+        console.Error(driveName, "no audio CD in the drive");
+        return kSomeFailed;
+    }
+
+    std::vector<CdTrack>& tracks = CdTracks();
+    std::set<int> onDisc;
+    for (size_t row = 0; row < tracks.size(); ++row) {
+        CdTrack& track = tracks[row];
+        track.position = static_cast<int>(row);  // file names count rows, as the ripper's list
+        track.ticked = track.audio() && (!wanted || wanted->count(track.number));
+        onDisc.insert(track.number);
+        if (wanted && wanted->count(track.number) && !track.audio()) {
+            console.Error(driveName, QString("track %1 is a data track").arg(track.number));
+            return kSomeFailed;
+        }
+    }
+    for (int number : wanted.value_or(std::set<int>{})) {
+        if (!onDisc.count(number)) {
+            console.Error(driveName, QString("the disc has no track %1").arg(number));
+            return kSomeFailed;
+        }
+    }
+    if (std::none_of(tracks.begin(), tracks.end(), [](const CdTrack& t) { return t.ticked; })) {
+        console.Error(driveName, "the disc holds no audio track");
+        return kSomeFailed;
+    }
+
+    const std::string folder = QFileInfo(parser.value(outOption)).absoluteFilePath().toStdString();
+    if ((!platform::IsDirectory(folder) && !CreateFolderWithParents(folder)) ||
+        !platform::IsWritable(folder)) {
+        console.Error(QString::fromStdString(folder), "the folder cannot be made or written to");
+        return kSomeFailed;
+    }
+
+    studio::RipperState& state = studio::Ripper();
+    state.mode = mp3 ? studio::RipMode::CdToMp3 : studio::RipMode::CdToWav;
+    state.outputFolder = platform::WithTrailingSeparator(folder);
+    state.keepFailedTracks = false;
+    state.userStop.store(0);
+    state.ripping.store(1);
+    state.finished.store(0);
+    CopyRipperOptionsToWorkingCopy();
+    if (mp3) Engine().CallSetCancelEncode(0);
+    const InterruptCatcher interrupt;
+    TerminalRip window(console, mp3);
+    studio::RipRun(window);
+    window.StopEncodeTimer();
+    state.ripping.store(0);
+    if (mp3) platform::RemoveFile(studio::RipWavPath(state.mode));
+
+    int failed = 0;
+    for (const CdTrack& track : tracks) {
+        if (!track.ticked) continue;
+        const std::string path = mp3 ? studio::TrackMp3Path(folder, track.position)
+                                     : studio::TrackWavPath(folder, track.position);
+        const QString name = QString::fromStdString(path);
+        if (track.status.load() == studio::kStatusRead && platform::IsRegularFile(path)) {
+            console.Out(name);
+            continue;
+        }
+        ++failed;
+        QString reason = window.ReadError(track.position);
+        if (reason.isEmpty() && InterruptCatcher::Caught())
+            reason = "stopped before it was done";
+        else if (reason.isEmpty())
+            reason = mp3 ? "the track could not be encoded" : "the file could not be written";
+        console.Error(name, QString("track %1: %2").arg(track.number).arg(reason));
+    }
+    return failed == 0 ? kSuccess : kSomeFailed;
+}
+
+const CommandRegistration reg{{"rip", "rip audio CD tracks to MP3 or WAV files", &RunRip}};
+
+}  // namespace
+}  // namespace cli
