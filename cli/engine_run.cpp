@@ -1,9 +1,6 @@
 #include "cli/engine_run.h"
 
-#include <signal.h>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <future>
 
@@ -15,32 +12,10 @@
 namespace cli {
 namespace {
 
-std::atomic<int> g_stop{0};
-VxSetCancelEncodeFn g_cancelEncode = nullptr;
-
-void OnStopSignal(int) {
-    g_stop.store(1);
-    if (g_cancelEncode) g_cancelEncode(1);
-}
-
 }  // namespace
 
-void StopOnSignals() {
-    g_cancelEncode = Engine().LookUpSetCancelEncode();
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-bool StopRequested() { return g_stop.load() != 0; }
-
 bool BindEngine(Console& console, const QString& file) {
-    if (Engine().bound() || BindCodecEngine()) {
-        g_cancelEncode = Engine().LookUpSetCancelEncode();
-        return true;
-    }
+    if (Engine().bound() || BindCodecEngine()) return true;
     const std::string path = platform::JoinPath(platform::SystemDirectory(), kCodecEngineFile);
     console.Error(file, QString("the codec engine %1 is missing or broken (reinstall the program)")
                             .arg(QString::fromStdString(path)));

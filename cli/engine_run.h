@@ -19,12 +19,6 @@ bool BindEngine(Console& console, const QString& file);
 int RunWithProgress(Console& console, const QString& what, const std::function<int()>& job,
                     const std::function<int()>& percent);
 
-// From now on SIGINT and SIGTERM no longer end the process at once: they cancel the codec
-// engine's encode (the engine then removes its unfinished file) and StopRequested() turns
-// true, so that the command ends its work itself and removes its temporary files.
-void StopOnSignals();
-bool StopRequested();
-
 // The reason of a failed result of the engine's mymp3, for an error message.
 QString EngineResultText(int result);
 
