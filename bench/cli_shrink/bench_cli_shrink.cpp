@@ -39,20 +39,10 @@ int main(int argc, char** argv) {
     settings.Load(SettingsFileName());
 
     std::printf("preparing %d three-minute MP3s in %s ...\n", kFiles, dir.c_str());
-    const std::string wav = (dir / "signal.wav").string();
-    const std::string first = (dir / "in" / "song00.mp3").string();
-    bench::WriteSignal(wav, kSeconds);
-    if (bench::ExecQuiet({"lame", "--quiet", "-m", "j", "-b", "128", wav, first}) != 0) {
+    const std::vector<std::string> inputs = bench::MakeMp3Copies(dir / "in", kFiles, kSeconds);
+    if (inputs.empty()) {
         std::fprintf(stderr, "lame could not make the input MP3\n");
         return 1;
-    }
-    fs::remove(wav);
-    std::vector<std::string> inputs{first};
-    for (int i = 1; i < kFiles; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "song%02d.mp3", i);
-        inputs.push_back((dir / "in" / name).string());
-        fs::copy_file(first, inputs.back());
     }
 
     EncoderArgs args;

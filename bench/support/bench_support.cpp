@@ -159,4 +159,22 @@ int Verdict(bool pass) {
     return pass ? 0 : 2;
 }
 
+std::vector<std::string> MakeMp3Copies(const std::filesystem::path& folder, int count,
+                                       double seconds) {
+    const std::string wav = (folder / "signal.wav").string();
+    const std::string first = (folder / "song00.mp3").string();
+    WriteSignal(wav, seconds);
+    const int status = ExecQuiet({"lame", "--quiet", "-m", "j", "-b", "128", wav, first});
+    std::filesystem::remove(wav);
+    if (status != 0) return {};
+    std::vector<std::string> files{first};
+    for (int i = 1; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "song%02d.mp3", i);
+        files.push_back((folder / name).string());
+        std::filesystem::copy_file(first, files.back());
+    }
+    return files;
+}
+
 }  // namespace bench

@@ -55,6 +55,12 @@ void FreshFolder(const std::filesystem::path& folder);
 void PrintRatioHeader(int width);
 void PrintRatioRow(int width, const char* what, double ours, double peer);
 
+// The down-sizers' input: `count` copies (song00.mp3, song01.mp3, ...) in `folder` of one
+// 128 kbit/s joint-stereo MP3 of the test signal, `seconds` long, made by lame. Empty when lame
+// fails.
+std::vector<std::string> MakeMp3Copies(const std::filesystem::path& folder, int count,
+                                       double seconds);
+
 // Prints whether the targets were met; the exit status for it (0, or 2 when outside).
 int Verdict(bool pass);
 
