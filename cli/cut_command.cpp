@@ -39,19 +39,6 @@ namespace {
 
 enum class OutKind { Wav, Mp3, Mmf, Phone };
 
-// The part as the wave editor would hand it over: a fixed selection in positions.
-class FixedSelection : public ISelectionSource {
-  public:
-    explicit FixedSelection(studio::PositionRange range) : range_(range) {}
-    void GetSelection(int32_t& start, int32_t& end) override {
-        start = range_.start;
-        end = range_.end;
-    }
-
-  private:
-    studio::PositionRange range_;
-};
-
 // The format and the length of the sample data of a PCM WAV; nullopt when it is none.
 struct WavShape {
     WaveFormat format;
@@ -213,7 +200,7 @@ bool Cut::MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
         if (const auto snapped = studio::SnapSelectionToZeroCrossings(sourceWav_, range))
             range = *snapped;
     }
-    FixedSelection selection(range);
+    FixedSelection selection(range.start, range.end);
     ConsoleUi& ui = InstallConsoleUi();
     ui.TakeMessages();
     bool written = false;

@@ -15,18 +15,6 @@
 
 namespace {
 
-class FixedSelection : public ISelectionSource {
-  public:
-    FixedSelection(int32_t start, int32_t end) : start_(start), end_(end) {}
-    void GetSelection(int32_t& start, int32_t& end) override {
-        start = start_;
-        end = end_;
-    }
-
-  private:
-    int32_t start_, end_;
-};
-
 uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 
 void CheckWaveRoundTrip(const std::string& bytes) {

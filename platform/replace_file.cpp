@@ -16,19 +16,23 @@ namespace platform {
 
 namespace {
 
+// Writes all of `bytes` to `fd`, across short writes and interruptions.
+bool WriteAll(int fd, std::string_view bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 // Rewrites an existing file in place: used only when its folder refuses the temporary file
 // (a folder the user may not write, holding a file the user may).
 bool RewriteInPlace(const std::string& path, std::string_view bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0) return false;
-    bool ok = true;
-    for (size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
+    const bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
     return ::close(fd) == 0 && ok;
 }
 
@@ -62,13 +66,7 @@ bool WriteFileReplacing(const std::string& path, std::string_view bytes,
         }
     }
     if (fd < 0) return false;
-    bool ok = true;
-    for (size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
+    bool ok = WriteAll(fd, bytes);
     // A file that exists keeps its permissions; a new one has those the mask gave it.
     struct stat st {};
     if (ok && ::stat(target.c_str(), &st) == 0) ok = ::fchmod(fd, st.st_mode & 07777) == 0;

@@ -22,11 +22,11 @@ struct RipperOptions;
 // The one error the WAV readers raise: a file whose tags are not those of a PCM WAV (or that ends
 // inside its header or data). The message names the file.
 class InvalidFileError : public std::runtime_error {
-public:
+  public:
     explicit InvalidFileError(const std::string& path);
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -53,7 +53,7 @@ int FindDataTag(const std::vector<uint8_t>& head);
 
 // A whole WAV in memory.
 class CWave {
-public:
+  public:
     static constexpr const char* kClassName = "CWave";
     static constexpr int kSchema = 1;
 
@@ -82,9 +82,23 @@ public:
 // The wave editor's selection, in positions: a position p is the byte offset 2 × p from the
 // start of the sample data (positions count 16-bit sample values).
 class ISelectionSource {
-public:
+  public:
     virtual ~ISelectionSource() = default;
     virtual void GetSelection(int32_t& start, int32_t& end) = 0;
+};
+
+// A selection that does not move: a part chosen without the editor (the command line, tests).
+class FixedSelection : public ISelectionSource {
+  public:
+    FixedSelection(int32_t start, int32_t end) : start_(start), end_(end) {}
+    void GetSelection(int32_t& start, int32_t& end) override {
+        start = start_;
+        end = end_;
+    }
+
+  private:
+    int32_t start_;
+    int32_t end_;
 };
 
 // Selections of this many positions or fewer are too short to save.

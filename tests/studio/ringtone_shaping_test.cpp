@@ -28,18 +28,6 @@ using testing_support::TempDir;
 
 constexpr int kRate = 44100;
 
-class FixedSelection : public ISelectionSource {
-  public:
-    FixedSelection(int32_t start, int32_t end) : start_(start), end_(end) {}
-    void GetSelection(int32_t& start, int32_t& end) override {
-        start = start_;
-        end = end_;
-    }
-
-  private:
-    int32_t start_, end_;
-};
-
 // The interleaved 16-bit samples of `path` as ffmpeg decodes them.
 std::vector<int16_t> DecodeWithFfmpeg(const std::string& path, const std::string& raw) {
     const auto r = RunTool({"ffmpeg", "-v", "error", "-y", "-i", path, "-f", "s16le", raw});

@@ -22,19 +22,6 @@ using testing_support::TempDir;
 using testing_support::ToneSpec;
 using testing_support::WriteFile;
 
-class FixedSelection : public ISelectionSource {
-public:
-    FixedSelection(int32_t start, int32_t end) : start_(start), end_(end) {}
-    void GetSelection(int32_t& start, int32_t& end) override {
-        start = start_;
-        end = end_;
-    }
-
-private:
-    int32_t start_;
-    int32_t end_;
-};
-
 uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at) {
     return static_cast<uint32_t>(bytes[at]) | (static_cast<uint32_t>(bytes[at + 1]) << 8) |
            (static_cast<uint32_t>(bytes[at + 2]) << 16) |
