@@ -4,16 +4,15 @@
 #include <QLineEdit>
 
 #include "burner/burner_layout.h"
+#include "platform/template_rect.h"
 #include "platform/ui.h"
 #include "uikit/skin_bitmaps.h"
 #include "uikit/skin_controls.h"
 
+using platform::Ltrb;
+
 namespace burner {
 namespace {
-
-QRect Ltrb(int left, int top, int right, int bottom) {
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-}
 
 platform::DialogTemplate AboutTemplate() {
     platform::DialogTemplate t;

@@ -1,13 +1,12 @@
 #include "burner/burner_layout.h"
 
+#include "platform/template_rect.h"
 #include "uikit/skin_bitmaps.h"
+
+using platform::Ltrb;
 
 namespace burner {
 namespace {
-
-constexpr QRect Ltrb(int left, int top, int right, int bottom) {
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-}
 
 constexpr size_t kRegionHeaderBytes = 32;
 constexpr uint32_t kRegionRectangles = 1;

@@ -7,15 +7,14 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/template_rect.h"
 #include "platform/ui.h"
 #include "uikit/skin_buttons.h"
 
+using platform::Ltrb;
+
 namespace burner {
 namespace {
-
-QRect Ltrb(int left, int top, int right, int bottom) {
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-}
 
 // Paints the cover preview of its dialog; placed so that its coordinates are dialog pixels.
 class CoverPreview : public QWidget {

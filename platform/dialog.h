@@ -21,6 +21,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/template_rect.h"
+
 class QTimer;
 
 namespace platform {

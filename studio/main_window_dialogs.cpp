@@ -4,17 +4,16 @@
 #include <QPixmap>
 
 #include "platform/paths.h"
+#include "platform/template_rect.h"
 #include "studio/main_window_logic.h"
 #include "uikit/skin_bitmaps.h"
+
+using platform::Ltrb;
 
 namespace studio {
 namespace {
 
 constexpr int kAboutIconId = 1100;  // the icon's static, found again to give it the picture
-
-QRect Ltrb(int left, int top, int right, int bottom) {
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-}
 
 platform::DialogTemplate AboutTemplate() {
     platform::DialogTemplate t;

@@ -5,15 +5,11 @@
 #include <limits>
 
 #include "platform/paths.h"
+#include "platform/template_rect.h"
+
+using platform::Ltrb;
 
 namespace studio {
-namespace {
-
-constexpr QRect Ltrb(int left, int top, int right, int bottom) {
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-}
-
-}  // namespace
 
 const std::array<MainButton, 17>& MainButtons() {
     static const std::array<MainButton, 17> kButtons{{

@@ -39,10 +39,6 @@ constexpr int kBackgroundOffset = 30;
 const QColor kListBackground(212, 227, 255);
 const QColor kListText(0, 0, 100);
 
-QRect Ltrb(int left, int top, int right, int bottom) {
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-}
-
 platform::ControlSpec Button(int id, const char* caption, QRect rect) {
     platform::ControlSpec spec{id, platform::ControlKind::Custom, caption, rect};
     const QString text = caption;

@@ -4,10 +4,6 @@
 
 namespace studio {
 
-QRect Ltrb(int left, int top, int right, int bottom) {
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-}
-
 platform::ControlSpec XPButtonSpec(int id, const std::string& caption, const QRect& rect,
                                    bool defaultButton, bool hidden) {
     platform::ControlSpec spec{id, platform::ControlKind::Custom, caption, rect};

@@ -8,8 +8,7 @@
 
 namespace studio {
 
-// A rectangle from its left, top, right and bottom edges (right and bottom exclusive).
-QRect Ltrb(int left, int top, int right, int bottom);
+using platform::Ltrb;
 
 // A gradient push button (CXPButton) as a template control.
 platform::ControlSpec XPButtonSpec(int id, const std::string& caption, const QRect& rect,
