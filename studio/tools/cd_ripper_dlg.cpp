@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "platform/paths.h"
+#include "platform/template_rect.h"
 #include "platform/ui.h"
 #include "platform/worker.h"
 #include "studio/codec_engine.h"
@@ -30,6 +31,8 @@
 #include "uikit/skin_bitmaps.h"
 #include "uikit/skin_buttons.h"
 #include "uikit/track_list.h"
+
+using platform::Ltrb;
 
 namespace studio {
 namespace {
