@@ -28,12 +28,14 @@ constexpr auto kCheckKept = std::chrono::seconds(2);
 class DriveHold {
   public:
     explicit DriveHold(IBurnDrive& drive) : drive_(drive), held_(drive.Grab()) {}
-    ~DriveHold() {
-        if (held_) drive_.Release();
-    }
+    ~DriveHold() { Release(); }
     DriveHold(const DriveHold&) = delete;
     DriveHold& operator=(const DriveHold&) = delete;
     bool held() const { return held_; }
+    void Release() {
+        if (held_) drive_.Release();
+        held_ = false;
+    }
 
   private:
     IBurnDrive& drive_;
@@ -168,14 +170,19 @@ bool BurnRecorder::IsBurnProofSupported() { return selected_ && underrunProof_; 
 void BurnRecorder::Write(WriteSession& session) {
     session.Fire(event::kDiscPreparing);
     if (!session.PrepareTracks()) return;
-    DriveHold hold(*drive_);
     // The next media check asks the drive again: this write changes the disc.
     lastCheck_ = {};
-    if (!hold.held()) {
-        session.Error(write_error::kDevice, device_error::kNotReady);
-        return;
+    // The drive is given back before every ending: a host may check the disc from its handler.
+    // It is held for the capacity check and then for the write itself, not while caching.
+    int64_t free = 0;
+    {
+        DriveHold hold(*drive_);
+        if (!hold.held()) {
+            session.Error(write_error::kDevice, device_error::kNotReady);
+            return;
+        }
+        free = drive_->FreeSectors();
     }
-    const int64_t free = drive_->FreeSectors();
     if (free > 0 && session.totalSectors() > free) {
         session.Error(write_error::kDevice, device_error::kPastEnd);
         return;
@@ -214,8 +221,14 @@ void BurnRecorder::Write(WriteSession& session) {
     job.underrunProof = session.options().burnProof && underrunProof_;
     job.speedKbs = SpeedKbs(session.options().speed);
 
+    DriveHold hold(*drive_);
+    if (!hold.held()) {
+        session.Error(write_error::kDevice, device_error::kNotReady);
+        return;
+    }
     BurnFailure why;
     if (!drive_->StartWrite(job, &why)) {
+        hold.Release();
         session.Error(write_error::kDevice, DeviceErrorCode(why));
         return;
     }
@@ -270,6 +283,7 @@ void BurnRecorder::Write(WriteSession& session) {
         std::this_thread::sleep_for(std::chrono::milliseconds(pollMs_));
     }
     const bool wroteWell = drive_->Finish(&why);
+    hold.Release();
     if (cancelled || session.Aborted()) {
         session.Cancelled();
         return;

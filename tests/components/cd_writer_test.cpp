@@ -643,14 +643,17 @@ TEST(RealRecorder, TheDriveIsHeldOnlyForChecksAndWritesAndSeesTheDiscAsItIsNow) 
 
     Events first;
     bool heldDuringProgress = false;
+    bool heldAtTheEnd = true;
     first.onEvent = [&](int id, const VariantList&) {
         if (id == event::kTrackProgress) heldDuringProgress = state->held;
+        if (id == event::kWriteComplete) heldAtTheEnd = state->held;
     };
     RunWrite(recorder, {a}, {}, first);
     ASSERT_TRUE(first.WaitEnd());
     EXPECT_EQ(first.all().back().id, event::kWriteComplete);
     EXPECT_TRUE(state->heldWhileWriting);
     EXPECT_TRUE(heldDuringProgress);
+    EXPECT_FALSE(heldAtTheEnd) << "given back before the ending, when the host may check again";
     EXPECT_FALSE(state->held) << "the tray is free after the write";
 
     // The disc just written is seen as written: the drive is asked again.
