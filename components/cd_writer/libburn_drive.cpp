@@ -166,8 +166,9 @@ class LibburnDrive : public IBurnDrive {
         for (const BurnTrack& t : job.tracks) {
             int pair[2];
             if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
+                const std::string reason = std::string("socketpair: ") + std::strerror(errno);
                 for (int fd : readEnds) ::close(fd);
-                return Refuse(why, std::string("socketpair: ") + std::strerror(errno));
+                return Refuse(why, reason);
             }
             feeds_.push_back({pair[1], t.sectors * kSectorBytes, t.read});
             readEnds.push_back(pair[0]);
@@ -264,12 +265,13 @@ class LibburnDrive : public IBurnDrive {
     bool Finish(BurnFailure* why) override {
         const bool wroteWell = burn_drive_wrote_well(info_->drive) == 1;
         BurnFailure failure = CollectLibburnFailure();
-        Cleanup();
+        // Taken before the clean-up, whose shutdown ends a feeder still sending on purpose.
         std::string fed;
         {
             std::lock_guard lock(feedMutex_);
             fed = feedFailure_;
         }
+        Cleanup();
         if (!fed.empty()) {
             // The feeder's failure is the cause; what libburn said after it is its consequence.
             failure = BurnFailure{};
