@@ -3,6 +3,7 @@
 // abort of a real write can be tested against a fake drive.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,10 +15,12 @@
 
 namespace cd_writer {
 
-enum class MediaStatus { None, Blank, Appendable, Full, Unsuitable };
+// Unready: the drive has not made out the disc yet (it may still be spinning up).
+enum class MediaStatus { None, Unready, Blank, Appendable, Full, Unsuitable };
 
 // What a failed command reported: the SCSI sense key with its additional code and qualifier
-// when there were any (-1 otherwise), a time-out, and the library's text.
+// when there were any (-1 otherwise), a time-out, and the library's text. The first failure of
+// an operation carries its cause; later ones are its consequences.
 struct BurnFailure {
     int senseKey = -1;
     int asc = -1;
@@ -31,6 +34,7 @@ struct BurnTrack {
     TrackText text;
     // Gives the track's CD audio, exactly sectors * 2352 bytes in all: up to `max` bytes, 0 at
     // the end, -1 on a failure. Called on the library's feeding thread, one track after another.
+    // A failure, or an end before all the bytes, ends the write: the drive never pads a track.
     std::function<long(uint8_t* out, size_t max)> read;
 };
 
@@ -56,13 +60,18 @@ class IBurnDrive {
     virtual std::string Product() const = 0;
     virtual std::string Address() const = 0;
 
-    // Takes the drive for this program; false when it is busy or gone.
+    // Takes the drive for this program (which locks its tray) and looks at the disc as it is
+    // now; false when it is busy or gone. Everything below but the three texts needs it.
     virtual bool Grab() = 0;
+    // Gives the drive back, tray free. Never while a write runs.
+    virtual void Release() = 0;
+    // The disc's state; each call after Unready asks the drive again.
     virtual MediaStatus Media() = 0;
     // Sectors left on the disc; 0 when unknown.
     virtual int64_t FreeSectors() = 0;
-    // Highest write speed of drive and disc in kB/s; 0 when unknown.
-    virtual int MaxWriteSpeedKbs() = 0;
+    // The write speeds of drive and disc in kB/s (1000 bytes a second), as the drive lists them.
+    virtual std::vector<int> WriteSpeedsKbs() = 0;
+    // Whether the drive says it has buffer-underrun protection.
     virtual bool SupportsUnderrunProof() = 0;
 
     // Starts the write and returns; the drive writes on its own. False with `why` when the
@@ -87,7 +96,11 @@ inline constexpr double kCdSpeedKbs = 176.4;
 // The device-error code (1000-1053) closest to what the drive reported.
 int32_t DeviceErrorCode(const BurnFailure& failure);
 
-// A recorder over one real drive.
+// A speed in kB/s as whole "x" units of an audio CD, to the nearest (8467 kB/s is 48x).
+int SpeedX(int kbs);
+
+// A recorder over one real drive. The drive is held only while a media check or a write runs,
+// so its tray stays free while the host waits and every check sees the disc that is in it now.
 class BurnRecorder : public IRecorder {
   public:
     explicit BurnRecorder(std::unique_ptr<IBurnDrive> drive);
@@ -102,13 +115,28 @@ class BurnRecorder : public IRecorder {
     bool IsBurnProofSupported() override;
     void Write(WriteSession& session) override;
 
-    // How often the write's progress is read.
+    // How often the write's progress is read, and how long to wait before asking a drive again
+    // about a disc it has not made out yet.
     void SetPollInterval(int ms) { pollMs_ = ms; }
+    void SetUnreadyWait(int ms) { unreadyWaitMs_ = ms; }
 
   private:
+    // The disc's state, asked again a few times while the drive is not ready; the drive must be
+    // held.
+    MediaStatus SettledMedia();
+    // The disc's state from a check of its own, or from one made a moment ago.
+    MediaStatus CheckMedia();
+    // The speed in kB/s to ask the drive for `x`: its own listed speed of that x, else x rounded up.
+    int SpeedKbs(int x) const;
+
     std::unique_ptr<IBurnDrive> drive_;
-    bool grabbed_ = false;
+    bool selected_ = false;
+    std::vector<int> speedsKbs_;
+    bool underrunProof_ = false;
+    MediaStatus lastMedia_ = MediaStatus::None;
+    std::chrono::steady_clock::time_point lastCheck_{};
     int pollMs_ = 100;
+    int unreadyWaitMs_ = 500;
 };
 
 }  // namespace cd_writer

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -18,6 +19,28 @@ bool Contains(const std::string& text, const char* part) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return lower.find(part) != std::string::npos;
 }
+
+constexpr int kUnreadyTries = 6;
+// A media check this recent answers the next one (the start sequence asks twice in a row).
+constexpr auto kCheckKept = std::chrono::seconds(2);
+
+// Holds the drive for one operation and gives it back at the end of the scope.
+class DriveHold {
+  public:
+    explicit DriveHold(IBurnDrive& drive) : drive_(drive), held_(drive.Grab()) {}
+    ~DriveHold() { Release(); }
+    DriveHold(const DriveHold&) = delete;
+    DriveHold& operator=(const DriveHold&) = delete;
+    bool held() const { return held_; }
+    void Release() {
+        if (held_) drive_.Release();
+        held_ = false;
+    }
+
+  private:
+    IBurnDrive& drive_;
+    bool held_;
+};
 
 }  // namespace
 
@@ -84,6 +107,8 @@ int32_t DeviceErrorCode(const BurnFailure& f) {
     return code::kWriteUnknown;
 }
 
+int SpeedX(int kbs) { return kbs > 0 ? static_cast<int>(std::lround(kbs / kCdSpeedKbs)) : 0; }
+
 BurnRecorder::BurnRecorder(std::unique_ptr<IBurnDrive> drive) : drive_(std::move(drive)) {}
 
 std::string BurnRecorder::Text1() const { return drive_->Vendor(); }
@@ -91,29 +116,73 @@ std::string BurnRecorder::Text2() const { return drive_->Product(); }
 std::string BurnRecorder::Text3() const { return "(" + drive_->Address() + ")"; }
 
 bool BurnRecorder::Select() {
-    if (!grabbed_) grabbed_ = drive_->Grab();
-    return grabbed_;
+    DriveHold hold(*drive_);
+    selected_ = hold.held();
+    if (!selected_) return false;
+    speedsKbs_ = drive_->WriteSpeedsKbs();
+    underrunProof_ = drive_->SupportsUnderrunProof();
+    lastMedia_ = SettledMedia();
+    lastCheck_ = std::chrono::steady_clock::now();
+    return true;
 }
 
 int BurnRecorder::MaxWriteSpeed() {
-    if (!grabbed_) return 0;
-    return static_cast<int>(std::floor(drive_->MaxWriteSpeedKbs() / kCdSpeedKbs));
+    if (!selected_ || speedsKbs_.empty()) return 0;
+    return SpeedX(*std::max_element(speedsKbs_.begin(), speedsKbs_.end()));
 }
 
-bool BurnRecorder::HasWritableMedia() { return grabbed_ && drive_->Media() == MediaStatus::Blank; }
+int BurnRecorder::SpeedKbs(int x) const {
+    if (x <= 0) return 0;
+    for (int kbs : speedsKbs_)
+        if (SpeedX(kbs) == x) return kbs;
+    return static_cast<int>(std::ceil(x * kCdSpeedKbs));
+}
+
+MediaStatus BurnRecorder::SettledMedia() {
+    MediaStatus media = drive_->Media();
+    for (int i = 0; media == MediaStatus::Unready && i < kUnreadyTries; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(unreadyWaitMs_));
+        media = drive_->Media();
+    }
+    return media == MediaStatus::Unready ? MediaStatus::None : media;
+}
+
+MediaStatus BurnRecorder::CheckMedia() {
+    if (!selected_) return MediaStatus::None;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastCheck_ > kCheckKept) {
+        DriveHold hold(*drive_);
+        lastMedia_ = hold.held() ? SettledMedia() : MediaStatus::None;
+        lastCheck_ = std::chrono::steady_clock::now();
+    }
+    return lastMedia_;
+}
+
+bool BurnRecorder::HasWritableMedia() { return CheckMedia() == MediaStatus::Blank; }
 
 int32_t BurnRecorder::DiscUsage() {
-    if (!grabbed_) return 0;
-    const MediaStatus media = drive_->Media();
+    const MediaStatus media = CheckMedia();
     return media == MediaStatus::Appendable || media == MediaStatus::Full ? 1 : 0;
 }
 
-bool BurnRecorder::IsBurnProofSupported() { return grabbed_ && drive_->SupportsUnderrunProof(); }
+bool BurnRecorder::IsBurnProofSupported() { return selected_ && underrunProof_; }
 
 void BurnRecorder::Write(WriteSession& session) {
     session.Fire(event::kDiscPreparing);
     if (!session.PrepareTracks()) return;
-    const int64_t free = drive_->FreeSectors();
+    // The next media check asks the drive again: this write changes the disc.
+    lastCheck_ = {};
+    // The drive is given back before every ending: a host may check the disc from its handler.
+    // It is held for the capacity check and then for the write itself, not while caching.
+    int64_t free = 0;
+    {
+        DriveHold hold(*drive_);
+        if (!hold.held()) {
+            session.Error(write_error::kDevice, device_error::kNotReady);
+            return;
+        }
+        free = drive_->FreeSectors();
+    }
     if (free > 0 && session.totalSectors() > free) {
         session.Error(write_error::kDevice, device_error::kPastEnd);
         return;
@@ -121,7 +190,8 @@ void BurnRecorder::Write(WriteSession& session) {
     if (session.options().cacheFiles && !session.CacheTracks()) return;
 
     const auto& tracks = session.tracks();
-    std::vector<std::shared_ptr<PcmReader>> readers;
+    // The first track whose audio failed or ended early; -1 while every one gave its bytes.
+    auto failedTrack = std::make_shared<std::atomic<int>>(-1);
     BurnJob job;
     for (size_t i = 0; i < tracks.size(); ++i) {
         int32_t kind = file_error::kRead;
@@ -130,16 +200,35 @@ void BurnRecorder::Write(WriteSession& session) {
             session.FailFile(kind, tracks[i].path);
             return;
         }
-        job.tracks.push_back(
-            {tracks[i].sectors, tracks[i].text,
-             [reader](uint8_t* out, size_t max) { return reader->Read(out, max); }});
+        auto left = std::make_shared<int64_t>(tracks[i].bytes());
+        const int index = static_cast<int>(i);
+        job.tracks.push_back({tracks[i].sectors, tracks[i].text,
+                              [reader, left, failedTrack, index](uint8_t* out, size_t max) -> long {
+                                  const size_t want = static_cast<size_t>(
+                                      std::min<int64_t>(*left, static_cast<int64_t>(max)));
+                                  if (want == 0) return 0;
+                                  const long n = reader->Read(out, want);
+                                  if (n <= 0 || static_cast<size_t>(n) > want) {
+                                      int none = -1;
+                                      failedTrack->compare_exchange_strong(none, index);
+                                      return -1;
+                                  }
+                                  *left -= n;
+                                  return n;
+                              }});
     }
     job.simulate = session.options().test;
-    job.underrunProof = session.options().burnProof && drive_->SupportsUnderrunProof();
-    job.speedKbs = static_cast<int>(std::lround(session.options().speed * kCdSpeedKbs));
+    job.underrunProof = session.options().burnProof && underrunProof_;
+    job.speedKbs = SpeedKbs(session.options().speed);
 
+    DriveHold hold(*drive_);
+    if (!hold.held()) {
+        session.Error(write_error::kDevice, device_error::kNotReady);
+        return;
+    }
     BurnFailure why;
     if (!drive_->StartWrite(job, &why)) {
+        hold.Release();
         session.Error(write_error::kDevice, DeviceErrorCode(why));
         return;
     }
@@ -164,9 +253,15 @@ void BurnRecorder::Write(WriteSession& session) {
                              {Variant(int32_t(open + 1)), Variant(int32_t(tracks[open].bytes()))});
         }
     };
+    bool feedStopped = false;
     for (;;) {
         if (session.Aborted() && !cancelled) {
             cancelled = true;
+            drive_->Cancel();
+        }
+        // A track that cannot be read to its end stops the write rather than leave a gap.
+        if (failedTrack->load() >= 0 && !feedStopped && !cancelled) {
+            feedStopped = true;
             drive_->Cancel();
         }
         const BurnProgress p = drive_->Progress();
@@ -188,8 +283,13 @@ void BurnRecorder::Write(WriteSession& session) {
         std::this_thread::sleep_for(std::chrono::milliseconds(pollMs_));
     }
     const bool wroteWell = drive_->Finish(&why);
+    hold.Release();
     if (cancelled || session.Aborted()) {
         session.Cancelled();
+        return;
+    }
+    if (const int failed = failedTrack->load(); failed >= 0) {
+        session.FailFile(file_error::kRead, tracks[static_cast<size_t>(failed)].path);
         return;
     }
     if (!wroteWell) {

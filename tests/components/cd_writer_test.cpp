@@ -15,6 +15,7 @@
 #include "components/cd_writer/cd_writer_dispids.h"
 #include "components/cd_writer/image_recorder.h"
 #include "components/cd_writer/writer_engine.h"
+#include "platform/folders.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -391,7 +392,13 @@ TEST(DiscImageWrite, ReadBackCatchesACorruptedImage) {
 
 struct FakeDriveState {
     MediaStatus media = MediaStatus::Blank;
-    int speedKbs = 7056;  // 40x
+    int unreadyAnswers = 0;  // Media() answers Unready this often first
+    std::vector<int> speedsKbs{7056};  // 40x
+    bool underrunProof = true;
+    bool grabbable = true;
+    bool held = false;
+    int grabs = 0;
+    bool heldWhileWriting = false;
     bool refuse = false;
     BurnFailure failure;  // reported by Finish when failAtTrack >= 0 or refuse
     int failAtTrack = -1;
@@ -406,12 +413,29 @@ class FakeDrive : public IBurnDrive {
     std::string Vendor() const override { return "VENDOR"; }
     std::string Product() const override { return "CD-RW 52x"; }
     std::string Address() const override { return "/dev/sr0"; }
-    bool Grab() override { return true; }
-    MediaStatus Media() override { return s_->media; }
+    bool Grab() override {
+        if (!s_->grabbable || s_->held) return false;
+        ++s_->grabs;
+        s_->held = true;
+        return true;
+    }
+    void Release() override { s_->held = false; }
+    MediaStatus Media() override {
+        EXPECT_TRUE(s_->held);
+        if (s_->unreadyAnswers > 0) {
+            --s_->unreadyAnswers;
+            return MediaStatus::Unready;
+        }
+        return s_->media;
+    }
     int64_t FreeSectors() override { return kCd80Sectors; }
-    int MaxWriteSpeedKbs() override { return s_->speedKbs; }
-    bool SupportsUnderrunProof() override { return true; }
+    std::vector<int> WriteSpeedsKbs() override {
+        EXPECT_TRUE(s_->held);
+        return s_->speedsKbs;
+    }
+    bool SupportsUnderrunProof() override { return s_->underrunProof; }
     bool StartWrite(const BurnJob& job, BurnFailure* why) override {
+        s_->heldWhileWriting = s_->held;
         if (s_->refuse) {
             *why = s_->failure;
             return false;
@@ -422,7 +446,8 @@ class FakeDrive : public IBurnDrive {
         phase_ = BurnPhase::Writing;
         return true;
     }
-    // Each poll writes one block of the current track, as the library's thread would.
+    // Each poll writes one block of the current track, as the library's thread would; a track
+    // whose audio fails or ends early is padded, as the library does.
     BurnProgress Progress() override {
         if (phase_ == BurnPhase::Writing) {
             if (s_->cancelled || track_ == s_->failAtTrack) {
@@ -486,7 +511,7 @@ TEST(RealRecorder, WritesThroughTheDriveWithTheEventsInOrder) {
     // Simulate mode, underrun protection, the speed in kB/s, CD-Text, whole tracks fed.
     EXPECT_TRUE(state->job.simulate);
     EXPECT_TRUE(state->job.underrunProof);
-    EXPECT_EQ(state->job.speedKbs, 2822);
+    EXPECT_EQ(state->job.speedKbs, 2823) << "16x rounded up: no speed of the drive is 16x";
     ASSERT_EQ(state->job.tracks.size(), 2u);
     EXPECT_EQ(state->job.tracks[0].text.title, "Opening");
     EXPECT_EQ(state->job.tracks[0].text.performer, "Band");
@@ -551,6 +576,161 @@ TEST(RealRecorder, DriveFailuresBecomeDeviceErrorsAndAbortCancels) {
     EXPECT_EQ(DeviceErrorCode({0x04, 0x44, 0x00, false, ""}), device_error::kDriveFailure);
     EXPECT_EQ(DeviceErrorCode({-1, -1, -1, false, "buffer underrun"}), device_error::kUnderrun);
     EXPECT_EQ(DeviceErrorCode({-1, -1, -1, false, "something odd"}), device_error::kWriteUnknown);
+}
+
+TEST(RealRecorder, ATrackThatCannotBeReadToItsEndEndsInAFileErrorNeverComplete) {
+    ts::TempDir dir;
+    const std::string a = MakeMp3(dir, "a", 1.5, 44100, 2);
+    REQUIRE_FILE(a);
+    auto state = std::make_shared<FakeDriveState>();
+    BurnRecorder recorder(std::make_unique<FakeDrive>(state));
+    recorder.SetPollInterval(0);
+    ASSERT_TRUE(recorder.Select());
+
+    // The cached first track loses its end once the drive has written its first block (a file
+    // on a stick pulled out): the drive would pad it with silence and call the write good.
+    Events events;
+    bool cut = false;
+    events.onEvent = [&](int id, const VariantList&) {
+        if (id != event::kTrackProgress || cut) return;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(platform::ScratchFolder(), error)) {
+            const fs::path track = entry.path() / "track01.pcm";
+            if (entry.path().filename().string().rfind("cdwriter-", 0) == 0 && fs::exists(track)) {
+                fs::resize_file(track, kSectorBytes * 30);
+                cut = true;
+            }
+        }
+    };
+    WriteOptions options;
+    options.cacheFiles = true;
+    RunWrite(recorder, {a, a}, options, events);
+    ASSERT_TRUE(events.WaitEnd());
+    ASSERT_TRUE(cut);
+    const std::vector<Fired> fired = events.all();
+    ASSERT_GE(fired.size(), 2u);
+    const Fired& fileError = fired[fired.size() - 2];
+    const Fired& end = fired.back();
+    EXPECT_EQ(fileError.id, event::kFileError);
+    EXPECT_EQ(fileError.args[0].ToInt(), file_error::kRead);
+    EXPECT_EQ(fileError.args[1].ToString(), a);
+    EXPECT_EQ(end.id, event::kWriteError);
+    EXPECT_EQ(end.args[0].ToInt(), write_error::kFile);
+    EXPECT_TRUE(state->cancelled) << "the drive is stopped, not left to pad the track";
+    EXPECT_LT(state->bytesRead[0], state->job.tracks[0].sectors * kSectorBytes);
+    const std::vector<int> ids = events.Ids();
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), event::kWriteComplete), 0);
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), event::kDiscClosing), 0);
+    EXPECT_FALSE(state->held);
+}
+
+TEST(RealRecorder, TheDriveIsHeldOnlyForChecksAndWritesAndSeesTheDiscAsItIsNow) {
+    ts::TempDir dir;
+    const std::string a = MakeMp3(dir, "a", 1.0, 44100, 2);
+    REQUIRE_FILE(a);
+    auto state = std::make_shared<FakeDriveState>();
+    BurnRecorder recorder(std::make_unique<FakeDrive>(state));
+    recorder.SetPollInterval(0);
+    recorder.SetUnreadyWait(0);
+
+    ASSERT_TRUE(recorder.Select());
+    EXPECT_FALSE(state->held) << "choosing the recorder gives the drive back";
+    EXPECT_EQ(recorder.MaxWriteSpeed(), 40);
+    EXPECT_TRUE(recorder.HasWritableMedia());
+    EXPECT_EQ(recorder.DiscUsage(), 0);
+    EXPECT_TRUE(recorder.IsBurnProofSupported());
+    EXPECT_FALSE(state->held);
+
+    Events first;
+    bool heldDuringProgress = false;
+    bool heldAtTheEnd = true;
+    first.onEvent = [&](int id, const VariantList&) {
+        if (id == event::kTrackProgress) heldDuringProgress = state->held;
+        if (id == event::kWriteComplete) heldAtTheEnd = state->held;
+    };
+    RunWrite(recorder, {a}, {}, first);
+    ASSERT_TRUE(first.WaitEnd());
+    EXPECT_EQ(first.all().back().id, event::kWriteComplete);
+    EXPECT_TRUE(state->heldWhileWriting);
+    EXPECT_TRUE(heldDuringProgress);
+    EXPECT_FALSE(heldAtTheEnd) << "given back before the ending, when the host may check again";
+    EXPECT_FALSE(state->held) << "the tray is free after the write";
+
+    // The disc just written is seen as written: the drive is asked again.
+    const int grabs = state->grabs;
+    state->media = MediaStatus::Full;
+    EXPECT_FALSE(recorder.HasWritableMedia());
+    EXPECT_NE(recorder.DiscUsage(), 0);
+    EXPECT_GT(state->grabs, grabs);
+    EXPECT_FALSE(state->held);
+
+    // A drive still making out a new disc is asked again a few times before "no disc" ...
+    state->media = MediaStatus::Blank;
+    state->unreadyAnswers = 3;
+    ASSERT_TRUE(recorder.Select());
+    EXPECT_TRUE(recorder.HasWritableMedia());
+    // ... but not for ever.
+    state->unreadyAnswers = 1000;
+    ASSERT_TRUE(recorder.Select());
+    EXPECT_FALSE(recorder.HasWritableMedia());
+    EXPECT_EQ(recorder.DiscUsage(), 0);
+    EXPECT_GT(state->unreadyAnswers, 900);
+    state->unreadyAnswers = 0;
+
+    // A drive another program holds: the choice fails, and so does a write.
+    state->grabbable = false;
+    EXPECT_FALSE(recorder.Select());
+    EXPECT_FALSE(recorder.HasWritableMedia());
+    Events busy;
+    RunWrite(recorder, {a}, {}, busy);
+    ASSERT_TRUE(busy.WaitEnd());
+    EXPECT_EQ(busy.all().back().id, event::kWriteError);
+    EXPECT_EQ(busy.all().back().args[1].ToInt(), device_error::kNotReady);
+}
+
+TEST(RealRecorder, SpeedsComeFromTheDrivesListToTheNearestXAndBurnProofFromTheDrive) {
+    ts::TempDir dir;
+    const std::string a = MakeMp3(dir, "a", 1.0, 44100, 2);
+    REQUIRE_FILE(a);
+    EXPECT_EQ(SpeedX(8467), 48);
+    EXPECT_EQ(SpeedX(176), 1);
+    EXPECT_EQ(SpeedX(1764), 10);
+    EXPECT_EQ(SpeedX(0), 0);
+
+    auto state = std::make_shared<FakeDriveState>();
+    state->speedsKbs = {1764, 4234, 8467};
+    state->underrunProof = false;
+    BurnRecorder recorder(std::make_unique<FakeDrive>(state));
+    recorder.SetPollInterval(0);
+    EXPECT_EQ(recorder.MaxWriteSpeed(), 0) << "not chosen yet";
+    ASSERT_TRUE(recorder.Select());
+    EXPECT_EQ(recorder.MaxWriteSpeed(), 48);
+    EXPECT_FALSE(recorder.IsBurnProofSupported());
+
+    // The chosen x is asked for with the drive's own figure of it; underrun protection is not
+    // asked of a drive without it.
+    struct Case {
+        int x;
+        int kbs;
+    };
+    for (const Case c : {Case{48, 8467}, Case{10, 1764}, Case{16, 2823}, Case{0, 0}}) {
+        Events events;
+        WriteOptions options;
+        options.speed = c.x;
+        options.burnProof = true;
+        RunWrite(recorder, {a}, options, events);
+        ASSERT_TRUE(events.WaitEnd());
+        EXPECT_EQ(state->job.speedKbs, c.kbs) << c.x << "x";
+        EXPECT_FALSE(state->job.underrunProof);
+    }
+
+    // A 1x drive lists 1x, not only "Default"; a drive without a list has no speeds.
+    state->speedsKbs = {176};
+    ASSERT_TRUE(recorder.Select());
+    EXPECT_EQ(recorder.MaxWriteSpeed(), 1);
+    state->speedsKbs = {};
+    ASSERT_TRUE(recorder.Select());
+    EXPECT_EQ(recorder.MaxWriteSpeed(), 0);
 }
 
 // ---- The members by dispatch id -------------------------------------------------------------
