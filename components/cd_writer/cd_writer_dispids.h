@@ -36,6 +36,9 @@ inline constexpr int kIsBurnProofSupported = 71;  // () -> bool
 // tag's title or the file name; the tag's artist). False for an index without a track. A host
 // that never calls it writes the songs' own texts.
 inline constexpr int kSetTrackText = 72;
+// Property get, string: the CUE sheet of the image the current recorder wrote last; empty before
+// its first image and for recorders that write no image.
+inline constexpr int kLastImage = 73;
 }  // namespace dispid
 
 // Events, in the order a write fires them: DiscPreparing; per track CachingStarted and

@@ -252,9 +252,12 @@ class Staging {
         std::string pattern = folder + disc_images::kStagingPrefix + "XXXXXX";
         if (!::mkdtemp(pattern.data())) return false;
         path_ = pattern;
-        lockFd_ = ::open((path_ + "/" + disc_images::kStagingLock).c_str(),
-                         O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        return lockFd_ >= 0 && ::flock(lockFd_, LOCK_EX | LOCK_NB) == 0;
+        // Locked under a passing name and then renamed: another write's sweep never finds the
+        // lock file unlocked (a folder without one is left alone while it is new).
+        const std::string making = path_ + "/" + disc_images::kStagingLock + ".new";
+        lockFd_ = ::open(making.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        return lockFd_ >= 0 && ::flock(lockFd_, LOCK_EX | LOCK_NB) == 0 &&
+               ::rename(making.c_str(), (path_ + "/" + disc_images::kStagingLock).c_str()) == 0;
     }
     ~Staging() {
         std::error_code ec;

@@ -32,6 +32,7 @@ class ImageRecorder : public IRecorder {
 
     // The CUE sheet of the last image written, empty before the first.
     const std::string& lastImage() const { return lastImage_; }
+    std::string LastImage() const override { return lastImage_; }
     // For tests: called with the BIN file's path between writing and reading back.
     void SetBeforeReadBack(std::function<void(const std::string& binPath)> hook) {
         beforeReadBack_ = std::move(hook);

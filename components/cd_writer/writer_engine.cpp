@@ -120,7 +120,7 @@ InvokeStatus WriterEngine::Invoke(int id, InvokeKind kind, const VariantList& ar
             default:
                 break;
         }
-        return id >= 1 && id <= dispid::kSetTrackText ? InvokeStatus::NotSupported : InvokeStatus::UnknownDispatchId;
+        return id >= 1 && id <= dispid::kLastImage ? InvokeStatus::NotSupported : InvokeStatus::UnknownDispatchId;
     }
     if (kind == InvokeKind::PropertyGet) {
         switch (id) {
@@ -129,6 +129,12 @@ InvokeStatus WriterEngine::Invoke(int id, InvokeKind kind, const VariantList& ar
             case dispid::kCacheFiles:
             case dispid::kWriteMode7:
                 return InvokeStatus::NotSupported;
+            case dispid::kLastImage: {
+                if (count != 0) return InvokeStatus::BadArguments;
+                IRecorder* r = Current();
+                out = Variant(r && !writing_ ? r->LastImage() : std::string());
+                return InvokeStatus::Ok;
+            }
             default:
                 break;
         }
