@@ -337,9 +337,12 @@ void CBurnerDlg::OnRename() {
 }
 
 void CBurnerDlg::OnRecord() {
-    std::vector<std::string> paths;
-    for (const TrackEntry& entry : list_->Entries()) paths.push_back(entry.path);
-    CRecordDlg record(std::move(paths), list_->total(), this);
+    std::vector<std::string> paths, titles;
+    for (const TrackEntry& entry : list_->Entries()) {
+        paths.push_back(entry.path);
+        titles.push_back(entry.title);
+    }
+    CRecordDlg record(std::move(paths), list_->total(), this, std::move(titles));
     record.DoModal();
 }
 

@@ -44,6 +44,11 @@ void CCDWriterXP::ResetTracks() { Call(dispid::kResetTracks); }
 bool CCDWriterXP::AddTrack(const std::string& path, int16_t index) {
     return Call(dispid::kAddTrack, {Variant(path), Short(index)}).ToBool();
 }
+bool CCDWriterXP::SetTrackText(int16_t index, const std::string& title,
+                               const std::string& performer) {
+    return Call(dispid::kSetTrackText, {Short(index), Variant(title), Variant(performer)})
+        .ToBool();
+}
 bool CCDWriterXP::PrepareWrite() { return Call(dispid::kPrepareWrite).ToBool(); }
 bool CCDWriterXP::IsBurnProofSupported() { return Call(dispid::kIsBurnProofSupported).ToBool(); }
 bool CCDWriterXP::SetBurnProof(bool on) {
@@ -52,6 +57,8 @@ bool CCDWriterXP::SetBurnProof(bool on) {
 bool CCDWriterXP::StartWrite() { return Call(dispid::kStartWrite).ToBool(); }
 void CCDWriterXP::AbortWrite() { Call(dispid::kAbortWrite); }
 bool CCDWriterXP::AfterWriteComplete() { return Call(dispid::kAfterWriteComplete).ToBool(); }
+
+std::string CCDWriterXP::LastImage() { return site_.GetProperty(dispid::kLastImage).ToString(); }
 
 void CCDWriterXP::SetTestWrite(bool on) { site_.PutProperty(dispid::kTestWrite, Variant(on)); }
 void CCDWriterXP::SetWriteOption5(bool on) {

@@ -33,12 +33,17 @@ class CCDWriterXP {
     int32_t GetDiscUsage();
     void ResetTracks();
     bool AddTrack(const std::string& path, int16_t index);
+    // The CD-Text of an added track; an empty field keeps the song's own.
+    bool SetTrackText(int16_t index, const std::string& title, const std::string& performer);
     bool PrepareWrite();
     bool IsBurnProofSupported();
     bool SetBurnProof(bool on);
     bool StartWrite();
     void AbortWrite();
     bool AfterWriteComplete();
+
+    // The CUE sheet the disc image recorder wrote last; empty for other recorders.
+    std::string LastImage();
 
     void SetTestWrite(bool on);
     void SetWriteOption5(bool on);

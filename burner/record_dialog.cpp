@@ -76,9 +76,11 @@ platform::DialogTemplate RecordTemplate() {
 
 }  // namespace
 
-CRecordDlg::CRecordDlg(std::vector<std::string> paths, std::string total, QWidget* parent)
+CRecordDlg::CRecordDlg(std::vector<std::string> paths, std::string total, QWidget* parent,
+                       std::vector<std::string> titles)
     : platform::Dialog(parent),
       paths_(std::move(paths)),
+      titles_(std::move(titles)),
       total_(std::move(total)),
       events_(static_cast<int>(paths_.size())) {
     Build(RecordTemplate());
@@ -179,7 +181,7 @@ void CRecordDlg::RunStartSequence() {
     options.burnProof = Checked(kBurnProofId);
     std::string refused;
     const StartOutcome outcome = StartRecording(
-        writer_, selectedDevice_, paths_, options,
+        writer_, selectedDevice_, paths_, titles_, options,
         [](int, const std::string& path) { return AskReplacement(path); }, &refused);
     if (outcome == StartOutcome::GaveUp)
         GiveUp(refused);
@@ -226,11 +228,13 @@ void CRecordDlg::OnEvent(int id, const platform::VariantList& args) {
     using Phase = RecordUpdate::Phase;
     const RecordUpdate update = events_.OnEvent(id, args);
     if (update.phase == Phase::Writing) EnableControls(false);
+    // A write error shows its message while the dialog is still in the writing state; the
+    // other endings leave it first.
+    if (update.phase == Phase::Failed) platform::ShowMessage(update.message);
     if (update.phase == Phase::Complete || update.phase == Phase::Cancelled ||
         update.phase == Phase::Failed)
         EnableControls(true);
     if (update.phase == Phase::Complete) platform::ShowMessage("Write complete!");
-    if (update.phase == Phase::Failed) platform::ShowMessage(update.message);
     if (update.trackPercent >= 0) SetBar(kTrackBarId, update.trackPercent);
     if (update.totalPercent >= 0) SetBar(kTotalBarId, update.totalPercent);
     if (!update.status.empty()) SetItemText(kStatusId, update.status);

@@ -43,8 +43,9 @@ class CRecordDlg : public platform::Dialog, public platform::IControlEvents {
     };
 
     // `paths`: the project's files, first track first; `total`: its playing time as a duration
-    // text.
-    CRecordDlg(std::vector<std::string> paths, std::string total, QWidget* parent = nullptr);
+    // text; `titles`: the titles the project shows for the files, the tracks' CD-Text.
+    CRecordDlg(std::vector<std::string> paths, std::string total, QWidget* parent = nullptr,
+               std::vector<std::string> titles = {});
     ~CRecordDlg() override;
 
     void OnEvent(int dispatchId, const platform::VariantList& args) override;
@@ -82,6 +83,7 @@ class CRecordDlg : public platform::Dialog, public platform::IControlEvents {
 
     CCDWriterXP writer_;
     std::vector<std::string> paths_;
+    std::vector<std::string> titles_;
     std::string total_;
     int selectedDevice_ = -1;
     bool idle_ = true;

@@ -26,7 +26,8 @@ std::string StartOutcomeMessage(StartOutcome outcome) {
 }
 
 StartOutcome StartRecording(CCDWriterXP& writer, int selectedDevice,
-                            const std::vector<std::string>& paths, const RecordOptions& options,
+                            const std::vector<std::string>& paths,
+                            const std::vector<std::string>& titles, const RecordOptions& options,
                             const RefusedTrackHandler& onRefused, std::string* refusedPath) {
     if (selectedDevice == -1) return StartOutcome::NoDevice;
     if (!writer.HasWritableMedia()) return StartOutcome::NoWritableMedia;
@@ -34,7 +35,10 @@ StartOutcome StartRecording(CCDWriterXP& writer, int selectedDevice,
     writer.ResetTracks();
     for (size_t i = 0; i < paths.size(); ++i) {
         const auto index = static_cast<int16_t>(i);
-        if (writer.AddTrack(paths[i], index)) continue;
+        if (writer.AddTrack(paths[i], index)) {
+            if (i < titles.size() && !titles[i].empty()) writer.SetTrackText(index, titles[i], "");
+            continue;
+        }
         // The replacement serves this write only; the project keeps its file.
         const std::optional<std::string> replacement =
             onRefused ? onRefused(static_cast<int>(i), paths[i]) : std::nullopt;

@@ -42,9 +42,12 @@ using RefusedTrackHandler =
 // The start sequence of Test and Burn: the recorder and disc checks, the project's files (a
 // refused one goes to `onRefused`; when it is not replaced or its replacement is refused too,
 // the outcome is GaveUp and *refusedPath names the project's file), the write's properties and
-// the start. `selectedDevice` is the chosen recorder's position, -1 for none.
+// the start. `selectedDevice` is the chosen recorder's position, -1 for none. `titles` are the
+// titles the project shows for its files (same order; may be shorter): each becomes its track's
+// CD-Text title, the song's artist its performer. A replacement file keeps its own title.
 StartOutcome StartRecording(CCDWriterXP& writer, int selectedDevice,
-                            const std::vector<std::string>& paths, const RecordOptions& options,
+                            const std::vector<std::string>& paths,
+                            const std::vector<std::string>& titles, const RecordOptions& options,
                             const RefusedTrackHandler& onRefused, std::string* refusedPath);
 
 // What one event of a write changes.

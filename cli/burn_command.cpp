@@ -16,7 +16,7 @@
 #include "burner/record_session.h"
 #include "cli/command.h"
 #include "cli/console.h"
-#include "cli/interrupt.h"
+#include "platform/interrupt.h"
 #include "components/cd_writer/cd_writer_dispids.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
@@ -77,10 +77,6 @@ int ParseSpeed(QString text) {
     return ok && speed > 0 ? speed : 0;
 }
 
-QStringList CueSheets(const QString& folder) {
-    return QDir(folder).entryList({"*.cue"}, QDir::Files);
-}
-
 int RunBurn(const QStringList& args, Console& console) {
     QCommandLineParser parser;
     const QCommandLineOption recorderOption(
@@ -137,7 +133,7 @@ int RunBurn(const QStringList& args, Console& console) {
         console.Error(project, "the project holds no tracks");
         return kSomeFailed;
     }
-    std::vector<std::string> paths;
+    std::vector<std::string> paths, titles;
     long long seconds = 0;
     bool missing = false;
     for (const burner::TitledPath& entry : contents.entries) {
@@ -151,6 +147,7 @@ int RunBurn(const QStringList& args, Console& console) {
             missing = true;
         }
         paths.push_back(entry.path);
+        titles.push_back(entry.title);
         seconds += DescribeMp3File(entry.path, false).value_or(0);
     }
     if (missing) return kSomeFailed;
@@ -207,12 +204,8 @@ int RunBurn(const QStringList& args, Console& console) {
         writer.SetWriteSpeed(static_cast<int16_t>(chosen));
     }
 
-    const QString imageFolder =
-        QString::fromStdString(writer.GetDeviceText3(static_cast<int16_t>(recorder)));
-    const QStringList imagesBefore = CueSheets(imageFolder);
-
     // Ctrl+C stops the write as the dialog's Stop does; the control then reports the cancel.
-    const InterruptCatcher interrupt;
+    const platform::InterruptCatcher interrupt;
     QEventLoop loop;
     TerminalBurn burn(console, static_cast<int>(paths.size()), loop);
     writer.SetEventSink(&burn);
@@ -220,7 +213,7 @@ int RunBurn(const QStringList& args, Console& console) {
     options.test = parser.isSet(testOption);
     std::string refused;
     const burner::StartOutcome outcome =
-        burner::StartRecording(writer, selected, paths, options, {}, &refused);
+        burner::StartRecording(writer, selected, paths, titles, options, {}, &refused);
     if (outcome == burner::StartOutcome::GaveUp) {
         console.Error(QString::fromStdString(refused), "not an MP3 file the CD writer can decode");
         return kSomeFailed;
@@ -235,7 +228,7 @@ int RunBurn(const QStringList& args, Console& console) {
         QTimer interruptWatch;
         bool aborted = false;
         QObject::connect(&interruptWatch, &QTimer::timeout, [&writer, &aborted] {
-            if (InterruptCatcher::Caught() && !aborted) {
+            if (platform::InterruptCatcher::Caught() && !aborted) {
                 aborted = true;
                 writer.AbortWrite();
             }
@@ -253,13 +246,9 @@ int RunBurn(const QStringList& args, Console& console) {
                 console.Out("Test write complete: nothing was written.");
                 return kSuccess;
             }
-            bool named = false;
-            for (const QString& cue : CueSheets(imageFolder)) {
-                if (imagesBefore.contains(cue)) continue;
-                console.Out(QDir(imageFolder).filePath(cue));
-                named = true;
-            }
-            if (!named) console.Out("Write complete!");
+            // This write's own image: other writes may have added theirs meanwhile.
+            const std::string image = writer.LastImage();
+            console.Out(image.empty() ? QString("Write complete!") : QString::fromStdString(image));
             return kSuccess;
         }
         case RecordUpdate::Phase::Cancelled:

@@ -22,7 +22,7 @@
 #include "cli/console.h"
 #include "cli/console_ui.h"
 #include "cli/engine_run.h"
-#include "cli/interrupt.h"
+#include "platform/interrupt.h"
 #include "cli/time_text.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
@@ -245,9 +245,9 @@ bool Cut::MakeMmf(const std::string& part) {
     QProcess process;
     process.start(QString::fromStdString(tool), {QString::fromStdString(part)});
     while (!process.waitForFinished(100) && process.state() != QProcess::NotRunning) {
-        if (InterruptCatcher::Caught()) process.kill();
+        if (platform::InterruptCatcher::Caught()) process.kill();
     }
-    if (InterruptCatcher::Caught()) return Fail(out_, "stopped");
+    if (platform::InterruptCatcher::Caught()) return Fail(out_, "stopped");
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         const QString said = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
         const QString reason = said.section(": ", -1);
@@ -279,9 +279,9 @@ bool Cut::EncodePhone(const std::string& part, studio::PhoneFormat format) {
     const QString what = "Encoding " + QFileInfo(out_).fileName();
     const bool ok = encoder.Encode(wave, format, out_.toStdString(), [&](int percent) {
         console_.Progress(what, percent);
-        if (InterruptCatcher::Caught()) encoder.Cancel();
+        if (platform::InterruptCatcher::Caught()) encoder.Cancel();
     });
-    if (InterruptCatcher::Caught()) return Fail(out_, "stopped");
+    if (platform::InterruptCatcher::Caught()) return Fail(out_, "stopped");
     if (!ok) return Fail(out_, QString::fromStdString(encoder.error()));
     console_.Progress(what, 100);
     return true;
@@ -384,11 +384,11 @@ int RunCut(const QStringList& args, Console& console) {
     if (QFileInfo(out).isDir()) return console.Error(out, "is a folder"), kSomeFailed;
 
     InstallConsoleUi();
-    const InterruptCatcher interrupt;
+    const platform::InterruptCatcher interrupt;
     Cut cut(console, inputs.first(), out);
     QTemporaryDir scratch;
     if (!cut.PrepareSource(scratch)) return kSomeFailed;
-    if (InterruptCatcher::Caught()) return console.Error(out, "stopped"), kSomeFailed;
+    if (platform::InterruptCatcher::Caught()) return console.Error(out, "stopped"), kSomeFailed;
     const std::string target = out.toStdString();
     bool ok = false;
     switch (*kind) {

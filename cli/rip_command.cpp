@@ -14,7 +14,7 @@
 
 #include "cli/command.h"
 #include "cli/console.h"
-#include "cli/interrupt.h"
+#include "platform/interrupt.h"
 #include "components/disc_images.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
@@ -68,7 +68,7 @@ class TerminalRip : public studio::IRipWindow {
     ~TerminalRip() override { StopEncodeTimer(); }
 
     void PostTrackChanged(int row) override {
-        if (InterruptCatcher::Caught()) Stop();
+        if (platform::InterruptCatcher::Caught()) Stop();
         const int status = CdTracks()[static_cast<size_t>(row)].status.load();
         if (status >= 0 && status <= studio::kStatusRead)
             console_.Progress(Label(row), mp3_ ? status / 2 : status);
@@ -82,7 +82,7 @@ class TerminalRip : public studio::IRipWindow {
             std::unique_lock lock(mutex_);
             while (
                 !wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return stop_; })) {
-                if (InterruptCatcher::Caught()) Stop();
+                if (platform::InterruptCatcher::Caught()) Stop();
                 ShowEncode(row);
             }
         });
@@ -239,7 +239,7 @@ int RunRip(const QStringList& args, Console& console) {
     state.finished.store(0);
     CopyRipperOptionsToWorkingCopy();
     if (mp3) Engine().CallSetCancelEncode(0);
-    const InterruptCatcher interrupt;
+    const platform::InterruptCatcher interrupt;
     TerminalRip window(console, mp3);
     studio::RipRun(window);
     window.StopEncodeTimer();
@@ -258,7 +258,7 @@ int RunRip(const QStringList& args, Console& console) {
         }
         ++failed;
         QString reason = window.ReadError(track.position);
-        if (reason.isEmpty() && InterruptCatcher::Caught())
+        if (reason.isEmpty() && platform::InterruptCatcher::Caught())
             reason = "stopped before it was done";
         else if (reason.isEmpty())
             reason = mp3 ? "the track could not be encoded" : "the file could not be written";

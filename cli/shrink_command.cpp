@@ -25,7 +25,7 @@
 #include "cli/console.h"
 #include "cli/console_ui.h"
 #include "cli/engine_run.h"
-#include "cli/interrupt.h"
+#include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "studio/codec_engine.h"
 #include "studio/settings.h"
@@ -45,7 +45,7 @@ int EncodeOne(const QString& source, const QString& output) {
     if (!BindEngine(quiet, source)) return kSomeFailed;
     // A stop request cancels the encode (polled below), and the engine removes its unfinished
     // file.
-    const InterruptCatcher interrupt;
+    const platform::InterruptCatcher interrupt;
     Engine().CallSetCancelEncode(0);
     StudioSettings settings;
     settings.SetDefaults();
@@ -57,7 +57,7 @@ int EncodeOne(const QString& source, const QString& output) {
     });
     int shown = -1;
     while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-        if (InterruptCatcher::Caught()) Engine().CallSetCancelEncode(1);
+        if (platform::InterruptCatcher::Caught()) Engine().CallSetCancelEncode(1);
         const int percent = std::min(Engine().GetEncode2Mp3Percent(), 99);
         if (percent != shown) std::printf("%d\n", shown = percent);
         std::fflush(stdout);
@@ -93,7 +93,7 @@ class Shrinker {
         loop_ = &loop;
         QTimer stopWatch;
         QObject::connect(&stopWatch, &QTimer::timeout, [this] {
-            if (!InterruptCatcher::Caught() || stopping_) return;
+            if (!platform::InterruptCatcher::Caught() || stopping_) return;
             stopping_ = true;
             for (const auto& [process, job] : running_) process->terminate();
             pending_.clear();
@@ -292,7 +292,7 @@ int RunShrink(const QStringList& args, Console& console) {
         shrinker.Reserve(out);
         queue.push_back({source, QString::fromStdString(out)});
     }
-    const InterruptCatcher interrupt;
+    const platform::InterruptCatcher interrupt;
     shrinker.Run(std::move(queue));
     failures.insert(failures.end(), shrinker.failures().begin(), shrinker.failures().end());
 

@@ -3,8 +3,17 @@
 // another folder; otherwise it is $XDG_DATA_HOME/vexmor/discs (~/.local/share/vexmor/discs).
 #pragma once
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace disc_images {
 
@@ -24,6 +33,36 @@ inline std::string Folder() {
         base = "/tmp";
     }
     return base + "/vexmor/discs/";
+}
+
+// A write makes its image in a staging folder ".writing-XXXXXX" inside the image folder, holding
+// the lock file ".lock" locked while the writing process runs.
+inline constexpr const char* kStagingPrefix = ".writing-";
+inline constexpr const char* kStagingLock = ".lock";
+
+// Removes the staging folders of writes whose process has ended (a killed write, a logout):
+// those whose lock nobody holds. A folder without its lock file yet is one being made this
+// moment, unless it is older than a minute.
+inline void SweepEndedStaging(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(kStagingPrefix, 0) != 0 || entry.is_symlink(ec) || !entry.is_directory(ec))
+            continue;
+        const std::string lock = entry.path().string() + "/" + kStagingLock;
+        const int fd = ::open(lock.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        bool ended = false;
+        if (fd >= 0) {
+            // Taking the lock succeeds only when its owner has ended.
+            ended = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+            ::close(fd);
+        } else if (errno == ENOENT) {
+            const auto age = fs::file_time_type::clock::now() - fs::last_write_time(entry, ec);
+            ended = !ec && age > std::chrono::minutes(1);
+        }
+        if (ended) fs::remove_all(entry.path(), ec);
+    }
 }
 
 }  // namespace disc_images

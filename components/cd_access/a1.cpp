@@ -40,6 +40,8 @@ extern "C" {
 void a2(uint8_t* driveList) {
     if (!driveList) return;
     std::lock_guard lock(g_mutex);
+    // Looking at the image folder clears what killed writes left in it.
+    disc_images::SweepEndedStaging(disc_images::Folder());
     g_drives = cd_access::ListDrives(disc_images::Folder(), A1_MAX_DRIVES);
     std::memset(driveList, 0, A1_DRIVE_LIST_BYTES);
     driveList[1] = static_cast<uint8_t>(g_drives.size());

@@ -31,6 +31,14 @@ inline constexpr int kResetTracks = 63;           // ()
 inline constexpr int kAddTrack = 67;              // (string path, short index) -> bool
 inline constexpr int kSetBurnProof = 70;          // (bool on) -> bool
 inline constexpr int kIsBurnProofSupported = 71;  // () -> bool
+// Beyond the members above: the CD-Text of a track added with AddTrack, (short index, string
+// title, string performer) -> bool, UTF-8. An empty title or performer keeps the song's own (the
+// tag's title or the file name; the tag's artist). False for an index without a track. A host
+// that never calls it writes the songs' own texts.
+inline constexpr int kSetTrackText = 72;
+// Property get, string: the CUE sheet of the image the current recorder wrote last; empty before
+// its first image and for recorders that write no image.
+inline constexpr int kLastImage = 73;
 }  // namespace dispid
 
 // Events, in the order a write fires them: DiscPreparing; per track CachingStarted and

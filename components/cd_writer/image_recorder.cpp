@@ -3,16 +3,18 @@
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <stdlib.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -213,17 +215,61 @@ ReadBack CheckImage(const std::string& cuePath, const WriteSession& session,
     return ReadBack::Same;
 }
 
-// A name for the new image that no image in `folder` has yet.
-std::string FreshBaseName(const std::string& folder) {
-    const std::string base = ImageBaseName(std::time(nullptr));
-    std::string name = base;
-    std::error_code error;
-    for (int n = 2;
-         fs::exists(folder + name + ".cue", error) || fs::exists(folder + name + ".bin", error);
-         ++n)
-        name = base + "-" + std::to_string(n);
-    return name;
+// Writes `text` to `path` and makes it durable before returning.
+bool WriteDurably(const std::string& path, const std::string& text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool written = WriteAll(fd, reinterpret_cast<const uint8_t*>(text.data()), text.size(), 0);
+    const bool synced = written && ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
 }
+
+bool SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+enum class Claim { Claimed, Taken, Failed };
+
+// Gives `from` the name `to` as well, never replacing a file that has it already.
+Claim ClaimName(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) == 0) return Claim::Claimed;
+    if (errno == EEXIST) return Claim::Taken;
+    // File systems without hard links: a move that refuses to replace.
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return Claim::Claimed;
+    return errno == EEXIST ? Claim::Taken : Claim::Failed;
+}
+
+// The private folder a write makes its image in: locked while this process writes, removed with
+// the object. Folders of ended writes are swept by disc_images::SweepEndedStaging.
+class Staging {
+  public:
+    bool Make(const std::string& folder) {
+        std::string pattern = folder + disc_images::kStagingPrefix + "XXXXXX";
+        if (!::mkdtemp(pattern.data())) return false;
+        path_ = pattern;
+        // Locked under a passing name and then renamed: another write's sweep never finds the
+        // lock file unlocked (a folder without one is left alone while it is new).
+        const std::string making = path_ + "/" + disc_images::kStagingLock + ".new";
+        lockFd_ = ::open(making.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        return lockFd_ >= 0 && ::flock(lockFd_, LOCK_EX | LOCK_NB) == 0 &&
+               ::rename(making.c_str(), (path_ + "/" + disc_images::kStagingLock).c_str()) == 0;
+    }
+    ~Staging() {
+        std::error_code ec;
+        if (!path_.empty()) fs::remove_all(path_, ec);
+        if (lockFd_ >= 0) ::close(lockFd_);
+    }
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+    int lockFd_ = -1;
+};
 
 }  // namespace
 
@@ -235,6 +281,7 @@ ImageRecorder::ImageRecorder(std::string folder)
 bool ImageRecorder::HasWritableMedia() {
     std::error_code error;
     fs::create_directories(folder_, error);
+    disc_images::SweepEndedStaging(folder_);
     return fs::is_directory(folder_, error) && ::access(folder_.c_str(), W_OK | X_OK) == 0;
 }
 
@@ -256,46 +303,39 @@ void ImageRecorder::Write(WriteSession& session) {
         return;
     }
 
-    // The image is made in a private folder beside the others and moved into place only once it
-    // has been read back, so nothing half-written ever looks like a disc.
+    // The image is made in a private folder beside the others and appears under its names only
+    // once it has been read back and is on disk, so nothing half-written ever looks like a disc.
     std::error_code error;
     fs::create_directories(folder_, error);
-    std::string staging = folder_ + ".writing-XXXXXX";
-    if (!::mkdtemp(staging.data())) {
+    disc_images::SweepEndedStaging(folder_);
+    Staging staging;
+    if (!staging.Make(folder_)) {
         session.FailFile(file_error::kWrite, folder_);
         return;
     }
-    struct StagingRemover {
-        std::string path;
-        ~StagingRemover() {
-            std::error_code ec;
-            fs::remove_all(path, ec);
-        }
-    } remover{staging};
-
-    const std::string base = FreshBaseName(folder_);
-    const std::string bin = staging + "/" + base + ".bin";
-    const std::string cue = staging + "/" + base + ".cue";
+    const std::string base = ImageBaseName(std::time(nullptr));
+    const std::string bin = staging.path() + "/image.bin";
+    const std::string cue = staging.path() + "/image.cue";
     std::unique_ptr<int, FdCloser> fd(
-        new int(::open(bin.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)));
+        new int(::open(bin.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)));
     if (*fd < 0) {
         session.FailFile(file_error::kWrite, folder_ + base + ".bin");
         return;
     }
     if (!PumpTracks(session, *fd, folder_ + base + ".bin", crcs)) return;
     session.Fire(event::kSessionClosing);
+    const bool synced = ::fsync(*fd) == 0;
     const int closed = ::close(*fd);
     *fd = -1;
+    if (!synced || closed != 0) {
+        session.FailFile(file_error::kWrite, folder_ + base + ".bin");
+        return;
+    }
     std::vector<CueTrack> cueTracks;
     for (const PreparedTrack& t : session.tracks()) cueTracks.push_back({t.sectors, t.text});
-    {
-        std::ofstream out(cue, std::ios::binary | std::ios::trunc);
-        out << BuildCueSheet(base + ".bin", cueTracks);
-        out.close();
-        if (!out || closed != 0) {
-            session.FailFile(file_error::kWrite, folder_ + base + ".cue");
-            return;
-        }
+    if (!WriteDurably(cue, BuildCueSheet("image.bin", cueTracks))) {
+        session.FailFile(file_error::kWrite, folder_ + base + ".cue");
+        return;
     }
     session.Fire(event::kDiscClosing);
     if (beforeReadBack_) beforeReadBack_(bin);
@@ -309,16 +349,44 @@ void ImageRecorder::Write(WriteSession& session) {
         case ReadBack::Same:
             break;
     }
-    // The BIN first: a CUE sheet without its BIN would be listed as a broken disc.
-    fs::rename(bin, folder_ + base + ".bin", error);
-    if (!error) fs::rename(cue, folder_ + base + ".cue", error);
-    if (error) {
-        fs::remove(folder_ + base + ".bin", error);
-        session.FailFile(file_error::kWrite, folder_ + base + ".cue");
+    // The first free name of base, base-2, base-3, ...: the BIN first (a CUE sheet without its
+    // BIN would be listed as a broken disc), then the TOC and the CUE, each naming the BIN. A
+    // name another write or the user holds is never replaced.
+    for (int n = 1; n < 1000; ++n) {
+        const std::string name = n == 1 ? base : base + "-" + std::to_string(n);
+        const std::string finalBin = folder_ + name + ".bin";
+        const std::string stagedToc = staging.path() + "/" + name + ".toc";
+        const std::string stagedCue = staging.path() + "/" + name + ".cue";
+        if (!WriteDurably(stagedToc, BuildTocFile(name + ".bin", cueTracks)) ||
+            !WriteDurably(stagedCue, BuildCueSheet(name + ".bin", cueTracks))) {
+            session.FailFile(file_error::kWrite, folder_ + name + ".cue");
+            return;
+        }
+        Claim claim = ClaimName(bin, finalBin);
+        if (claim == Claim::Taken) continue;
+        std::vector<std::string> claimed{finalBin};
+        for (const auto& [from, to] : {std::pair{stagedToc, folder_ + name + ".toc"},
+                                       std::pair{stagedCue, folder_ + name + ".cue"}}) {
+            if (claim != Claim::Claimed) break;
+            claim = ClaimName(from, to);
+            if (claim == Claim::Claimed) claimed.push_back(to);
+        }
+        if (claim != Claim::Claimed) {
+            for (const std::string& path : claimed) ::unlink(path.c_str());
+            if (claim == Claim::Taken) continue;
+            session.FailFile(file_error::kWrite, folder_ + name + ".cue");
+            return;
+        }
+        if (!SyncFolder(folder_)) {
+            for (const std::string& path : claimed) ::unlink(path.c_str());
+            session.FailFile(file_error::kWrite, folder_ + name + ".cue");
+            return;
+        }
+        lastImage_ = folder_ + name + ".cue";
+        session.Complete();
         return;
     }
-    lastImage_ = folder_ + base + ".cue";
-    session.Complete();
+    session.FailFile(file_error::kWrite, folder_ + base + ".cue");
 }
 
 }  // namespace cd_writer

@@ -1,5 +1,6 @@
 // The disc image recorder: its "disc" is a blank 80-minute CD-R, and a write leaves a CUE sheet
-// with its BIN file (x.cue + x.bin, named after the time of the write) in the disc image folder.
+// with its BIN file and the same disc as a cdrdao TOC file (x.cue + x.bin + x.toc, named after
+// the time of the write, "-2", "-3", ... when that name is taken) in the disc image folder.
 // Tracks are decoded on every core, each straight into its place in the BIN, while the events
 // report them in disc order. Before the image is handed over it is read back through libcdio, as
 // a ripper reads it, and every track's samples are compared with what was written.
@@ -31,6 +32,7 @@ class ImageRecorder : public IRecorder {
 
     // The CUE sheet of the last image written, empty before the first.
     const std::string& lastImage() const { return lastImage_; }
+    std::string LastImage() const override { return lastImage_; }
     // For tests: called with the BIN file's path between writing and reading back.
     void SetBeforeReadBack(std::function<void(const std::string& binPath)> hook) {
         beforeReadBack_ = std::move(hook);

@@ -29,6 +29,8 @@ class IRecorder {
     // Carries out the whole write on the calling (worker) thread, firing its events through
     // `session` and ending with exactly one of its endings.
     virtual void Write(WriteSession& session) = 0;
+    // The file a write left, for recorders that write one (a disc image's CUE sheet).
+    virtual std::string LastImage() const { return {}; }
 };
 
 }  // namespace cd_writer

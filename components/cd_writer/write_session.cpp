@@ -52,8 +52,12 @@ int32_t FileErrorOf(OpenResult result) {
 }  // namespace
 
 WriteSession::WriteSession(std::vector<std::string> paths, WriteOptions options, EventSink sink,
-                           const std::atomic<bool>* abort)
-    : paths_(std::move(paths)), options_(options), sink_(std::move(sink)), abort_(abort) {}
+                           const std::atomic<bool>* abort, std::vector<TrackText> texts)
+    : paths_(std::move(paths)),
+      texts_(std::move(texts)),
+      options_(options),
+      sink_(std::move(sink)),
+      abort_(abort) {}
 
 WriteSession::~WriteSession() {
     if (!cacheFolder_.empty()) {
@@ -101,7 +105,13 @@ bool WriteSession::PrepareTracks() {
         Error(write_error::kNoTracks);
         return false;
     }
-    for (const std::string& path : paths_) {
+    // Refused before a single song is decoded.
+    if (paths_.size() > static_cast<size_t>(kMaxTracks)) {
+        Error(write_error::kBadFormat);
+        return false;
+    }
+    for (size_t i = 0; i < paths_.size(); ++i) {
+        const std::string& path = paths_[i];
         if (Aborted()) {
             Cancelled();
             return false;
@@ -112,7 +122,12 @@ bool WriteSession::PrepareTracks() {
             FailFile(FileErrorOf(opened), path);
             return false;
         }
-        tracks_.push_back({path, decoder.sectors(), decoder.text(), {}});
+        TrackText text = decoder.text();
+        if (i < texts_.size()) {
+            if (!texts_[i].title.empty()) text.title = texts_[i].title;
+            if (!texts_[i].performer.empty()) text.performer = texts_[i].performer;
+        }
+        tracks_.push_back({path, decoder.frames(), decoder.sectors(), std::move(text), {}});
     }
     return true;
 }
@@ -189,12 +204,9 @@ std::unique_ptr<PcmReader> WriteSession::OpenTrack(size_t index, int32_t* fileEr
         return nullptr;
     }
     auto decoder = std::make_unique<CdAudioDecoder>();
-    const OpenResult opened = decoder->Open(track.path);
-    // A file that changed since it was measured would no longer fill its place on the disc.
-    if (opened == OpenResult::Ok && decoder->sectors() != track.sectors) {
-        if (fileErrorKind) *fileErrorKind = file_error::kRead;
-        return nullptr;
-    }
+    // Read with the length measured when the write began: a song that gives less than that now
+    // fails its read instead of being filled up with silence.
+    const OpenResult opened = decoder->OpenMeasured(track.path, track.frames);
     if (opened != OpenResult::Ok) {
         if (fileErrorKind) *fileErrorKind = FileErrorOf(opened);
         return nullptr;

@@ -27,8 +27,9 @@ using EventSink = std::function<void(int eventId, platform::VariantList args)>;
 
 struct PreparedTrack {
     std::string path;
-    int64_t sectors = 0;
-    TrackText text;
+    int64_t frames = 0;   // 44100 Hz sample frames the song decodes to
+    int64_t sectors = 0;  // its place on the disc: frames padded to sectors and to 4 seconds
+    TrackText text;       // the CD-Text the track carries
     std::string cachePath;  // the decoded track in the scratch folder, when cached
     int64_t bytes() const { return sectors * kSectorBytes; }
 };
@@ -43,8 +44,10 @@ class PcmReader {
 
 class WriteSession {
   public:
+    // `texts`: the CD-Text the host gave per track (by index); an empty title or performer, or
+    // a track without an entry, keeps the song's own (its tag's title or file name, its artist).
     WriteSession(std::vector<std::string> paths, WriteOptions options, EventSink sink,
-                 const std::atomic<bool>* abort);
+                 const std::atomic<bool>* abort, std::vector<TrackText> texts = {});
     ~WriteSession();  // removes the cached tracks
     WriteSession(const WriteSession&) = delete;
     WriteSession& operator=(const WriteSession&) = delete;
@@ -63,8 +66,8 @@ class WriteSession {
     // A file that cannot be used: FileError, then WriteError of kind "file".
     void FailFile(int32_t fileErrorKind, const std::string& file);
 
-    // Opens and measures every track. False when the write has ended (a file failed, or the user
-    // aborted).
+    // Opens and measures every track. False when the write has ended (more tracks than a disc
+    // holds, a file failed, or the user aborted).
     bool PrepareTracks();
     // Decodes every track into the scratch folder with CachingStarted / CachingProgress. False
     // when the write has ended.
@@ -75,6 +78,7 @@ class WriteSession {
 
   private:
     std::vector<std::string> paths_;
+    std::vector<TrackText> texts_;
     WriteOptions options_;
     EventSink sink_;
     const std::atomic<bool>* abort_;

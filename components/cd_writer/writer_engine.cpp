@@ -58,10 +58,20 @@ IRecorder* WriterEngine::Current() {
 bool WriterEngine::AddTrack(const std::string& path, int index) {
     if (writing_ || index < 0 || index > static_cast<int>(tracks_.size())) return false;
     if (!IsUsableMp3(path)) return false;
-    if (index == static_cast<int>(tracks_.size()))
+    if (index == static_cast<int>(tracks_.size())) {
         tracks_.push_back(path);
-    else
+        texts_.emplace_back();
+    } else {
         tracks_[static_cast<size_t>(index)] = path;
+        texts_[static_cast<size_t>(index)] = {};
+    }
+    return true;
+}
+
+bool WriterEngine::SetTrackText(int index, const std::string& title,
+                                const std::string& performer) {
+    if (writing_ || index < 0 || index >= static_cast<int>(tracks_.size())) return false;
+    texts_[static_cast<size_t>(index)] = {title, performer};
     return true;
 }
 
@@ -73,12 +83,12 @@ bool WriterEngine::StartWrite() {
     writing_ = true;
     // The worker owns its session; the flag drops before the ending event leaves, so a host
     // that starts the next write from its handler finds the control idle.
-    worker_ = std::thread([this, recorder, paths = tracks_, options = options_] {
+    worker_ = std::thread([this, recorder, paths = tracks_, texts = texts_, options = options_] {
         auto sink = [this](int eventId, VariantList args) {
             if (IsEnding(eventId)) writing_ = false;
             if (sink_) sink_(eventId, std::move(args));
         };
-        WriteSession session(paths, options, sink, &abort_);
+        WriteSession session(paths, options, sink, &abort_, texts);
         recorder->Write(session);
         // A recorder that forgot its ending still ends the write.
         if (!session.Ended()) session.Error(write_error::kDevice, device_error::kDriveFailure);
@@ -110,7 +120,7 @@ InvokeStatus WriterEngine::Invoke(int id, InvokeKind kind, const VariantList& ar
             default:
                 break;
         }
-        return id >= 1 && id <= 71 ? InvokeStatus::NotSupported : InvokeStatus::UnknownDispatchId;
+        return id >= 1 && id <= dispid::kLastImage ? InvokeStatus::NotSupported : InvokeStatus::UnknownDispatchId;
     }
     if (kind == InvokeKind::PropertyGet) {
         switch (id) {
@@ -119,6 +129,12 @@ InvokeStatus WriterEngine::Invoke(int id, InvokeKind kind, const VariantList& ar
             case dispid::kCacheFiles:
             case dispid::kWriteMode7:
                 return InvokeStatus::NotSupported;
+            case dispid::kLastImage: {
+                if (count != 0) return InvokeStatus::BadArguments;
+                IRecorder* r = Current();
+                out = Variant(r && !writing_ ? r->LastImage() : std::string());
+                return InvokeStatus::Ok;
+            }
             default:
                 break;
         }
@@ -180,12 +196,20 @@ InvokeStatus WriterEngine::Invoke(int id, InvokeKind kind, const VariantList& ar
         }
         case dispid::kResetTracks:
             if (!want(0)) return InvokeStatus::BadArguments;
-            if (!writing_) tracks_.clear();
+            if (!writing_) {
+                tracks_.clear();
+                texts_.clear();
+            }
             out = Variant();
             return InvokeStatus::Ok;
         case dispid::kAddTrack:
             if (!want(2)) return InvokeStatus::BadArguments;
             out = Variant(AddTrack(args[0].ToString(), static_cast<int16_t>(args[1].ToInt())));
+            return InvokeStatus::Ok;
+        case dispid::kSetTrackText:
+            if (!want(3)) return InvokeStatus::BadArguments;
+            out = Variant(SetTrackText(static_cast<int16_t>(args[0].ToInt()), args[1].ToString(),
+                                       args[2].ToString()));
             return InvokeStatus::Ok;
         case dispid::kPrepareWrite:
         case dispid::kAfterWriteComplete:

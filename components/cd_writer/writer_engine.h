@@ -42,6 +42,7 @@ class WriterEngine {
     RecorderList& Recorders();
     IRecorder* Current();
     bool AddTrack(const std::string& path, int index);
+    bool SetTrackText(int index, const std::string& title, const std::string& performer);
     bool StartWrite();
 
     RecorderSource source_;
@@ -49,6 +50,7 @@ class WriterEngine {
     std::unique_ptr<RecorderList> recorders_;
     int selected_ = -1;
     std::vector<std::string> tracks_;
+    std::vector<TrackText> texts_;  // by track; empty fields keep the song's own
     WriteOptions options_;
     bool writeOption5_ = false;
     int32_t writeMode7_ = 0;

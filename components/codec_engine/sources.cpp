@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 
 namespace vxmpp {
 namespace {
@@ -22,11 +21,6 @@ long long FileLength(std::FILE* f) {
     struct stat st {};
     if (::fstat(::fileno(f), &st) != 0) return -1;
     return static_cast<long long>(st.st_size);
-}
-
-void InitMpg123Once() {
-    static std::once_flag once;
-    std::call_once(once, [] { mpg123_init(); });
 }
 
 class WavSource : public PcmSource {
@@ -118,29 +112,26 @@ class Mp3Source : public PcmSource {
     }
 
     long Read(std::vector<float>& out, long frames) override {
-        out.resize(static_cast<size_t>(frames) * channels_);
-        size_t done = 0;
-        const int rc = mpg123_read(handle_.get(), reinterpret_cast<unsigned char*>(out.data()),
-                                   out.size() * sizeof(float), &done);
-        long got = static_cast<long>(done / (sizeof(float) * channels_));
-        out.resize(static_cast<size_t>(got) * channels_);
-        if (rc == MPG123_NEW_FORMAT) {
-            long rate = 0;
-            int ch = 0, enc = 0;
-            mpg123_getformat(handle_.get(), &rate, &ch, &enc);
-            // The encoder cannot follow a change of format in the middle of a stream; what came
-            // before it is kept, the rest is treated as the end.
-            if (rate != sampleRate_ || ch != channels_) ended_ = true;
-            return got > 0 || ended_ ? got : Read(out, frames);
+        if (frames <= 0) {
+            out.clear();
+            return 0;
         }
-        if (rc == MPG123_OK || rc == MPG123_DONE) {
-            if (rc == MPG123_DONE) ended_ = true;
+        out.resize(static_cast<size_t>(frames) * channels_);
+        for (;;) {
+            if (ended_) {
+                out.clear();
+                return 0;
+            }
+            const mp3_decode::ReadStep step = mp3_decode::ReadSamples(
+                handle_.get(), reinterpret_cast<unsigned char*>(out.data()),
+                out.size() * sizeof(float));
+            const long got = static_cast<long>(step.bytes / (sizeof(float) * channels_));
+            ended_ = step.ended;
+            // A read that only announced the (unchanged) format gives nothing: read on.
+            if (got == 0 && !ended_) continue;
+            out.resize(static_cast<size_t>(got) * channels_);
             return got;
         }
-        // A damaged stream ends where the damage made decoding impossible; what was decoded
-        // before is good sound.
-        ended_ = true;
-        return got;
     }
 
     double Fraction() const override {
@@ -157,37 +148,6 @@ class Mp3Source : public PcmSource {
 };
 
 }  // namespace
-
-Mpg123Ptr NewMpg123(int encoding) {
-    InitMpg123Once();
-    int err = MPG123_OK;
-    Mpg123Ptr handle(mpg123_new(nullptr, &err));
-    if (!handle) return nullptr;
-    mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
-    // A damaged stretch in the middle of a file is skipped up to this many bytes before the
-    // decoder gives up; the default (1 KB) ends many merely scratched files early.
-    mpg123_param(handle.get(), MPG123_RESYNC_LIMIT, 64 * 1024, 0.0);
-    mpg123_format_none(handle.get());
-    const long* rates = nullptr;
-    size_t count = 0;
-    mpg123_rates(&rates, &count);
-    for (size_t i = 0; i < count; ++i) {
-        mpg123_format(handle.get(), rates[i], MPG123_MONO | MPG123_STEREO, encoding);
-    }
-    return handle;
-}
-
-bool OpenMp3(mpg123_handle* handle, const std::string& path, long& rate, int& channels) {
-    if (mpg123_open(handle, path.c_str()) != MPG123_OK) return false;
-    int encoding = 0;
-    if (mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK) return false;
-    if (channels < 1 || channels > 2 || rate <= 0) return false;
-    // Output keeps the first frame's format: frames of another rate or channel count further on
-    // (a joined or damaged stream) are converted to it instead of changing the format midway.
-    mpg123_format_none(handle);
-    mpg123_format(handle, rate, channels, encoding);
-    return true;
-}
 
 bool LooksLikeWav(const std::string& path) {
     FilePtr f(std::fopen(path.c_str(), "rb"));

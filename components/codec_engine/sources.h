@@ -2,7 +2,7 @@
 // blocks so that memory stays flat whatever the input's length.
 #pragma once
 
-#include <mpg123.h>
+#include "components/mp3_decode/mp3_decode.h"
 
 #include <cstdio>
 #include <memory>
@@ -18,23 +18,9 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-struct Mpg123Deleter {
-    void operator()(mpg123_handle* h) const {
-        if (h) {
-            mpg123_close(h);
-            mpg123_delete(h);
-        }
-    }
-};
-using Mpg123Ptr = std::unique_ptr<mpg123_handle, Mpg123Deleter>;
-
-// A new decoder handle whose output is fixed to `encoding` (MPG123_ENC_SIGNED_16 or
-// MPG123_ENC_FLOAT_32) at every rate and channel count; null when libmpg123 fails.
-Mpg123Ptr NewMpg123(int encoding);
-
-// Opens `path` on `handle` and reads up to the first audio frame. False when the file cannot be
-// opened or holds no MP3 audio. `rate` and `channels` receive the stream's format.
-bool OpenMp3(mpg123_handle* handle, const std::string& path, long& rate, int& channels);
+using mp3_decode::Mpg123Ptr;
+using mp3_decode::NewMpg123;
+using mp3_decode::OpenMp3;
 
 // Interleaved float samples in [-1, 1].
 class PcmSource {

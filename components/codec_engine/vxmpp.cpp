@@ -214,22 +214,14 @@ int Decode(const std::string& input, const std::string& output) {
     std::vector<unsigned char> buffer(1 << 16);
     unsigned long long dataBytes = 0;
     for (;;) {
-        size_t done = 0;
-        const int rc = mpg123_read(handle.get(), buffer.data(), buffer.size(), &done);
-        done -= done % static_cast<size_t>(channels * 2);
+        // The stream ends as every component ends it; what it gave before is kept.
+        const mp3_decode::ReadStep step =
+            mp3_decode::ReadSamples(handle.get(), buffer.data(), buffer.size());
+        const size_t done = step.bytes;
         if (dataBytes + done > kMaxDataBytes) return Fail(kBadInput);
         if (!WriteAll(out.file(), buffer.data(), done)) return Fail(kWriteFailed);
         dataBytes += done;
-        if (rc == MPG123_NEW_FORMAT) {
-            long newRate = 0;
-            int newChannels = 0, encoding = 0;
-            mpg123_getformat(handle.get(), &newRate, &newChannels, &encoding);
-            // One WAV holds one format: a stream that changes it ends there.
-            if (newRate != rate || newChannels != channels) break;
-            continue;
-        }
-        // Done, or damage that decoding cannot pass: keep what was decoded.
-        if (rc != MPG123_OK) break;
+        if (step.ended) break;
         const off_t at = mpg123_tell_stream(handle.get());
         if (at > 0 && inputBytes > 0) {
             g_decodePercent.store(std::min(99.0, 100.0 * static_cast<double>(at) / inputBytes));

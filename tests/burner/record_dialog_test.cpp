@@ -498,4 +498,54 @@ TEST(RecordDialog, BurnButtonOpensItWithTheProjectsPathsAndTotal) {
     EXPECT_EQ(window.list()->total(), "02:17");
 }
 
+// Records whether the dialog was still writing when each message box came up.
+class StateAtMessageUi : public platform::ScriptedUi {
+  public:
+    MsgResult MessageBox(const std::string& text, const std::string& caption,
+                         platform::MsgButtons buttons, platform::MsgIcon icon) override {
+        if (dlg) writingAtMessage.push_back(!dlg->idle());
+        return ScriptedUi::MessageBox(text, caption, buttons, icon);
+    }
+    CRecordDlg* dlg = nullptr;
+    std::vector<bool> writingAtMessage;
+};
+
+TEST(RecordDialog, TitlesBecomeCdTextAndAWriteErrorIsShownBeforeTheStateIsLeft) {
+    auto owned = std::make_unique<StateAtMessageUi>();
+    StateAtMessageUi* ui = owned.get();
+    std::unique_ptr<platform::Ui> previous = platform::SetUi(std::move(owned));
+    {
+        FakeWriterScope scope;
+        // The second row has no title of its own: the song keeps its own.
+        CRecordDlg dlg(kPaths, "12:00", nullptr, {"Renamed One", "", "From the list"});
+        dlg.show();
+        FakeWriter& f = *scope.fake;
+        f.calls.clear();
+        dlg.Command(CRecordDlg::kBurnId);
+        std::vector<std::pair<int, std::string>> added;  // (index, title) in call order
+        for (const FakeWriter::Call& call : f.calls) {
+            if (call.id == dispid::kAddTrack) added.push_back({call.args[1].ToInt(), ""});
+            if (call.id == dispid::kSetTrackText) {
+                ASSERT_EQ(call.args.size(), 3u);
+                ASSERT_FALSE(added.empty());
+                EXPECT_EQ(call.args[0].ToInt(), added.back().first) << "right after its AddTrack";
+                EXPECT_EQ(call.args[2].ToString(), "") << "the performer is the song's artist";
+                added.back().second = call.args[1].ToString();
+            }
+        }
+        const std::vector<std::pair<int, std::string>> expected = {
+            {0, "Renamed One"}, {1, ""}, {2, "From the list"}};
+        EXPECT_EQ(added, expected);
+
+        ui->dlg = &dlg;
+        f.Send(ev::kDiscPreparing);
+        f.Send(ev::kWriteError, {Variant(2), Variant(0)});
+        ui->dlg = nullptr;
+        ASSERT_EQ(ui->writingAtMessage.size(), 1u);
+        EXPECT_TRUE(ui->writingAtMessage[0]) << "the message comes before the state is left";
+        EXPECT_TRUE(dlg.idle());
+    }
+    platform::SetUi(std::move(previous));
+}
+
 }  // namespace

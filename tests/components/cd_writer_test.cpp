@@ -11,8 +11,16 @@
 #include <regex>
 #include <thread>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QString>
+#include <csignal>
+#include <sstream>
+
 #include "components/cd_writer/burn_drive.h"
 #include "components/cd_writer/cd_writer_dispids.h"
+#include "components/cd_writer/cue_sheet.h"
 #include "components/cd_writer/image_recorder.h"
 #include "components/cd_writer/writer_engine.h"
 #include "platform/folders.h"
@@ -204,7 +212,7 @@ TEST(DiscImageWrite, ThreeTracksAreReadBackByIndependentTools) {
     const std::string bin = cue.substr(0, cue.size() - 4) + ".bin";
     EXPECT_TRUE(std::regex_match(fs::path(cue).filename().string(),
                                  std::regex(R"(disc-\d{8}-\d{6}\.cue)")));
-    EXPECT_EQ(FilesIn(folder).size(), 2u);
+    EXPECT_EQ(FilesIn(folder).size(), 3u);  // x.bin, x.cue, x.toc
     EXPECT_EQ(fs::file_size(bin), static_cast<uintmax_t>(sizes[0] + sizes[1] + sizes[2]));
 
     if (!ts::HaveTool("cd-info")) GTEST_SKIP() << "cd-info is not installed";
@@ -793,6 +801,399 @@ TEST(WriterEngine, MembersListRecordersTakeTracksAndStartOnlyWhenReady) {
     EXPECT_EQ(events.Ids().back(), event::kWriteComplete);
     EXPECT_FALSE(engine.IsWriting());
     EXPECT_TRUE(FilesIn(folder).empty()) << "a test write";
+}
+
+// Songs as other programs make them, joined and cut, each of which the disc must carry exactly.
+class DiscTruth : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* tool : {"lame", "mpg123", "sox"})
+            if (!ts::HaveTool(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    // lame's MP3 of a sox tone.
+    std::string Tone(const std::string& name, double seconds, int rate, int channels,
+                     double frequency, std::vector<std::string> lameArgs = {}) {
+        const std::string wav = dir_.File(name + ".wav");
+        const std::string mp3 = dir_.File(name + ".mp3");
+        EXPECT_EQ(ts::RunTool({"sox", "-n", "-r", std::to_string(rate), "-c",
+                               std::to_string(channels), "-b", "16", wav, "synth",
+                               std::to_string(seconds), "sine", std::to_string(frequency)})
+                      .exitCode,
+                  0);
+        std::vector<std::string> argv{"lame", "--quiet", "--noreplaygain"};
+        argv.insert(argv.end(), lameArgs.begin(), lameArgs.end());
+        argv.push_back(wav);
+        argv.push_back(mp3);
+        EXPECT_EQ(ts::RunTool(argv).exitCode, 0);
+        fs::remove(wav);
+        return mp3;
+    }
+    // The files one after another in one file, as a joiner makes it.
+    std::string Join(const std::string& name, const std::vector<std::string>& parts) {
+        std::vector<uint8_t> bytes;
+        for (const std::string& part : parts) {
+            const std::vector<uint8_t> more = ts::ReadFile(part);
+            bytes.insert(bytes.end(), more.begin(), more.end());
+        }
+        const std::string path = dir_.File(name + ".mp3");
+        ts::WriteFile(path, bytes);
+        return path;
+    }
+    // CD audio as mpg123 decodes the file (mono doubled, other rates resampled to 44100 Hz),
+    // padded with silence to whole sectors and to 4 seconds.
+    std::vector<uint8_t> IndependentTrack(const std::string& mp3) {
+        const std::string raw = dir_.File("independent.raw");
+        const ts::ToolResult r = ts::RunTool({"mpg123", "-q", "--resample", "NtoM", "-r", "44100",
+                                              "--stereo", "-e", "s16", "-o", "raw", "-a", raw,
+                                              mp3});
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+        std::vector<uint8_t> pcm = ts::ReadFile(raw);
+        fs::remove(raw);
+        size_t sectors = (pcm.size() + kSectorBytes - 1) / kSectorBytes;
+        sectors = std::max<size_t>(sectors, 300);
+        EXPECT_GT(pcm.size(), 0u) << mp3;
+        pcm.resize(sectors * kSectorBytes, 0);
+        return pcm;
+    }
+    ts::TempDir dir_;
+};
+
+// The engine as the recording dialog hosts it: recorder 0 writes images into `folder`.
+struct HostedEngine {
+    explicit HostedEngine(const std::string& folder)
+        : engine([folder] {
+              RecorderList list;
+              list.push_back(std::make_unique<ImageRecorder>(folder));
+              return list;
+          },
+                 events.Sink()) {}
+    Variant Call(int id, VariantList args = {}) {
+        Variant out;
+        EXPECT_EQ(engine.Invoke(id, platform::InvokeKind::Method, args, &out),
+                  platform::InvokeStatus::Ok)
+            << id;
+        return out;
+    }
+    Events events;
+    WriterEngine engine;
+};
+
+TEST_F(DiscTruth, EveryTrackIsItsSongsDecodedAudioAndCdrdaoBurnsTheSameSamples) {
+    // 44.1 kHz then 22.05 kHz; mono then stereo; ID3v2 + ID3v1 with the last frame cut short; a
+    // 2-second song; VBR without its Xing header.
+    const std::string joinedRates =
+        Join("rates", {Tone("r1", 2.0, 44100, 2, 440), Tone("r2", 2.0, 22050, 2, 660)});
+    const std::string joinedChannels =
+        Join("channels", {Tone("c1", 2.0, 44100, 1, 550, {"-m", "m"}), Tone("c2", 2.0, 44100, 2, 330)});
+    const std::string tagged = Tone("tagged", 3.0, 44100, 2, 700,
+                                    {"--add-id3v2", "--tt", "Tag Title", "--ta", "Ardent Artist"});
+    {
+        // The ID3v1 tag stays at the end; the audio frame before it loses 200 bytes.
+        std::vector<uint8_t> bytes = ts::ReadFile(tagged);
+        ASSERT_GT(bytes.size(), 1000u);
+        const std::vector<uint8_t> v1(bytes.end() - 128, bytes.end());
+        ASSERT_EQ(std::string(v1.begin(), v1.begin() + 3), "TAG");
+        bytes.resize(bytes.size() - 128 - 200);
+        bytes.insert(bytes.end(), v1.begin(), v1.end());
+        ts::WriteFile(tagged, bytes);
+    }
+    const std::string shortSong = Tone("short", 2.0, 44100, 2, 880);
+    const std::string vbr = Tone("vbr", 5.0, 48000, 2, 500, {"-V", "2", "-t"});
+    const std::vector<std::string> songs = {joinedRates, joinedChannels, tagged, shortSong, vbr};
+
+    const std::string folder = dir_.File("discs/");
+    HostedEngine host(folder);
+    host.Call(dispid::kSelectDevice, {Variant(0)});
+    host.Call(dispid::kResetTracks);
+    for (size_t i = 0; i < songs.size(); ++i)
+        ASSERT_TRUE(host.Call(dispid::kAddTrack, {Variant(songs[i]), Variant(int32_t(i))}).ToBool())
+            << songs[i];
+    // The titles the project shows, folded into Latin-1; the third keeps its tag's title.
+    EXPECT_TRUE(host.Call(dispid::kSetTrackText,
+                          {Variant(0), Variant("Łódź café"), Variant(std::string())})
+                    .ToBool());
+    EXPECT_TRUE(host.Call(dispid::kSetTrackText,
+                          {Variant(1), Variant("Ÿ—ǅ 字"), Variant("Someone")})
+                    .ToBool());
+    EXPECT_FALSE(host.Call(dispid::kSetTrackText,
+                           {Variant(5), Variant("none"), Variant(std::string())})
+                     .ToBool());
+    ASSERT_TRUE(host.Call(dispid::kStartWrite).ToBool());
+    ASSERT_TRUE(host.events.WaitEnd());
+    host.engine.Join();
+    ASSERT_EQ(host.events.Ids().back(), event::kWriteComplete);
+    Variant imageVariant;
+    host.engine.Invoke(dispid::kLastImage, platform::InvokeKind::PropertyGet, {}, &imageVariant);
+    const std::string cue = imageVariant.ToString();
+    ASSERT_FALSE(cue.empty());
+    const std::string base = cue.substr(0, cue.size() - 4);
+
+    // The BIN is every song's independent decode, padded, one after another.
+    std::vector<uint8_t> expected;
+    std::vector<size_t> starts;
+    for (const std::string& song : songs) {
+        starts.push_back(expected.size());
+        const std::vector<uint8_t> track = IndependentTrack(song);
+        expected.insert(expected.end(), track.begin(), track.end());
+    }
+    const std::vector<uint8_t> bin = ts::ReadFile(base + ".bin");
+    ASSERT_EQ(bin.size(), expected.size());
+    for (size_t t = 0; t < songs.size(); ++t) {
+        const size_t end = t + 1 < songs.size() ? starts[t + 1] : expected.size();
+        EXPECT_TRUE(std::equal(bin.begin() + static_cast<long>(starts[t]),
+                               bin.begin() + static_cast<long>(end),
+                               expected.begin() + static_cast<long>(starts[t])))
+            << "track " << t + 1 << " (" << songs[t] << ")";
+    }
+    EXPECT_EQ(starts[4] - starts[3], 300u * kSectorBytes) << "the 2 s song fills 4 s";
+
+    // CD-Text in the CUE sheet and the TOC file, ISO-8859-1.
+    auto latin1 = [](const std::string& utf8) {
+        return QString::fromUtf8(utf8.c_str()).toLatin1().toStdString();
+    };
+    const std::vector<uint8_t> cueBytes = ts::ReadFile(cue);
+    const std::string cueText(cueBytes.begin(), cueBytes.end());
+    const std::vector<uint8_t> tocBytes = ts::ReadFile(base + ".toc");
+    const std::string tocText(tocBytes.begin(), tocBytes.end());
+    for (const std::string& text :
+         {latin1("TITLE \"Lódz café\""), latin1("TITLE \"Y-D ?\""), std::string("PERFORMER \"Someone\""),
+          std::string("TITLE \"Tag Title\""), std::string("PERFORMER \"Ardent Artist\""),
+          std::string("TITLE \"short\"")}) {
+        EXPECT_NE(cueText.find(text), std::string::npos) << text << "\n" << cueText;
+        EXPECT_NE(tocText.find(text), std::string::npos) << text << "\n" << tocText;
+    }
+
+    if (!ts::HaveTool("cdrdao")) GTEST_SKIP() << "cdrdao is not installed";
+    // The help page's recipe reads the TOC: cdrdao accepts it, and the samples it would send to
+    // the recorder are the songs' own.
+    const ts::ToolResult toc = ts::RunTool({"cdrdao", "show-toc", base + ".toc"});
+    ASSERT_EQ(toc.exitCode, 0) << toc.out;
+    EXPECT_EQ(toc.out.find("WARNING"), std::string::npos) << toc.out;
+    EXPECT_NE(toc.out.find("TRACK  5"), std::string::npos) << toc.out;
+    const ts::ToolResult data = ts::RunTool({"cdrdao", "show-data", base + ".toc"});
+    ASSERT_EQ(data.exitCode, 0);
+    std::istringstream lines(data.out);
+    std::string line;
+    size_t frame = 0;
+    size_t mismatches = 0;
+    // "     12:  -345   678", or "     88:-15206 -15206" where a value fills its column.
+    std::regex sample(R"(^\s*(\d+):\s*(-?\d+)\s+(-?\d+)\s*$)");
+    while (std::getline(lines, line)) {
+        std::smatch m;
+        if (!std::regex_match(line, m, sample)) continue;
+        const size_t at = frame * 4;
+        ASSERT_LT(at + 3, expected.size());
+        const auto left = static_cast<int16_t>(expected[at] | expected[at + 1] << 8);
+        const auto right = static_cast<int16_t>(expected[at + 2] | expected[at + 3] << 8);
+        if (std::stoi(m[2]) != left || std::stoi(m[3]) != right) {
+            if (mismatches == 0)
+                ADD_FAILURE() << "first difference at " << line << ": " << left << " " << right;
+            ++mismatches;
+        }
+        ++frame;
+    }
+    EXPECT_EQ(frame * 4, expected.size());
+    EXPECT_EQ(mismatches, 0u);
+    // The help page's CUE variant: cdrdao reads the CUE's BIN the other way round, so it needs
+    // --swap to send the same samples. It finds the BIN from the folder it runs in.
+    const ts::ToolResult swapped = ts::RunTool(
+        {"env", "-C", folder, "cdrdao", "show-data", "--swap", fs::path(cue).filename().string()});
+    std::istringstream swappedLines(swapped.out);
+    frame = 0;
+    mismatches = 0;
+    while (std::getline(swappedLines, line) && frame < 44100) {
+        std::smatch m;
+        if (!std::regex_match(line, m, sample)) continue;
+        const size_t at = frame * 4;
+        const auto left = static_cast<int16_t>(expected[at] | expected[at + 1] << 8);
+        if (std::stoi(m[2]) != left) ++mismatches;
+        ++frame;
+    }
+    EXPECT_EQ(frame, 44100u) << swapped.out.substr(0, 400);
+    EXPECT_EQ(mismatches, 0u);
+}
+
+TEST_F(DiscTruth, ASongCutShortAfterItWasMeasuredFailsTheWriteAndLeavesNoImage) {
+    const std::string good = Tone("good", 2.0, 44100, 2, 440);
+    const std::string song = Tone("song", 12.0, 44100, 2, 550);
+    const std::vector<uint8_t> whole = ts::ReadFile(song);
+    const std::string folder = dir_.File("discs/");
+    ImageRecorder recorder(folder);
+    // The song loses its second half while the write runs (here: when its caching begins).
+    Events events;
+    events.onEvent = [&](int id, const VariantList& args) {
+        if (id == event::kCachingStarted && args[0].ToInt() == 2)
+            ts::WriteFile(song, std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2));
+    };
+    WriteOptions options;
+    options.cacheFiles = true;
+    RunWrite(recorder, {good, song}, options, events);
+    ASSERT_TRUE(events.WaitEnd());
+    const std::vector<Fired> all = events.all();
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(all[all.size() - 2].id, event::kFileError);
+    EXPECT_EQ(all[all.size() - 2].args[0].ToInt(), file_error::kRead);
+    EXPECT_EQ(all[all.size() - 2].args[1].ToString(), song);
+    EXPECT_EQ(all.back().id, event::kWriteError);
+    EXPECT_EQ(all.back().args[0].ToInt(), write_error::kFile);
+    EXPECT_TRUE(FilesIn(folder).empty());
+
+    // Without caching: the track's reader fails rather than filling up with silence.
+    ts::WriteFile(song, whole);
+    WriteSession session({song}, {}, {}, nullptr);
+    ASSERT_TRUE(session.PrepareTracks());
+    ts::WriteFile(song, std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2));
+    std::unique_ptr<PcmReader> reader = session.OpenTrack(0, nullptr);
+    ASSERT_TRUE(reader);
+    std::vector<uint8_t> chunk(kSectorBytes * 64);
+    long n = 0;
+    int64_t given = 0;
+    while ((n = reader->Read(chunk.data(), chunk.size())) > 0) given += n;
+    EXPECT_EQ(n, -1);
+    EXPECT_LT(given, session.tracks()[0].bytes());
+}
+
+TEST_F(DiscTruth, SongsWithoutAudioAreRefusedWhenAdded) {
+    const std::string folder = dir_.File("discs/");
+    HostedEngine host(folder);
+    host.Call(dispid::kSelectDevice, {Variant(0)});
+    // An ID3v2 tag with nothing after it, and an MP3's first header followed by noise.
+    std::vector<uint8_t> tagOnly = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 100};
+    tagOnly.resize(10 + 100, 0);
+    const std::string tag = dir_.File("tag.mp3");
+    ts::WriteFile(tag, tagOnly);
+    const std::string good = Tone("good", 1.0, 44100, 2, 440);
+    std::vector<uint8_t> headerOnly = ts::ReadFile(good);
+    headerOnly.resize(4);
+    headerOnly.resize(3000, 0);
+    const std::string header = dir_.File("header.mp3");
+    ts::WriteFile(header, headerOnly);
+    for (const std::string& path : {tag, header})
+        EXPECT_FALSE(host.Call(dispid::kAddTrack, {Variant(path), Variant(0)}).ToBool()) << path;
+    EXPECT_TRUE(host.Call(dispid::kAddTrack, {Variant(good), Variant(0)}).ToBool());
+}
+
+TEST_F(DiscTruth, MoreThanNinetyNineTracksAreRefusedBeforeWriting) {
+    const std::string song = Tone("one", 0.5, 44100, 2, 440);
+    const std::string folder = dir_.File("discs/");
+    ImageRecorder recorder(folder);
+    WriteOptions test;
+    test.test = true;
+    Events fits;
+    RunWrite(recorder, std::vector<std::string>(99, song), test, fits);
+    ASSERT_TRUE(fits.WaitEnd());
+    EXPECT_EQ(fits.Ids().back(), event::kWriteComplete);
+
+    Events events;
+    RunWrite(recorder, std::vector<std::string>(100, song), {}, events);
+    ASSERT_TRUE(events.WaitEnd());
+    const std::vector<Fired> all = events.all();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].id, event::kDiscPreparing);
+    EXPECT_EQ(all[1].id, event::kWriteError);
+    EXPECT_EQ(all[1].args[0].ToInt(), write_error::kBadFormat);
+    EXPECT_TRUE(FilesIn(folder).empty());
+}
+
+TEST_F(DiscTruth, ShortTracksCountTheirPaddingAgainstTheDisc) {
+    // A 2-second song takes 4 seconds of the disc, and the capacity check counts them.
+    const std::string song = Tone("two", 2.0, 44100, 2, 440);
+    WriteSession session(std::vector<std::string>(2, song), {}, {}, nullptr);
+    ASSERT_TRUE(session.PrepareTracks());
+    EXPECT_EQ(session.tracks()[0].sectors, kMinTrackSectors);
+    EXPECT_EQ(session.totalSectors(), 2 * kMinTrackSectors);
+}
+
+// Writes one image of `paths` into `folder` in a child process; returns its process id.
+pid_t WriteInChild(const std::string& folder, const std::vector<std::string>& paths) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    ImageRecorder recorder(folder);
+    std::atomic<bool> never{false};
+    bool complete = false;
+    WriteSession session(paths, {}, [&](int id, VariantList) {
+        if (id == event::kWriteComplete) complete = true;
+    }, &never);
+    recorder.Write(session);
+    ::_exit(complete ? 0 : 1);
+}
+
+TEST_F(DiscTruth, WritesAtOnceInProcessesEachGetAWholeImageOfTheirOwn) {
+    const std::string a = Tone("a", 3.0, 44100, 2, 440);
+    const std::string b = Tone("b", 5.0, 44100, 2, 550);
+    const std::string folder = dir_.File("discs/");
+    for (const size_t writers : {2u, 3u}) {
+        fs::remove_all(folder);
+        std::vector<pid_t> children;
+        for (size_t i = 0; i < writers; ++i)
+            children.push_back(WriteInChild(folder, i % 2 ? std::vector{b, a} : std::vector{a, b}));
+        for (const pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        std::vector<std::string> cues;
+        for (const fs::path& file : FilesIn(folder)) {
+            if (file.extension() == ".cue") cues.push_back(file.string());
+            EXPECT_NE(file.filename().string().rfind(".writing-", 0), 0u) << file;
+        }
+        ASSERT_EQ(cues.size(), writers);
+        const std::vector<uint8_t> ab = [&] {
+            std::vector<uint8_t> pcm = IndependentTrack(a), second = IndependentTrack(b);
+            pcm.insert(pcm.end(), second.begin(), second.end());
+            return pcm;
+        }();
+        for (const std::string& cue : cues) {
+            const std::string base = cue.substr(0, cue.size() - 4);
+            EXPECT_TRUE(fs::exists(base + ".toc")) << base;
+            const std::vector<uint8_t> bin = ts::ReadFile(base + ".bin");
+            EXPECT_EQ(bin.size(), ab.size()) << base;
+            // The CUE names its own BIN.
+            const std::vector<uint8_t> sheet = ts::ReadFile(cue);
+            EXPECT_NE(std::string(sheet.begin(), sheet.end())
+                          .find("FILE \"" + fs::path(base).filename().string() + ".bin\""),
+                      std::string::npos);
+        }
+    }
+}
+
+TEST_F(DiscTruth, AKilledWritesStagingFolderIsGoneAfterTheNextWrite) {
+    const std::string longSong = Tone("long", 60.0, 44100, 2, 440);
+    const std::string folder = dir_.File("discs/");
+    fs::create_directories(folder);
+    const pid_t child = WriteInChild(folder, {longSong, longSong, longSong, longSong});
+    // Killed once its staging folder holds part of the image.
+    bool staged = false;
+    for (int i = 0; i < 400 && !staged; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (const fs::path& file : FilesIn(folder))
+            staged = staged || (file.filename().string().rfind(".writing-", 0) == 0 &&
+                                fs::exists(file / "image.bin"));
+    }
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(staged);
+    ASSERT_EQ(FilesIn(folder).size(), 1u) << "the killed write's staging folder";
+
+    const std::string song = Tone("song", 1.0, 44100, 2, 550);
+    ImageRecorder recorder(folder);
+    Events events;
+    RunWrite(recorder, {song}, {}, events);
+    ASSERT_TRUE(events.WaitEnd());
+    EXPECT_EQ(events.Ids().back(), event::kWriteComplete);
+    for (const fs::path& file : FilesIn(folder))
+        EXPECT_NE(file.filename().string().rfind(".writing-", 0), 0u) << file;
+    EXPECT_EQ(FilesIn(folder).size(), 3u);
+}
+
+TEST(CdText, OutsideLatin1TheNearestLetterOrAQuestionMark) {
+    EXPECT_EQ(Latin1Text("é Ł ő ß"), QString::fromUtf8("é L o ß").toLatin1().toStdString());
+    EXPECT_EQ(Latin1Text("Œuvre — “x”"), "Ouvre - \"x\"");
+    EXPECT_EQ(Latin1Text("日本\t"), "?? ");
+    EXPECT_EQ(Latin1Text(std::string(100, 'a')).size(), 80u);
+    EXPECT_EQ(TocText("a\"b\\c"), "a\\\"b\\\\c");
+    EXPECT_EQ(CueText("a\"b"), "a'b");
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-#include "cli/interrupt.h"
+#include "platform/interrupt.h"
 
 #include <atomic>
 
-namespace cli {
+namespace platform {
 namespace {
 
 // A lock-free atomic may be written from a signal handler.
@@ -24,13 +24,15 @@ InterruptCatcher::InterruptCatcher() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previousInt_);
     sigaction(SIGTERM, &action, &previousTerm_);
+    sigaction(SIGHUP, &action, &previousHup_);
 }
 
 InterruptCatcher::~InterruptCatcher() {
     sigaction(SIGINT, &previousInt_, nullptr);
     sigaction(SIGTERM, &previousTerm_, nullptr);
+    sigaction(SIGHUP, &previousHup_, nullptr);
 }
 
 bool InterruptCatcher::Caught() { return g_caught.load(); }
 
-}  // namespace cli
+}  // namespace platform

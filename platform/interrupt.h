@@ -1,0 +1,28 @@
+// Ctrl+C (SIGINT), SIGTERM and SIGHUP (a closed terminal, a logout) while a program writes files.
+// Ending the process at once would leave a half-written file behind, so while an
+// InterruptCatcher lives the signal only sets a flag that the program polls; it then stops its
+// work as the window's Stop button would, and removes what it had begun. A second signal of the
+// same kind ends the process at once.
+#pragma once
+
+#include <csignal>
+
+namespace platform {
+
+class InterruptCatcher {
+  public:
+    InterruptCatcher();
+    ~InterruptCatcher();  // the previous handlers again
+    InterruptCatcher(const InterruptCatcher&) = delete;
+    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+
+    // Whether a signal came since the catcher was made; safe on any thread.
+    static bool Caught();
+
+  private:
+    struct sigaction previousInt_ {};
+    struct sigaction previousTerm_ {};
+    struct sigaction previousHup_ {};
+};
+
+}  // namespace platform
