@@ -250,7 +250,12 @@ void CCdRipperDlg::OnRefresh() {
     list_->clear();
     const bool ok = RefreshTracks(CurrentDriveIndex());
     FillList();
-    if (!ok) platform::ShowMessage("Please insert an audio CD in your CD-ROM drive!");
+    if (!ok) {
+        // A disc image that cannot be read says which one and why.
+        const std::string problem = DriveProblem(CurrentDriveIndex());
+        platform::ShowMessage(problem.empty() ? "Please insert an audio CD in your CD-ROM drive!"
+                                              : problem);
+    }
 }
 
 void CCdRipperDlg::OnDriveChanged() { OnRefresh(); }
