@@ -8,12 +8,14 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QPainter>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidgetItem>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -381,6 +383,65 @@ TEST_F(CdRipper, TypedFoldersLieInTheHomeFolder) {
         EXPECT_TRUE(std::filesystem::exists(full + "track01.mp3")) << typed;
     }
     EXPECT_FALSE(std::filesystem::exists("~"));
+}
+
+// Images of five kinds are five drives, each listing its tracks without a message; the drive
+// list is kept as a picture (VX_SCREENSHOT_DIR) for a person to look at.
+TEST_F(CdRipper, ImagesOfEveryKindAreDrives) {
+    auto text = [&](const std::string& name, const std::string& body) {
+        std::ofstream(folder + "/" + name) << body;
+    };
+    ts::WriteFile(folder + "/Album (disc 1).bin", ts::ToneFrames(900, 1));
+    text("album.cue", "TITLE \"Album\"\nFILE \"Album (disc 1).bin\" BINARY\n TRACK 01 AUDIO\n"
+                      "  INDEX 01 00:00:00\n TRACK 02 AUDIO\n  INDEX 00 00:05:00\n"
+                      "  INDEX 01 00:06:00\n");
+    ts::WriteFile(folder + "/01.bin", ts::ToneFrames(600, 2));
+    ts::WriteFile(folder + "/02.bin", ts::ToneFrames(450, 3));
+    text("by-track.cue", "FILE \"01.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
+                         "FILE \"02.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 00 00:00:00\n"
+                         "  INDEX 01 00:01:00\n");
+    ts::WriteFile(folder + "/be.raw", ts::Swapped(ts::ToneFrames(525, 4)));
+    text("cdda_4_5.cue", "FILE \"be.raw\" MOTOROLA\n TRACK 04 AUDIO\n  INDEX 01 00:00:00\n"
+                         " TRACK 05 AUDIO\n  INDEX 01 00:03:00\n");
+    ts::WriteFile(folder + "/session.raw", ts::ToneFrames(750, 5));
+    text("session.toc", "CD_DA\nTRACK AUDIO\nDATAFILE \"session.raw\" 00:06:00\n"
+                        "TRACK AUDIO\nDATAFILE \"session.raw\"\n");
+    ts::WriteNrgImage(folder + "/nero.nrg", {ts::ToneFrames(375, 6), ts::ToneFrames(300, 7)},
+                      {0, 0});
+
+    CCdRipperDlg ripper(RipMode::CdToMp3);
+    ripper.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&ripper));
+    auto* combo = ripper.Control<QComboBox>(CCdRipperDlg::kIdDrives);
+    QStringList lines;
+    for (int i = 0; i < combo->count(); ++i) lines << combo->itemText(i);
+    EXPECT_EQ(lines, (QStringList{"D: Disc image album", "E: Disc image by-track",
+                                  "F: Disc image cdda_4_5", "G: Disc image nero",
+                                  "H: Disc image session"}));
+    const int rows[] = {2, 2, 2, 2, 2};
+    for (int i = 0; i < combo->count(); ++i) {
+        combo->setCurrentIndex(i);
+        emit combo->activated(i);
+        EXPECT_EQ(ripper.list()->RowCount(), rows[i]) << lines[i].toStdString();
+    }
+    EXPECT_TRUE(ui->messageTexts().empty());
+    combo->setCurrentIndex(0);
+    emit combo->activated(0);
+
+    // The dialog with its open drive list beneath the box.
+    combo->showPopup();
+    QApplication::processEvents();
+    QWidget* popup = combo->view()->window();
+    const QImage dialog = ripper.grab().toImage();
+    const QImage list = popup->grab().toImage();
+    const QPoint at = ripper.mapFromGlobal(combo->mapToGlobal(QPoint(0, combo->height())));
+    QImage shot(dialog.size(), QImage::Format_ARGB32);
+    QPainter painter(&shot);
+    painter.drawImage(0, 0, dialog);
+    painter.drawImage(at, list);
+    painter.end();
+    combo->hidePopup();
+    ts::KeepScreenshot(shot, "ripper-images.png");
 }
 
 // The track list's right-click menu ticks every track or none.
