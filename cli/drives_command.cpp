@@ -62,12 +62,13 @@ void ListDrive(int index, Console& console) {
 int RunDrives(const QStringList& args, Console& console) {
     QCommandLineParser parser;
     int status = kSuccess;
-    if (!ParseArguments(parser, "drives",
-                        "Lists the CD drives with the disc in each: its tracks, their playing "
-                        "times and CD-Text. Every disc image (.cue, .toc or .nrg) of the disc image folder ($"
-                        "VEXMOR_DISC_IMAGES, or ~/.local/share/vexmor/discs) counts as a drive. "
-                        "The number before a drive is what 'vexmor rip --drive' takes.",
-                        args, console, &status))
+    if (!ParseArguments(
+            parser, "drives",
+            "Lists the CD drives with the disc in each: its tracks, their playing "
+            "times and CD-Text. Every disc image (.cue, .toc or .nrg) of the disc image folder ($"
+            "VEXMOR_DISC_IMAGES, or ~/.local/share/vexmor/discs) counts as a drive. "
+            "The number before a drive is what 'vexmor rip --drive' takes.",
+            args, console, &status))
         return status;
     if (!parser.positionalArguments().isEmpty())
         return console.UsageError("drives", "takes no files");

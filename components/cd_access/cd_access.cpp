@@ -231,8 +231,8 @@ std::unique_ptr<Disc> Disc::Open(const DriveInfo& drive, std::string* problem) {
     std::string why;
     if (!ReadImageLayout(drive.path, *layout, why)) {
         if (problem)
-            *problem = "disc image " + std::filesystem::path(drive.path).filename().string() +
-                       ": " + why;
+            *problem =
+                "disc image " + std::filesystem::path(drive.path).filename().string() + ": " + why;
         return nullptr;
     }
     // The unreadable frames of a test image: "x.badframes" beside "x.cue" (or .toc, .nrg).

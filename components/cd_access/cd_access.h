@@ -103,8 +103,8 @@ class Disc {
   private:
     Disc() = default;
     int32_t LeadOut() const;
-    CdioPtr cdio_;                         // a real drive
-    std::unique_ptr<ImageLayout> image_;   // a disc image
+    CdioPtr cdio_;                        // a real drive
+    std::unique_ptr<ImageLayout> image_;  // a disc image
     std::unique_ptr<FrameReader> reader_;
 };
 

@@ -54,7 +54,8 @@ std::vector<std::vector<Token>> TokenLines(const std::string& text, bool slashCo
             } else {
                 size_t end = i;
                 while (end < line.size() && !std::isspace(static_cast<unsigned char>(line[end])) &&
-                       line[end] != '"' && !(slashComments && (line[end] == '{' || line[end] == '}')) &&
+                       line[end] != '"' &&
+                       !(slashComments && (line[end] == '{' || line[end] == '}')) &&
                        !(slashComments && line.compare(end, 2, "//") == 0))
                     ++end;
                 tokens.push_back({line.substr(i, end - i), false});
@@ -106,8 +107,8 @@ bool CheckTracks(const ImageLayout& layout, std::string& problem) {
             problem = "its track numbers do not count up from one to the next";
             return false;
         }
-        const int32_t next = i + 1 < layout.tracks.size() ? layout.tracks[i + 1].start
-                                                          : layout.leadOut;
+        const int32_t next =
+            i + 1 < layout.tracks.size() ? layout.tracks[i + 1].start : layout.leadOut;
         if (t.start < 0 || next <= t.start) {
             char text[64];
             std::snprintf(text, sizeof text, "its track %02d holds no frames", t.number);
@@ -352,10 +353,12 @@ bool ParseCueSheet(const std::string& text, const std::string& folder, ImageLayo
             const CueTrack& p = tracks[i - 1];
             const int32_t previousFirst = p.index0 >= 0 ? p.index0 : p.index1;
             if (firstIndex <= p.index1) {
-                problem = std::string("its track ") + number + " does not start after the one before";
+                problem =
+                    std::string("its track ") + number + " does not start after the one before";
                 return false;
             }
-            begin[i] = begin[i - 1] + uint64_t(firstIndex - previousFirst) * uint64_t(p.sectorBytes);
+            begin[i] =
+                begin[i - 1] + uint64_t(firstIndex - previousFirst) * uint64_t(p.sectorBytes);
         } else {
             begin[i] = uint64_t(firstIndex) * uint64_t(t.sectorBytes);
         }
@@ -378,8 +381,8 @@ bool ParseCueSheet(const std::string& text, const std::string& folder, ImageLayo
             return false;
         }
         AddPiece(layout, {t.pregap, "", 0, kFrameBytes, false});
-        AddPiece(layout, {std::min<int32_t>(gap, static_cast<int32_t>(frames)), file.path,
-                          begin[i], t.sectorBytes, file.bigEndian && !t.track.data});
+        AddPiece(layout, {std::min<int32_t>(gap, static_cast<int32_t>(frames)), file.path, begin[i],
+                          t.sectorBytes, file.bigEndian && !t.track.data});
         t.track.start = layout.leadOut;
         AddPiece(layout, {static_cast<int32_t>(frames) - gap, file.path,
                           begin[i] + uint64_t(gap) * uint64_t(t.sectorBytes), t.sectorBytes,
@@ -442,10 +445,10 @@ bool ParseTocFile(const std::string& text, const std::string& folder, ImageLayou
                     languageDepth = depth + 1;
                 } else if (inLanguage && (w == "TITLE" || w == "PERFORMER") &&
                            at + 1 < tokens.size() && tokens[at + 1].quoted) {
-                    std::string& field =
-                        tracks.empty() ? (w == "TITLE" ? layout.title : layout.performer)
-                                       : (w == "TITLE" ? tracks.back().track.title
-                                                       : tracks.back().track.performer);
+                    std::string& field = tracks.empty()
+                                             ? (w == "TITLE" ? layout.title : layout.performer)
+                                             : (w == "TITLE" ? tracks.back().track.title
+                                                             : tracks.back().track.performer);
                     field = tokens[++at].text;
                 }
             }
@@ -515,7 +518,8 @@ bool ParseTocFile(const std::string& text, const std::string& folder, ImageLayou
                 from += uint64_t(times[0]) * kFrameBytes;
             }
             const size_t lengthAt = datafile ? 0 : 1;
-            if (from > size) return fail("the file " + name + " it names is shorter than its tracks");
+            if (from > size)
+                return fail("the file " + name + " it names is shorter than its tracks");
             uint64_t frames = (size - from) / uint64_t(bytes);
             if (times.size() > lengthAt) {
                 if (uint64_t(times[lengthAt]) > frames)
@@ -625,8 +629,8 @@ bool ReadNrgImage(const std::string& path, ImageLayout& layout, std::string& pro
         track.number = first + static_cast<int>(k);
         track.data = mode != 7;  // mode 7: audio
         const auto frames = [&](uint64_t bytes) {
-            return static_cast<int32_t>(std::min<uint64_t>(bytes / uint64_t(sectorBytes),
-                                                           uint64_t(kMaxFrames)));
+            return static_cast<int32_t>(
+                std::min<uint64_t>(bytes / uint64_t(sectorBytes), uint64_t(kMaxFrames)));
         };
         AddPiece(layout, {frames(index1 - index0), path, index0, sectorBytes, false});
         track.start = layout.leadOut;

@@ -2,18 +2,18 @@
 
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QHeaderView>
-#include <QMenu>
-#include <QSignalBlocker>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QThread>

@@ -227,21 +227,23 @@ TEST_F(CdImageLayouts, DataTrackFirstInSectorsOfItsOwnSize) {
 }
 
 TEST_F(CdImageLayouts, CdrdaoTocFilesWithEveryKindOfAudioFile) {
-    const Frames a = ts::ToneFrames(100, 10), b = ts::ToneFrames(80, 11), c = ts::ToneFrames(50, 12);
+    const Frames a = ts::ToneFrames(100, 10), b = ts::ToneFrames(80, 11),
+                 c = ts::ToneFrames(50, 12);
     // FILE samples are big-endian unless SWAP; a DATAFILE holds them as the disc does.
     Put("a.raw", ts::Swapped(a));
     Put("b.bin", b);
     Put("c.raw", c);
-    const std::string toc = PutText("session.toc",
-                                    "CD_DA\n"
-                                    "CD_TEXT {\n  LANGUAGE_MAP { 0 : EN }\n"
-                                    "  LANGUAGE 0 { TITLE \"Toc Album\" PERFORMER \"Toc Band\" }\n}\n"
-                                    "// the first track\n"
-                                    "TRACK AUDIO\nNO COPY\n"
-                                    "CD_TEXT { LANGUAGE 0 { TITLE \"First\" } }\n"
-                                    "FILE \"a.raw\" 0\n"
-                                    "TRACK AUDIO\nDATAFILE \"b.bin\"\nSTART 00:00:30\n"
-                                    "TRACK AUDIO\nPREGAP 00:00:02\nAUDIOFILE \"c.raw\" SWAP 0 00:00:40\n");
+    const std::string toc =
+        PutText("session.toc",
+                "CD_DA\n"
+                "CD_TEXT {\n  LANGUAGE_MAP { 0 : EN }\n"
+                "  LANGUAGE 0 { TITLE \"Toc Album\" PERFORMER \"Toc Band\" }\n}\n"
+                "// the first track\n"
+                "TRACK AUDIO\nNO COPY\n"
+                "CD_TEXT { LANGUAGE 0 { TITLE \"First\" } }\n"
+                "FILE \"a.raw\" 0\n"
+                "TRACK AUDIO\nDATAFILE \"b.bin\"\nSTART 00:00:30\n"
+                "TRACK AUDIO\nPREGAP 00:00:02\nAUDIOFILE \"c.raw\" SWAP 0 00:00:40\n");
     Check(toc, {"D: Disc image session",
                 {{1, 0, false, Join({a, ts::FrameSpan(b, 0, 30)})},
                  {2, 130, false, Join({ts::FrameSpan(b, 30, 50), Frames(2 * kCdFrameBytes, 0)})},
@@ -309,8 +311,8 @@ TEST_F(CdImageLayouts, AMissingFileIsNamedWithTheImage) {
 // Which files are images: .cue, .toc and .nrg in any case, in name order, at most eight drives;
 // a .toc beside the .cue of the same disc, the files they name and hidden files are not.
 TEST_F(CdImageLayouts, ImageFolderListsEachImageOnce) {
-    for (const char* name : {"b.cue", "b.toc", "b.bin", "a.TOC", "c.Nrg", ".writing-x.cue",
-                             "notes.txt", "D.CUE"})
+    for (const char* name :
+         {"b.cue", "b.toc", "b.bin", "a.TOC", "c.Nrg", ".writing-x.cue", "notes.txt", "D.CUE"})
         PutText(name, "");
     std::vector<std::string> names;
     for (const std::string& path : disc_images::ListImages(folder))

@@ -370,10 +370,10 @@ TEST_F(CdRipper, TypedFoldersLieInTheHomeFolder) {
     std::filesystem::create_directories(dir.File("home"));
     CCdRipperDlg ripper(RipMode::CdToMp3);
     ripper.EnsureInitialized();
-    for (const auto& [typed, full] :
-         std::vector<std::pair<std::string, std::string>>{{"~/rips", dir.File("home/rips/")},
-                                                           {"more rips", dir.File("home/more rips/")},
-                                                           {"~", dir.File("home/")}}) {
+    for (const auto& [typed, full] : std::vector<std::pair<std::string, std::string>>{
+             {"~/rips", dir.File("home/rips/")},
+             {"more rips", dir.File("home/more rips/")},
+             {"~", dir.File("home/")}}) {
         ui->Clear();
         ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, typed);
         Tick(ripper, {0});
@@ -392,20 +392,24 @@ TEST_F(CdRipper, ImagesOfEveryKindAreDrives) {
         std::ofstream(folder + "/" + name) << body;
     };
     ts::WriteFile(folder + "/Album (disc 1).bin", ts::ToneFrames(900, 1));
-    text("album.cue", "TITLE \"Album\"\nFILE \"Album (disc 1).bin\" BINARY\n TRACK 01 AUDIO\n"
-                      "  INDEX 01 00:00:00\n TRACK 02 AUDIO\n  INDEX 00 00:05:00\n"
-                      "  INDEX 01 00:06:00\n");
+    text("album.cue",
+         "TITLE \"Album\"\nFILE \"Album (disc 1).bin\" BINARY\n TRACK 01 AUDIO\n"
+         "  INDEX 01 00:00:00\n TRACK 02 AUDIO\n  INDEX 00 00:05:00\n"
+         "  INDEX 01 00:06:00\n");
     ts::WriteFile(folder + "/01.bin", ts::ToneFrames(600, 2));
     ts::WriteFile(folder + "/02.bin", ts::ToneFrames(450, 3));
-    text("by-track.cue", "FILE \"01.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
-                         "FILE \"02.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 00 00:00:00\n"
-                         "  INDEX 01 00:01:00\n");
+    text("by-track.cue",
+         "FILE \"01.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
+         "FILE \"02.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 00 00:00:00\n"
+         "  INDEX 01 00:01:00\n");
     ts::WriteFile(folder + "/be.raw", ts::Swapped(ts::ToneFrames(525, 4)));
-    text("cdda_4_5.cue", "FILE \"be.raw\" MOTOROLA\n TRACK 04 AUDIO\n  INDEX 01 00:00:00\n"
-                         " TRACK 05 AUDIO\n  INDEX 01 00:03:00\n");
+    text("cdda_4_5.cue",
+         "FILE \"be.raw\" MOTOROLA\n TRACK 04 AUDIO\n  INDEX 01 00:00:00\n"
+         " TRACK 05 AUDIO\n  INDEX 01 00:03:00\n");
     ts::WriteFile(folder + "/session.raw", ts::ToneFrames(750, 5));
-    text("session.toc", "CD_DA\nTRACK AUDIO\nDATAFILE \"session.raw\" 00:06:00\n"
-                        "TRACK AUDIO\nDATAFILE \"session.raw\"\n");
+    text("session.toc",
+         "CD_DA\nTRACK AUDIO\nDATAFILE \"session.raw\" 00:06:00\n"
+         "TRACK AUDIO\nDATAFILE \"session.raw\"\n");
     ts::WriteNrgImage(folder + "/nero.nrg", {ts::ToneFrames(375, 6), ts::ToneFrames(300, 7)},
                       {0, 0});
 
@@ -467,8 +471,10 @@ TEST_F(CdRipper, SelectAllAndNoneTickTheTracks) {
     EXPECT_EQ(ticked(), 0);
     delete menu;
     // A right click on the rows or the header opens it.
-    for (QWidget* target : {ripper.list()->viewport(), static_cast<QWidget*>(ripper.list()->header())}) {
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), target->mapToGlobal(QPoint(5, 5)));
+    for (QWidget* target :
+         {ripper.list()->viewport(), static_cast<QWidget*>(ripper.list()->header())}) {
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                target->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(target, &click);
         QMenu* shown = ripper.findChild<QMenu*>();
         ASSERT_NE(shown, nullptr);
@@ -586,8 +592,9 @@ TEST_F(CdRipper, NoDriveChangedDiscAndMissingChoicesAreRefused) {
     std::filesystem::remove(folder + "/first.bin");
     ripper.OnRefresh();
     EXPECT_EQ(ripper.list()->RowCount(), 0);
-    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{
-                                      "disc image first.cue: the file first.bin it names is missing"});
+    EXPECT_EQ(
+        ui->messageTexts(),
+        std::vector<std::string>{"disc image first.cue: the file first.bin it names is missing"});
 }
 
 TEST(CdRipperStatus, StatusTexts) {
