@@ -18,6 +18,8 @@ namespace fs = std::filesystem;
 constexpr int kSamplesPerFrame = 588;
 constexpr int32_t kMaxFrames = 100 * 60 * kFramesPerSecond;  // far beyond any disc
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
@@ -80,7 +82,7 @@ int32_t Msf(const std::string& text) {
 int32_t TocLength(const std::string& text) {
     if (text.find(':') != std::string::npos) return Msf(text);
     if (text.empty() || text.size() > 10 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        !std::all_of(text.begin(), text.end(), IsDigit))
         return -1;
     const long long samples = std::stoll(text);
     if (samples % kSamplesPerFrame != 0 || samples / kSamplesPerFrame > kMaxFrames) return -1;
@@ -290,7 +292,7 @@ bool ParseCueSheet(const std::string& text, const std::string& folder, ImageLayo
             CueTrack t;
             const std::string number = arg(1);
             if (number.empty() || number.size() > 2 ||
-                !std::all_of(number.begin(), number.end(), ::isdigit))
+                !std::all_of(number.begin(), number.end(), IsDigit))
                 return bad("has no track number");
             t.track.number = std::stoi(number);
             t.sectorBytes = CueSectorBytes(Upper(arg(2)), t.track.data);
@@ -498,7 +500,7 @@ bool ParseTocFile(const std::string& text, const std::string& folder, ImageLayou
                 } else if (!w.empty() && w[0] == '#') {
                     const std::string digits = w.substr(1);
                     if (digits.empty() || digits.size() > 15 ||
-                        !std::all_of(digits.begin(), digits.end(), ::isdigit))
+                        !std::all_of(digits.begin(), digits.end(), IsDigit))
                         return fail("its byte offset " + w + " is not a number");
                     offset = std::stoull(digits);
                     haveOffset = true;

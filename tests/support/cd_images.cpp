@@ -3,9 +3,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
-
-#include "tests/support/test_support.h"
 
 namespace testing_support {
 namespace {
@@ -156,26 +153,6 @@ void WriteNrgImage(const std::string& path, const std::vector<std::vector<uint8_
     tag("NER5"), put(chunks, 8);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-}
-
-std::vector<int32_t> CdrdaoStarts(const std::string& path) {
-    std::vector<int32_t> starts;
-    if (!HaveTool("cdrdao")) return starts;
-    // cdrdao looks up the files a description names in its working folder.
-    const size_t slash = path.rfind('/');
-    const ToolResult shown = RunTool({"cdrdao", "show-toc", path},
-                                     slash == std::string::npos ? "" : path.substr(0, slash));
-    if (shown.exitCode != 0) return starts;
-    // "          START  00:03:05(   230)"
-    std::istringstream lines(shown.out);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const size_t at = line.find("START");
-        const size_t open = line.find('(', at);
-        if (at == std::string::npos || open == std::string::npos) continue;
-        starts.push_back(std::stoi(line.substr(open + 1)));
-    }
-    return starts;
 }
 
 void WriteBadFrames(const std::string& cuePath, const std::string& lines) {

@@ -47,8 +47,4 @@ std::vector<uint8_t> FrameSpan(const std::vector<uint8_t>& frames, int32_t first
 void WriteNrgImage(const std::string& path, const std::vector<std::vector<uint8_t>>& tracks,
                    const std::vector<int32_t>& pregaps);
 
-// The start frames of the tracks as cdrdao's show-toc reads a TOC or CUE file; empty when
-// cdrdao is missing or refuses the file.
-std::vector<int32_t> CdrdaoStarts(const std::string& path);
-
 }  // namespace testing_support
