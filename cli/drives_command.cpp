@@ -28,7 +28,10 @@ void ListDrive(int index, Console& console) {
     const QString head =
         QString("%1  %2").arg(index).arg(QString::fromStdString(studio::DriveLabel(drive)));
     if (!studio::RefreshTracks(index)) {
-        console.Out(head + "  (no audio CD)");
+        const std::string problem = studio::DriveProblem(index);
+        console.Out(head + "  (" +
+                    (problem.empty() ? QString("no audio CD") : QString::fromStdString(problem)) +
+                    ")");
         return;
     }
     const std::vector<studio::CdTrack>& tracks = studio::CdTracks();
@@ -36,8 +39,9 @@ void ListDrive(int index, Console& console) {
     long long frames = 0;
     for (const studio::CdTrack& track : tracks) frames += track.length;
     QString disc =
-        QString("%1 tracks, %2")
+        QString("%1 %2, %3")
             .arg(tracks.size())
+            .arg(tracks.size() == 1 ? "track" : "tracks")
             .arg(QString::fromStdString(FormatDuration(frames / studio::kCdFramesPerSecond)));
     const QString text = TitleAndPerformer(open.CdText(0, 0), open.CdText(0, 1));
     if (!text.isEmpty()) disc += ", " + text;
@@ -58,18 +62,19 @@ void ListDrive(int index, Console& console) {
 int RunDrives(const QStringList& args, Console& console) {
     QCommandLineParser parser;
     int status = kSuccess;
-    if (!ParseArguments(parser, "drives",
-                        "Lists the CD drives with the disc in each: its tracks, their playing "
-                        "times and CD-Text. Every .cue file of the disc image folder ($"
-                        "VEXMOR_DISC_IMAGES, or ~/.local/share/vexmor/discs) counts as a drive. "
-                        "The number before a drive is what 'vexmor rip --drive' takes.",
-                        args, console, &status))
+    if (!ParseArguments(
+            parser, "drives",
+            "Lists the CD drives with the disc in each: its tracks, their playing "
+            "times and CD-Text. Every disc image (.cue, .toc or .nrg) of the disc image folder ($"
+            "VEXMOR_DISC_IMAGES, or ~/.local/share/vexmor/discs) counts as a drive. "
+            "The number before a drive is what 'vexmor rip --drive' takes.",
+            args, console, &status))
         return status;
     if (!parser.positionalArguments().isEmpty())
         return console.UsageError("drives", "takes no files");
     const int count = studio::EnumerateDrives();
     if (count == 0) {
-        console.Error({}, QString("no CD drive found, and no disc image (.cue) in %1")
+        console.Error({}, QString("no CD drive found, and no disc image (.cue, .toc, .nrg) in %1")
                               .arg(QString::fromStdString(disc_images::Folder())));
         return kSomeFailed;
     }

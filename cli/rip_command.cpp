@@ -182,7 +182,7 @@ int RunRip(const QStringList& args, Console& console) {
     }
     const int drives = studio::EnumerateDrives();
     if (drives == 0) {
-        console.Error({}, QString("no CD drive found, and no disc image (.cue) in %1")
+        console.Error({}, QString("no CD drive found, and no disc image (.cue, .toc, .nrg) in %1")
                               .arg(QString::fromStdString(disc_images::Folder())));
         return kSomeFailed;
     }
@@ -196,7 +196,9 @@ int RunRip(const QStringList& args, Console& console) {
         QString::fromStdString(studio::DriveLabel(studio::CdDrives()[static_cast<size_t>(index)]));
     studio::CurrentDriveIndex() = index;
     if (!studio::RefreshTracks(index)) {
-        console.Error(driveName, "no audio CD in the drive");
+        const std::string problem = studio::DriveProblem(index);
+        console.Error(driveName, problem.empty() ? QString("no audio CD in the drive")
+                                                 : QString::fromStdString(problem));
         return kSomeFailed;
     }
 

@@ -1,6 +1,7 @@
-// The folder of disc images (x.cue + x.bin pairs): the disc image recorder writes its images
-// there and the CD-access library lists each .cue file in it as a drive. VEXMOR_DISC_IMAGES names
-// another folder; otherwise it is $XDG_DATA_HOME/vexmor/discs (~/.local/share/vexmor/discs).
+// The folder of disc images: the disc image recorder writes its images there (x.cue + x.bin, and
+// x.toc describing the same x.bin) and the CD-access library lists each image in it as a drive.
+// VEXMOR_DISC_IMAGES names another folder; otherwise it is $XDG_DATA_HOME/vexmor/discs
+// (~/.local/share/vexmor/discs).
 #pragma once
 
 #include <fcntl.h>
@@ -8,12 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace disc_images {
 
@@ -63,6 +66,48 @@ inline void SweepEndedStaging(const std::string& folder) {
         }
         if (ended) fs::remove_all(entry.path(), ec);
     }
+enum class Kind { None, Cue, Toc, Nrg };
+
+inline std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The kind of image a file name describes, by its extension in any letter case.
+inline Kind KindOf(const std::string& name) {
+    const std::string lower = LowerAscii(std::filesystem::path(name).extension().string());
+    if (lower == ".cue") return Kind::Cue;
+    if (lower == ".toc") return Kind::Toc;
+    if (lower == ".nrg") return Kind::Nrg;
+    return Kind::None;
+}
+
+// The images of `folder` in name order: every .cue, .toc and .nrg file in any letter case, except
+// a .toc whose name (without the extension, in any letter case) a .cue shares, as both describe
+// the same disc. Hidden files (the recorder's unfinished work) are not images.
+inline std::vector<std::string> ListImages(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name[0] == '.' || KindOf(name) == Kind::None) continue;
+        std::error_code typeError;
+        if (it->is_regular_file(typeError)) found.push_back(it->path());
+    }
+    std::vector<std::string> cueStems;
+    for (const fs::path& p : found)
+        if (KindOf(p.string()) == Kind::Cue) cueStems.push_back(LowerAscii(p.stem().string()));
+    std::vector<std::string> images;
+    for (const fs::path& p : found) {
+        const bool described = KindOf(p.string()) == Kind::Toc &&
+                               std::find(cueStems.begin(), cueStems.end(),
+                                         LowerAscii(p.stem().string())) != cueStems.end();
+        if (!described) images.push_back(p.string());
+    }
+    std::sort(images.begin(), images.end());
+    return images;
 }
 
 }  // namespace disc_images

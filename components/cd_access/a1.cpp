@@ -151,4 +151,19 @@ int a1CdText(int handle, int track, int field, char* buffer, int size) {
     return static_cast<int>(text->size());
 }
 
+int a1DriveProblem(const uint8_t* address, char* buffer, int size) {
+    if (!buffer || size <= 0) return 0;
+    buffer[0] = '\0';
+    if (!address || address[0] != A1_ADDRESS_BYTES) return 0;
+    std::lock_guard lock(g_mutex);
+    const size_t index = address[2];
+    if (index >= g_drives.size() || !g_drives[index].image) return 0;
+    std::string problem;
+    if (cd_access::Disc::Open(g_drives[index], &problem) || problem.empty()) return 0;
+    const size_t n = std::min(problem.size(), static_cast<size_t>(size - 1));
+    std::memcpy(buffer, problem.data(), n);
+    buffer[n] = '\0';
+    return static_cast<int>(problem.size());
+}
+
 }  // extern "C"

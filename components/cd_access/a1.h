@@ -43,7 +43,7 @@ typedef struct A1ReadRequest {
 } A1ReadRequest;
 
 // Fills the 970-byte buffer with the drives: the machine's CD drives, then one drive per disc
-// image in the image folder, at most A1_MAX_DRIVES in all.
+// image (.cue, .toc or .nrg) in the image folder, at most A1_MAX_DRIVES in all.
 A1_EXPORT void a2(uint8_t* driveList);
 // Opens the drive at `address`; a handle above 0, or 0 when it cannot be opened.
 A1_EXPORT int a12(const uint8_t* address);
@@ -66,6 +66,11 @@ A1_EXPORT void a13(int handle);
 // Copies at most size - 1 bytes and a zero; returns the text's length, or -1 when the disc has
 // no such text.
 A1_EXPORT int a1CdText(int handle, int track, int field, char* buffer, int size);
+
+// Why the drive at `address` holds no readable disc, when the library can tell: for a disc image
+// that cannot be read, "disc image <file>: <reason>". Copies at most size - 1 bytes and a zero;
+// returns the text's length, 0 when there is nothing to tell.
+A1_EXPORT int a1DriveProblem(const uint8_t* address, char* buffer, int size);
 
 #ifdef __cplusplus
 }

@@ -13,6 +13,8 @@
 #include <sstream>
 
 #include "components/cd_access/a1.h"
+#include "components/cd_access/disc_image.h"
+#include "components/disc_images.h"
 
 namespace cd_access {
 namespace {
@@ -137,17 +139,10 @@ std::vector<DriveInfo> ListDrives(const std::string& imageFolder, size_t limit) 
         }
         cdio_free_device_list(devices);
     }
-    std::vector<std::filesystem::path> cues;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(imageFolder, ec)) {
-        if (entry.path().extension() == ".cue" && entry.is_regular_file(ec)) {
-            cues.push_back(entry.path());
-        }
-    }
-    std::sort(cues.begin(), cues.end());
-    for (const auto& cue : cues) {
+    for (const std::string& image : disc_images::ListImages(imageFolder)) {
         if (drives.size() >= limit) break;
-        drives.push_back({cue.string(), "Disc image " + cue.stem().string(), true});
+        drives.push_back(
+            {image, "Disc image " + std::filesystem::path(image).stem().string(), true});
     }
     return drives;
 }
@@ -223,22 +218,41 @@ std::unique_ptr<FrameReader> MakeParanoiaReader(CdIo_t* cdio, int retries) {
     return std::make_unique<ParanoiaReader>(std::move(drive), std::move(paranoia), retries);
 }
 
-std::unique_ptr<Disc> Disc::Open(const DriveInfo& drive) {
+Disc::~Disc() = default;
+
+std::unique_ptr<Disc> Disc::Open(const DriveInfo& drive, std::string* problem) {
     QuietLibcdio();
     std::unique_ptr<Disc> disc(new Disc);
-    disc->image_ = drive.image;
-    disc->cdio_.reset(drive.image ? cdio_open_cue(drive.path.c_str())
-                                  : cdio_open(drive.path.c_str(), DRIVER_DEVICE));
-    if (!disc->cdio_) return nullptr;
-    if (drive.image) {
-        std::string base = drive.path.substr(0, drive.path.size() - 4);
-        disc->unreadable_ = ReadFrameRanges(base + ".badframes");
+    if (!drive.image) {
+        disc->cdio_.reset(cdio_open(drive.path.c_str(), DRIVER_DEVICE));
+        return disc->cdio_ ? std::move(disc) : nullptr;
     }
+    auto layout = std::make_unique<ImageLayout>();
+    std::string why;
+    if (!ReadImageLayout(drive.path, *layout, why)) {
+        if (problem)
+            *problem =
+                "disc image " + std::filesystem::path(drive.path).filename().string() + ": " + why;
+        return nullptr;
+    }
+    // The unreadable frames of a test image: "x.badframes" beside "x.cue" (or .toc, .nrg).
+    std::filesystem::path badFrames(drive.path);
+    badFrames.replace_extension(".badframes");
+    disc->reader_ = MakeImageReader(*layout, ReadFrameRanges(badFrames.string()));
+    disc->image_ = std::move(layout);
     return disc;
 }
 
 bool Disc::ReadToc(Toc& toc) {
     toc = Toc{};
+    if (image_) {
+        toc.first = image_->tracks.front().number;
+        toc.last = image_->tracks.back().number;
+        for (const ImageTrack& t : image_->tracks)
+            toc.tracks.push_back({t.number, t.start, t.data, t.preemphasis, t.copyPermitted});
+        toc.leadOut = image_->leadOut;
+        return true;
+    }
     CdIo_t* cdio = cdio_.get();
     const track_t first = cdio_get_first_track_num(cdio);
     const track_t count = cdio_get_num_tracks(cdio);
@@ -263,9 +277,15 @@ bool Disc::ReadToc(Toc& toc) {
     return toc.leadOut != CDIO_INVALID_LSN;
 }
 
-bool Disc::ReadFrames(int32_t first, int32_t count, uint8_t* out, ReadFailure& failure) {
+int32_t Disc::LeadOut() const {
+    if (image_) return image_->leadOut;
     const lsn_t leadOut = cdio_get_track_lsn(cdio_.get(), CDIO_CDROM_LEADOUT_TRACK);
-    if (leadOut == CDIO_INVALID_LSN) {
+    return leadOut == CDIO_INVALID_LSN ? -1 : leadOut;
+}
+
+bool Disc::ReadFrames(int32_t first, int32_t count, uint8_t* out, ReadFailure& failure) {
+    const int32_t leadOut = LeadOut();
+    if (leadOut < 0) {
         failure = {A1_STATUS_NO_MEDIA, kErrorNotReady};
         return false;
     }
@@ -273,15 +293,24 @@ bool Disc::ReadFrames(int32_t first, int32_t count, uint8_t* out, ReadFailure& f
         failure = {A1_STATUS_INVALID, kErrorIllegalRequest};
         return false;
     }
-    if (!reader_) {
-        // A real drive reads through the correcting reader; an image holds exact frames.
-        if (!image_) reader_ = MakeParanoiaReader(cdio_.get(), kParanoiaRetries);
-        if (!reader_) reader_ = MakeDirectReader(cdio_.get(), unreadable_);
-    }
+    // A real drive reads through the correcting reader, directly when that cannot be opened.
+    if (!reader_) reader_ = MakeParanoiaReader(cdio_.get(), kParanoiaRetries);
+    if (!reader_) reader_ = MakeDirectReader(cdio_.get());
     return reader_->Read(first, count, out, failure);
 }
 
 std::optional<std::string> Disc::CdText(int track, int field) {
+    if (image_) {
+        const std::string* value = nullptr;
+        if (track == 0) {
+            value = field == 1 ? &image_->performer : &image_->title;
+        } else {
+            for (const ImageTrack& t : image_->tracks)
+                if (t.number == track) value = field == 1 ? &t.performer : &t.title;
+        }
+        if (!value || value->empty()) return std::nullopt;
+        return *value;
+    }
     const cdtext_t* text = cdio_get_cdtext(cdio_.get());
     if (!text || track < 0 || track > 99) return std::nullopt;
     const char* value =

@@ -18,13 +18,13 @@ inline constexpr int kFrameBytes = 2352;
 inline constexpr int kFramesPerSecond = 75;
 
 struct DriveInfo {
-    std::string path;  // device node, or the .cue file of a disc image
+    std::string path;  // device node, or the description (.cue, .toc, .nrg) of a disc image
     std::string description;
     bool image = false;
 };
 
-// The machine's CD drives (libcdio's order), then one drive per .cue file of `imageFolder` in
-// name order; at most `limit` in all.
+// The machine's CD drives (libcdio's order), then one drive per image of `imageFolder`
+// (disc_images::ListImages); at most `limit` in all.
 std::vector<DriveInfo> ListDrives(const std::string& imageFolder, size_t limit);
 
 struct TocTrack {
@@ -85,9 +85,14 @@ std::unique_ptr<FrameReader> MakeDirectReader(CdIo_t* cdio, FrameRanges unreadab
 std::unique_ptr<FrameReader> MakeParanoiaReader(CdIo_t* cdio, int retries);
 
 // One open drive.
+struct ImageLayout;
+
 class Disc {
   public:
-    static std::unique_ptr<Disc> Open(const DriveInfo& drive);
+    // Null when the drive cannot be opened; for a disc image `problem` then says why
+    // ("disc image x.cue: the file 02.bin it names is missing").
+    static std::unique_ptr<Disc> Open(const DriveInfo& drive, std::string* problem = nullptr);
+    ~Disc();
 
     // False when there is no disc or its table of contents makes no sense.
     bool ReadToc(Toc& toc);
@@ -97,10 +102,10 @@ class Disc {
 
   private:
     Disc() = default;
-    CdioPtr cdio_;
+    int32_t LeadOut() const;
+    CdioPtr cdio_;                        // a real drive
+    std::unique_ptr<ImageLayout> image_;  // a disc image
     std::unique_ptr<FrameReader> reader_;
-    bool image_ = false;
-    FrameRanges unreadable_;
 };
 
 }  // namespace cd_access

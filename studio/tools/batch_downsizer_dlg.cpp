@@ -235,7 +235,9 @@ void CBatchDownsizerDlg::OnBrowse() {
 }
 
 void CBatchDownsizerDlg::OnConvert(CBatchDownsizer::Command command) {
-    outputFolder_ = ItemText(kOutputFolder);
+    // A typed "~/mp3s" or "mp3s" is a folder in the home folder, shown as its full path.
+    outputFolder_ = TypedFolderPath(ItemText(kOutputFolder));
+    if (!outputFolder_.empty()) SetItemText(kOutputFolder, outputFolder_);
     downsizer_.Start(command, outputFolder_, *this);
 }
 

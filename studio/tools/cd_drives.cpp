@@ -148,6 +148,15 @@ bool RefreshTracks(int index) {
     return !tracks.empty();
 }
 
+std::string DriveProblem(int index) {
+    const std::vector<CdDrive>& drives = CdDrives();
+    if (index < 0 || static_cast<size_t>(index) >= drives.size()) return "";
+    char text[512];
+    const int length =
+        a1DriveProblem(drives[static_cast<size_t>(index)].address.data(), text, sizeof text);
+    return length > 0 ? std::string(text) : "";
+}
+
 int64_t ReadDiscIdentity(int index) {
     const std::vector<CdDrive>& drives = CdDrives();
     if (index < 0 || static_cast<size_t>(index) >= drives.size()) return -1;

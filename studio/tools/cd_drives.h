@@ -76,6 +76,9 @@ bool TocMakesSense(const std::array<uint8_t, kTocBytes>& toc);
 // could not be read, makes no sense (track numbers out of order or range, addresses that do not
 // increase) or holds no track; the list is then empty.
 bool RefreshTracks(int index);
+// Why drive `index` holds no readable disc, when the library can tell (a disc image that cannot
+// be read: "disc image x.cue: the file 02.bin it names is missing"); "" otherwise.
+std::string DriveProblem(int index);
 // The identity of the disc now in drive `index`, or -1 when its contents cannot be read.
 int64_t ReadDiscIdentity(int index);
 

@@ -1,15 +1,19 @@
 #include "studio/tools/cd_ripper_dlg.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QThread>
@@ -196,7 +200,10 @@ void CCdRipperDlg::OnInitDialog() {
         ShowItem(kIdBrowse, false);
     }
     list_->InsertColumns({{"Track name", 355}, {"Time", 75}, {"Status", 95}});
-    if (mode_ == RipMode::CdToMp3) list_->viewport()->installEventFilter(this);
+    if (mode_ == RipMode::CdToMp3) {
+        list_->viewport()->installEventFilter(this);
+        list_->header()->installEventFilter(this);
+    }
 
     RefreshTracks(CurrentDriveIndex());
     FillList();
@@ -250,10 +257,39 @@ void CCdRipperDlg::OnRefresh() {
     list_->clear();
     const bool ok = RefreshTracks(CurrentDriveIndex());
     FillList();
-    if (!ok) platform::ShowMessage("Please insert an audio CD in your CD-ROM drive!");
+    if (!ok) {
+        // A disc image that cannot be read says which one and why.
+        const std::string problem = DriveProblem(CurrentDriveIndex());
+        platform::ShowMessage(problem.empty() ? "Please insert an audio CD in your CD-ROM drive!"
+                                              : problem);
+    }
 }
 
-void CCdRipperDlg::OnDriveChanged() { OnRefresh(); }
+void CCdRipperDlg::OnDriveChanged() {
+    // While a rip runs the choice does nothing: the box goes back to the drive being ripped, so
+    // that it never names another disc than the one the next Rip reads.
+    if (Ripper().ripping.load() != 0) {
+        auto* combo = Control<QComboBox>(kIdDrives);
+        const QSignalBlocker quiet(combo);
+        combo->setCurrentIndex(CurrentDriveIndex());
+        return;
+    }
+    OnRefresh();
+}
+
+void CCdRipperDlg::TickAll(bool ticked) {
+    if (mode_ != RipMode::CdToMp3 || Ripper().ripping.load() != 0) return;
+    for (int row = 0; row < list_->RowCount(); ++row)
+        list_->topLevelItem(row)->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+}
+
+QMenu* CCdRipperDlg::TickMenu() {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    connect(menu->addAction("Select all"), &QAction::triggered, this, [this] { TickAll(true); });
+    connect(menu->addAction("Select none"), &QAction::triggered, this, [this] { TickAll(false); });
+    return menu;
+}
 
 void CCdRipperDlg::OnBrowse() {
     if (Ripper().ripping.load() != 0) return;
@@ -274,7 +310,9 @@ void CCdRipperDlg::OnRip() {
             platform::ShowMessage("You should set a path for your mp3s!");
             return;
         }
-        folder = platform::WithTrailingSeparator(folder);
+        // A typed "~/rips" or "rips" is a folder in the home folder, shown and kept in full.
+        folder = platform::WithTrailingSeparator(TypedFolderPath(folder));
+        SetItemText(kIdOutputFolder, folder);
         Settings().RememberFolder(FolderSlot::RipOutput, folder);
         folder = platform::ToPlatformSeparators(folder);
         state.outputFolder = folder;
@@ -400,6 +438,13 @@ void CCdRipperDlg::OnClose() {
 }
 
 bool CCdRipperDlg::eventFilter(QObject* watched, QEvent* event) {
+    // A right click on the rows or the header offers ticking every track or none.
+    if ((watched == list_->viewport() || watched == list_->header()) &&
+        event->type() == QEvent::ContextMenu) {
+        if (Ripper().ripping.load() == 0)
+            TickMenu()->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    }
     if (watched != list_->viewport() || event->type() != QEvent::MouseButtonRelease) {
         return platform::Dialog::eventFilter(watched, event);
     }

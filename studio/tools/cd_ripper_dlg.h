@@ -11,6 +11,7 @@
 #include "studio/tools/cd_rip.h"
 
 class CTrackListCtrl;
+class QMenu;
 
 namespace studio {
 
@@ -59,6 +60,10 @@ class CCdRipperDlg : public platform::Dialog {
     void OnStop();
     void OnBrowse();
     void OnDriveChanged();
+    // Ticks every row or none (CD-to-MP3 mode, not while ripping): the list's right-click menu
+    // "Select all" / "Select none", which TickMenu builds (it deletes itself when closed).
+    void TickAll(bool ticked);
+    QMenu* TickMenu();
 
     // The Status column's text for a status value.
     static std::string StatusText(int status);

@@ -1,5 +1,6 @@
 #include "studio/tools/folder_picker.h"
 
+#include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
 
@@ -26,6 +27,14 @@ size_t CharacterCount(const std::string& text) {
 }
 
 }  // namespace
+
+std::string TypedFolderPath(const std::string& typed) {
+    if (typed.empty() || typed[0] == platform::kSeparator) return typed;
+    const std::string home = platform::HomeFolder();
+    if (typed == "~") return home;
+    if (typed.rfind("~/", 0) == 0) return platform::JoinPath(home, typed.substr(2));
+    return platform::JoinPath(home, typed);
+}
 
 std::string StudioString(int id) {
     switch (id) {

@@ -19,6 +19,11 @@ inline constexpr unsigned kBrowseStatusText = 0x0004;      // show the status li
 // String id of the title both tools give their output-folder picker.
 inline constexpr int kOutputFolderTitleId = 109;
 
+// An output folder as the user typed it, made a full path: "~" and "~/..." lie in the home
+// folder, and so does a relative name (the home folder is where the folder picker starts), never
+// in the program's working folder. "" stays "".
+std::string TypedFolderPath(const std::string& typed);
+
 // The text of string `id` of the studio's string table; empty for an unknown id.
 std::string StudioString(int id);
 

@@ -175,6 +175,44 @@ TEST_F(CliDisc, RipOfAnUnreadableTrackLeavesNoFileAndFailsAfterTheOthers) {
     }
 }
 
+// TOC and NRG images are drives of the command line too, and an image that cannot be read says
+// why in both commands.
+TEST_F(CliDisc, DrivesAndRipReadTocAndNrgImagesAndNameABrokenOne) {
+    const std::vector<uint8_t> one = ts::ToneFrames(150, 21), two = ts::ToneFrames(90, 22);
+    ts::WriteFile(images_ + "/single.raw", one);
+    WriteText(images_ + "/a-single.TOC", "CD_DA\nTRACK AUDIO\nDATAFILE \"single.raw\"\n");
+    ts::WriteNrgImage(images_ + "/b-nero.nrg", {one, two}, {0, 0});
+    WriteText(images_ + "/c-broken.cue",
+              "FILE \"02.bin\" BINARY\n TRACK 01 AUDIO\n"
+              "  INDEX 01 00:00:00\n");
+    const CliRun drives = Vexmor({"drives"});
+    ASSERT_EQ(drives.exitCode, 0) << drives.err;
+    EXPECT_TRUE(Contains(drives.out, "0  D: Disc image a-single  (1 track, 00:02)\n"))
+        << drives.out;
+    EXPECT_TRUE(Contains(drives.out, "1  E: Disc image b-nero  (2 tracks, 00:03)\n")) << drives.out;
+    EXPECT_TRUE(Contains(drives.out,
+                         "2  F: Disc image c-broken  (disc image c-broken.cue: the "
+                         "file 02.bin it names is missing)\n"))
+        << drives.out;
+
+    const CliRun rip = Vexmor({"rip", "--drive", "1", "--wav", "-o", Path("wav")});
+    ASSERT_EQ(rip.exitCode, 0) << rip.err;
+    const std::vector<uint8_t> first = ts::ReadFile(dir_.File("wav/track01.wav"));
+    const std::vector<uint8_t> second = ts::ReadFile(dir_.File("wav/track02.wav"));
+    ASSERT_GE(first.size(), 44u);
+    ASSERT_GE(second.size(), 44u);
+    EXPECT_TRUE(std::vector<uint8_t>(first.begin() + 44, first.end()) == one);
+    EXPECT_TRUE(std::vector<uint8_t>(second.begin() + 44, second.end()) == two);
+
+    const CliRun broken = Vexmor({"rip", "--drive", "F", "-o", Path("none")});
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_TRUE(Contains(broken.err,
+                         "vexmor: F: Disc image c-broken: disc image c-broken.cue: "
+                         "the file 02.bin it names is missing"))
+        << broken.err;
+    EXPECT_FALSE(fs::exists(dir_.File("none")));
+}
+
 TEST_F(CliDisc, RipRefusesBadUsageAndDiscsWithoutTheTracks) {
     ts::WriteDiscImage(images_, "night", TestDisc());
     struct Case {

@@ -34,4 +34,17 @@ std::vector<uint8_t> ImageFrames(const std::string& cuePath, int32_t first, int3
 // Writes the list of unreadable frames beside the image (`x.badframes`).
 void WriteBadFrames(const std::string& cuePath, const std::string& lines);
 
+// `frames` raw frames of a tone with a little noise (little-endian 16-bit stereo), all samples
+// depending on `seed`.
+std::vector<uint8_t> ToneFrames(int32_t frames, uint32_t seed);
+// The same samples with each 16-bit sample's two bytes exchanged (big-endian).
+std::vector<uint8_t> Swapped(std::vector<uint8_t> bytes);
+// Bytes [first, first + count) frames of `frames`.
+std::vector<uint8_t> FrameSpan(const std::vector<uint8_t>& frames, int32_t first, int32_t count);
+
+// An NRG image (the DAO layout with 64-bit offsets, "NER5" footer) of audio tracks: track k's
+// data is pregaps[k] frames of its pregap followed by its own frames, as `tracks[k]` holds them.
+void WriteNrgImage(const std::string& path, const std::vector<std::vector<uint8_t>>& tracks,
+                   const std::vector<int32_t>& pregaps);
+
 }  // namespace testing_support

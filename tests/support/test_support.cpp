@@ -108,10 +108,11 @@ bool HaveTool(const std::string& name) {
     return !QStandardPaths::findExecutable(QString::fromStdString(name)).isEmpty();
 }
 
-ToolResult RunTool(const std::vector<std::string>& argv) {
+ToolResult RunTool(const std::vector<std::string>& argv, const std::string& workingFolder) {
     ToolResult result;
     if (argv.empty()) return result;
     QProcess process;
+    if (!workingFolder.empty()) process.setWorkingDirectory(QString::fromStdString(workingFolder));
     process.setProcessChannelMode(QProcess::MergedChannels);
     QStringList args;
     for (size_t i = 1; i < argv.size(); ++i) args << QString::fromStdString(argv[i]);

@@ -49,8 +49,9 @@ struct ToolResult {
     int exitCode = -1;
     std::string out;  // standard output and standard error together
 };
-// Runs a program with an argument vector (no shell) and waits for it.
-ToolResult RunTool(const std::vector<std::string>& argv);
+// Runs a program with an argument vector (no shell) and waits for it; in `workingFolder` when
+// one is given.
+ToolResult RunTool(const std::vector<std::string>& argv, const std::string& workingFolder = "");
 
 // Values ffprobe reports for the first audio stream; nullopt without ffprobe or on failure.
 struct ProbeInfo {

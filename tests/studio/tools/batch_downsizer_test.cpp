@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <random>
 
+#include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/scripted_ui.h"
 #include "studio/codec_engine.h"
@@ -215,6 +216,24 @@ TEST_F(Downsizer, OutputFoldersSingleFilesAndAnEmptyList) {
     EXPECT_EQ(LastMessage(), "Failure!");
     EXPECT_FALSE(platform::FileExists(made + "/one.mp3"));
     EXPECT_TRUE(ui->unexpected().empty());
+}
+
+// A typed "~/x" or "x" is a folder in the home folder, never in the working folder; the field
+// and the settings then hold its full path.
+TEST_F(Downsizer, TypedOutputFoldersLieInTheHomeFolder) {
+    const std::string home = platform::HomeFolder();
+    for (const auto& [typed, full] : std::vector<std::pair<std::string, std::string>>{
+             {"~/small mp3s", platform::JoinPath(home, "small mp3s")},
+             {"relative/deeper", platform::JoinPath(home, "relative/deeper")}}) {
+        Convert(CBatchDownsizerDlg::kConvertAll, typed);
+        WaitIdle();
+        EXPECT_EQ(LastMessage(), "Complete!");
+        EXPECT_TRUE(platform::IsDirectory(full)) << typed;
+        EXPECT_EQ(dialog->ItemText(CBatchDownsizerDlg::kOutputFolder), full);
+        EXPECT_EQ(Settings().batchOutputFolder, full + "/");
+    }
+    EXPECT_FALSE(fs::exists("~"));
+    EXPECT_FALSE(fs::exists("relative"));
 }
 
 TEST_F(Downsizer, CancelAndClosingWhileBusy) {
