@@ -186,11 +186,21 @@ class QtUi : public Ui {
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             dialog.setFileMode(QFileDialog::AnyFile);
             dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.overwritePrompt);
+            // A name typed without extension takes the chosen filter's, also for the question
+            // whether to replace a file.
+            const QStringList filters = dialog.nameFilters();
+            const auto extensionOf = [&options, &filters](const QString& filter) {
+                return SaveExtensionFor(options, static_cast<int>(filters.indexOf(filter)));
+            };
+            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                             [&dialog, extensionOf](const QString& filter) {
+                                 dialog.setDefaultSuffix(Q(extensionOf(filter)));
+                             });
             if (dialog.exec() != QDialog::Accepted) return std::nullopt;
             const std::vector<std::string> paths =
                 LocalPathsBytes(dialog.selectedUrls(), dialog.selectedFiles());
             if (paths.empty()) return std::nullopt;
-            return paths.front();
+            return WithExtensionIfNone(paths.front(), extensionOf(dialog.selectedNameFilter()));
         });
     }
 
