@@ -5,6 +5,7 @@
 #include <QColorDialog>
 #include <QFile>
 #include <QDialogButtonBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -196,6 +197,13 @@ class QtUi : public Ui {
                              [&dialog, extensionOf](const QString& filter) {
                                  dialog.setDefaultSuffix(Q(extensionOf(filter)));
                              });
+            // Qt's own dialog: its type list, whichever way the choice is made.
+            if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+                QObject::connect(types, &QComboBox::currentIndexChanged, &dialog,
+                                 [&dialog, &options](int index) {
+                                     dialog.setDefaultSuffix(Q(SaveExtensionFor(options, index)));
+                                 });
+            }
             if (dialog.exec() != QDialog::Accepted) return std::nullopt;
             const std::vector<std::string> paths =
                 LocalPathsBytes(dialog.selectedUrls(), dialog.selectedFiles());

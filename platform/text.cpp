@@ -26,7 +26,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 std::string ShownUtf8(std::string_view bytes) {
     const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)utf8.decode(raw);
+    const QString decoded = utf8.decode(raw);  // decoding happens here, setting hasError
     if (!utf8.hasError()) return std::string(bytes);
     return QString::fromLatin1(raw).toStdString();
 }

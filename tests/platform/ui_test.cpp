@@ -212,7 +212,7 @@ TEST(QtUi, SaveDialogGivesTheChosenFiltersExtension) {
                 return;
             }
             seen = true;
-            types->setCurrentIndex(filter);  // as the user picks it (emits filterSelected)
+            types->setCurrentIndex(filter);  // as the user picks it
             name->setText(QStringLiteral("project"));
             QMetaObject::invokeMethod(dialog, "accept");
         });

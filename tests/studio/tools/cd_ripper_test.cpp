@@ -239,6 +239,8 @@ TEST_F(CdRipper, ReadErrorsAskYesNoOrAllAndShortenTheTrack) {
     EXPECT_NEAR(Seconds(track2), (200 - 26) / 75.0, kMp3Slack);
 
     // The next run asks again; "No" ends the track with what was read, which is still encoded.
+    // (It replaces the first run's files, as the user agrees to.)
+    ui->QueueMessageResult(platform::MsgResult::Yes);
     AnswerQuestions({kConfirmNo, kConfirmNo});
     RipAndWait(ripper);
     ASSERT_EQ(Asked().size(), 2u);
@@ -246,7 +248,9 @@ TEST_F(CdRipper, ReadErrorsAskYesNoOrAllAndShortenTheTrack) {
     EXPECT_NEAR(Seconds(track1), 26 / 75.0, kMp3Slack);
     EXPECT_NEAR(Seconds(track2), 52 / 75.0, kMp3Slack);
     EXPECT_EQ(CdTracks()[0].status.load(), kStatusCancelled);
-    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Complete!", "Complete!"}));
+    EXPECT_EQ(ui->messageTexts(),
+              (std::vector<std::string>{"Complete!", RipReplaceQuestion({"track01.mp3", "track02.mp3"}),
+                                        "Complete!"}));
 }
 
 // Stop, pressed while the worker waits on its question, in both modes: the window answers
