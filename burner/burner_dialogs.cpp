@@ -5,6 +5,7 @@
 
 #include "burner/burner_layout.h"
 #include "platform/template_rect.h"
+#include "platform/text.h"
 #include "platform/ui.h"
 #include "uikit/skin_bitmaps.h"
 #include "uikit/skin_controls.h"
@@ -69,7 +70,7 @@ CBurnerAboutDlg::CBurnerAboutDlg(QWidget* parent) : platform::Dialog(AboutTempla
 CRenameDlg::CRenameDlg(const std::string& currentTitle, QWidget* parent)
     : platform::Dialog(RenameTemplate(), parent) {
     if (auto* edit = Control<QLineEdit>(kNameEditId)) {
-        edit->setText(QString::fromStdString(currentTitle));
+        edit->setText(QString::fromStdString(platform::ShownUtf8(currentTitle)));
         edit->selectAll();
         edit->setFocus();
     }
@@ -89,6 +90,8 @@ void CRenameDlg::OnOk() {
 std::optional<std::string> CRenameDlg::Ask(const std::string& currentTitle, QWidget* parent) {
     CRenameDlg dialog(currentTitle, parent);
     if (dialog.DoModal() != platform::IDOK) return std::nullopt;
+    // A title left as it was shown keeps its bytes (which need not be UTF-8).
+    if (dialog.name() == platform::ShownUtf8(currentTitle)) return currentTitle;
     return dialog.name();
 }
 

@@ -24,6 +24,7 @@
 #include "burner/record_dialog.h"
 #include "platform/help_books.h"
 #include "platform/qt_ui.h"
+#include "platform/text.h"
 #include "platform/ui.h"
 #include "uikit/skin_bitmaps.h"
 #include "uikit/skin_buttons.h"
@@ -350,7 +351,7 @@ void CBurnerDlg::OnRecord() {
 void CBurnerDlg::OnPrint() {
     std::vector<std::string> titles, times, tracks;
     for (int row = 0; row < list_->RowCount(); ++row) {
-        titles.push_back(list_->CellText(row, CTrackListCtrl::kTitleColumn));
+        titles.push_back(platform::ShownUtf8(list_->CellText(row, CTrackListCtrl::kTitleColumn)));
         times.push_back(list_->CellText(row, CTrackListCtrl::kTimeColumn));
         tracks.push_back(list_->CellText(row, CTrackListCtrl::kNumberColumn));
     }
@@ -385,7 +386,9 @@ void CBurnerDlg::OnSaveProject() {
     options.overwritePrompt = true;
     const std::optional<std::string> chosen = platform::GetUi().SaveFile(options);
     if (!chosen) return;
-    const std::string path = WithDefaultExtension(*chosen, kProjectDefaultExt);
+    // The dialog gave a typed name the chosen filter's extension; a name that still has none is
+    // a playlist.
+    const std::string path = platform::WithExtensionIfNone(*chosen, kProjectDefaultExt);
     switch (ProjectFormatOf(path)) {
         case ProjectFormat::M3u:
             list_->SaveM3uReporting(path);

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/text.h"
+
 namespace burner {
 namespace {
 
@@ -173,12 +175,24 @@ bool PrintCover(QPagedPaintDevice& device, const CoverSettings& cover) {
     return painter.end();
 }
 
+std::string CoverDocumentTitle(const CoverSettings& cover) {
+    const QString title = QString::fromStdString(platform::ShownUtf8(cover.albumTitle)).trimmed();
+    return title.isEmpty() ? std::string("DISCSMITH SONG LIST") : title.toStdString();
+}
+
+std::string CoverPdfFileName(const CoverSettings& cover) {
+    std::string name = CoverDocumentTitle(cover);
+    for (char& c : name)
+        if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '-';
+    return name + ".pdf";
+}
+
 bool WriteCoverPdf(const std::string& path, const CoverSettings& cover) {
     QSaveFile file(Q(path));
     if (!file.open(QIODevice::WriteOnly)) return false;
     {
         QPdfWriter writer(&file);
-        writer.setTitle(QStringLiteral("DISCSMITH SONG LIST "));
+        writer.setTitle(QString::fromStdString(CoverDocumentTitle(cover)));
         writer.setCreator(QStringLiteral("Discsmith"));
         writer.setResolution(600);
         // The page of the user's paper size with no margins: the cover's place is measured from

@@ -91,7 +91,13 @@ void PaintCoverPreview(QPainter& painter, const CoverSettings& cover);
 void PaintCoverPage(QPainter& painter, const CoverSettings& cover, int dotsPerInch);
 // Prints the cover as one page on `device`; false when the document could not be started.
 bool PrintCover(QPagedPaintDevice& device, const CoverSettings& cover);
-// Writes the cover page to a PDF file, replacing `path` only when the whole file was written.
+// The name a PDF of the cover goes by (its title, and its file name before ".pdf"): the album
+// title without the blanks around it, "DISCSMITH SONG LIST" when it is blank. The file name has
+// every "/" and control character as "-".
+std::string CoverDocumentTitle(const CoverSettings& cover);
+std::string CoverPdfFileName(const CoverSettings& cover);
+// Writes the cover page to a PDF file, replacing `path` only when the whole file was written; the
+// PDF's title is CoverDocumentTitle.
 bool WriteCoverPdf(const std::string& path, const CoverSettings& cover);
 
 }  // namespace burner

@@ -182,7 +182,7 @@ void CPrintCoverDlg::OnPrintPdf() {
     platform::FileDialogOptions options;
     options.defaultExt = "pdf";
     options.filter = "PDF files|*.pdf||";
-    options.initialName = "DISCSMITH SONG LIST.pdf";
+    options.initialName = CoverPdfFileName(cover_);
     options.overwritePrompt = true;
     const std::optional<std::string> path = platform::GetUi().SaveFile(options);
     if (!path) return;

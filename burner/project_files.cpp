@@ -73,13 +73,6 @@ ProjectFormat ProjectFormatOf(std::string_view path) {
     return ProjectFormat::None;
 }
 
-std::string WithDefaultExtension(const std::string& path, const std::string& ext) {
-    const size_t slash = path.find_last_of(platform::kSeparator);
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    if (path.find('.', nameStart) != std::string::npos || nameStart == path.size()) return path;
-    return path + "." + ext;
-}
-
 ProjectContents ReadProjectFile(const std::string& path) {
     ProjectContents contents;
     const ProjectFormat format = ProjectFormatOf(path);

@@ -42,9 +42,6 @@ inline constexpr const char* kProjectDefaultExt = "M3U";
 inline constexpr const char* kProjectFilter =
     "M3U playlist (*.m3u)|*.m3u|Vexmor playlist (*.vxl)|*.vxl||";
 
-// `path` with "." + `ext` appended when its file name has no extension.
-std::string WithDefaultExtension(const std::string& path, const std::string& ext);
-
 enum class ProjectReadStatus {
     Ok,
     CannotOpen,     // missing, not a regular file, or unreadable

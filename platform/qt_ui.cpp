@@ -5,6 +5,7 @@
 #include <QColorDialog>
 #include <QFile>
 #include <QDialogButtonBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -186,11 +187,28 @@ class QtUi : public Ui {
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             dialog.setFileMode(QFileDialog::AnyFile);
             dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.overwritePrompt);
+            // A name typed without extension takes the chosen filter's, also for the question
+            // whether to replace a file.
+            const QStringList filters = dialog.nameFilters();
+            const auto extensionOf = [&options, &filters](const QString& filter) {
+                return SaveExtensionFor(options, static_cast<int>(filters.indexOf(filter)));
+            };
+            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                             [&dialog, extensionOf](const QString& filter) {
+                                 dialog.setDefaultSuffix(Q(extensionOf(filter)));
+                             });
+            // Qt's own dialog: its type list, whichever way the choice is made.
+            if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+                QObject::connect(types, &QComboBox::currentIndexChanged, &dialog,
+                                 [&dialog, &options](int index) {
+                                     dialog.setDefaultSuffix(Q(SaveExtensionFor(options, index)));
+                                 });
+            }
             if (dialog.exec() != QDialog::Accepted) return std::nullopt;
             const std::vector<std::string> paths =
                 LocalPathsBytes(dialog.selectedUrls(), dialog.selectedFiles());
             if (paths.empty()) return std::nullopt;
-            return paths.front();
+            return WithExtensionIfNone(paths.front(), extensionOf(dialog.selectedNameFilter()));
         });
     }
 

@@ -12,7 +12,11 @@ void ScriptedUi::QueueOpenFiles(std::vector<std::string> paths) {
 }
 void ScriptedUi::QueueSaveFile(std::optional<std::string> path) {
     std::lock_guard lock(mutex_);
-    saveFiles_.push_back(std::move(path));
+    saveFiles_.push_back({std::move(path), std::nullopt});
+}
+void ScriptedUi::QueueSaveFileTyped(std::string typed, int filterIndex) {
+    std::lock_guard lock(mutex_);
+    saveFiles_.push_back({std::move(typed), filterIndex});
 }
 void ScriptedUi::QueuePickFolder(std::optional<std::string> path) {
     std::lock_guard lock(mutex_);
@@ -111,9 +115,11 @@ std::optional<std::string> ScriptedUi::SaveFile(const FileDialogOptions& options
         unexpected_.push_back("save dialog: " + options.filter);
         return std::nullopt;
     }
-    auto path = std::move(saveFiles_.front());
+    SaveAnswer answer = std::move(saveFiles_.front());
     saveFiles_.pop_front();
-    return path;
+    if (answer.path && answer.filterIndex)
+        return WithExtensionIfNone(*answer.path, SaveExtensionFor(options, *answer.filterIndex));
+    return answer.path;
 }
 
 std::optional<std::string> ScriptedUi::PickFolder(const std::string& title,

@@ -39,6 +39,9 @@ class ScriptedUi : public Ui {
     void QueueMessageResult(MsgResult result);
     void QueueOpenFiles(std::vector<std::string> paths);  // empty vector = user cancelled
     void QueueSaveFile(std::optional<std::string> path);  // nullopt = user cancelled
+    // A name typed into the save dialog with the filter at `filterIndex` chosen: it takes that
+    // filter's extension when it has none, as the real dialog gives it.
+    void QueueSaveFileTyped(std::string typed, int filterIndex);
     void QueuePickFolder(std::optional<std::string> path);
     void QueuePickColor(std::optional<QColor> color);
     void QueuePickFont(std::optional<QFont> font);
@@ -75,7 +78,11 @@ class ScriptedUi : public Ui {
     mutable std::mutex mutex_;
     std::deque<MsgResult> messageResults_;
     std::deque<std::vector<std::string>> openFiles_;
-    std::deque<std::optional<std::string>> saveFiles_;
+    struct SaveAnswer {
+        std::optional<std::string> path;
+        std::optional<int> filterIndex;  // set: a typed name, given the filter's extension
+    };
+    std::deque<SaveAnswer> saveFiles_;
     std::deque<std::optional<std::string>> folders_;
     std::deque<std::optional<QColor>> colors_;
     std::deque<std::optional<QFont>> fonts_;

@@ -1,5 +1,8 @@
 #include "platform/text.h"
 
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
 #include <cctype>
 
 namespace platform {
@@ -18,6 +21,14 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
             return false;
     }
     return true;
+}
+
+std::string ShownUtf8(std::string_view bytes) {
+    const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8.decode(raw);  // decoding happens here, setting hasError
+    if (!utf8.hasError()) return std::string(bytes);
+    return QString::fromLatin1(raw).toStdString();
 }
 
 }  // namespace platform

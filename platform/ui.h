@@ -36,6 +36,14 @@ struct FileDialogOptions {
     bool hideReadOnly = false;     // the read-only check box has no meaning here; kept for callers
 };
 
+// The extension a save dialog gives a name typed without one, for the filter at `filterIndex`
+// (0 the first) of `options.filter`: the first pattern's extension ("*.vxl" gives "vxl"). The
+// default extension stands for a filter whose extension it is in another case, for the first
+// filter, and for a filter without one ("*.*").
+std::string SaveExtensionFor(const FileDialogOptions& options, int filterIndex);
+// `path` with "." + `ext` appended when its file name has no extension (and `ext` is not empty).
+std::string WithExtensionIfNone(const std::string& path, const std::string& ext);
+
 // A folder dialog. With `statusText` set the dialog shows a status line under the folders: the
 // text the function makes of the folder selected, shown when the dialog opens (for the initial
 // folder) and again whenever the selection changes.
@@ -67,7 +75,8 @@ class Ui {
 
     // Chosen paths; empty when the user cancelled.
     virtual std::vector<std::string> OpenFiles(const FileDialogOptions& options) = 0;
-    // Chosen path; nullopt when the user cancelled.
+    // Chosen path; nullopt when the user cancelled. A name typed without extension gets the one
+    // of the filter chosen in the dialog (SaveExtensionFor).
     virtual std::optional<std::string> SaveFile(const FileDialogOptions& options) = 0;
     virtual std::optional<std::string> PickFolder(const std::string& title,
                                                   const std::string& initialFolder) = 0;

@@ -9,6 +9,10 @@ const platform::ProgramHelp& StudioHelp() {
     return help;
 }
 
+std::string MissingSongMessage(const std::string& path) {
+    return "The specified file does not exist:\n" + path;
+}
+
 StudioStart ParseStudioArguments(const std::vector<std::string>& args,
                                  const std::string& workingFolder) {
     StudioStart start{platform::ParseProgramArguments(args, workingFolder), std::nullopt};

@@ -22,6 +22,10 @@ struct StudioStart {
     std::optional<std::string> song;
 };
 
+// What the window says when the command line's song does not exist (instead of the open
+// command's "not supported").
+std::string MissingSongMessage(const std::string& path);
+
 // The general rules of platform::ParseProgramArguments, and: more than one file is a usage error.
 StudioStart ParseStudioArguments(const std::vector<std::string>& args,
                                  const std::string& workingFolder);

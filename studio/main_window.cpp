@@ -23,6 +23,7 @@
 #include "platform/qt_ui.h"
 #include "platform/ui.h"
 #include "studio/codec_engine.h"
+#include "studio/command_line.h"
 #include "studio/job_state.h"
 #include "studio/main_window_dialogs.h"
 #include "studio/main_window_logic.h"
@@ -132,6 +133,10 @@ void CRingsmithDlg::OnInitDialog() {
     if (startSong_) {
         QTimer::singleShot(0, this, [this] {
             const std::string song = *std::exchange(startSong_, std::nullopt);
+            if (!platform::FileExists(song)) {
+                platform::ShowMessage(MissingSongMessage(song));
+                return;
+            }
             OpenSong(song);
         });
     }

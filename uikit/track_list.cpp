@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "platform/ui.h"
 #include "uikit/mp3_info.h"
 #include "uikit/player_panel.h"
@@ -17,9 +18,17 @@
 namespace {
 
 constexpr const char* kEmptyTotal = "00:00";
-// The path column keeps the path's exact bytes beside its display text: a file name that is not
-// UTF-8 is shown with replacement characters, but played and saved under its real name.
-constexpr int kExactPathRole = Qt::UserRole + 1;
+// The title and path columns keep their exact bytes beside the display text: a title or file
+// name that is not UTF-8 is shown as Latin-1, but played, renamed around and saved as it was.
+constexpr int kExactBytesRole = Qt::UserRole + 1;
+
+bool KeepsBytes(int column) {
+    return column == CTrackListCtrl::kTitleColumn || column == CTrackListCtrl::kPathColumn;
+}
+
+QString Shown(const std::string& bytes) {
+    return QString::fromStdString(platform::ShownUtf8(bytes));
+}
 // Paths shorter than this are never listed.
 constexpr size_t kMinPathLength = 5;
 
@@ -102,11 +111,12 @@ int CTrackListCtrl::AppendRow(const std::string& title, const std::string& time,
     auto* item = new QTreeWidgetItem;
     const std::string texts[] = {title, FormatTrackNumber(n + 1), time, path};
     for (int column = 0; column < 4; ++column) {
-        item->setText(column, QString::fromStdString(texts[column]));
+        item->setText(column, Shown(texts[column]));
+        if (KeepsBytes(column))
+            item->setData(column, kExactBytesRole, QByteArray::fromStdString(texts[column]));
         if (column < static_cast<int>(alignments_.size()))
             item->setTextAlignment(column, alignments_[static_cast<size_t>(column)]);
     }
-    item->setData(kPathColumn, kExactPathRole, QByteArray::fromStdString(path));
     addTopLevelItem(item);
     setFocus();
     SetTotalAndNotify(CTimeCalc().Add(time, total_));
@@ -244,12 +254,12 @@ std::string CTrackListCtrl::CellText(int row, int column) const {
     const QTreeWidgetItem* item = topLevelItem(row);
     if (!item) return std::string();
     const QString shown = item->text(column);
-    if (column == kPathColumn) {
-        // The exact bytes, as long as the row still shows the path they were stored with.
-        const QVariant exact = item->data(kPathColumn, kExactPathRole);
+    if (KeepsBytes(column)) {
+        // The exact bytes, as long as the row still shows the text they were stored with.
+        const QVariant exact = item->data(column, kExactBytesRole);
         if (exact.isValid()) {
             std::string bytes = exact.toByteArray().toStdString();
-            if (QString::fromStdString(bytes) == shown) return bytes;
+            if (Shown(bytes) == shown) return bytes;
         }
     }
     return shown.toStdString();
@@ -258,9 +268,8 @@ std::string CTrackListCtrl::CellText(int row, int column) const {
 void CTrackListCtrl::SetCellText(int row, int column, const std::string& text) {
     QTreeWidgetItem* item = topLevelItem(row);
     if (!item) return;
-    item->setText(column, QString::fromStdString(text));
-    if (column == kPathColumn)
-        item->setData(kPathColumn, kExactPathRole, QByteArray::fromStdString(text));
+    item->setText(column, Shown(text));
+    if (KeepsBytes(column)) item->setData(column, kExactBytesRole, QByteArray::fromStdString(text));
 }
 
 int CTrackListCtrl::SelectedRow() const {

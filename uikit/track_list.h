@@ -104,7 +104,8 @@ public:
     // calls nothing.
     void SetTotalChangedHandler(std::function<void(const std::string& total)> handler);
 
-    // Row access for owners and tests.
+    // Row access for owners and tests. The title and path cells give back the bytes they were
+    // set with (shown as Latin-1 when they are not UTF-8) until their text is changed.
     int RowCount() const { return topLevelItemCount(); }
     std::string CellText(int row, int column) const;
     void SetCellText(int row, int column, const std::string& text);

@@ -1,8 +1,5 @@
 #include "uikit/track_rules.h"
 
-#include <QByteArray>
-#include <QString>
-#include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -11,6 +8,7 @@
 #include <fstream>
 
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "uikit/time_calc.h"
 
 namespace {
@@ -32,13 +30,7 @@ std::string Trimmed(std::string_view text) {
 }
 
 // Tag texts are bytes of some single-byte code page; the lists hold UTF-8.
-std::string TagTextToUtf8(std::string_view bytes) {
-    const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8.decode(raw);
-    if (!utf8.hasError()) return std::string(bytes);
-    return QString::fromLatin1(raw).toStdString();
-}
+std::string TagTextToUtf8(std::string_view bytes) { return platform::ShownUtf8(bytes); }
 
 // Strips one line end: LF, and a CR before it (a text-mode read of CR LF).
 void StripLineEnd(std::string& line) {

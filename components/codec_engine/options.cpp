@@ -238,7 +238,8 @@ bool ParseVector(int count, char** args, ParsedVector& out, std::string& error) 
             const auto v = value(arg);
             if (!v) return false;
             const std::optional<double> factor = ParseNumber(*v);
-            if (!factor || *factor < 0 || *factor > 1000) {
+            // A factor of 0 on both channels would encode nothing but silence.
+            if (!factor || *factor < 0 || *factor > 1000 || (arg == "--scale" && *factor == 0)) {
                 error = "bad scale factor " + *v;
                 return false;
             }

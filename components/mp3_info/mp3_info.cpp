@@ -19,6 +19,14 @@ constexpr int64_t kSyncSearchBytes = 1 << 20;
 // Frames after a candidate first frame that must follow it seamlessly (fewer when the audio
 // data ends first): random bytes almost never hold such a chain.
 constexpr int kChainFrames = 3;
+// A free-format frame header gives no length: the frame reaches to the next header with the same
+// fixed fields (sync, version, layer, protection, bit-rate index, sample rate, channel mode).
+// Padding, the private bit, the mode extension and the flags after it may change per frame.
+constexpr uint32_t kSameHeaderMask = 0xFFFFFCC0u;
+// Where the next free-format header is looked for, from the start of a frame: no frame is shorter
+// than 24 bytes, and none longer than a Layer III frame at 640 kbit/s and 8000 Hz.
+constexpr int64_t kMinFreeFrameBytes = 24;
+constexpr int64_t kMaxFreeFrameBytes = 72 * 640000 / 8000 + 1;
 
 uint32_t Be32(const uint8_t* p) {
     return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
@@ -113,11 +121,23 @@ struct FrameHeader {
     int sampleRate = 0;
     int channels = 0;
     int samplesPerFrame = 0;
-    int64_t frameBytes = 0;
+    int64_t frameBytes = 0;   // 0 for a free-format frame until its length is known
+    uint32_t word = 0;        // the header as read
+    int padding = 0;          // the padding bit
+    bool freeFormat = false;  // bit-rate index 0: the length comes from the next header
+    int64_t freeBytes = 0;    // a free-format frame's length without padding, once known
 
     // Fields that stay the same through a stream (the bit rate may change).
     bool SameStream(const FrameHeader& other) const {
         return version == other.version && layer == other.layer && sampleRate == other.sampleRate;
+    }
+
+    // Gives a free-format frame its length (without padding) and the bit rate that follows.
+    void SetFreeLength(int64_t bytes) {
+        freeBytes = bytes;
+        frameBytes = bytes + padding * (layer == 1 ? 4 : 1);
+        bitrateKbps = static_cast<int>(
+            std::min<int64_t>(bytes * 8 * sampleRate / samplesPerFrame / 1000, 100000));
     }
 };
 
@@ -132,11 +152,13 @@ std::optional<FrameHeader> ParseHeader(const uint8_t* p) {
     const int rateIndex = (h >> 10) & 3;
     const int padding = (h >> 9) & 1;
     const int mode = (h >> 6) & 3;
-    // Reserved version or layer, free format (cannot be walked) and bad bit rate or rate.
-    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 ||
-        rateIndex == 3)
+    // Reserved version or layer, bad bit rate or rate.
+    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 15 || rateIndex == 3)
         return std::nullopt;
     FrameHeader f;
+    f.word = h;
+    f.padding = padding;
+    f.freeFormat = bitrateIndex == 0;
     f.version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 25;
     f.layer = 4 - layerBits;
     static constexpr int kBitrates[2][3][15] = {
@@ -161,6 +183,7 @@ std::optional<FrameHeader> ParseHeader(const uint8_t* p) {
         f.samplesPerFrame = 576;
         f.frameBytes = 72 * bps / f.sampleRate + padding;
     }
+    if (f.freeFormat) f.frameBytes = 0;
     return f;
 }
 
@@ -208,20 +231,52 @@ bool FindAudioRegion(Reader& file, Stream& s) {
     }
 }
 
+// The length without padding of the free-format frame `f` at `pos`: the distance to the next
+// header with the same fixed fields, as decoders measure it. nullopt when there is none near.
+std::optional<int64_t> MeasureFreeFrame(Reader& file, const Stream& s, int64_t pos,
+                                        const FrameHeader& f) {
+    const int64_t last = std::min(s.audioEnd - 4, pos + kMaxFreeFrameBytes);
+    const uint32_t same = f.word & kSameHeaderMask;
+    const int64_t paddingBytes = f.padding * (f.layer == 1 ? 4 : 1);
+    for (int64_t q = pos + kMinFreeFrameBytes; q <= last; ++q) {
+        const uint8_t* p = file.Get(q, 4);
+        if (!p) return std::nullopt;
+        if (p[0] == 0xFF && (Be32(p) & kSameHeaderMask) == same) return q - pos - paddingBytes;
+    }
+    return std::nullopt;
+}
+
+// The frame header at `pos` with its length. A free-format frame of the stream `in` (the frame
+// before it, or null) has that stream's length; another one is measured.
+std::optional<FrameHeader> HeaderAt(Reader& file, const Stream& s, int64_t pos,
+                                    const FrameHeader* in) {
+    auto f = ParseHeader(file.Get(pos, 4));
+    if (!f || !f->freeFormat) return f;
+    if (in && in->freeFormat && in->freeBytes > 0 &&
+        (in->word & kSameHeaderMask) == (f->word & kSameHeaderMask)) {
+        f->SetFreeLength(in->freeBytes);
+        return f;
+    }
+    const std::optional<int64_t> bytes = MeasureFreeFrame(file, s, pos, *f);
+    if (!bytes || *bytes <= 0) return std::nullopt;
+    f->SetFreeLength(*bytes);
+    return f;
+}
+
 // Whether a frame header at `pos` starts a chain of frames of one stream.
 std::optional<FrameHeader> FrameChainAt(Reader& file, const Stream& s, int64_t pos) {
-    const uint8_t* p = file.Get(pos, 4);
-    if (!p) return std::nullopt;
-    const auto first = ParseHeader(p);
+    const auto first = HeaderAt(file, s, pos, nullptr);
     if (!first) return std::nullopt;
     int64_t next = pos + first->frameBytes;
+    FrameHeader previous = *first;
     for (int k = 0; k < kChainFrames; ++k) {
         if (next == s.audioEnd) return first;
         // A frame cut short by the end of the data still counts after a complete one.
         if (next + 4 > s.audioEnd) return k > 0 ? first : std::nullopt;
-        const auto follower = ParseHeader(file.Get(next, 4));
+        const auto follower = HeaderAt(file, s, next, &previous);
         if (!follower || !follower->SameStream(*first)) return std::nullopt;
         next += follower->frameBytes;
+        previous = *follower;
     }
     return first;
 }
@@ -313,7 +368,7 @@ std::optional<MpegResult> DescribeMpeg(Reader& file) {
     if (!FindAudioRegion(file, s)) return std::nullopt;
     const auto start = FindFirstFrame(file, s);
     if (!start) return std::nullopt;
-    const auto first = ParseHeader(file.Get(*start, 4));
+    const auto first = HeaderAt(file, s, *start, nullptr);
     if (!first) return std::nullopt;
     MpegResult r;
     r.first = *first;
@@ -345,14 +400,9 @@ std::optional<MpegResult> DescribeMpeg(Reader& file) {
     int64_t lastBitrate = -1;
     FrameHeader current = r.first;
     while (pos + 4 <= s.audioEnd) {
-        auto f = ParseHeader(file.Get(pos, 4));
-        if (f && !f->SameStream(current)) {
-            if (FrameChainAt(file, s, pos)) {
-                current = *f;
-            } else {
-                f.reset();
-            }
-        }
+        auto f = HeaderAt(file, s, pos, &current);
+        if (f && !f->SameStream(current)) f = FrameChainAt(file, s, pos);
+        if (f) current = *f;
         if (!f) {
             // Junk inside the stream: continue at the next frame chain, if there is one.
             int64_t next = pos + 1;

@@ -1,6 +1,7 @@
 #include "studio/tools/cd_rip.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "platform/folders.h"
@@ -93,6 +94,31 @@ bool TakeExtractedTrack(const std::string& currentWav) {
 
 std::string TrackMp3Path(const std::string& folder, int position) {
     return platform::WithTrailingSeparator(folder) + TrackFileName(position, "mp3");
+}
+
+std::vector<std::string> RipOutputsInTheWay(const std::string& folder,
+                                            const std::vector<CdTrack>& tracks) {
+    std::vector<std::string> names;
+    for (const CdTrack& track : tracks) {
+        if (!track.ticked || !track.audio()) continue;
+        const std::string path = TrackMp3Path(folder, track.position);
+        // A link that leads nowhere is replaced as well.
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(path, error)))
+            names.push_back(TrackFileName(track.position, "mp3"));
+    }
+    return names;
+}
+
+std::string RipReplaceQuestion(const std::vector<std::string>& names) {
+    constexpr size_t kListed = 5;
+    std::string text = names.size() == 1 ? "The output folder already holds a file of this name:"
+                                         : "The output folder already holds files of these names:";
+    for (size_t i = 0; i < names.size() && i < kListed; ++i) text += "\n" + names[i];
+    if (names.size() > kListed)
+        text += "\n(and " + std::to_string(names.size() - kListed) + " more)";
+    text += names.size() == 1 ? "\nDo you want to replace it?" : "\nDo you want to replace them?";
+    return text;
 }
 
 std::string TrackWavPath(const std::string& folder, int position) {

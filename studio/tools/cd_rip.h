@@ -51,6 +51,14 @@ bool TakeExtractedTrack(const std::string& currentWav);
 std::string TrackMp3Path(const std::string& folder, int position);
 std::string TrackWavPath(const std::string& folder, int position);
 
+// The names of the "track%02d.mp3" files that ripping the ticked audio tracks of `tracks` into
+// `folder` would replace: those already there, in list order.
+std::vector<std::string> RipOutputsInTheWay(const std::string& folder,
+                                            const std::vector<CdTrack>& tracks);
+// The question asked once before a rip replaces `names` (files of an earlier rip): Yes replaces
+// them, No cancels the rip. At most five names are listed.
+std::string RipReplaceQuestion(const std::vector<std::string>& names);
+
 // The error question for a chunk that failed at `frame`.
 std::string ReadErrorText(uint32_t frame, const ReadError& error);
 

@@ -18,6 +18,7 @@
 #include <QStyleOptionViewItem>
 #include <QThread>
 #include <QTreeWidgetItem>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -341,17 +342,24 @@ void CCdRipperDlg::OnRip() {
         track.selected = item->isSelected();
         if (mode_ == RipMode::Extract) track.ticked = track.selected && track.audio();
     }
-    bool any = false;
-    for (CdTrack& track : tracks) {
-        if (track.ticked && track.audio()) {
-            track.status.store(0);
-            any = true;
-        }
-    }
+    const bool any = std::any_of(tracks.begin(), tracks.end(),
+                                 [](const CdTrack& track) { return track.ticked && track.audio(); });
     if (!any) {
         platform::ShowMessage("You should select a song.");
         return;
     }
+    // Files of an earlier rip in the folder (a second disc, say) are replaced only when the user
+    // says so, once for all of them.
+    if (mode_ == RipMode::CdToMp3) {
+        const std::vector<std::string> inTheWay = RipOutputsInTheWay(state.outputFolder, tracks);
+        if (!inTheWay.empty() &&
+            platform::GetUi().MessageBox(RipReplaceQuestion(inTheWay), platform::ProgramName(),
+                                         platform::MsgButtons::YesNo,
+                                         platform::MsgIcon::Question) != platform::MsgResult::Yes)
+            return;
+    }
+    for (CdTrack& track : tracks)
+        if (track.ticked && track.audio()) track.status.store(0);
     FillList();
     state.ripping.store(1);
     state.finished.store(0);

@@ -147,6 +147,8 @@ std::string VbrQualityLabel(int quality) { return "VBR quality  " + std::to_stri
 std::optional<double> UsableScaleFactor(const std::string& text) {
     const double value = ParseScaleFactor(text);
     if (!(value > 0.0) || value > kMaxScaleFactor) return std::nullopt;
+    // The settings file keeps two decimals: a factor it would store as 0.00 encodes silence.
+    if (!(ParseScaleFactor(FormatScaleFactor(value)) > 0.0)) return std::nullopt;
     return value;
 }
 
@@ -229,8 +231,12 @@ void CMp3SettingsDlg::OnOk() {
         const auto* box = Control<QCheckBox>(id);
         return box && box->isChecked() ? 1 : 0;
     };
-    const std::optional<double> factor = UsableScaleFactor(ItemText(kScaleFactor));
-    if (!factor) {
+    // The factor is used only in scale mode; while the field is greyed, what it holds is kept
+    // without a check the user could not act on.
+    const bool scaleMode = checked(kScaleMode) != 0;
+    const std::string factorText = ItemText(kScaleFactor);
+    const std::optional<double> factor = UsableScaleFactor(factorText);
+    if (scaleMode && !factor) {
         platform::ShowMessage(kScaleFactorRangeMessage);
         return;
     }
@@ -242,7 +248,7 @@ void CMp3SettingsDlg::OnOk() {
     s.scaleChannel = position(kScaleChannel);
     s.scaleEnabled = checked(kScaleMode);
     s.vbrEnabled = checked(kVbrMode);
-    s.scaleFactor = *factor;
+    s.scaleFactor = factor ? *factor : ParseScaleFactor(factorText);
     if (const auto* slider = Control<QSlider>(kVbrSlider)) s.vbrQuality = slider->value();
     if (!s.Save(file_)) {
         platform::ShowMessage("The settings could not be written to " + file_ + ".",

@@ -32,7 +32,8 @@ int SampleRateAt(int position);
 std::string VbrQualityLabel(int quality);
 
 // The scale factor a typed text stands for, when the encoder can use it: a number greater than 0
-// and at most kMaxScaleFactor. nullopt for anything else (0 would encode silence).
+// and at most kMaxScaleFactor that the settings file's two decimals do not turn into 0.00.
+// nullopt for anything else (0 would encode silence). OK checks it only in scale mode.
 inline constexpr double kMaxScaleFactor = 1000.0;
 std::optional<double> UsableScaleFactor(const std::string& text);
 inline constexpr const char* kScaleFactorRangeMessage =

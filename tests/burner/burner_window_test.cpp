@@ -370,6 +370,59 @@ TEST_F(BurnerWindow, TitleListsAndPlaylistsRoundTrip) {
     EXPECT_TRUE(ui->unexpected().empty());
 }
 
+// Titles in a single-byte code page keep their bytes through loading, moves, a rename that
+// leaves them as shown, a rename of another row and saving; they are shown as Latin-1. A name
+// typed without extension with "Vexmor playlist (*.vxl)" chosen is saved as a title list.
+TEST_F(BurnerWindow, TitlesKeepTheirBytesAndTypedNamesTakeTheChosenType) {
+    const std::string one = Song("one.mp3"), two = Song("two.mp3");
+    const std::string text = "Caf\xe9 au lait\r\n" + one + "\r\nPl\xc3\xa4ne\r\n" + two + "\r\n";
+    WriteFile(dir.File("code_page.vxl"), std::vector<uint8_t>(text.begin(), text.end()));
+    ui->QueueOpenFiles({dir.File("code_page.vxl")});
+    Click(kCmdOpen);
+    ASSERT_EQ(Titles(), (std::vector<std::string>{"Caf\xe9 au lait", "Pl\xc3\xa4ne"}));
+    EXPECT_EQ(list().topLevelItem(0)->text(CTrackListCtrl::kTitleColumn),
+              QStringLiteral("Caf\u00e9 au lait"));
+    EXPECT_EQ(list().topLevelItem(1)->text(CTrackListCtrl::kTitleColumn),
+              QStringLiteral("Pl\u00e4ne"));
+
+    // OK on the title as shown keeps its bytes; the other row gets a new name.
+    QString offered;
+    auto keep = AnswerModal<CRenameDlg>([&](CRenameDlg* dialog) {
+        offered = dialog->Control<QLineEdit>(CRenameDlg::kNameEditId)->text();
+        dialog->Command(platform::IDOK);
+    });
+    list().SelectRow(0);
+    Click(kCmdRename);
+    keep.reset();
+    EXPECT_EQ(offered, QStringLiteral("Caf\u00e9 au lait"));
+    auto rename = AnswerModal<CRenameDlg>([](CRenameDlg* dialog) {
+        dialog->Control<QLineEdit>(CRenameDlg::kNameEditId)->setText(QStringLiteral("Zw\u00f6lf"));
+        dialog->Command(platform::IDOK);
+    });
+    list().SelectRow(1);
+    Click(kCmdRename);
+    rename.reset();
+    Click(kCmdMoveTop);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"Zw\xc3\xb6lf", "Caf\xe9 au lait"}));
+
+    ui->QueueSaveFileTyped(dir.File("typed"), 1);
+    Click(kCmdSave);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("typed.M3U")));
+    EXPECT_EQ(ReadText(dir.File("typed.vxl")),
+              "Zw\xc3\xb6lf\r\n" + two + "\r\nCaf\xe9 au lait\r\n" + one + "\r\n");
+    Click(kCmdNewList);
+    ui->QueueOpenFiles({dir.File("typed.vxl")});
+    Click(kCmdOpen);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"Zw\xc3\xb6lf", "Caf\xe9 au lait"}));
+
+    // The first filter still gives the playlist its default extension.
+    ui->QueueSaveFileTyped(dir.File("list"), 0);
+    Click(kCmdSave);
+    EXPECT_EQ(ReadText(dir.File("list.M3U")).substr(0, 9), "#EXTM3U\r\n");
+    EXPECT_TRUE(ui->messageTexts().empty()) << Texts();
+    EXPECT_TRUE(ui->unexpected().empty());
+}
+
 TEST_F(BurnerWindow, ASaveThatCannotBeWrittenIsReportedAndKeepsTheOldFile) {
     ui->QueueOpenFiles({Song("one.mp3")});
     Click(kCmdAdd);

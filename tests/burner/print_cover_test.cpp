@@ -329,6 +329,44 @@ TEST(CoverPreview, PictureBackgroundAndFilesThatCannotBeUsed) {
     EXPECT_TRUE(ui->unexpected().empty());
 }
 
+// pdfinfo's "Title:" of a PDF file.
+std::string PdfTitle(const std::string& pdf) {
+    const auto info = testing_support::RunTool({"pdfinfo", pdf});
+    const size_t at = info.out.find("Title:");
+    if (info.exitCode != 0 || at == std::string::npos) return "";
+    const size_t from = info.out.find_first_not_of(' ', at + 6);
+    return info.out.substr(from, info.out.find('\n', from) - from);
+}
+
+// The PDF goes by the album title typed in (file name and title), the default title when none.
+TEST(CoverPrint, ThePdfIsNamedAfterTheAlbumTitle) {
+    if (!testing_support::HaveTool("pdfinfo")) GTEST_SKIP() << "pdfinfo is not installed";
+    platform::ScopedScriptedUi ui;
+    TempDir dir;
+    CPrintCoverDlg dlg({"One"}, {"1:00"}, {"1"});
+    dlg.EnsureInitialized();
+    struct Case {
+        const char* typed;
+        const char* fileName;
+        const char* title;
+    };
+    for (const Case& c : {Case{nullptr, "DISCSMITH SONG LIST.pdf", "DISCSMITH SONG LIST"},
+                          Case{"  Summer / Road Trip ", "Summer - Road Trip.pdf",
+                               "Summer / Road Trip"},
+                          Case{"Caf\u00e9 Songs", "Caf\u00e9 Songs.pdf", "Caf\u00e9 Songs"},
+                          Case{"   ", "DISCSMITH SONG LIST.pdf", "DISCSMITH SONG LIST"}}) {
+        if (c.typed) dlg.SetItemText(CPrintCoverDlg::kAlbumTitleId, c.typed);
+        const std::string pdf = dir.File(std::string("cover") + std::to_string(ui->fileDialogs().size()) + ".pdf");
+        ui->QueueSaveFile(pdf);
+        dlg.Command(CPrintCoverDlg::kPrintPdfId);
+        ASSERT_FALSE(ui->fileDialogs().empty());
+        EXPECT_EQ(ui->fileDialogs().back().initialName, c.fileName);
+        EXPECT_EQ(PdfTitle(pdf), c.title);
+    }
+    EXPECT_TRUE(ui->messages().empty());
+    EXPECT_TRUE(ui->unexpected().empty());
+}
+
 TEST(CoverPrint, NoPrinterAndPdfFileErrors) {
     platform::ScopedScriptedUi ui;
     TempDir dir;

@@ -6,6 +6,7 @@
 
 #include "burner/burner_layout.h"
 #include "burner/capacity_line.h"
+#include "platform/ui.h"
 
 using namespace burner;
 
@@ -50,8 +51,9 @@ TEST(ProjectFiles, FormatByExtensionAndDropRule) {
     EXPECT_EQ(ProjectFormatOf("/p/a.txt"), ProjectFormat::None);
     // The dot of a folder is no extension of the file.
     EXPECT_EQ(ProjectFormatOf("/p.vxl/name"), ProjectFormat::None);
-    EXPECT_EQ(WithDefaultExtension("/p/name", "M3U"), "/p/name.M3U");
-    EXPECT_EQ(WithDefaultExtension("/p.d/name.vxl", "M3U"), "/p.d/name.vxl");
+    EXPECT_EQ(platform::WithExtensionIfNone("/p/name", "M3U"), "/p/name.M3U");
+    EXPECT_EQ(platform::WithExtensionIfNone("/p.d/name.vxl", "M3U"), "/p.d/name.vxl");
+    EXPECT_EQ(platform::WithExtensionIfNone("/p/", "M3U"), "/p/");
 
     EXPECT_EQ(ClassifyDrop("C:/ab.MP3"), DropAction::AddMp3);
     EXPECT_EQ(ClassifyDrop("/x/list.m3U"), DropAction::LoadM3u);

@@ -342,6 +342,9 @@ TEST_F(CodecEngine, UnknownOrIncompleteOptionsFailWithoutOutput) {
         {"--preset", "cbr", "c:\\vx.wav", "c:\\vx.mp3"},
         {"-V", "11", "c:\\vx.wav", "c:\\vx.mp3"},
         {"--scale", "much", "c:\\vx.wav", "c:\\vx.mp3"},
+        // Both channels scaled to nothing: pure silence, refused as a bad flag.
+        {"--scale", "0.00", "c:\\vx.wav", "c:\\vx.mp3"},
+        {"--scale", "0", "c:\\vx.wav", "c:\\vx.mp3"},
         {"c:\\vx.wav", "c:\\vx.mp3", "c:\\third.mp3"},
         {"c:\\vx.wav", "c:\\vx.mp3", "-b"},
     };

@@ -203,6 +203,72 @@ TEST(Mp3InfoLength, TagsAtBothEndsAreSkipped) {
     EXPECT_EQ(d.info.audioBytes, static_cast<int32_t>(audio.size()));
 }
 
+// The samples mpg123 decodes from `path` per channel, read from the WAV it writes.
+std::optional<long long> DecodedSamples(const ts::TempDir& dir, const std::string& path) {
+    if (!ts::HaveTool("mpg123")) return std::nullopt;
+    const std::string wav = dir.File("decoded.wav");
+    if (ts::RunTool({"mpg123", "-q", "-w", wav, path}).exitCode != 0) return std::nullopt;
+    const std::vector<uint8_t> bytes = ts::ReadFile(wav);
+    const uint8_t dataTag[] = {'d', 'a', 't', 'a'};
+    const auto at = std::search(bytes.begin(), bytes.end(), std::begin(dataTag), std::end(dataTag));
+    if (at == bytes.end() || bytes.size() < 36) return std::nullopt;
+    const int channels = bytes[22];
+    const long long dataBytes = static_cast<long long>(bytes.end() - (at + 8));
+    return dataBytes / (2 * channels);
+}
+
+// Free-format streams (bit-rate index 0) have frames whose length no header gives; they are
+// measured from one header to the next with the same fields. With the encoder's Info frame and
+// without it, MPEG-1 stereo and MPEG-2 mono, the length is what a decoder plays, and the burner
+// and the down-sizer take the files.
+TEST(Mp3InfoLength, FreeFormatFramesAreMeasuredFromTheNextHeader) {
+    ts::TempDir dir;
+    struct Case {
+        const char* name;
+        int rate;
+        int channels;
+        std::vector<std::string> args;
+        int version;
+        int lengthSource;
+    };
+    for (const Case& c :
+         {Case{"free_info", 44100, 2, {"--freeformat", "-b", "200"}, 1, 1},
+          Case{"free_bare", 44100, 2, {"-t", "--freeformat", "-b", "200"}, 1, 0},
+          Case{"free_mono", 22050, 1, {"-t", "--freeformat", "-b", "40"}, 2, 0}}) {
+        const std::string mp3 = MakeMp3(dir, c.name, 3.3, c.rate, c.channels, c.args);
+        REQUIRE_FILE(mp3);
+        const std::vector<uint8_t> bytes = ts::ReadFile(mp3);
+        ASSERT_GE(bytes.size(), 4u);
+        ASSERT_EQ(bytes[2] >> 4, 0) << c.name << ": not a free-format stream";
+        const Described d = Describe(mp3);
+        ASSERT_TRUE(d.ok) << c.name;
+        EXPECT_EQ(d.info.kind, kStreamKindLayer3) << c.name;
+        EXPECT_EQ(d.info.version, c.version) << c.name;
+        EXPECT_EQ(d.info.sampleRate, c.rate) << c.name;
+        EXPECT_EQ(d.info.channels, c.channels) << c.name;
+        EXPECT_EQ(d.info.lengthSource, c.lengthSource) << c.name;
+        EXPECT_EQ(d.info.vbr, 0) << c.name;
+        EXPECT_NEAR(d.info.bitrateKbps, std::stoi(c.args.back()), 2) << c.name;
+        EXPECT_EQ(d.info.seconds, 3) << c.name;
+        EXPECT_EQ(DescribeMp3File(mp3, true), 3) << c.name;
+        if (const auto samples = DecodedSamples(dir, mp3)) {
+            const long long frame = c.version == 1 ? 1152 : 576;
+            // Without the Info frame's delays the walk counts the encoder's padding too.
+            EXPECT_NEAR(d.info.milliseconds, *samples * 1000 / c.rate,
+                        c.lengthSource == 1 ? 2 : 2 * frame * 1000 / c.rate)
+                << c.name;
+        }
+    }
+    // A free-format header without a second one to measure it by is no stream.
+    std::vector<uint8_t> lone(2000, 0);
+    lone[0] = 0xFF;
+    lone[1] = 0xFB;
+    lone[2] = 0x00;
+    lone[3] = 0x64;
+    ts::WriteFile(dir.File("lone.mp3"), lone);
+    EXPECT_FALSE(Describe(dir.File("lone.mp3")).ok);
+}
+
 TEST(Mp3InfoBadInput, NothingIsDescribedAndTheRecordStaysUntouched) {
     ts::TempDir dir;
     std::mt19937 random(7);

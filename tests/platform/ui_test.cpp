@@ -4,7 +4,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QFontDialog>
 #include <QPushButton>
 #include <QMessageBox>
@@ -161,6 +164,63 @@ TEST(QtUi, ChosenPathsKeepTheirBytes) {
     EXPECT_EQ(platform::LocalPathsBytes({}, {QStringLiteral("/music/a.mp3")}),
               (std::vector<std::string>{"/music/a.mp3"}));
     EXPECT_EQ(platform::LocalPathBytes(QUrl(QStringLiteral("http://example.invalid/a.mp3"))), "");
+}
+
+// A name typed without extension takes the extension of the filter chosen with it; the default
+// extension stands for the first filter, one in another case and one without an extension.
+TEST(SaveDialogs, TypedNamesTakeTheChosenFiltersExtension) {
+    const platform::FileDialogOptions project{
+        .defaultExt = "M3U",
+        .filter = "M3U playlist (*.m3u)|*.m3u|Vexmor playlist (*.vxl)|*.vxl|All Files (*.*)|*.*||"};
+    EXPECT_EQ(platform::SaveExtensionFor(project, 0), "M3U");
+    EXPECT_EQ(platform::SaveExtensionFor(project, 1), "vxl");
+    EXPECT_EQ(platform::SaveExtensionFor(project, 2), "M3U");
+    EXPECT_EQ(platform::SaveExtensionFor(project, 3), "M3U");  // past the last filter
+    EXPECT_EQ(platform::SaveExtensionFor(project, -1), "M3U");
+    EXPECT_EQ(platform::SaveExtensionFor({.defaultExt = "MP3", .filter = "A|*.wav;*.mp3|B|*.MP3||"},
+                                         1),
+              "MP3");
+    EXPECT_EQ(platform::SaveExtensionFor({.filter = "A|*.wav||B|*.mp3||"}, 1), "");
+
+    platform::ScopedScriptedUi ui;
+    ui->QueueSaveFileTyped("/p/name", 1);
+    ui->QueueSaveFileTyped("/p/name.m3u", 1);
+    ui->QueueSaveFile(std::string("/p/as_given"));
+    EXPECT_EQ(platform::GetUi().SaveFile(project), "/p/name.vxl");
+    EXPECT_EQ(platform::GetUi().SaveFile(project), "/p/name.m3u");
+    EXPECT_EQ(platform::GetUi().SaveFile(project), "/p/as_given");
+}
+
+// The real save dialog: choosing the second filter and typing a bare name gives its extension;
+// the first filter gives the default extension.
+TEST(QtUi, SaveDialogGivesTheChosenFiltersExtension) {
+    testing_support::TempDir dir;
+    const auto ui = platform::MakeQtUi();
+    const platform::FileDialogOptions options{
+        .defaultExt = "M3U",
+        .filter = "M3U playlist (*.m3u)|*.m3u|Vexmor playlist (*.vxl)|*.vxl||",
+        .initialFolder = dir.path()};
+    for (int filter : {1, 0}) {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!types || !name) {
+                dialog->reject();
+                return;
+            }
+            seen = true;
+            types->setCurrentIndex(filter);  // as the user picks it
+            name->setText(QStringLiteral("project"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        const auto chosen = ui->SaveFile(options);
+        ASSERT_TRUE(seen);
+        ASSERT_TRUE(chosen.has_value());
+        EXPECT_EQ(*chosen, dir.File(filter == 1 ? "project.vxl" : "project.M3U"));
+    }
 }
 
 TEST(QtUi, FontDialogWithColourReturnsThePresetOrNothing) {

@@ -1,13 +1,20 @@
 // The studio's help book as the "Help" command finds it beside the built programs.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QRegularExpression>
 #include <QString>
 #include <set>
 #include <string>
 
+#include "burner/burner_layout.h"
+#include "burner/project_files.h"
+#include "platform/folders.h"
 #include "platform/help_books.h"
 #include "platform/paths.h"
+#include "studio/jobs.h"
+#include "studio/tools/cd_rip.h"
+#include "studio/tools/mp3_settings_dlg.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -78,6 +85,69 @@ TEST(HelpBook, EveryPageIsReachableAndEveryLinkResolves) {
     // The About box is reached by a right-click; the window manager keeps Alt+Space for itself.
     EXPECT_NE(buttons.find("right-click"), std::string::npos);
     EXPECT_EQ(buttons.find("<kbd>Space</kbd>"), std::string::npos);
+}
+
+// The page's text between `from` and the next "</tr>": one row of a table.
+std::string Row(const std::string& page, const std::string& from) {
+    const size_t at = page.find(from);
+    if (at == std::string::npos) return "";
+    return page.substr(at, page.find("</tr>", at) - at);
+}
+
+// The studio's book uses the words of the windows it describes: the MP3 settings' choice for no
+// resampling, the scratch folder the program uses, the ripper's output names.
+TEST(HelpBook, StudioPagesUseTheWindowsWords) {
+    const std::string folder =
+        platform::CutAtLastSeparator(platform::HelpBookEntry("ringsmith.chm"));
+    const std::string settings = ReadText(platform::JoinPath(folder, "settings.html"));
+    const std::string rate = Row(settings, "<td>Sample rate</td>");
+    ASSERT_FALSE(rate.empty());
+    EXPECT_NE(rate.find('"' + studio::SampleRateChoices()[0] + '"'), std::string::npos) << rate;
+    EXPECT_EQ(rate.find("keep"), std::string::npos) << rate;
+    const std::string bitrate = Row(settings, "<td>Bit rate</td>");
+    EXPECT_NE(bitrate.find('"' + studio::BitrateChoices().back() + '"'), std::string::npos);
+
+    // The decoded song lies in the running studio's own folder under the cache folder.
+    const std::string scratch = platform::ScratchFolder();
+    EXPECT_EQ(platform::CutAtLastSeparator(scratch), platform::ScratchRoot());
+    EXPECT_EQ(platform::AfterLastSeparator(scratch), std::to_string(::getpid()));
+    EXPECT_EQ(studio::TempWavPath(), platform::JoinPath(scratch, "vxtmp.wav"));
+    EXPECT_NE(settings.find("<code>~/.cache/" + platform::AfterLastSeparator(platform::ScratchRoot()) +
+                            "/&lt;process number&gt;/" +
+                            platform::AfterLastSeparator(studio::TempWavPath()) + "</code>"),
+              std::string::npos);
+
+    const std::string buttons = ReadText(platform::JoinPath(folder, "buttons.html"));
+    const std::string rip = Row(buttons, "<b>CD To MP3</b>");
+    EXPECT_NE(rip.find(platform::AfterLastSeparator(studio::TrackMp3Path("/x/", 0))),
+              std::string::npos)
+        << rip;
+    EXPECT_NE(rip.find("asks once whether to replace them"), std::string::npos) << rip;
+}
+
+// The burner's book: the extension a typed name gets, the chosen type's name, and the main
+// window's record button under the name the buttons page and its tip give it.
+TEST(HelpBook, BurnerPagesUseTheWindowsWords) {
+    const std::string folder = platform::CutAtLastSeparator(platform::HelpBookEntry("help.chm"));
+    const std::string files = ReadText(platform::JoinPath(folder, "files.html"));
+    const std::string m3u = Row(files, "<td>.m3u</td>");
+    EXPECT_NE(m3u.find(std::string("saved as .") + burner::kProjectDefaultExt), std::string::npos)
+        << m3u;
+    const std::string filter = burner::kProjectFilter;
+    const std::string vxlType = filter.substr(filter.find("Vexmor"),
+                                              filter.find('|', filter.find("Vexmor")) -
+                                                  filter.find("Vexmor"));
+    EXPECT_NE(m3u.find('"' + vxlType + '"'), std::string::npos) << m3u;
+
+    const std::string buttons = ReadText(platform::JoinPath(folder, "buttons.html"));
+    const std::string recording = ReadText(platform::JoinPath(folder, "recording.html"));
+    std::string recordTip;
+    for (const burner::ButtonTip& tip : burner::ButtonTips())
+        if (std::string(tip.name) == "burn") recordTip = tip.text;
+    EXPECT_EQ(recordTip, "Record the CD");
+    EXPECT_NE(buttons.find("<td>Record</td>"), std::string::npos);
+    EXPECT_NE(recording.find("Press <b>Record</b> in the main window"), std::string::npos);
+    EXPECT_EQ(recording.find("<b>burn</b>"), std::string::npos);
 }
 
 }  // namespace

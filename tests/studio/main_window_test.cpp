@@ -466,7 +466,7 @@ TEST_F(MainWindow, ANameThatIsNotUtf8Opens) {
 
 // `ringsmith SONG.mp3`: the window the command line makes opens the song once it runs, under its
 // exact bytes and with its folder remembered, as "Open mp3" would; a file it cannot open gets
-// that command's message and leaves the window empty.
+// that command's message, one that does not exist says so, and both leave the window empty.
 TEST_F(MainWindow, TheCommandLineSongOpensAsOpenMp3Would) {
     window.reset();
     const std::string latin1 = dir.File("caf\xe9.mp3");
@@ -488,8 +488,17 @@ TEST_F(MainWindow, TheCommandLineSongOpensAsOpenMp3Would) {
     ASSERT_TRUE(decoded);
     EXPECT_NEAR(decoded->duration, kSongSeconds, 0.1);
 
+    // A file that does not exist is named as missing; one that is no MP3 is not supported.
     window.reset();
     run(dir.File("missing.mp3"));
+    ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
+    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"The specified file does not exist:\n" +
+                                                           dir.File("missing.mp3")});
+    EXPECT_EQ(window->currentFileName(), "");
+    ui->Clear();
+    window.reset();
+    testing_support::WriteFile(dir.File("notes.txt"), {'x'});
+    run(dir.File("notes.txt"));
     ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
     EXPECT_EQ(ui->messageTexts(),
               std::vector<std::string>{"The specified file is not supported by the software!"});

@@ -245,6 +245,8 @@ TEST_F(CdRipper, ReadErrorsAskYesNoOrAllAndShortenTheTrack) {
     EXPECT_NEAR(Seconds(track2), (200 - 26) / 75.0, kMp3Slack);
 
     // The next run asks again; "No" ends the track with what was read, which is still encoded.
+    // (It replaces the first run's files, as the user agrees to.)
+    ui->QueueMessageResult(platform::MsgResult::Yes);
     AnswerQuestions({kConfirmNo, kConfirmNo});
     RipAndWait(ripper);
     ASSERT_EQ(Asked().size(), 2u);
@@ -252,7 +254,9 @@ TEST_F(CdRipper, ReadErrorsAskYesNoOrAllAndShortenTheTrack) {
     EXPECT_NEAR(Seconds(track1), 26 / 75.0, kMp3Slack);
     EXPECT_NEAR(Seconds(track2), 52 / 75.0, kMp3Slack);
     EXPECT_EQ(CdTracks()[0].status.load(), kStatusCancelled);
-    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Complete!", "Complete!"}));
+    EXPECT_EQ(ui->messageTexts(),
+              (std::vector<std::string>{"Complete!", RipReplaceQuestion({"track01.mp3", "track02.mp3"}),
+                                        "Complete!"}));
 }
 
 // The last 26 frames of a track unreadable (where a drive's read offset bites): the two chunks
@@ -595,6 +599,60 @@ TEST_F(CdRipper, NoDriveChangedDiscAndMissingChoicesAreRefused) {
     EXPECT_EQ(
         ui->messageTexts(),
         std::vector<std::string>{"disc image first.cue: the file first.bin it names is missing"});
+}
+
+// A rip into a folder that holds files of an earlier rip asks once; No leaves those files and
+// rips nothing, Yes replaces them. A rip into an empty folder asks nothing.
+TEST_F(CdRipper, ASecondDiscAsksBeforeReplacingTheFirstDiscsFiles) {
+    ts::DiscImage disc;
+    disc.tracks = {{150, false, "", ""}, {75, false, "", ""}};
+    ts::WriteDiscImage(folder, "disc", disc);
+    CCdRipperDlg ripper(RipMode::CdToMp3);
+    ripper.EnsureInitialized();
+    ASSERT_EQ(ripper.list()->RowCount(), 2);
+    const std::string out = dir.File("rips/");
+    ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, out);
+    Tick(ripper, {0, 1});
+    RipAndWait(ripper);
+    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Complete!"});
+    const std::vector<uint8_t> first = ts::ReadFile(out + "track01.mp3");
+    EXPECT_NEAR(Seconds(out + "track01.mp3"), 2.0, kMp3Slack);
+
+    // The second disc: three tracks, the first two of which would land on the first disc's.
+    disc.tracks = {{375, false, "", ""}, {300, false, "", ""}, {75, false, "", ""}};
+    ts::WriteDiscImage(folder, "disc", disc);
+    ripper.OnRefresh();
+    ASSERT_EQ(ripper.list()->RowCount(), 3);
+    ui->Clear();
+    ui->QueueMessageResult(platform::MsgResult::No);
+    Tick(ripper, {0, 1, 2});
+    ripper.OnRip();
+    QApplication::processEvents();
+    const std::string question =
+        "The output folder already holds files of these names:\ntrack01.mp3\ntrack02.mp3\n"
+        "Do you want to replace them?";
+    ASSERT_EQ(ui->messages().size(), 1u);
+    EXPECT_EQ(ui->messages()[0].text, question);
+    EXPECT_EQ(ui->messages()[0].buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(Ripper().ripping.load(), 0);
+    EXPECT_EQ(ts::ReadFile(out + "track01.mp3"), first);
+    EXPECT_FALSE(std::filesystem::exists(out + "track03.mp3"));
+    EXPECT_EQ(Status(ripper, 0), "");
+
+    ui->Clear();
+    ui->QueueMessageResult(platform::MsgResult::Yes);
+    RipAndWait(ripper);
+    EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{question, "Complete!"}));
+    EXPECT_NEAR(Seconds(out + "track01.mp3"), 5.0, kMp3Slack);
+    EXPECT_NEAR(Seconds(out + "track02.mp3"), 4.0, kMp3Slack);
+    EXPECT_NEAR(Seconds(out + "track03.mp3"), 1.0, kMp3Slack);
+    EXPECT_TRUE(ui->unexpected().empty());
+
+    EXPECT_EQ(RipReplaceQuestion({"track01.mp3"}),
+              "The output folder already holds a file of this name:\ntrack01.mp3\n"
+              "Do you want to replace it?");
+    const std::vector<std::string> many(7, "trackNN.mp3");
+    EXPECT_NE(RipReplaceQuestion(many).find("\n(and 2 more)\n"), std::string::npos);
 }
 
 TEST(CdRipperStatus, StatusTexts) {

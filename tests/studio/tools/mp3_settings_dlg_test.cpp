@@ -78,7 +78,9 @@ TEST(Mp3SettingsChoices, TextsAndMappingsBothWays) {
 
     EXPECT_EQ(UsableScaleFactor("1.5"), 1.5);
     EXPECT_EQ(UsableScaleFactor("1000"), 1000.0);
-    for (const char* bad : {"0", "0.00", "-1", "abc", "", "1000.5", "1e9"})
+    EXPECT_EQ(UsableScaleFactor("0.005"), 0.005);  // stored as 0.01
+    // "l.5" mistyped for 1.5 reads as 0; 0.004 would be stored as 0.00.
+    for (const char* bad : {"0", "0.00", "-1", "abc", "", "1000.5", "1e9", "l.5", "0.004"})
         EXPECT_EQ(UsableScaleFactor(bad), std::nullopt) << bad;
 }
 
@@ -191,6 +193,41 @@ TEST_F(Mp3Settings, CancelEscAndABadScaleFactorStoreNothing) {
     EXPECT_EQ(stored.channelMode, defaults.channelMode);
     EXPECT_EQ(stored.vbrEnabled, defaults.vbrEnabled);
     EXPECT_DOUBLE_EQ(stored.scaleFactor, defaults.scaleFactor);
+}
+
+// Scale mode on: a factor the settings file would keep as 0.00 is refused. Scale mode off: the
+// greyed field is not checked, so a bad stored factor cannot hold the dialog open; it is kept as
+// it was.
+TEST_F(Mp3Settings, TheFactorIsCheckedOnlyInScaleMode) {
+    bool stillOpen = false;
+    EXPECT_EQ(Run([&](CMp3SettingsDlg& d) {
+                  d.Control<QCheckBox>(CMp3SettingsDlg::kScaleMode)->setChecked(true);
+                  d.SetItemText(CMp3SettingsDlg::kScaleFactor, "0.004");
+                  QTest::mouseClick(d.Item(platform::IDOK), Qt::LeftButton);
+                  stillOpen = d.isVisible();
+                  d.close();
+              }),
+              platform::IDCANCEL);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{kScaleFactorRangeMessage});
+
+    ui->Clear();
+    stored.scaleEnabled = 0;
+    stored.scaleFactor = 0.0;  // "l.5" in the file reads as 0
+    stored.channelMode = 0;
+    bool factorEnabled = true;
+    EXPECT_EQ(Run([&](CMp3SettingsDlg& d) {
+                  factorEnabled = d.Item(CMp3SettingsDlg::kScaleFactor)->isEnabled();
+                  Combo(d, CMp3SettingsDlg::kChannels)->setCurrentIndex(2);
+                  QTest::mouseClick(d.Item(platform::IDOK), Qt::LeftButton);
+              }),
+              platform::IDOK);
+    EXPECT_FALSE(factorEnabled);
+    EXPECT_TRUE(ui->messageTexts().empty());
+    const StudioSettings s = Reloaded();
+    EXPECT_EQ(s.channelMode, 2);
+    EXPECT_EQ(s.scaleEnabled, 0);
+    EXPECT_DOUBLE_EQ(s.scaleFactor, 0.0);
 }
 
 }  // namespace
