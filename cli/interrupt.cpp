@@ -24,11 +24,13 @@ InterruptCatcher::InterruptCatcher() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previousInt_);
     sigaction(SIGTERM, &action, &previousTerm_);
+    sigaction(SIGHUP, &action, &previousHup_);
 }
 
 InterruptCatcher::~InterruptCatcher() {
     sigaction(SIGINT, &previousInt_, nullptr);
     sigaction(SIGTERM, &previousTerm_, nullptr);
+    sigaction(SIGHUP, &previousHup_, nullptr);
 }
 
 bool InterruptCatcher::Caught() { return g_caught.load(); }

@@ -1,7 +1,7 @@
-// Ctrl+C (SIGINT) and SIGTERM while a command writes files. Ending the process at once would
-// leave a half-written file behind, so while an InterruptCatcher lives the signal only sets a
-// flag that the command polls; it then stops its work as the window's Stop button would, and
-// removes what it had begun. A second Ctrl+C ends the process at once.
+// Ctrl+C (SIGINT), SIGTERM and SIGHUP (the terminal was closed) while a command writes files.
+// Ending the process at once would leave a half-written file behind, so while an InterruptCatcher
+// lives the signal only sets a flag that the command polls; it then stops its work as the window's
+// Stop button would, and removes what it had begun. A second Ctrl+C ends the process at once.
 #pragma once
 
 #include <csignal>
@@ -21,6 +21,7 @@ class InterruptCatcher {
   private:
     struct sigaction previousInt_ {};
     struct sigaction previousTerm_ {};
+    struct sigaction previousHup_ {};
 };
 
 }  // namespace cli
