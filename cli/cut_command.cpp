@@ -128,7 +128,9 @@ StudioSettings Mp3Settings(const Mp3Choices& choices) {
 
 class Cut {
   public:
-    Cut(Console& console, QString in, QString out) : console_(console), in_(in), out_(out) {}
+    // `target`: the file OUT names (the file a link at OUT points at).
+    Cut(Console& console, QString in, QString out, std::string target)
+        : console_(console), in_(in), out_(out), target_(std::move(target)) {}
 
     // Each step reports its own failure and answers false.
     bool PrepareSource(const std::string& scratch);
@@ -152,6 +154,7 @@ class Cut {
     Console& console_;
     QString in_;
     QString out_;
+    std::string target_;
     std::string sourceWav_;
 };
 
@@ -245,7 +248,7 @@ bool Cut::EncodeMp3(const std::string& part, const StudioSettings& settings) {
     const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
     Engine().CallSetCancelEncode(0);
     Engine().CallSetNoBad();
-    const std::string out = platform::ArgumentBytes(out_);
+    const std::string& out = target_;
     const int result = RunWithProgress(
         console_, "Encoding " + QFileInfo(out_).fileName(),
         [&] { return mymp3 ? mymp3(args.count, args.slot, part.c_str(), out.c_str()) : -1; },
@@ -281,7 +284,7 @@ bool Cut::MakeMmf(const std::string& part) {
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     platform::RemoveFile(made);
     if (!in.good() && !in.eof()) return Fail(out_, "the MMF tool's ringtone cannot be read");
-    if (!platform::WriteFileReplacing(platform::ArgumentBytes(out_), bytes))
+    if (!platform::WriteFileReplacing(target_, bytes))
         return Fail(out_, "cannot be written (folder not writable or disk full?)");
     console_.Progress("Making " + QFileInfo(out_).fileName(), 100);
     return true;
@@ -302,7 +305,7 @@ bool Cut::EncodePhone(const std::string& part, studio::PhoneFormat format) {
                           .arg(studio::kM4rMaxSeconds));
     studio::PhoneRingtoneEncoder encoder;
     const QString what = "Encoding " + QFileInfo(out_).fileName();
-    const bool ok = encoder.Encode(wave, format, platform::ArgumentBytes(out_), [&](int percent) {
+    const bool ok = encoder.Encode(wave, format, target_, [&](int percent) {
         console_.Progress(what, percent);
         if (InterruptCatcher::Caught()) encoder.Cancel();
     });
@@ -429,7 +432,7 @@ int RunCut(const QStringList& args, Console& console) {
     // A command line asks nothing: a file at OUT is replaced, and the result line says so.
     struct stat before {};
     const bool replacing = ::lstat(target.c_str(), &before) == 0;
-    Cut cut(console, inputs.first(), out);
+    Cut cut(console, inputs.first(), out, target);
     if (!cut.PrepareSource(scratch)) return kSomeFailed;
     if (InterruptCatcher::Caught()) return console.Error(out, "stopped"), kSomeFailed;
     // The uncompressed part waits in the scratch folder, not beside the ringtone (a phone's card

@@ -195,7 +195,7 @@ TEST_F(Downsizer, AnOutputNameTakenDuringTheEncodeGoesToTheNextFreeName) {
     EXPECT_EQ(ReadFile(out + "/tune.mp3"), (std::vector<uint8_t>{4, 2}));
     EXPECT_EQ(ReadFile(out + "/tune_0.mp3"), (std::vector<uint8_t>{4, 3}));
     ExpectStream(output, 22050, 1, 32000);
-    EXPECT_EQ(fs::distance(fs::directory_iterator(out), fs::directory_iterator()), 3);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 3);
 }
 
 TEST_F(Downsizer, OutputFoldersSingleFilesAndAnEmptyList) {
