@@ -143,7 +143,8 @@ int RunBurn(const QStringList& args, Console& console) {
                 QString("the entry \"%1\" names no file").arg(QString::fromStdString(entry.title)));
             missing = true;
         } else if (!platform::IsRegularFile(entry.path)) {
-            console.Error(QString::fromStdString(entry.path), "no such file");
+            console.Error(QString::fromStdString(entry.path),
+                          platform::FileExists(entry.path) ? "not a regular file" : "no such file");
             missing = true;
         }
         paths.push_back(entry.path);

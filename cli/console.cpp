@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "cli/command.h"
+#include "platform/program_arguments.h"
 
 namespace cli {
 
@@ -11,8 +12,9 @@ namespace {
 constexpr int kBarWidth = 30;
 
 void Write(std::FILE* file, const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), file);
+    // Names keep the bytes they were given in, also those that are no UTF-8.
+    const std::string bytes = platform::ArgumentBytes(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
 }
 
 }  // namespace

@@ -6,15 +6,17 @@
 // the MMF tool, M4R, OGG and Opus through the phone ringtone encoder. OUT appears complete or
 // not at all.
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <optional>
 
@@ -26,6 +28,8 @@
 #include "cli/time_text.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
+#include "platform/program_arguments.h"
+#include "platform/replace_file.h"
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
 #include "studio/phone_ringtone.h"
@@ -83,11 +87,14 @@ bool LooksLikeWav(const std::string& path) {
            std::memcmp(tag + 8, "WAVE", 4) == 0;
 }
 
-// A hidden name beside `target` for a file on its way to becoming the target.
-std::string HiddenBeside(const std::string& target, const char* suffix) {
-    return platform::JoinPath(platform::FolderOfFile(target),
-                              "." + platform::AfterLastSeparator(target) + ".vexmor-" +
-                                  std::to_string(::getpid()) + suffix);
+// What stops the scratch folder taking a file: it is full (or nearly), or it cannot be written.
+QString ScratchTrouble(const std::string& scratch) {
+    struct statvfs fs {};
+    const QString folder = QString::fromStdString(scratch);
+    if (::statvfs(scratch.c_str(), &fs) == 0 &&
+        static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize < (1u << 20))
+        return QString("the scratch folder %1 is full").arg(folder);
+    return QString("the scratch folder %1 cannot be written").arg(folder);
 }
 
 struct RemoveOnExit {
@@ -121,12 +128,17 @@ StudioSettings Mp3Settings(const Mp3Choices& choices) {
 
 class Cut {
   public:
-    Cut(Console& console, QString in, QString out) : console_(console), in_(in), out_(out) {}
+    // `target`: the file OUT names (the file a link at OUT points at).
+    Cut(Console& console, QString in, QString out, std::string target)
+        : console_(console), in_(in), out_(out), target_(std::move(target)) {}
 
     // Each step reports its own failure and answers false.
-    bool PrepareSource(QTemporaryDir& scratch);
+    bool PrepareSource(const std::string& scratch);
+    // `scratch`: the scratch folder when `target` lies in it (its trouble is then the reason of a
+    // failed write), empty when `target` is the ringtone itself.
     bool MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
-                  const studio::RingtoneShaping& shaping, const std::string& target);
+                  const studio::RingtoneShaping& shaping, const std::string& target,
+                  const std::string& scratch = {});
     bool EncodeMp3(const std::string& part, const StudioSettings& settings);
     bool MakeMmf(const std::string& part);
     bool EncodePhone(const std::string& part, studio::PhoneFormat format);
@@ -142,11 +154,12 @@ class Cut {
     Console& console_;
     QString in_;
     QString out_;
+    std::string target_;
     std::string sourceWav_;
 };
 
-bool Cut::PrepareSource(QTemporaryDir& scratch) {
-    const std::string in = in_.toStdString();
+bool Cut::PrepareSource(const std::string& scratch) {
+    const std::string in = platform::ArgumentBytes(in_);
     struct stat st {};
     if (::stat(in.c_str(), &st) != 0) return Fail(in_, "no such file");
     if (!S_ISREG(st.st_mode)) return Fail(in_, "not a regular file");
@@ -156,8 +169,7 @@ bool Cut::PrepareSource(QTemporaryDir& scratch) {
         return true;
     }
     if (!BindEngine(console_, in_)) return false;
-    if (!scratch.isValid()) return Fail(in_, "no temporary folder to decode into");
-    sourceWav_ = scratch.filePath("song.wav").toStdString();
+    sourceWav_ = platform::JoinPath(scratch, "song.wav");
     // The decode of "Open mp3": the engine's MP3 to WAV conversion.
     EncoderArgs args;
     args.AllocateSlots();
@@ -166,18 +178,27 @@ bool Cut::PrepareSource(QTemporaryDir& scratch) {
     args.SetSlot(3, kPlaceholderTmpWav);
     args.count = 4;
     const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
+    // Ctrl+C stops the decode at once, as it stops an encode.
+    const VxSetCancelDecodeFn setCancelDecode = Engine().LookUpSetCancelDecode();
+    if (setCancelDecode) setCancelDecode(0);
     Engine().CallSetNoBad();
     const int result = RunWithProgress(
         console_, "Decoding " + QFileInfo(in_).fileName(),
         [&] { return mymp3 ? mymp3(args.count, args.slot, in.c_str(), sourceWav_.c_str()) : -1; },
-        [] { return static_cast<int>(Engine().GetDecode2WavPercent()); });
-    if (result != 0)
-        return Fail(in_, result == 2 ? "not an MP3 or WAV file" : EngineResultText(result));
-    return true;
+        [&] {
+            if (platform::InterruptCatcher::Caught() && setCancelDecode) setCancelDecode(1);
+            return static_cast<int>(Engine().GetDecode2WavPercent());
+        });
+    if (setCancelDecode) setCancelDecode(0);
+    if (result == 0) return true;
+    if (result == 2) return Fail(in_, "not an MP3 or WAV file");
+    if (result == 3) return Fail(in_, ScratchTrouble(scratch));
+    return Fail(in_, EngineResultText(result));
 }
 
 bool Cut::MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
-                   const studio::RingtoneShaping& shaping, const std::string& target) {
+                   const studio::RingtoneShaping& shaping, const std::string& target,
+                   const std::string& scratch) {
     const std::optional<WavShape> shape = ReadWavShape(sourceWav_);
     if (!shape) return Fail(in_, "not a PCM WAV file");
     const int64_t lengthMs = shape->Milliseconds();
@@ -213,6 +234,7 @@ bool Cut::MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
     const std::string message = ui.TakeMessages();
     if (message == "Time is too short!")
         return Fail(in_, "the part is too short to save (Time is too short!)");
+    if (!scratch.empty()) return Fail(out_, ScratchTrouble(scratch));
     return Fail(message.empty() ? in_ : out_,
                 message.empty() ? "the part could not be cut (is the WAV complete?)"
                                 : QString::fromStdString(message));
@@ -226,17 +248,21 @@ bool Cut::EncodeMp3(const std::string& part, const StudioSettings& settings) {
     const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
     Engine().CallSetCancelEncode(0);
     Engine().CallSetNoBad();
-    const std::string out = out_.toStdString();
+    const std::string& out = target_;
     const int result = RunWithProgress(
         console_, "Encoding " + QFileInfo(out_).fileName(),
         [&] { return mymp3 ? mymp3(args.count, args.slot, part.c_str(), out.c_str()) : -1; },
-        [] { return Engine().GetEncode2Mp3Percent(); });
+        [] {
+            if (platform::InterruptCatcher::Caught()) Engine().CallSetCancelEncode(1);
+            return Engine().GetEncode2Mp3Percent();
+        });
+    Engine().CallSetCancelEncode(0);
     return result == 0 || Fail(out_, EngineResultText(result));
 }
 
 bool Cut::MakeMmf(const std::string& part) {
-    // The MMF tool writes NAME.mmf beside NAME.wav: the part waits in a private folder beside
-    // the target and the ringtone is renamed into place from there.
+    // The MMF tool writes NAME.mmf beside NAME.wav, both in a folder of the scratch folder; the
+    // ringtone (a few kB a second) is then written in place of the target.
     const std::string tool = platform::JoinPath(platform::SystemDirectory(), "wscma2u");
     if (::access(tool.c_str(), X_OK) != 0)
         return Fail(out_, QString("the MMF tool %1 is missing (reinstall the program)")
@@ -254,10 +280,12 @@ bool Cut::MakeMmf(const std::string& part) {
         return Fail(out_, "the MMF tool failed" + (reason.isEmpty() ? QString() : ": " + reason));
     }
     const std::string made = part.substr(0, part.size() - 4) + ".mmf";
-    if (std::rename(made.c_str(), out_.toLocal8Bit().constData()) != 0) {
-        platform::RemoveFile(made);
-        return Fail(out_, QString::fromLocal8Bit(std::strerror(errno)));
-    }
+    std::ifstream in(made, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    platform::RemoveFile(made);
+    if (!in.good() && !in.eof()) return Fail(out_, "the MMF tool's ringtone cannot be read");
+    if (!platform::WriteFileReplacing(target_, bytes))
+        return Fail(out_, "cannot be written (folder not writable or disk full?)");
     console_.Progress("Making " + QFileInfo(out_).fileName(), 100);
     return true;
 }
@@ -277,7 +305,7 @@ bool Cut::EncodePhone(const std::string& part, studio::PhoneFormat format) {
                           .arg(studio::kM4rMaxSeconds));
     studio::PhoneRingtoneEncoder encoder;
     const QString what = "Encoding " + QFileInfo(out_).fileName();
-    const bool ok = encoder.Encode(wave, format, out_.toStdString(), [&](int percent) {
+    const bool ok = encoder.Encode(wave, format, target_, [&](int percent) {
         console_.Progress(what, percent);
         if (platform::InterruptCatcher::Caught()) encoder.Cancel();
     });
@@ -292,7 +320,7 @@ std::optional<OutKind> KindOf(const QString& out) {
     if (ext == "wav") return OutKind::Wav;
     if (ext == "mp3") return OutKind::Mp3;
     if (ext == "mmf") return OutKind::Mmf;
-    if (studio::PhoneFormatForPath(out.toStdString())) return OutKind::Phone;
+    if (studio::PhoneFormatForPath(platform::ArgumentBytes(out))) return OutKind::Phone;
     return std::nullopt;
 }
 
@@ -378,51 +406,71 @@ int RunCut(const QStringList& args, Console& console) {
         }
         choices.mono = parser.isSet(mono);
     }
-    const QString outFolder = QFileInfo(out).absolutePath();
-    if (!QFileInfo(outFolder).isDir())
+    // Names are the bytes they were given in (cli/main.cpp), so a name that is no UTF-8 works.
+    const std::string outBytes = platform::ArgumentBytes(out);
+    const std::string outFolder = platform::FolderOfFile(outBytes);
+    if (!platform::IsDirectory(outFolder.empty() ? "." : outFolder))
         return console.Error(out, "the folder does not exist"), kSomeFailed;
-    if (QFileInfo(out).isDir()) return console.Error(out, "is a folder"), kSomeFailed;
+    if (platform::IsDirectory(outBytes)) return console.Error(out, "is a folder"), kSomeFailed;
 
     InstallConsoleUi();
     const platform::InterruptCatcher interrupt;
-    Cut cut(console, inputs.first(), out);
-    QTemporaryDir scratch;
+    // A link at OUT is written through, as the settings file is: the file it points at is
+    // replaced and the link stays.
+    std::string target = platform::ArgumentBytes(out);
+    {
+        std::error_code ec;
+        if (std::filesystem::is_symlink(target, ec)) {
+            const std::filesystem::path resolved = std::filesystem::canonical(target, ec);
+            if (!ec) target = resolved.string();
+        }
+    }
+    // What killed runs left beside the target; this run's own scratch folder (removed at exit)
+    // takes the place of those of ended runs.
+    platform::RemoveEndedPartFiles(platform::FolderOfFile(target));
+    const std::string scratch = platform::ScratchFolder();
+    // A command line asks nothing: a file at OUT is replaced, and the result line says so.
+    struct stat before {};
+    const bool replacing = ::lstat(target.c_str(), &before) == 0;
+    Cut cut(console, inputs.first(), out, target);
     if (!cut.PrepareSource(scratch)) return kSomeFailed;
     if (platform::InterruptCatcher::Caught()) return console.Error(out, "stopped"), kSomeFailed;
-    const std::string target = out.toStdString();
+    // The uncompressed part waits in the scratch folder, not beside the ringtone (a phone's card
+    // may have room for the ringtone alone).
+    const std::string part = platform::JoinPath(scratch, "part.wav");
+    const RemoveOnExit partGoes{part};
     bool ok = false;
     switch (*kind) {
         case OutKind::Wav:
             ok = cut.MakePart(*fromMs, toMs, parser.isSet(snap), shaping, target);
             break;
-        case OutKind::Mp3: {
-            const RemoveOnExit part{HiddenBeside(target, ".wav")};
-            ok = cut.MakePart(*fromMs, toMs, parser.isSet(snap), shaping, part.path) &&
-                 cut.EncodeMp3(part.path, Mp3Settings(choices));
+        case OutKind::Mp3:
+            ok = cut.MakePart(*fromMs, toMs, parser.isSet(snap), shaping, part, scratch) &&
+                 cut.EncodeMp3(part, Mp3Settings(choices));
             break;
-        }
         case OutKind::Mmf: {
-            QTemporaryDir beside(QString::fromStdString(HiddenBeside(target, "-XXXXXX")));
-            if (!beside.isValid()) {
-                console.Error(out, "cannot write into its folder");
-                break;
-            }
-            const std::string part =
-                beside.filePath(QFileInfo(out).completeBaseName() + ".wav").toStdString();
-            ok =
-                cut.MakePart(*fromMs, toMs, parser.isSet(snap), shaping, part) && cut.MakeMmf(part);
+            // The MMF tool names its ringtone after the WAV it is given.
+            const std::string folder = platform::JoinPath(scratch, "mmf");
+            std::error_code ec;
+            std::filesystem::create_directories(folder, ec);
+            const std::string name = platform::AfterLastSeparator(outBytes);
+            const std::string named =
+                platform::JoinPath(folder, name.substr(0, name.rfind('.')) + ".wav");
+            const RemoveOnExit namedGoes{named};
+            ok = cut.MakePart(*fromMs, toMs, parser.isSet(snap), shaping, named, scratch) &&
+                 cut.MakeMmf(named);
             break;
         }
-        case OutKind::Phone: {
-            const std::string part = scratch.filePath("part.wav").toStdString();
-            ok = scratch.isValid() &&
-                 cut.MakePart(*fromMs, toMs, parser.isSet(snap), shaping, part) &&
+        case OutKind::Phone:
+            ok = cut.MakePart(*fromMs, toMs, parser.isSet(snap), shaping, part, scratch) &&
                  cut.EncodePhone(part, *studio::PhoneFormatForPath(target));
             break;
-        }
     }
     if (!ok) return kSomeFailed;
-    console.Out(QString("%1: %2 bytes").arg(out).arg(QFileInfo(out).size()));
+    console.Out(QString("%1: %2 bytes%3")
+                    .arg(out)
+                    .arg(platform::FileSize(target))
+                    .arg(replacing ? " (replaced the file that was there)" : ""));
     return kSuccess;
 }
 

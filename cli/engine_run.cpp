@@ -48,6 +48,8 @@ QString EngineResultText(int result) {
             return "stopped";
         case 5:
             return "the encoder refused these options for this sound";
+        case 6:
+            return "another file took the output's name meanwhile";
         default:
             return QString("the codec engine failed (%1)").arg(result);
     }

@@ -13,6 +13,7 @@
 #include "cli/console.h"
 #include "cli/time_text.h"
 #include "components/mp3_info/mp3_info.h"
+#include "platform/program_arguments.h"
 
 namespace cli {
 namespace {
@@ -36,7 +37,7 @@ QString ChannelsText(int32_t channels) {
 
 // Describes `path` in `info`; an empty answer, or the reason it cannot.
 QString Describe(const QString& path, MPEGINFOS& info) {
-    const QByteArray bytes = path.toLocal8Bit();
+    const QByteArray bytes = QByteArray::fromStdString(platform::ArgumentBytes(path));
     struct stat st {};
     if (::stat(bytes.constData(), &st) != 0) return QString::fromLocal8Bit(std::strerror(errno));
     // A pipe or a device has no length to tell and might never end.

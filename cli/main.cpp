@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/console.h"
+#include "platform/program_arguments.h"
 
 namespace {
 
@@ -33,7 +34,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("vexmor");
     cli::Console& console = cli::Console::Process();
 
-    QStringList args = QApplication::arguments().mid(1);
+    // The arguments as the bytes they were given in (QApplication has taken out its own): a file
+    // name that is no UTF-8 must still name its file.
+    QStringList args;
+    for (const std::string& arg : platform::ArgumentsOf(argc, argv))
+        args << platform::ArgumentText(arg);
     if (args.isEmpty()) {
         PrintOverview(console);
         return cli::kBadUsage;

@@ -25,8 +25,10 @@
 #include "cli/console.h"
 #include "cli/console_ui.h"
 #include "cli/engine_run.h"
+#include "platform/folders.h"
 #include "platform/interrupt.h"
 #include "platform/paths.h"
+#include "platform/program_arguments.h"
 #include "studio/codec_engine.h"
 #include "studio/settings.h"
 #include "studio/tools/batch_downsizer.h"
@@ -37,12 +39,14 @@ namespace cli {
 namespace {
 
 // The worker: encodes SOURCE into OUTPUT, prints each new percentage on a line of its own on
-// standard output and the reason of a failure on standard error.
-int EncodeOne(const QString& source, const QString& output) {
+// standard output and the reason of a failure on standard error. OUTPUT is never replaced: when
+// another run takes that name first, the down-sizer's rule picks the next free one, and the
+// name used ends standard output as a line "=NAME".
+int EncodeOne(const std::string& source, const std::string& output) {
     InstallConsoleUi();
     Console quiet(stdout, stderr, false);
     quiet.SetQuiet(true);
-    if (!BindEngine(quiet, source)) return kSomeFailed;
+    if (!BindEngine(quiet, platform::ArgumentText(source))) return kSomeFailed;
     // A stop request cancels the encode (polled below), and the engine removes its unfinished
     // file.
     const platform::InterruptCatcher interrupt;
@@ -50,10 +54,10 @@ int EncodeOne(const QString& source, const QString& output) {
     StudioSettings settings;
     settings.SetDefaults();
     settings.Load(SettingsFileName());
-    const std::string in = source.toStdString();
-    const std::string out = output.toStdString();
+    const std::string& in = source;
+    std::string out = output;
     std::future<int> result = std::async(std::launch::async, [&] {
-        return studio::CBatchDownsizer::EncodeFile(in, out, settings, 0);
+        return studio::CBatchDownsizer::EncodeFileToFreeName(in, out, settings, 0);
     });
     int shown = -1;
     while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
@@ -69,7 +73,18 @@ int EncodeOne(const QString& source, const QString& output) {
             qPrintable(code == 2 ? QString("not a readable MP3 file") : EngineResultText(code)));
         return kSomeFailed;
     }
+    std::printf("=%s\n", out.c_str());
     return kSuccess;
+}
+
+// The names a worker is started with: percent-encoded bytes, since a process's arguments pass
+// through the local 8-bit encoding, which would lose bytes that are no UTF-8.
+QString WorkerName(const QString& name) {
+    return QString::fromLatin1(
+        QByteArray::fromStdString(platform::ArgumentBytes(name)).toPercentEncoding());
+}
+std::string NameOfWorker(const QString& encoded) {
+    return QByteArray::fromPercentEncoding(encoded.toLatin1()).toStdString();
 }
 
 struct Job {
@@ -121,8 +136,15 @@ class Shrinker {
         const QString name = job.source;
         QObject::connect(process, &QProcess::readyReadStandardOutput, [this, process, name] {
             while (process->canReadLine()) {
+                const QByteArray line = process->readLine().chopped(1);
+                if (line.startsWith('=')) {
+                    const auto found = running_.find(process);
+                    if (found != running_.end())
+                        found->second.output = platform::ArgumentText(line.mid(1).toStdString());
+                    continue;
+                }
                 bool ok = false;
-                const int percent = process->readLine().trimmed().toInt(&ok);
+                const int percent = line.trimmed().toInt(&ok);
                 if (ok) console_.Progress(name, percent);
             }
         });
@@ -133,24 +155,30 @@ class Shrinker {
                          });
         console_.Progress(name, 0);
         process->start(QCoreApplication::applicationFilePath(),
-                       {"shrink", "--encode-one", job.source, job.output});
+                       {"shrink", "--encode-one", WorkerName(job.source), WorkerName(job.output)});
         return true;
     }
 
     void Ended(QProcess* process) {
         const auto found = running_.find(process);
         if (found == running_.end()) return;
+        // The name the worker used ends its output; read what is left of it first.
+        while (process->canReadLine()) {
+            const QByteArray line = process->readLine().chopped(1);
+            if (line.startsWith('='))
+                found->second.output = platform::ArgumentText(line.mid(1).toStdString());
+        }
         const Job job = found->second;
         running_.erase(found);
         const bool ok = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0 &&
-                        QFileInfo(job.output).isFile();
+                        platform::IsRegularFile(platform::ArgumentBytes(job.output));
         if (ok) {
             ++done_;
             console_.Progress(job.source, 100);
             console_.Out(QString("%1 -> %2 (%3 kB -> %4 kB)")
                              .arg(job.source, job.output)
-                             .arg(QFileInfo(job.source).size() / 1024)
-                             .arg(QFileInfo(job.output).size() / 1024));
+                             .arg(platform::FileSize(platform::ArgumentBytes(job.source)) / 1024)
+                             .arg(platform::FileSize(platform::ArgumentBytes(job.output)) / 1024));
         } else {
             QString reason = QString::fromLocal8Bit(process->readAllStandardError()).trimmed();
             if (process->error() == QProcess::FailedToStart)
@@ -186,7 +214,7 @@ class Shrinker {
 // The songs a playlist names: its lines that are no comment, relative ones taken from the
 // playlist's folder. Empty with `error` set when it is no playlist.
 QStringList PlaylistSongs(const QString& playlist, QString& error) {
-    const M3uContents contents = ReadM3uFile(playlist.toStdString());
+    const M3uContents contents = ReadM3uFile(platform::ArgumentBytes(playlist));
     switch (contents.status) {
         case M3uReadStatus::CannotOpen:
             error = "cannot be read";
@@ -201,7 +229,7 @@ QStringList PlaylistSongs(const QString& playlist, QString& error) {
     QStringList songs;
     const QString folder = QFileInfo(playlist).absolutePath();
     for (const std::string& line : contents.lines) {
-        const QString path = QString::fromStdString(line).trimmed();
+        const QString path = platform::ArgumentText(line).trimmed();
         if (path.isEmpty() || path.startsWith('#')) continue;
         songs << (QFileInfo(path).isRelative() ? folder + "/" + path : path);
     }
@@ -229,7 +257,8 @@ int RunShrink(const QStringList& args, Console& console) {
     if (parser.isSet(encodeOne)) {
         if (parser.positionalArguments().size() != 2)
             return console.UsageError("shrink", "--encode-one takes SOURCE and OUTPUT");
-        return EncodeOne(parser.positionalArguments()[0], parser.positionalArguments()[1]);
+        return EncodeOne(NameOfWorker(parser.positionalArguments()[0]),
+                         NameOfWorker(parser.positionalArguments()[1]));
     }
 
     if (!parser.isSet(output)) return console.UsageError("shrink", "-o DIR is missing");
@@ -254,7 +283,7 @@ int RunShrink(const QStringList& args, Console& console) {
     }
     if (sources.isEmpty()) return console.UsageError("shrink", "no file given");
 
-    const std::string folder = parser.value(output).toStdString();
+    const std::string folder = platform::ArgumentBytes(parser.value(output));
     if (!platform::IsDirectory(folder) && !CreateFolderWithParents(folder)) {
         console.Error(parser.value(output), "the folder cannot be made");
         return kSomeFailed;
@@ -264,6 +293,9 @@ int RunShrink(const QStringList& args, Console& console) {
         return kSomeFailed;
     }
     if (!BindEngine(console, parser.value(output))) return kSomeFailed;
+    // What killed runs left: unfinished outputs in this folder and scratch folders.
+    platform::RemoveEndedPartFiles(folder);
+    platform::RemoveEndedScratchFolders();
 
     Shrinker shrinker(console, parallel);
     const std::string outputFolder = platform::WithTrailingSeparator(folder);
@@ -271,14 +303,15 @@ int RunShrink(const QStringList& args, Console& console) {
     int total = 0;
     for (const QString& source : sources) {
         ++total;
-        const QFileInfo info(source);
+        const std::string bytes = platform::ArgumentBytes(source);
         QString refusal;
-        if (!info.exists()) {
+        if (!platform::FileExists(bytes)) {
             refusal = "no such file";
-        } else if (!info.isFile()) {
+        } else if (!platform::IsRegularFile(bytes)) {
             refusal = "not a regular file";
-        } else if (!DescribeMp3File(source.toStdString(), true)) {
-            // The rule by which the down-sizer's list takes a file.
+        } else if (!DescribeMp3File(bytes, false)) {
+            // The rule by which the down-sizer's list takes a file: the information library
+            // accepts it, whatever its stream kind (Layer II, a WAV named .mp3).
             refusal = "not an MP3 file";
         }
         if (!refusal.isEmpty()) {
@@ -287,10 +320,10 @@ int RunShrink(const QStringList& args, Console& console) {
             continue;
         }
         const std::string out = studio::DownsizerOutputPath(
-            outputFolder, source.toStdString(),
+            outputFolder, bytes,
             [&shrinker](const std::string& path) { return shrinker.Taken(path); });
         shrinker.Reserve(out);
-        queue.push_back({source, QString::fromStdString(out)});
+        queue.push_back({source, platform::ArgumentText(out)});
     }
     const platform::InterruptCatcher interrupt;
     shrinker.Run(std::move(queue));
@@ -299,7 +332,7 @@ int RunShrink(const QStringList& args, Console& console) {
     console.Note(QString("%1 of %2 files shrunk into %3")
                      .arg(shrinker.done())
                      .arg(total)
-                     .arg(QString::fromStdString(outputFolder)));
+                     .arg(platform::ArgumentText(outputFolder)));
     if (failures.empty()) return kSuccess;
     QString summary = QString("%1 of %2 files failed:").arg(failures.size()).arg(total);
     for (const Failure& failure : failures)

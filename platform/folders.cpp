@@ -94,7 +94,7 @@ bool HasEnded(const std::string& folder, pid_t pid) {
     return free;
 }
 
-void RemoveEndedScratchFolders(const std::string& root) {
+void RemoveEndedScratchFoldersIn(const std::string& root) {
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(root, ec)) {
         const std::string name = entry.path().filename().string();
@@ -103,6 +103,21 @@ void RemoveEndedScratchFolders(const std::string& root) {
         if (pid == ::getpid() || !HasEnded(entry.path().string(), pid)) continue;
         std::filesystem::remove_all(entry.path(), ec);
     }
+}
+
+// The process id in a name "NAME.part-PID-X" (X letters and digits); nullopt for other names.
+std::optional<pid_t> PartFileProcess(const std::string& name) {
+    const size_t marker = name.rfind(".part-");
+    if (marker == std::string::npos || marker == 0) return std::nullopt;
+    const size_t start = marker + 6;
+    const size_t dash = name.find('-', start);
+    if (dash == std::string::npos || dash == name.size() - 1 ||
+        !IsProcessId(name.substr(start, dash - start)))
+        return std::nullopt;
+    for (size_t i = dash + 1; i < name.size(); ++i) {
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return std::nullopt;
+    }
+    return static_cast<pid_t>(std::stol(name.substr(start, dash - start)));
 }
 
 // Made under a passing name and renamed into place with its lock already held, so that no other
@@ -164,13 +179,34 @@ std::string ScratchFolder() {
     for (const ProcessScratch& made : MadeScratchFolders()) {
         if (made.root == root && IsDirectory(made.folder)) return made.folder;
     }
-    RemoveEndedScratchFolders(root);
+    RemoveEndedScratchFoldersIn(root);
     const std::optional<ProcessScratch> made = MakeProcessScratch(root);
     if (!made) return root;
     static const bool removedAtExit = std::atexit(RemoveProcessScratchFolders) == 0;
     (void)removedAtExit;
     MadeScratchFolders().push_back(*made);
     return made->folder;
+}
+
+void RemoveEndedScratchFolders() {
+    const std::string root = ScratchRoot();
+    std::lock_guard lock(ScratchMutex());
+    RemoveEndedScratchFoldersIn(root);
+}
+
+void RemoveEndedPartFiles(const std::string& folder) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::optional<pid_t> pid = PartFileProcess(entry.path().filename().string());
+        if (!pid || *pid == ::getpid()) continue;
+        struct stat st {};
+        if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::getuid())
+            continue;
+        // A process id that runs again (reused) keeps its files: they are swept another time.
+        if (::kill(*pid, 0) == 0 || errno != ESRCH) continue;
+        ::unlink(entry.path().c_str());
+    }
 }
 
 std::string ScratchRoot() {

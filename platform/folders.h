@@ -23,6 +23,15 @@ std::string ScratchFolder();
 // taken by something that is not this user's private folder. No trailing separator.
 std::string ScratchRoot();
 
+// Removes the scratch folders of this user's processes that no longer run (done anyway when a
+// process makes its own scratch folder), for programs that have none.
+void RemoveEndedScratchFolders();
+
+// Removes from `folder` the unfinished files that processes which no longer run left behind when
+// they were killed: regular files of this user named "NAME.part-PID-X" (the codec engine's hidden
+// ".NAME.part-PID-XXXXXX", the segment writer's "NAME.part-PID-N") whose process PID has ended.
+void RemoveEndedPartFiles(const std::string& folder);
+
 // The folder of the settings file: $XDG_CONFIG_HOME/ringsmith (default ~/.config/ringsmith).
 std::string SettingsFolder();
 

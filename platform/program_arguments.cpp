@@ -27,7 +27,74 @@ std::string FullPath(const std::string& argument, const std::string& workingFold
     return normal;
 }
 
+// The length of the valid UTF-8 sequence at `at`, 0 when none starts there.
+size_t Utf8Sequence(std::string_view bytes, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) return 1;
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at + length > bytes.size()) return 0;
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (size_t i = 2; i < length; ++i) {
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+    }
+    return length;
+}
+
+constexpr char16_t kEscapedByte = 0xDC00;
+
 }  // namespace
+
+QString ArgumentText(std::string_view bytes) {
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    for (size_t at = 0; at < bytes.size();) {
+        const size_t length = Utf8Sequence(bytes, at);
+        if (length == 0) {
+            text +=
+                QChar(static_cast<char16_t>(kEscapedByte + static_cast<unsigned char>(bytes[at])));
+            ++at;
+            continue;
+        }
+        text += QString::fromUtf8(bytes.data() + at, static_cast<qsizetype>(length));
+        at += length;
+    }
+    return text;
+}
+
+std::string ArgumentBytes(const QString& text) {
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(text.size()));
+    qsizetype start = 0;  // of the run of ordinary text not yet copied
+    const auto flush = [&](qsizetype end) {
+        if (end > start) bytes += text.mid(start, end - start).toStdString();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit < kEscapedByte + 0x80 || unit > kEscapedByte + 0xFF) continue;
+        // A low surrogate after a high one is half of a real character.
+        if (i > 0 && text[i - 1].isHighSurrogate()) continue;
+        flush(i);
+        bytes += static_cast<char>(unit - kEscapedByte);
+        start = i + 1;
+    }
+    flush(text.size());
+    return bytes;
+}
 
 std::vector<std::string> ArgumentsOf(int argc, char** argv) {
     std::vector<std::string> args;

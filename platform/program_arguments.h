@@ -3,8 +3,10 @@
 // full paths against the working folder, as the file dialogs and drops hand them over.
 #pragma once
 
+#include <QString>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -28,6 +30,14 @@ struct ProgramArguments {
 
 // argv[1] to argv[argc - 1], byte for byte.
 std::vector<std::string> ArgumentsOf(int argc, char** argv);
+// A name's bytes as text that gives the same bytes back through ArgumentBytes, for programs that
+// parse their arguments as QStrings: UTF-8 is read as such, and each byte that is not part of
+// valid UTF-8 (a Latin-1 "caf\xe9") becomes one of the code units U+DC80 to U+DCFF, which text
+// read from valid UTF-8 never holds. Shown, such a byte reads as a replacement character.
+QString ArgumentText(std::string_view bytes);
+// The bytes of text made by ArgumentText (UTF-8 for any other text).
+std::string ArgumentBytes(const QString& text);
+
 // The working folder's path as the file system holds it; empty when it cannot be read.
 std::string WorkingFolder();
 

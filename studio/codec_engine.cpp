@@ -72,6 +72,9 @@ Fn CodecEngine::LookUp(const char* name) {
     return reinterpret_cast<Fn>(Find(name));
 }
 
+VxSetCancelDecodeFn CodecEngine::LookUpSetCancelDecode() {
+    return LookUp<VxSetCancelDecodeFn>("SetCancelDecode");
+}
 VxMymp3Fn CodecEngine::LookUpMymp3() { return LookUp<VxMymp3Fn>("mymp3"); }
 VxMymp3dFn CodecEngine::LookUpMymp3d() { return LookUp<VxMymp3dFn>("mymp3d"); }
 VxSetNoBadFn CodecEngine::LookUpSetNoBad() { return LookUp<VxSetNoBadFn>("SetNoBad"); }

@@ -39,6 +39,7 @@ class CodecEngine {
     VxGetCancelEncodeFn LookUpGetCancelEncode();
     VxGetIsBadFn LookUpGetIsBad();
     VxGetEncode2Mp3PercentFn LookUpGetEncode2Mp3Percent();
+    VxSetCancelDecodeFn LookUpSetCancelDecode();
 
     // SetNoBad looked up and called; false when the entry point is missing.
     bool CallSetNoBad();

@@ -185,6 +185,8 @@ bool ParseVector(int count, char** args, ParsedVector& out, std::string& error) 
         if (arg.empty()) continue;
         if (arg == "--decode") {
             out.decode = true;
+        } else if (arg == "--no-replace") {
+            out.noReplace = true;
         } else if (arg == "-m") {
             const auto v = value(arg);
             if (!v) return false;

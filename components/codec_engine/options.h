@@ -28,6 +28,9 @@ struct TagTexts {
 
 struct ParsedVector {
     bool decode = false;             // "--decode": MP3 to WAV instead of encoding
+    // "--no-replace": the output takes its name only when nothing stands there (a concurrent
+    // run may take the same name first); without it an existing output is replaced.
+    bool noReplace = false;
     std::vector<std::string> paths;  // the placeholder paths, in vector order (at most two)
     std::vector<EncoderSetting> settings;
     TagTexts tags;

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -32,17 +34,61 @@ std::optional<mode_t> CurrentUmask() {
     return static_cast<mode_t>(mask);
 }
 
+// The file a symbolic link at `path` leads to, for writing through the link; `path` itself when
+// it is no link or its end cannot be found (the link is then replaced).
+std::string ThroughLinks(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved)) return resolved;
+    // A link to a file that does not exist yet: the file is made where the link points.
+    char link[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), link, sizeof link - 1);
+    if (n <= 0) return path;
+    const std::string to(link, static_cast<size_t>(n));
+    if (to.front() == '/') return to;
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? to : path.substr(0, slash + 1) + to;
+}
+
+// Gives `temp` the name `target` only when nothing stands there. renameat2 does it in one step;
+// file systems without it take a hard link (which fails on an existing name) and drop the
+// temporary name; those without links either (FAT) check first and rename.
+bool ClaimFreeName(const std::string& temp, const std::string& target, bool& taken) {
+    taken = false;
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+        if (::link(temp.c_str(), target.c_str()) == 0) {
+            ::unlink(temp.c_str());
+            return true;
+        }
+        if (errno == EPERM || errno == ENOTSUP) {
+            struct stat st {};
+            if (::lstat(target.c_str(), &st) != 0)
+                return std::rename(temp.c_str(), target.c_str()) == 0;
+            errno = EEXIST;
+        }
+    }
+    taken = errno == EEXIST;
+    return false;
+}
+
 }  // namespace
 
 StagedFile::~StagedFile() { Discard(); }
 
-bool StagedFile::Create(const std::string& target) {
+bool StagedFile::Create(const std::string& wanted, Claim claim) {
     Discard();
-    target_ = target;
+    claim_ = claim;
+    target_ = claim == Claim::Replace ? ThroughLinks(wanted) : wanted;
+    const std::string& target = target_;
     const size_t slash = target.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string pattern = (slash == std::string::npos ? "" : folder) + "." + name + ".part-XXXXXX";
+    std::string pattern = (slash == std::string::npos ? "" : folder) + "." + name + kStagedMarker +
+                          std::to_string(::getpid()) + "-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     const int fd = ::mkstemp(buffer.data());
@@ -62,18 +108,23 @@ bool StagedFile::Create(const std::string& target) {
     return true;
 }
 
-bool StagedFile::Commit() {
-    if (!file_) return false;
-    const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
+StagedFile::CommitResult StagedFile::Commit() {
+    if (!file_) return CommitResult::Failed;
+    const bool flushed =
+        std::fflush(file_) == 0 && !std::ferror(file_) && ::fsync(::fileno(file_)) == 0;
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
-    if (!flushed || !closed || std::rename(temp_.c_str(), target_.c_str()) != 0) {
+    bool taken = false;
+    const bool named = flushed && closed &&
+                       (claim_ == Claim::Replace ? std::rename(temp_.c_str(), target_.c_str()) == 0
+                                                 : ClaimFreeName(temp_, target_, taken));
+    if (!named) {
         ::unlink(temp_.c_str());
         temp_.clear();
-        return false;
+        return taken ? CommitResult::NameTaken : CommitResult::Failed;
     }
     temp_.clear();
-    return true;
+    return CommitResult::Done;
 }
 
 void StagedFile::Discard() {

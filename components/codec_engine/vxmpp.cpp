@@ -28,6 +28,7 @@ namespace {
 std::atomic<int> g_encodePercent{0};
 std::atomic<double> g_decodePercent{0.0};
 std::atomic<int> g_cancel{0};
+std::atomic<int> g_cancelDecode{0};
 std::atomic<int> g_bad{0};
 
 // Results of mymp3/mymp3d; 0 is success, every other value also raises the bad indicator.
@@ -38,11 +39,30 @@ enum Result : int {
     kWriteFailed = 3,     // output folder not writable, disk full
     kCancelled = 4,       // SetCancelEncode(1) during the encode
     kEncoderRefused = 5,  // the options do not make a valid encoder setting
+    kNameTaken = 6,       // --no-replace: another file took the output's name meanwhile
 };
+
+
 
 int Fail(Result result) {
     g_bad.store(1);
     return result;
+}
+
+vxmpp::StagedFile::Claim ClaimOf(bool noReplace) {
+    return noReplace ? vxmpp::StagedFile::Claim::NoReplace : vxmpp::StagedFile::Claim::Replace;
+}
+
+int CommitOutput(vxmpp::StagedFile& out) {
+    switch (out.Commit()) {
+        case vxmpp::StagedFile::CommitResult::Done:
+            return kOk;
+        case vxmpp::StagedFile::CommitResult::NameTaken:
+            return Fail(kNameTaken);
+        case vxmpp::StagedFile::CommitResult::Failed:
+            break;
+    }
+    return Fail(kWriteFailed);
 }
 
 struct LameDeleter {
@@ -103,7 +123,8 @@ void SetTags(lame_global_flags* gf, const vxmpp::TagTexts& tags) {
 }
 
 int Encode(const std::string& input, const std::string& output,
-           const std::vector<vxmpp::EncoderSetting>& settings, const vxmpp::TagTexts& tags) {
+           const std::vector<vxmpp::EncoderSetting>& settings, const vxmpp::TagTexts& tags,
+           bool noReplace) {
     g_encodePercent.store(0);
     if (!IsRegularFile(input)) return Fail(kBadInput);
     std::string error;
@@ -125,7 +146,7 @@ int Encode(const std::string& input, const std::string& output,
     if (lame_init_params(lame.get()) < 0) return Fail(kEncoderRefused);
 
     vxmpp::StagedFile out;
-    if (!out.Create(output)) return Fail(kWriteFailed);
+    if (!out.Create(output, ClaimOf(noReplace))) return Fail(kWriteFailed);
     // The tag goes first; the stream and its information frame follow it.
     long streamStart = 0;
     if (tags.any()) {
@@ -187,12 +208,12 @@ int Encode(const std::string& input, const std::string& output,
             return Fail(kWriteFailed);
         }
     }
-    if (!out.Commit()) return Fail(kWriteFailed);
+    if (const int committed = CommitOutput(out); committed != kOk) return committed;
     g_encodePercent.store(100);
     return kOk;
 }
 
-int Decode(const std::string& input, const std::string& output) {
+int Decode(const std::string& input, const std::string& output, bool noReplace) {
     g_decodePercent.store(0.0);
     vxmpp::Mpg123Ptr handle = vxmpp::NewMpg123(MPG123_ENC_SIGNED_16);
     if (!handle) return Fail(kBadInput);
@@ -204,7 +225,7 @@ int Decode(const std::string& input, const std::string& output) {
     if (!vxmpp::OpenMp3(handle.get(), input, rate, channels)) return Fail(kBadInput);
 
     vxmpp::StagedFile out;
-    if (!out.Create(output)) return Fail(kWriteFailed);
+    if (!out.Create(output, ClaimOf(noReplace))) return Fail(kWriteFailed);
     unsigned char header[44];
     MakeWavHeader(header, channels, rate, 0);
     if (!WriteAll(out.file(), header, sizeof header)) return Fail(kWriteFailed);
@@ -214,6 +235,7 @@ int Decode(const std::string& input, const std::string& output) {
     std::vector<unsigned char> buffer(1 << 16);
     unsigned long long dataBytes = 0;
     for (;;) {
+        if (g_cancelDecode.load() != 0) return Fail(kCancelled);
         // The stream ends as every component ends it; what it gave before is kept.
         const mp3_decode::ReadStep step =
             mp3_decode::ReadSamples(handle.get(), buffer.data(), buffer.size());
@@ -232,7 +254,7 @@ int Decode(const std::string& input, const std::string& output) {
     if (std::fseek(out.file(), 0, SEEK_SET) != 0 || !WriteAll(out.file(), header, sizeof header)) {
         return Fail(kWriteFailed);
     }
-    if (!out.Commit()) return Fail(kWriteFailed);
+    if (const int committed = CommitOutput(out); committed != kOk) return committed;
     g_decodePercent.store(100.0);
     return kOk;
 }
@@ -250,8 +272,9 @@ __attribute__((visibility("default"))) int mymp3(int count, char** args, const c
     if (!vxmpp::ParseVector(count, args, vector, error)) return Fail(kBadVector);
     if (!Usable(input) || !Usable(output)) return Fail(kBadVector);
     try {
-        return vector.decode ? Decode(input, output)
-                             : Encode(input, output, vector.settings, vector.tags);
+        return vector.decode
+                   ? Decode(input, output, vector.noReplace)
+                   : Encode(input, output, vector.settings, vector.tags, vector.noReplace);
     } catch (...) {
         // Out of memory or the like: nothing may cross the C boundary.
         return Fail(kBadInput);
@@ -269,7 +292,7 @@ __attribute__((visibility("default"))) int mymp3d(int count, char** args, const 
         return Fail(kBadVector);
     }
     try {
-        return Decode(input, vector.paths.back());
+        return Decode(input, vector.paths.back(), vector.noReplace);
     } catch (...) {
         return Fail(kBadInput);
     }
@@ -284,6 +307,10 @@ __attribute__((visibility("default"))) void SetCancelEncode(int cancel) {
 }
 
 __attribute__((visibility("default"))) int GetCancelEncode(void) { return g_cancel.load(); }
+
+__attribute__((visibility("default"))) void SetCancelDecode(int cancel) {
+    g_cancelDecode.store(cancel != 0 ? 1 : 0);
+}
 
 __attribute__((visibility("default"))) int GetEncode2Mp3Percent(void) {
     return g_encodePercent.load();

@@ -9,6 +9,11 @@
 // inside `mymp3` or `mymp3d`. A cancel request (SetCancelEncode with a nonzero value) stops a
 // running encode within a few milliseconds and stands until SetCancelEncode(0); decodes do not
 // look at it, so a request left standing by an encoding tool never keeps a file from opening.
+// Decodes have a request of their own, SetCancelDecode, which likewise stands until
+// SetCancelDecode(0).
+// With the option "--no-replace" the output takes its name only when nothing stands there;
+// result 6 says that another file took the name while the job ran. Without it an existing output
+// is replaced (written through a symbolic link).
 // A failed or cancelled job raises the bad indicator and leaves no output file: the output is
 // written beside its target under a hidden name and renamed into place only when complete.
 #pragma once
@@ -23,6 +28,7 @@ void SetNoBad(void);
 int GetIsBad(void);
 void SetCancelEncode(int cancel);
 int GetCancelEncode(void);
+void SetCancelDecode(int cancel);
 int GetEncode2Mp3Percent(void);
 double GetDecode2WavPercent(void);
 
@@ -37,5 +43,6 @@ typedef void (*VxSetNoBadFn)(void);
 typedef int (*VxGetIsBadFn)(void);
 typedef void (*VxSetCancelEncodeFn)(int);
 typedef int (*VxGetCancelEncodeFn)(void);
+typedef void (*VxSetCancelDecodeFn)(int);
 typedef int (*VxGetEncode2Mp3PercentFn)(void);
 typedef double (*VxGetDecode2WavPercentFn)(void);

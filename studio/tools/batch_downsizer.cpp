@@ -98,16 +98,38 @@ void CBatchDownsizer::EndRun(IDownsizerWindow& window) {
     window.SetListBusy(false);
 }
 
-int CBatchDownsizer::EncodeFile(const std::string& source, const std::string& output,
-                                const StudioSettings& settings, int settleMs) {
+namespace {
+
+int Encode(const std::string& source, const std::string& output, const StudioSettings& settings,
+           int settleMs, bool noReplace) {
     EncoderArgs& args = SharedEncoderArgs();
     args.inputIsWav = 0;
     BuildEncoderArgs(args, settings);
+    if (noReplace && args.SetSlot(args.count, "--no-replace")) ++args.count;
     Pause(settleMs);
     Engine().CallSetNoBad();
     const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
     if (!mymp3) return -1;
     return mymp3(args.count, args.slot, source.c_str(), output.c_str());
+}
+
+}  // namespace
+
+int CBatchDownsizer::EncodeFile(const std::string& source, const std::string& output,
+                                const StudioSettings& settings, int settleMs) {
+    return Encode(source, output, settings, settleMs, false);
+}
+
+int CBatchDownsizer::EncodeFileToFreeName(const std::string& source, std::string& output,
+                                          const StudioSettings& settings, int settleMs) {
+    const std::string folder = platform::WithTrailingSeparator(platform::FolderOfFile(output));
+    int result = Encode(source, output, settings, settleMs, true);
+    // Each try lengthens the name, so a folder that keeps filling cannot hold the run for ever.
+    for (int tries = 1; result == kNameTaken && tries < 100; ++tries) {
+        output = DownsizerOutputPath(folder, output);
+        result = Encode(source, output, settings, 0, true);
+    }
+    return result;
 }
 
 void CBatchDownsizer::ConvertSingleJob(IDownsizerWindow& window, const std::string& folder) {
@@ -123,11 +145,11 @@ void CBatchDownsizer::ConvertSingleJob(IDownsizerWindow& window, const std::stri
     }
     window.SelectRow(row);
     const std::string source = window.RowPath(row);
-    const std::string output = DownsizerOutputPath(outputFolder, source);
-    const int result = EncodeFile(source, output, window.CurrentSettings());
-    // The engine leaves no file behind a failed encode; anything that stands there now came
-    // from this encode, since the name was free before it.
-    if (result != 0 && SomethingAt(output)) platform::RemoveFile(output);
+    std::string output = DownsizerOutputPath(outputFolder, source);
+    // The engine leaves no file behind a failed encode and never takes a name that another run
+    // took meanwhile: whatever stands at the output after a failure is not this run's, so
+    // nothing is deleted.
+    const int result = EncodeFileToFreeName(source, output, window.CurrentSettings());
     window.SetProgressPos(100);
     EndRun(window);
     platform::ShowMessage(result == 0 ? "Complete!" : "Failure!");
@@ -147,13 +169,11 @@ void CBatchDownsizer::ConvertAllJob(IDownsizerWindow& window, const std::string&
         if (Engine().GetCancelEncode() != 0) break;
         window.SelectRow(i);
         const std::string source = window.RowPath(i);
-        const std::string output = DownsizerOutputPath(outputFolder, source);
-        EncodeFile(source, output, window.CurrentSettings());
+        std::string output = DownsizerOutputPath(outputFolder, source);
+        // A failed encode leaves nothing at its output (see ConvertSingleJob).
+        EncodeFileToFreeName(source, output, window.CurrentSettings());
         if (getIsBad) {
             const int ok = getIsBad() == 0 ? 1 : 0;
-            // A failed output goes at once, before a later file of the same name may take
-            // that name: deleting it after the run could take the later file's good output.
-            if (!ok && SomethingAt(output)) platform::RemoveFile(output);
             std::lock_guard lock(logMutex_);
             log_.push_back({source, output, ok});
         }

@@ -92,6 +92,13 @@ class CBatchDownsizer {
     // The engine's result; -1 when the engine lacks the encoder.
     static int EncodeFile(const std::string& source, const std::string& output,
                           const StudioSettings& settings, int settleMs = kSettleMs);
+    // The engine's result when another file took the output's name while it encoded.
+    static constexpr int kNameTaken = 6;
+    // EncodeFile into `output`, which never replaces a file: when something (another run's
+    // result) takes the name while the file is encoded, the output-name rule picks the next
+    // free name in the same folder and the file is encoded again. `output` ends as the name used.
+    static int EncodeFileToFreeName(const std::string& source, std::string& output,
+                                    const StudioSettings& settings, int settleMs = kSettleMs);
 
     // The last Convert All run's entries; read when no run is busy.
     std::vector<ConversionLogEntry> log() const;

@@ -50,6 +50,7 @@ class Engine {
         getCancel = Find<VxGetCancelEncodeFn>("GetCancelEncode");
         encodePercent = Find<VxGetEncode2Mp3PercentFn>("GetEncode2Mp3Percent");
         decodePercent = Find<VxGetDecode2WavPercentFn>("GetDecode2WavPercent");
+        setCancelDecode = Find<VxSetCancelDecodeFn>("SetCancelDecode");
     }
 
     bool loaded() const {
@@ -80,6 +81,7 @@ class Engine {
     VxGetCancelEncodeFn getCancel = nullptr;
     VxGetEncode2Mp3PercentFn encodePercent = nullptr;
     VxGetDecode2WavPercentFn decodePercent = nullptr;
+    VxSetCancelDecodeFn setCancelDecode = nullptr;
 
   private:
     template <typename Fn>
@@ -530,6 +532,42 @@ TEST_F(CodecEngine, FailedJobKeepsAnExistingTargetAsItWas) {
     EXPECT_EQ(ReadFile(dir.File("keep.mp3")), (std::vector<uint8_t>{1, 2, 3}));
 }
 
+// With --no-replace the output takes its name only when nothing stands there: a file that
+// another run finished meanwhile (here: one that is already there, the same last step) stays as
+// it was, the job says so (6) and leaves nothing of its own. Without it the file is replaced,
+// and a symbolic link is written through.
+TEST_F(CodecEngine, NoReplaceNeverTakesAnotherFilesNameAndReplacingWritesThroughLinks) {
+    const std::string wav = Tone("in.wav", {.sampleRate = 8000, .channels = 1, .seconds = 0.2});
+    const std::string other = dir.File("tune.mp3");
+    WriteFile(other, {7, 7, 7});
+    std::vector<std::string> vector = kFirstStartVector;
+    vector.push_back("--no-replace");
+    EXPECT_EQ(engine.Mp3(vector, wav, other), 6);
+    EXPECT_NE(engine.getIsBad(), 0);
+    EXPECT_EQ(ReadFile(other), (std::vector<uint8_t>{7, 7, 7}));
+    EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.wav", "tune.mp3"}));
+    // A dangling link is something standing there too.
+    std::filesystem::create_symlink(dir.File("nowhere.mp3"), dir.File("dangling.mp3"));
+    EXPECT_EQ(engine.Mp3(vector, wav, dir.File("dangling.mp3")), 6);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("nowhere.mp3")));
+    // A free name is taken.
+    EXPECT_EQ(engine.Mp3(vector, wav, dir.File("free.mp3")), 0);
+    EXPECT_EQ(Probe(dir.File("free.mp3")).value_or(testing_support::ProbeInfo{}).codec,
+              testing_support::HaveTool("ffprobe") ? "mp3" : "");
+    std::vector<std::string> decode = {"--decode", "--no-replace", "c:\vx.mp3", "c:\tmp.wav"};
+    EXPECT_EQ(engine.Mp3(decode, dir.File("free.mp3"), other), 6);
+    EXPECT_EQ(ReadFile(other), (std::vector<uint8_t>{7, 7, 7}));
+
+    // Replacing: the link stays a link and its file holds the MP3.
+    std::filesystem::create_directory(dir.File("real"));
+    WriteFile(dir.File("real/song.mp3"), {1});
+    std::filesystem::create_symlink("real/song.mp3", dir.File("link.mp3"));
+    ASSERT_EQ(engine.Mp3(kFirstStartVector, wav, dir.File("link.mp3")), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.mp3")));
+    EXPECT_GT(std::filesystem::file_size(dir.File("real/song.mp3")), 100u);
+    EXPECT_EQ(Listing(dir.File("real")), (std::vector<std::string>{"song.mp3"}));
+}
+
 TEST_F(CodecEngine, UnwritableOutputFolderFails) {
     const std::string wav = Tone("in.wav", {.seconds = 0.2});
     EXPECT_NE(engine.Mp3(kFirstStartVector, wav, dir.File("no/such/folder/out.mp3")), 0);
@@ -641,6 +679,32 @@ TEST_F(CodecEngine, CancelStopsARunningEncodeAndCountsAsBad) {
     EXPECT_NE(engine.getCancel(), 0);
     engine.setCancel(0);
     EXPECT_EQ(engine.getCancel(), 0);
+}
+
+// A decode has a cancel request of its own: it stops at once, leaves nothing and stands until
+// SetCancelDecode(0); the encoding tools' request does not touch it (see below).
+TEST_F(CodecEngine, CancelDecodeStopsARunningDecode) {
+    const VxSetCancelDecodeFn setCancelDecode = engine.setCancelDecode;
+    ASSERT_NE(setCancelDecode, nullptr);
+    const std::string mp3 = Mp3("song.mp3", 60.0);
+    const std::string wav = dir.File("song.wav");
+    std::atomic<bool> done{false};
+    std::atomic<int> result{-1};
+    std::thread worker([&] {
+        result = engine.Mp3d({"--decode", "c:\\input.mp3", wav}, mp3);
+        done = true;
+    });
+    while (!done && !(engine.decodePercent() > 0 && engine.decodePercent() < 100)) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ASSERT_FALSE(done.load()) << "the decode ended before it could be cancelled";
+    setCancelDecode(1);
+    worker.join();
+    EXPECT_LT(engine.decodePercent(), 100.0);
+    ExpectFailedWithoutOutput(result, wav);
+    EXPECT_NE(engine.Mp3d({"--decode", "c:\\input.mp3", wav}, mp3), 0);
+    setCancelDecode(0);
+    EXPECT_EQ(engine.Mp3d({"--decode", "c:\\input.mp3", wav}, mp3), 0);
 }
 
 TEST_F(CodecEngine, DecodeProgressMovesWhileTheDecodeRuns) {

@@ -2,6 +2,7 @@
 // generated MP3s into the disc image folder. What they write is read back by ffprobe, cd-info
 // and cd-paranoia; bad usage and bad files give their exit status and message and leave no file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -312,6 +313,9 @@ TEST_F(CliDisc, BurnNamesTheFileAndReasonOfEachFailureAndWritesNothing) {
     WriteText(dir_.File("missing.m3u"), "#EXTM3U\n" + good + "\n" + dir_.File("gone.mp3") + "\n");
     WriteText(dir_.File("bad.m3u"), "#EXTM3U\n" + good + "\n" + dir_.File("notes.mp3") + "\n");
     WriteText(dir_.File("plain.m3u"), good + "\n");
+    // A named pipe is there, but no file to burn: opening it would wait for a writer.
+    ASSERT_EQ(::mkfifo(dir_.File("pipe.mp3").c_str(), 0600), 0);
+    WriteText(dir_.File("pipe.m3u"), "#EXTM3U\n" + good + "\n" + dir_.File("pipe.mp3") + "\n");
     WriteText(dir_.File("empty.vxl"), "");
 
     struct Case {
@@ -324,6 +328,9 @@ TEST_F(CliDisc, BurnNamesTheFileAndReasonOfEachFailureAndWritesNothing) {
         {{"burn", Path("project.txt")}, 2, "a project is an .m3u or .vxl file"},
         {{"burn", Path("missing.m3u"), "--speed", "fast"}, 2, "--speed fast: not a speed"},
         {{"burn", Path("missing.m3u")}, 1, "vexmor: " + dir_.File("gone.mp3") + ": no such file"},
+        {{"burn", Path("pipe.m3u")},
+         1,
+         "vexmor: " + dir_.File("pipe.mp3") + ": not a regular file"},
         {{"burn", Path("bad.m3u")},
          1,
          "vexmor: " + dir_.File("notes.mp3") + ": not an MP3 file the CD writer can decode"},

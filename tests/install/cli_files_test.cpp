@@ -1,7 +1,12 @@
 // vexmor's file commands (info, cut, shrink) as installed: run from the prefix on generated
 // songs, their files read back by ffprobe; bad usage ends with status 2 and bad files with 1, a
 // message naming the file, and no file left behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,8 +14,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <thread>
 
 #include "tests/support/test_support.h"
 
@@ -38,6 +46,78 @@ Result Vexmor(const QStringList& args) {
 }
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+std::string VexmorPath() { return std::string(std::getenv("VX_INSTALL_PREFIX")) + "/bin/vexmor"; }
+
+// Runs `argv` with its arguments' exact bytes (QProcess would pass them through UTF-8);
+// standard output and error come back as bytes too.
+struct ByteResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+ByteResult RunBytes(std::vector<std::string> argv, const std::string& scratch) {
+    const std::string outFile = scratch + "/run.out", errFile = scratch + "/run.err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    std::vector<char*> args;
+    for (std::string& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    ByteResult r;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    const auto read = [](const std::string& file) {
+        const std::vector<uint8_t> bytes = testing_support::ReadFile(file);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    r.out = read(outFile);
+    r.err = read(errFile);
+    fs::remove(outFile);
+    fs::remove(errFile);
+    return r;
+}
+
+// A process id that no process has any more: a child that has ended.
+pid_t EndedProcessId() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+// vexmor started with standard error read; returns once `awaited` was written there.
+class Started {
+  public:
+    Started(const QStringList& args, const QString& awaited) {
+        process_.setReadChannel(QProcess::StandardError);
+        process_.start(Q(VexmorPath()), args);
+        while (!err_.contains(awaited) && process_.waitForReadyRead(60000))
+            err_ += QString::fromLocal8Bit(process_.readAllStandardError());
+    }
+    bool Saw(const QString& text) const { return err_.contains(text); }
+    void Signal(int signal) { ::kill(static_cast<pid_t>(process_.processId()), signal); }
+    // The exit status, -1 when it crashed or did not end within a minute.
+    int Wait() {
+        if (!process_.waitForFinished(60000) || process_.exitStatus() != QProcess::NormalExit)
+            return -1;
+        err_ += QString::fromLocal8Bit(process_.readAllStandardError());
+        return process_.exitCode();
+    }
+    const QString& err() const { return err_; }
+
+  private:
+    QProcess process_;
+    QString err_;
+};
 
 // Names in `folder`, hidden ones too.
 std::vector<std::string> Entries(const std::string& folder) {
@@ -194,7 +274,8 @@ TEST_F(CliFiles, CutRefusesBadUsageAndBadFilesWithoutLeavingAFile) {
 
 TEST_F(CliFiles, ShrinkEncodesUnderTheDownsizersNamesAndSumsUpFailures) {
     // A second song of the same name in another folder gets "_0"; the playlist names both and
-    // the junk file by relative paths. Like the down-sizer's list, shrink takes MP3s only.
+    // the junk file by relative paths. Like the down-sizer's list, shrink takes what the MP3
+    // information library takes, a WAV too (its output keeps the source's name).
     fs::create_directory(dir_.File("other"));
     fs::copy_file(mp3_, dir_.File("other/song.mp3"));
     const std::string playlist = dir_.File("list.m3u");
@@ -206,8 +287,8 @@ TEST_F(CliFiles, ShrinkEncodesUnderTheDownsizersNamesAndSumsUpFailures) {
     const Result r =
         Vexmor({"shrink", "--playlist", Q(playlist), Q(wav_), "-o", Q(out_), "-j", "2"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(Entries(out_), (std::vector<std::string>{"song.mp3", "song_0.mp3"}));
-    for (const char* name : {"song.mp3", "song_0.mp3"}) {
+    EXPECT_EQ(Entries(out_), (std::vector<std::string>{"song.mp3", "song_0.mp3", "tone.wav"}));
+    for (const char* name : {"song.mp3", "song_0.mp3", "tone.wav"}) {
         const auto probe = Probe(out_ + "/" + name);
         ASSERT_TRUE(probe) << name;
         EXPECT_EQ(probe->codec, "mp3");
@@ -215,9 +296,9 @@ TEST_F(CliFiles, ShrinkEncodesUnderTheDownsizersNamesAndSumsUpFailures) {
         EXPECT_EQ(probe->sampleRate, 22050);
         EXPECT_NEAR(probe->duration, 6.0, 0.1);
     }
-    EXPECT_EQ(r.out.trimmed().split('\n').size(), 2) << r.out.toStdString();
-    EXPECT_TRUE(r.err.contains("2 of 4 files failed:\n  " + Q(wav_) + ": not an MP3 file\n  " +
-                               Q(dir_.path()) + "/junk.mp3: not an MP3 file"))
+    EXPECT_EQ(r.out.trimmed().split('\n').size(), 3) << r.out.toStdString();
+    EXPECT_TRUE(
+        r.err.contains("1 of 4 files failed:\n  " + Q(dir_.path()) + "/junk.mp3: not an MP3 file"))
         << r.err.toStdString();
 
     EXPECT_EQ(Vexmor({"shrink", Q(mp3_)}).status, 2);
@@ -225,6 +306,217 @@ TEST_F(CliFiles, ShrinkEncodesUnderTheDownsizersNamesAndSumsUpFailures) {
     const Result noList = Vexmor({"shrink", "--playlist", Q(mp3_), "-o", Q(out_)});
     EXPECT_EQ(noList.status, 1);
     EXPECT_TRUE(noList.err.startsWith("vexmor: " + Q(mp3_) + ": not an M3U playlist"));
+}
+
+// The down-sizer window's list takes what the MP3 information library accepts, whatever the
+// stream kind: an MPEG Layer II file and a WAV named .mp3 are shrunk like MP3s.
+TEST_F(CliFiles, ShrinkTakesLayerTwoFilesAndWavsNamedMp3) {
+    if (!testing_support::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is needed";
+    const std::string mp2 = dir_.File("layer2.mp3");
+    ASSERT_EQ(testing_support::RunTool({"ffmpeg", "-v", "error", "-i", wav_, "-c:a", "mp2", "-b:a",
+                                        "192k", "-f", "mp2", mp2})
+                  .exitCode,
+              0);
+    ASSERT_EQ(Probe(mp2)->codec, "mp2");
+    const std::string named = dir_.File("named.mp3");
+    fs::copy_file(wav_, named);
+    const Result r = Vexmor({"shrink", Q(mp2), Q(named), "-o", Q(out_), "-j", "1"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(Entries(out_), (std::vector<std::string>{"layer2.mp3", "named.mp3"}));
+    for (const char* name : {"layer2.mp3", "named.mp3"}) {
+        const auto probe = Probe(out_ + "/" + name);
+        ASSERT_TRUE(probe) << name;
+        EXPECT_EQ(probe->codec, "mp3") << name;
+        EXPECT_NEAR(probe->duration, 6.0, 0.1) << name;
+    }
+}
+
+// Two runs at once whose songs share a name, into one folder: each claims the name without
+// replacing, so the second to finish takes the next free name of the down-sizer's rule and both
+// results stay. What killed runs left (an unfinished output and a scratch folder of a process
+// that has ended) is removed; what a running process writes is not.
+TEST_F(CliFiles, ConcurrentShrinksNeverOverwriteEachOtherAndSweepWhatEndedRunsLeft) {
+    const std::string wav = dir_.File("long.wav");
+    testing_support::WriteFile(wav, testing_support::MakeToneWav({.seconds = 40.0}));
+    for (const char* folder : {"a", "b"}) {
+        fs::create_directory(dir_.File(folder));
+        ASSERT_EQ(testing_support::RunTool({"lame", "--quiet", "-b", "128", wav,
+                                            dir_.File(std::string(folder) + "/tune.mp3")})
+                      .exitCode,
+                  0);
+    }
+    const std::string ended = std::to_string(EndedProcessId());
+    const std::string leftover = out_ + "/.old.mp3.part-" + ended + "-a1B2c3";
+    const std::string running = out_ + "/.new.mp3.part-" + std::to_string(::getpid()) + "-a1B2c3";
+    testing_support::WriteFile(leftover, {1});
+    testing_support::WriteFile(running, {1});
+    const std::string stale = std::string(std::getenv("XDG_CACHE_HOME")) + "/ringsmith/" + ended;
+    fs::create_directories(stale);
+    testing_support::WriteFile(stale + "/.lock", {});
+    testing_support::WriteFile(stale + "/vxtmp.wav", {1});
+
+    QProcess first, second;
+    first.start(Q(VexmorPath()), {"shrink", Q(dir_.File("a/tune.mp3")), "-o", Q(out_)});
+    second.start(Q(VexmorPath()), {"shrink", Q(dir_.File("b/tune.mp3")), "-o", Q(out_)});
+    ASSERT_TRUE(first.waitForFinished(120000));
+    ASSERT_TRUE(second.waitForFinished(120000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    const QString said =
+        QString::fromLocal8Bit(first.readAllStandardOutput() + second.readAllStandardOutput());
+    EXPECT_TRUE(said.contains("-> " + Q(out_) + "/tune.mp3 ")) << said.toStdString();
+    EXPECT_TRUE(said.contains("-> " + Q(out_) + "/tune_0.mp3 ")) << said.toStdString();
+    EXPECT_EQ(Entries(out_),
+              (std::vector<std::string>{".new.mp3.part-" + std::to_string(::getpid()) + "-a1B2c3",
+                                        "tune.mp3", "tune_0.mp3"}));
+    for (const char* name : {"tune.mp3", "tune_0.mp3"}) {
+        const auto probe = Probe(out_ + "/" + name);
+        ASSERT_TRUE(probe) << name;
+        EXPECT_NEAR(probe->duration, 40.0, 0.1) << name;
+    }
+    EXPECT_FALSE(fs::exists(stale));
+}
+
+// Closing the terminal (SIGHUP) stops a shrink as Ctrl+C does: the encodes are cancelled and
+// nothing is left in the folder, not even a hidden unfinished file.
+TEST_F(CliFiles, HangUpStopsAShrinkAndLeavesNothing) {
+    const std::string wav = dir_.File("long.wav");
+    testing_support::WriteFile(wav, testing_support::MakeToneWav({.seconds = 600.0}));
+    const std::string mp3 = dir_.File("long.mp3");
+    ASSERT_EQ(testing_support::RunTool({"lame", "--quiet", "-b", "64", wav, mp3}).exitCode, 0);
+    Started run({"shrink", Q(mp3), "-o", Q(out_), "-j", "1"}, Q(mp3) + ": 10%");
+    ASSERT_TRUE(run.Saw(Q(mp3) + ": 10%")) << run.err().toStdString();
+    run.Signal(SIGHUP);
+    EXPECT_EQ(run.Wait(), 1) << run.err().toStdString();
+    EXPECT_TRUE(run.Saw(Q(mp3) + ": stopped")) << run.err().toStdString();
+    // A worker that went on by itself would still write its file.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_TRUE(Entries(out_).empty());
+}
+
+// Ctrl+C stops cut's decode and its MP3 encode at once and leaves no file; while the MP3 is
+// encoded, the uncompressed part waits in the scratch folder, not beside the ringtone; the
+// scratch folder is gone afterwards.
+TEST_F(CliFiles, InterruptStopsCutsDecodeAndEncodeAtOnceAndLeavesNoFile) {
+    const std::string wav = dir_.File("long.wav");
+    testing_support::WriteFile(wav, testing_support::MakeToneWav({.seconds = 600.0}));
+    const std::string mp3 = dir_.File("long.mp3");
+    ASSERT_EQ(testing_support::RunTool({"lame", "--quiet", "-b", "32", wav, mp3}).exitCode, 0);
+    const std::string scratchRoot = std::string(std::getenv("XDG_CACHE_HOME")) + "/ringsmith";
+    const std::string target = out_ + "/ring.mp3";
+    {
+        // Once the decode has shown progress beyond its start.
+        const QString going = "Decoding long.mp3: 0%\nDecoding long.mp3: ";
+        Started run({"cut", Q(mp3), "-o", Q(target)}, going);
+        ASSERT_TRUE(run.Saw(going)) << run.err().toStdString();
+        run.Signal(SIGINT);
+        EXPECT_EQ(run.Wait(), 1);
+        EXPECT_TRUE(run.Saw(Q(mp3) + ": stopped")) << run.err().toStdString();
+        // The decode ended there, not after the whole song.
+        EXPECT_FALSE(run.Saw("Decoding long.mp3: 100%")) << run.err().toStdString();
+    }
+    EXPECT_TRUE(Entries(out_).empty());
+    {
+        const QString going = "Encoding ring.mp3: 0%\nEncoding ring.mp3: ";
+        Started run({"cut", Q(wav), "--to", "9:00", "-o", Q(target)}, going);
+        ASSERT_TRUE(run.Saw(going)) << run.err().toStdString();
+        for (const std::string& name : Entries(out_))
+            EXPECT_EQ(name.find(".wav"), std::string::npos) << name;
+        bool partInScratch = false;
+        for (const auto& entry : fs::recursive_directory_iterator(scratchRoot))
+            partInScratch = partInScratch || entry.path().filename() == "part.wav";
+        EXPECT_TRUE(partInScratch);
+        run.Signal(SIGINT);
+        EXPECT_EQ(run.Wait(), 1);
+        EXPECT_TRUE(run.Saw(Q(target) + ": stopped")) << run.err().toStdString();
+    }
+    EXPECT_TRUE(Entries(out_).empty());
+    for (const auto& entry : fs::directory_iterator(scratchRoot))
+        EXPECT_TRUE(entry.path().filename().string().front() == '.') << entry.path();
+}
+
+// A scratch folder that takes no more is named as the cause, not the output's folder.
+TEST_F(CliFiles, CutNamesTheScratchFolderWhenItTakesNoMore) {
+    if (!testing_support::HaveTool("prlimit")) GTEST_SKIP() << "prlimit is needed";
+    const std::string wav = dir_.File("long.wav");
+    testing_support::WriteFile(wav, testing_support::MakeToneWav({.seconds = 120.0}));
+    const std::string mp3 = dir_.File("long.mp3");
+    ASSERT_EQ(testing_support::RunTool({"lame", "--quiet", "-b", "32", wav, mp3}).exitCode, 0);
+    // Files may grow to 4 MB: the song's 20 MB of WAV do not fit. The signal that the limit
+    // raises is ignored, so writing fails instead.
+    const testing_support::ToolResult r =
+        testing_support::RunTool({"sh", "-c", "trap '' XFSZ; exec prlimit --fsize=4000000 \"$@\"",
+                                  "sh", VexmorPath(), "cut", mp3, "-o", out_ + "/ring.mp3"});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find(mp3 + ": the scratch folder " +
+                         std::string(std::getenv("XDG_CACHE_HOME")) + "/ringsmith/"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("output"), std::string::npos) << r.out;
+    EXPECT_TRUE(Entries(out_).empty());
+}
+
+// cut asks nothing: a file at OUT is replaced and the result line says so; a link at OUT is
+// written through and stays a link.
+TEST_F(CliFiles, CutSaysWhenItReplacedAFileAndWritesThroughALink) {
+    const std::string target = out_ + "/ring.mp3";
+    const Result fresh = Vexmor({"cut", Q(wav_), "--to", "1", "-o", Q(target)});
+    ASSERT_EQ(fresh.status, 0) << fresh.err.toStdString();
+    EXPECT_FALSE(fresh.out.contains("replaced")) << fresh.out.toStdString();
+    const Result again = Vexmor({"cut", Q(wav_), "--to", "2", "-o", Q(target)});
+    ASSERT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.out.trimmed().endsWith("bytes (replaced the file that was there)"))
+        << again.out.toStdString();
+    EXPECT_NEAR(Probe(target)->duration, 2.0, 0.1);
+
+    fs::create_directory(dir_.File("real"));
+    for (const char* ext : {"mp3", "wav", "ogg", "mmf"}) {
+        SCOPED_TRACE(ext);
+        const std::string real = dir_.File(std::string("real/tone.") + ext);
+        testing_support::WriteFile(real, {1});
+        const std::string link = out_ + "/link." + ext;
+        fs::create_symlink(real, link);
+        const Result r = Vexmor({"cut", Q(wav_), "--to", "1", "-o", Q(link)});
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_GT(fs::file_size(real), 100u);
+        EXPECT_TRUE(Probe(real));
+    }
+    EXPECT_EQ(Entries(dir_.File("real")),
+              (std::vector<std::string>{"tone.mmf", "tone.mp3", "tone.ogg", "tone.wav"}));
+}
+
+// ffprobe on a file whose name is no UTF-8 (the test's tools pass names through UTF-8).
+std::optional<testing_support::ProbeInfo> ProbeBytes(const std::string& path,
+                                                     const std::string& scratch) {
+    const std::string link = scratch + "/probe-link";
+    fs::remove(link);
+    fs::create_symlink(path, link);
+    return Probe(link);
+}
+
+// Names that are no UTF-8 are the bytes they were given in, as inputs and as outputs.
+TEST_F(CliFiles, NamesThatAreNoUtf8KeepTheirBytes) {
+    const std::string cafe = dir_.File("caf\xe9.mp3");
+    fs::copy_file(mp3_, cafe);
+    const std::string ring = out_ + "/r\xe9veil.mp3";
+    const ByteResult cut =
+        RunBytes({VexmorPath(), "cut", cafe, "--to", "1", "-o", ring}, dir_.path());
+    EXPECT_EQ(cut.status, 0) << cut.err;
+    EXPECT_EQ(cut.out.substr(0, ring.size() + 1), ring + ":") << cut.out;
+    EXPECT_TRUE(ProbeBytes(ring, dir_.path()));
+    const ByteResult shrink =
+        RunBytes({VexmorPath(), "shrink", cafe, "-o", out_ + "/sm\xe4ll"}, dir_.path());
+    EXPECT_EQ(shrink.status, 0) << shrink.err;
+    EXPECT_NE(shrink.out.find("-> " + out_ + "/sm\xe4ll/caf\xe9.mp3"), std::string::npos)
+        << shrink.out;
+    EXPECT_TRUE(ProbeBytes(out_ + "/sm\xe4ll/caf\xe9.mp3", dir_.path()));
+    const ByteResult info = RunBytes({VexmorPath(), "info", cafe}, dir_.path());
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.out.substr(0, cafe.size() + 1), cafe + ":") << info.out;
+    const ByteResult missing =
+        RunBytes({VexmorPath(), "info", dir_.File("gone\xe9.mp3")}, dir_.path());
+    EXPECT_NE(missing.err.find(dir_.File("gone\xe9.mp3")), std::string::npos) << missing.err;
 }
 
 }  // namespace

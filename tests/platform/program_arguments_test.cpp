@@ -43,3 +43,23 @@ TEST(ProgramArguments, HelpAndVersionWinAndUnknownOptionsAreUsageErrors) {
 }
 
 }  // namespace
+
+// Text for a QString-based parser that gives back the very bytes: UTF-8 stays UTF-8 (also
+// characters beyond the 16-bit range), every byte that is no UTF-8 comes back as it was, at the
+// start, the end and between characters, and broken or overlong sequences are bytes too.
+TEST(ProgramArguments, ArgumentTextGivesBackTheBytesOfAnyName) {
+    for (const std::string& bytes : std::vector<std::string>{
+             "", "plain.mp3", "caf\xc3\xa9.mp3", "caf\xe9.mp3", "\xe9", "\xff\xfe", "a\xc3",
+             "\xed\xa0\x80",             // an encoded surrogate
+             "\xc0\xaf",                 // an overlong "/"
+             "\xf0\x9f\x8e\xb5 x\x80y",  // U+1F3B5 and a stray continuation byte
+             "\xf4\x90\x80\x80"}) {      // beyond U+10FFFF
+        const QString text = platform::ArgumentText(bytes);
+        EXPECT_EQ(platform::ArgumentBytes(text), bytes) << bytes;
+    }
+    EXPECT_EQ(platform::ArgumentText("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
+    EXPECT_EQ(platform::ArgumentText("caf\xe9").size(), 4);
+    EXPECT_NE(platform::ArgumentText("caf\xe9"), platform::ArgumentText("caf\xc3\xa9"));
+    // Ordinary text (from a literal, a file) goes out as UTF-8.
+    EXPECT_EQ(platform::ArgumentBytes(QString::fromUtf8("\xf0\x9f\x8e\xb5")), "\xf0\x9f\x8e\xb5");
+}

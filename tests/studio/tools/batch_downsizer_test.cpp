@@ -1,6 +1,8 @@
 // The batch down-sizer driven offscreen as a user drives it, with the real codec engine: files
 // added, converted into their own folder and into new folders, a settings change during a run,
 // a broken file, Cancel and closing while busy. Outputs are read back by ffprobe.
+#include "studio/tools/batch_downsizer.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 #include "platform/folders.h"
 #include "platform/paths.h"
@@ -168,6 +171,32 @@ TEST_F(Downsizer, ConvertAllIntoTheSourceFolderNeverTouchesASource) {
         << LastMessage();
     EXPECT_EQ(LastMessage().find(second), std::string::npos);
     EXPECT_TRUE(ui->unexpected().empty());
+}
+
+// Another run (a second window, vexmor shrink) finishes a file of the same name while this one
+// encodes: the name is not taken from it; the output-name rule gives the next free name, and the
+// other run's file stays as it was.
+TEST_F(Downsizer, AnOutputNameTakenDuringTheEncodeGoesToTheNextFreeName) {
+    const std::string song = Song("tune.mp3", 30.0);
+    const std::string out = dir.File("out");
+    fs::create_directory(out);
+    std::string output = DownsizerOutputPath(out + "/", song);
+    ASSERT_EQ(output, out + "/tune.mp3");
+    std::thread other([&] {
+        while (Engine().GetEncode2Mp3Percent() == 0 || Engine().GetEncode2Mp3Percent() >= 100)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        testing_support::WriteFile(out + "/tune.mp3", {4, 2});
+        testing_support::WriteFile(out + "/tune_0.mp3", {4, 3});
+    });
+    StudioSettings settings = Settings();
+    const int result = CBatchDownsizer::EncodeFileToFreeName(song, output, settings, 0);
+    other.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(output, out + "/tune_0_1.mp3");
+    EXPECT_EQ(ReadFile(out + "/tune.mp3"), (std::vector<uint8_t>{4, 2}));
+    EXPECT_EQ(ReadFile(out + "/tune_0.mp3"), (std::vector<uint8_t>{4, 3}));
+    ExpectStream(output, 22050, 1, 32000);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 3);
 }
 
 TEST_F(Downsizer, OutputFoldersSingleFilesAndAnEmptyList) {
