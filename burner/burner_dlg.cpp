@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -114,11 +115,12 @@ void CBurnerDlg::SetUpList() {
     list_->setGeometry(kListRect);
     list_->show();
 
-    QFont listFont = font();
-    listFont.setPointSize(12);
-    listFont.setWeight(QFont::DemiBold);
-    list_->setFont(listFont);
     list_->InsertColumns(StandardTrackColumns(ProgramKind::Burner));
+    // A time of an hour or more ("01:02:03") fits the Time column: the list draws its texts
+    // inside the focus frame's margin and one pixel on each side.
+    const int margin = list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1;
+    list_->setFont(
+        BurnerListFont(font(), list_->columnWidth(CTrackListCtrl::kTimeColumn) - 2 * margin));
 
     QPalette colours = list_->palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
@@ -153,6 +155,8 @@ bool CBurnerDlg::CreateButtons() {
         if (const auto tip = tips.find(spec.name); tip != tips.end()) {
             b->setToolTip(QString::fromUtf8(tip->second));
             b->setAccessibleName(b->toolTip());
+            // The tips show while another window is active, too.
+            b->setAttribute(Qt::WA_AlwaysShowToolTips);
         }
         b->show();
         AddControl(spec.id, b);

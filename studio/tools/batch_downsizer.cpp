@@ -130,7 +130,10 @@ void CBatchDownsizer::ConvertSingleJob(IDownsizerWindow& window, const std::stri
     if (result != 0 && SomethingAt(output)) platform::RemoveFile(output);
     window.SetProgressPos(100);
     EndRun(window);
-    platform::ShowMessage(result == 0 ? "Complete!" : "Failure!");
+    if (result == 0)
+        platform::ShowSuccess("Complete!");
+    else
+        platform::ShowMessage("Failure!");
 }
 
 void CBatchDownsizer::ConvertAllJob(IDownsizerWindow& window, const std::string& folder) {
@@ -160,7 +163,7 @@ void CBatchDownsizer::ConvertAllJob(IDownsizerWindow& window, const std::string&
         window.SetProgressPos(100);
     }
     EndRun(window);
-    platform::ShowMessage("Complete!");
+    platform::ShowSuccess("Complete!");
     if (!FailureReport().empty()) window.ShowLogButton(true);
 }
 
