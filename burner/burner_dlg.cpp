@@ -116,11 +116,12 @@ void CBurnerDlg::SetUpList() {
     list_->show();
 
     list_->InsertColumns(StandardTrackColumns(ProgramKind::Burner));
-    // A time of an hour or more ("01:02:03") fits the Time column: the list draws its texts
-    // inside the focus frame's margin and one pixel on each side.
+    // A time of an hour or more ("01:02:03") fits the Time column. The style lays a cell's
+    // text out inside the focus frame's margin and one pixel, and draws it inside that margin
+    // once more: four margins of the column are not text.
     const int margin = list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1;
     list_->setFont(
-        BurnerListFont(font(), list_->columnWidth(CTrackListCtrl::kTimeColumn) - 2 * margin));
+        BurnerListFont(font(), list_->columnWidth(CTrackListCtrl::kTimeColumn) - 4 * margin));
 
     QPalette colours = list_->palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {

@@ -500,7 +500,7 @@ TEST_F(BurnerWindow, TooltipsShowInAnInactiveWindowAndLongTimesFit) {
     EXPECT_EQ(list().columnWidth(CTrackListCtrl::kTimeColumn), 60);
     const int margin =
         list().style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list()) + 1;
-    EXPECT_LE(metrics.horizontalAdvance(QStringLiteral("01:02:03")), 60 - 2 * margin);
+    EXPECT_LE(metrics.horizontalAdvance(QStringLiteral("01:02:03")), 60 - 4 * margin);
     auto* row = new QTreeWidgetItem(
         QStringList{QStringLiteral("A long concert"), QStringLiteral("1"),
                     QStringLiteral("01:02:03"), QStringLiteral("/music/concert.mp3")});
