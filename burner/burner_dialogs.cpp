@@ -7,6 +7,7 @@
 #include "platform/template_rect.h"
 #include "platform/text.h"
 #include "platform/ui.h"
+#include "platform/version.h"
 #include "uikit/skin_bitmaps.h"
 #include "uikit/skin_controls.h"
 
@@ -21,7 +22,7 @@ platform::DialogTemplate AboutTemplate() {
     t.size = QSize(360, 170);
     t.controls = {
         {CBurnerAboutDlg::kIconId, platform::ControlKind::Static, "", Ltrb(16, 16, 64, 64)},
-        {platform::IDC_STATIC, platform::ControlKind::Static, "Discsmith Version 1.0",
+        {platform::IDC_STATIC, platform::ControlKind::Static, std::string("Discsmith Version ") + platform::ProductVersion(),
          Ltrb(80, 16, 346, 36)},
         {platform::IDC_STATIC, platform::ControlKind::Static,
          "Audio CDs from your MP3 files: list them, check the time, burn and print the cover.",

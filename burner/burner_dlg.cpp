@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -115,11 +116,13 @@ void CBurnerDlg::SetUpList() {
     list_->setGeometry(kListRect);
     list_->show();
 
-    QFont listFont = font();
-    listFont.setPointSize(12);
-    listFont.setWeight(QFont::DemiBold);
-    list_->setFont(listFont);
     list_->InsertColumns(StandardTrackColumns(ProgramKind::Burner));
+    // A time of an hour or more ("01:02:03") fits the Time column. The style lays a cell's
+    // text out inside the focus frame's margin and one pixel, and draws it inside that margin
+    // once more: four margins of the column are not text.
+    const int margin = list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1;
+    list_->setFont(
+        BurnerListFont(font(), list_->columnWidth(CTrackListCtrl::kTimeColumn) - 4 * margin));
 
     QPalette colours = list_->palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
@@ -154,6 +157,8 @@ bool CBurnerDlg::CreateButtons() {
         if (const auto tip = tips.find(spec.name); tip != tips.end()) {
             b->setToolTip(QString::fromUtf8(tip->second));
             b->setAccessibleName(b->toolTip());
+            // The tips show while another window is active, too.
+            b->setAttribute(Qt::WA_AlwaysShowToolTips);
         }
         b->show();
         AddControl(spec.id, b);

@@ -1,5 +1,8 @@
 #include "burner/burner_layout.h"
 
+#include <QFontMetrics>
+#include <algorithm>
+
 #include "platform/template_rect.h"
 #include "uikit/skin_bitmaps.h"
 
@@ -163,6 +166,28 @@ QRegion LoadWindowRegion(int id) {
     if (rects)
         for (const QRect& rect : *rects) region += rect;
     return region;
+}
+
+QFont BurnerListFont(QFont font, int timeTextWidth) {
+    constexpr int kAverageWidth = 8;
+    font.setPointSize(12);
+    font.setWeight(QFont::DemiBold);
+    const auto fits = [&](const QFont& f) {
+        const QFontMetrics metrics(f);
+        int widest = 0;
+        for (const char* time : {"00:00:00", "01:02:03", "88:88:88"})
+            widest = std::max(widest, metrics.horizontalAdvance(QString::fromLatin1(time)));
+        return metrics.averageCharWidth() <= kAverageWidth && widest <= timeTextWidth;
+    };
+    // The width of the design's font description is met by narrowing the letters, as its
+    // font mapper did; the height stays 12 points.
+    for (int stretch = QFont::Unstretched; stretch >= QFont::UltraCondensed; --stretch) {
+        font.setStretch(stretch);
+        if (fits(font)) return font;
+    }
+    // A font that cannot be narrowed enough becomes smaller instead.
+    while (font.pointSize() > 6 && !fits(font)) font.setPointSize(font.pointSize() - 1);
+    return font;
 }
 
 }  // namespace burner

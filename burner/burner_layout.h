@@ -3,6 +3,7 @@
 // menu and the list's pop-up menu, and the reader of the window-region resource.
 #pragma once
 
+#include <QFont>
 #include <QRect>
 #include <QRegion>
 #include <QSize>
@@ -41,6 +42,11 @@ inline constexpr int kListTextRgb = 0x000064;
 // when the screen is wider than 710 and taller than 550, otherwise nullopt (the window keeps
 // the position and size of its template).
 std::optional<QPoint> CentredPosition(QSize screen);
+
+// The track list's font: `windowFont` at 12 points, weight 600, narrowed until its average
+// character width is at most 8 pixels and the widest time text ("00:00:00") fits in
+// `timeTextWidth` pixels (the Time column's width inside its margins).
+QFont BurnerListFont(QFont windowFont, int timeTextWidth);
 
 // ---- Commands ----------------------------------------------------------------------------------
 

@@ -35,7 +35,10 @@ class CoverPreview : public QWidget {
 platform::ControlSpec Button(int id, const std::string& caption, QRect rect) {
     platform::ControlSpec spec{id, platform::ControlKind::Custom, caption, rect};
     spec.factory = [caption](QWidget* parent) {
-        return new CXPButton(QString::fromStdString(caption), parent);
+        auto* button = new CXPButton(QString::fromStdString(caption), parent);
+        // No button is pressed by Return: in the album title it would open the picture chooser.
+        button->setAutoDefault(false);
+        return button;
     };
     return spec;
 }

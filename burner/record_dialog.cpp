@@ -234,7 +234,7 @@ void CRecordDlg::OnEvent(int id, const platform::VariantList& args) {
     if (update.phase == Phase::Complete || update.phase == Phase::Cancelled ||
         update.phase == Phase::Failed)
         EnableControls(true);
-    if (update.phase == Phase::Complete) platform::ShowMessage("Write complete!");
+    if (update.phase == Phase::Complete) platform::ShowSuccess("Write complete!");
     if (update.trackPercent >= 0) SetBar(kTrackBarId, update.trackPercent);
     if (update.totalPercent >= 0) SetBar(kTotalBarId, update.totalPercent);
     if (!update.status.empty()) SetItemText(kStatusId, update.status);

@@ -181,12 +181,42 @@ QColor DialogTextColor() {
     return colors.text;
 }
 
+QPalette DialogPalette(const QPalette& base) {
+    const QColor background = DialogBackgroundColor();
+    const QColor text = DialogTextColor();
+    // Every role a control draws with is set, so that no control keeps a colour of the
+    // desktop's theme (a dark theme's black boxes under the dark text): the dialog face for
+    // windows and buttons with their shades, white fields, the dialog text everywhere, and
+    // greyed text for disabled controls.
+    QPalette palette = base;
+    const QColor disabledText = QColor::fromRgbF(
+        static_cast<float>((text.redF() + background.redF()) / 2),
+        static_cast<float>((text.greenF() + background.greenF()) / 2),
+        static_cast<float>((text.blueF() + background.blueF()) / 2));
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const bool disabled = group == QPalette::Disabled;
+        const QColor shown = disabled ? disabledText : text;
+        palette.setColor(group, QPalette::Window, background);
+        palette.setColor(group, QPalette::Button, background);
+        palette.setColor(group, QPalette::Light, background.lighter(150));
+        palette.setColor(group, QPalette::Midlight, background.lighter(115));
+        palette.setColor(group, QPalette::Mid, background.darker(130));
+        palette.setColor(group, QPalette::Dark, background.darker(200));
+        palette.setColor(group, QPalette::Shadow, background.darker(300));
+        palette.setColor(group, QPalette::Base, disabled ? background : QColor(Qt::white));
+        palette.setColor(group, QPalette::AlternateBase, background.lighter(110));
+        palette.setColor(group, QPalette::WindowText, shown);
+        palette.setColor(group, QPalette::Text, shown);
+        palette.setColor(group, QPalette::ButtonText, shown);
+        palette.setColor(group, QPalette::PlaceholderText, disabledText);
+        palette.setColor(group, QPalette::BrightText, Qt::white);
+    }
+    return palette;
+}
+
 void ApplyDialogColors(QWidget* widget) {
     if (!widget || !HaveDialogColors()) return;
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, DialogBackgroundColor());
-    palette.setColor(QPalette::WindowText, DialogTextColor());
-    widget->setPalette(palette);
+    widget->setPalette(DialogPalette(widget->palette()));
     widget->setAutoFillBackground(true);
 }
 

@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QDialog>
 #include <QFont>
+#include <QPalette>
 #include <QRect>
 #include <atomic>
 #include <cstdint>
@@ -100,6 +101,9 @@ void SetDialogColors(const QColor& background, const QColor& text);
 bool HaveDialogColors();
 QColor DialogBackgroundColor();
 QColor DialogTextColor();
+// `base` in the dialog colours: window and button faces in the background colour, white fields,
+// the text colour for every text (greyed when disabled). Needs SetDialogColors.
+QPalette DialogPalette(const QPalette& base);
 // Applies the dialog colours (when set) to `widget`'s palette.
 void ApplyDialogColors(QWidget* widget);
 

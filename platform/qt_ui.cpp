@@ -11,11 +11,13 @@
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
@@ -63,6 +65,37 @@ QFont AsListed(QFont font) {
     if (!best.isEmpty()) font.setStyleName(best);
     return font;
 }
+
+// Escape and Return pressed inside a chooser embedded in `dialog`: Escape cancels the dialog,
+// Return clicks its OK button. Keys for other windows (a combo box's open list) pass.
+class WholeDialogKeys : public QObject {
+  public:
+    WholeDialogKeys(QDialog& dialog, QAbstractButton* ok) : dialog_(dialog), ok_(ok) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
+        if (static_cast<QWidget*>(watched)->window() != &dialog_) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if (modifiers != Qt::NoModifier) return false;
+        switch (key->key()) {
+            case Qt::Key_Escape:
+                dialog_.reject();
+                return true;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                if (ok_) ok_->click();
+                return true;
+            default:
+                return false;
+        }
+    }
+
+  private:
+    QDialog& dialog_;
+    QAbstractButton* ok_;
+};
 
 QMessageBox::StandardButtons ToQt(MsgButtons buttons) {
     switch (buttons) {
@@ -295,8 +328,12 @@ class QtUi : public Ui {
                 if (c.isValid()) color = c;
                 showColor();
             });
+            // Return takes the choice, as OK, wherever the focus is; Space still opens the
+            // colour picker.
+            colorButton->setAutoDefault(false);
             auto* buttons =
                 new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+            buttons->button(QDialogButtonBox::Ok)->setDefault(true);
             QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
             QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
             auto* row = new QHBoxLayout;
@@ -306,6 +343,11 @@ class QtUi : public Ui {
             auto* layout = new QVBoxLayout(&dialog);
             layout->addWidget(fonts);
             layout->addLayout(row);
+            // The embedded chooser would end itself on Escape and Return (its lists accept on
+            // Return), leaving an empty dialog: those keys end the whole dialog instead.
+            WholeDialogKeys keys(dialog, buttons->button(QDialogButtonBox::Ok));
+            fonts->installEventFilter(&keys);
+            for (QWidget* child : fonts->findChildren<QWidget*>()) child->installEventFilter(&keys);
             if (dialog.exec() != QDialog::Accepted) return std::nullopt;
             return FontChoice{fonts->currentFont(), color};
         });
@@ -377,7 +419,22 @@ QString QtNameFilter(const std::string& filter) {
             pattern = pattern.trimmed();
             if (pattern == "*.*") pattern = "*";
         }
-        filters << parts[i] + " (" + patterns.join(' ') + ")";
+        // A name that already ends in its patterns ("MP3 files(*.mp3)") is shown once, as it is.
+        const QString name = parts[i];
+        const QStringList designPatterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
+        const qsizetype open = name.lastIndexOf('(');
+        if (name.endsWith(')') && open >= 0) {
+            QStringList named = name.mid(open + 1, name.size() - open - 2)
+                                    .split(QRegularExpression(QStringLiteral("[;\\s]+")),
+                                           Qt::SkipEmptyParts);
+            QStringList trimmed;
+            for (const QString& p : designPatterns) trimmed << p.trimmed();
+            if (named == trimmed) {
+                filters << name.left(open + 1) + patterns.join(' ') + ")";
+                continue;
+            }
+        }
+        filters << name + " (" + patterns.join(' ') + ")";
     }
     return filters.join(";;");
 }

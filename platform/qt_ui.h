@@ -24,8 +24,9 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const std::string& text, const std:
 // The narrowest message box whose title bar shows `caption` whole, in pixels.
 int MessageBoxMinimumWidth(const std::string& caption, const QFontMetrics& metrics);
 
-// Turns a design filter "MP3 files(*.mp3)|*.mp3||" into a Qt name filter
-// "MP3 files(*.mp3) (*.mp3)"; several pairs become several ";;"-separated filters. Patterns
+// Turns a design filter "Pictures|*.bmp||" into a Qt name filter "Pictures (*.bmp)"; a name that
+// ends in its own patterns ("MP3 files(*.mp3)|*.mp3||") stays as it is. Several pairs become
+// several ";;"-separated filters. Patterns
 // separated by ';' become blank-separated, and "*.*" (every file) becomes "*".
 QString QtNameFilter(const std::string& filter);
 

@@ -77,4 +77,6 @@ MsgResult ShowMessage(const std::string& text, MsgIcon icon) {
     return GetUi().MessageBox(text, ProgramName(), MsgButtons::Ok, icon);
 }
 
+MsgResult ShowSuccess(const std::string& text) { return ShowMessage(text, MsgIcon::Information); }
+
 }  // namespace platform

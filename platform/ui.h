@@ -120,5 +120,7 @@ const std::string& ProgramName();
 // A message box with the program's name as caption and one OK button; the exclamation icon, as a
 // plain message of the Windows programs shows it.
 MsgResult ShowMessage(const std::string& text, MsgIcon icon = MsgIcon::Exclamation);
+// A message that says a piece of work succeeded ("Complete!"): the information icon.
+MsgResult ShowSuccess(const std::string& text);
 
 }  // namespace platform

@@ -82,7 +82,7 @@ std::optional<std::string> AskSave(const char* ext, const char* filter,
 // "File created!" is good news and carries the information icon; "Failure!" keeps the warning.
 void ReportConversion(int result) {
     if (result == 0) {
-        platform::ShowMessage("File created!", platform::MsgIcon::Information);
+        platform::ShowSuccess("File created!");
     } else {
         platform::ShowMessage("Failure!");
     }
@@ -269,7 +269,7 @@ void SelectionToMp3Job(IJobWindow& window) {
                 if (result != 0) {
                     platform::ShowMessage(kNotSupported);
                 } else {
-                    platform::ShowMessage("Ring Tone Created!", platform::MsgIcon::Information);
+                    platform::ShowSuccess("Ring Tone Created!");
                 }
             }
         }

@@ -381,7 +381,7 @@ void CRingsmithDlg::OnSaveAsWav() {
     if (!target) return;
     settings.RememberFolderOf(FolderSlot::SaveAsWav, *target);
     if (CutSelectionTo(*target)) {
-        platform::ShowMessage("Ring Tone Created!", platform::MsgIcon::Information);
+        platform::ShowSuccess("Ring Tone Created!");
     }
 }
 

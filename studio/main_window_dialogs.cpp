@@ -5,6 +5,7 @@
 
 #include "platform/paths.h"
 #include "platform/template_rect.h"
+#include "platform/version.h"
 #include "studio/main_window_logic.h"
 #include "uikit/skin_bitmaps.h"
 
@@ -21,7 +22,7 @@ platform::DialogTemplate AboutTemplate() {
     t.size = QSize(300, 110);
     t.controls = {
         {kAboutIconId, platform::ControlKind::Static, "", Ltrb(16, 16, 64, 64)},
-        {platform::IDC_STATIC, platform::ControlKind::Static, "Ringsmith Version 1.50",
+        {platform::IDC_STATIC, platform::ControlKind::Static, std::string("Ringsmith Version ") + platform::ProductVersion(),
          Ltrb(80, 28, 290, 48)},
         {platform::IDOK, platform::ControlKind::Button, "OK", Ltrb(210, 72, 286, 98), true},
     };

@@ -8,7 +8,7 @@
 
 namespace studio {
 
-// "About Ringsmith": the program icon, "Ringsmith Version 1.50" and OK.
+// "About Ringsmith": the program icon, "Ringsmith Version " and the version and OK.
 class CAboutDlg : public platform::Dialog {
     Q_OBJECT
   public:

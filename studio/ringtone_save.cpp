@@ -171,7 +171,7 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
     }
     window.SetProgressPos(100);
     if (ok) {
-        platform::ShowMessage("Ring Tone Created!", platform::MsgIcon::Information);
+        platform::ShowSuccess("Ring Tone Created!");
     } else {
         platform::ShowMessage(RingtoneWriteError(*target, why), platform::MsgIcon::Error);
     }

@@ -362,8 +362,10 @@ void CSkinSlider::paintEvent(QPaintEvent*) {
     // Groove: a sunken channel through the middle, filled up to the handle.
     QRectF groove = horizontal ? QRectF(4, height() / 2.0 - 2.5, width() - 8, 5)
                                : QRectF(width() / 2.0 - 2.5, 4, 5, height() - 8);
-    painter.setPen(QColor(90, 110, 150));
-    painter.setBrush(QColor(250, 252, 255));
+    // A disabled slider is drawn in greys: the fill, the key and their frames.
+    const bool enabled = isEnabled();
+    painter.setPen(enabled ? QColor(90, 110, 150) : QColor(160, 160, 160));
+    painter.setBrush(enabled ? QColor(250, 252, 255) : QColor(236, 236, 236));
     painter.drawRoundedRect(groove, 2.5, 2.5);
     QRectF filled = groove;
     if (horizontal)
@@ -371,16 +373,16 @@ void CSkinSlider::paintEvent(QPaintEvent*) {
     else
         filled.setTop(handle.center().y());
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(49, 107, 197));
+    painter.setBrush(enabled ? QColor(49, 107, 197) : QColor(176, 176, 176));
     painter.drawRoundedRect(filled.adjusted(1, 1, -1, -1), 2, 2);
 
     // Handle: a rounded key with a light top.
     const QRectF key = QRectF(handle).adjusted(1, 1, -1, -1);
     QLinearGradient shine(key.topLeft(), key.bottomLeft());
     shine.setColorAt(0, QColor(255, 255, 255));
-    shine.setColorAt(0.5, QColor(200, 216, 245));
-    shine.setColorAt(1, QColor(120, 152, 214));
-    painter.setPen(QPen(QColor(1, 34, 99), 1));
+    shine.setColorAt(0.5, enabled ? QColor(200, 216, 245) : QColor(222, 222, 222));
+    shine.setColorAt(1, enabled ? QColor(120, 152, 214) : QColor(180, 180, 180));
+    painter.setPen(QPen(enabled ? QColor(1, 34, 99) : QColor(140, 140, 140), 1));
     painter.setBrush(shine);
     painter.drawRoundedRect(key, 3, 3);
     if (hasFocus()) {

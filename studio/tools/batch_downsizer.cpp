@@ -152,7 +152,10 @@ void CBatchDownsizer::ConvertSingleJob(IDownsizerWindow& window, const std::stri
     const int result = EncodeFileToFreeName(source, output, window.CurrentSettings());
     window.SetProgressPos(100);
     EndRun(window);
-    platform::ShowMessage(result == 0 ? "Complete!" : "Failure!");
+    if (result == 0)
+        platform::ShowSuccess("Complete!");
+    else
+        platform::ShowMessage("Failure!");
 }
 
 void CBatchDownsizer::ConvertAllJob(IDownsizerWindow& window, const std::string& folder) {
@@ -180,7 +183,7 @@ void CBatchDownsizer::ConvertAllJob(IDownsizerWindow& window, const std::string&
         window.SetProgressPos(100);
     }
     EndRun(window);
-    platform::ShowMessage("Complete!");
+    platform::ShowSuccess("Complete!");
     if (!FailureReport().empty()) window.ShowLogButton(true);
 }
 

@@ -428,7 +428,7 @@ void CCdRipperDlg::OnMessage(unsigned msg, platform::WParam w, platform::LParam 
         state.ripping.store(0);
         if (mode_ == RipMode::CdToMp3) {
             platform::RemoveFile(RipWavPath(RipMode::CdToMp3));
-            platform::ShowMessage("Complete!");
+            platform::ShowSuccess("Complete!");
         } else if (state.userStop.load() == 0) {
             EndDialog(platform::IDOK);
         }

@@ -5,6 +5,12 @@
 #include <sys/resource.h>
 
 #include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QStyle>
+#include <QTreeWidgetItem>
+#include <algorithm>
+#include <regex>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -524,6 +530,51 @@ TEST(BurnerStartUp, RunsTheWindowWithTheBurnerColoursAndNoWriterControl) {
     EXPECT_EQ(platform::DialogBackgroundColor(), QColor(209, 224, 252));
     EXPECT_EQ(platform::DialogTextColor(), QColor(1, 34, 99));
     EXPECT_TRUE(ui->messageTexts().empty());
+}
+
+
+TEST_F(BurnerWindow, TooltipsShowInAnInactiveWindowAndLongTimesFit) {
+    int withTips = 0;
+    for (auto* button : window->findChildren<CBitmapHoverButton*>()) {
+        if (button->toolTip().isEmpty()) continue;
+        ++withTips;
+        EXPECT_TRUE(button->testAttribute(Qt::WA_AlwaysShowToolTips))
+            << button->toolTip().toStdString();
+    }
+    EXPECT_EQ(withTips, 16);
+
+    // The list font keeps 12 points and weight 600, with an average character width of at most
+    // 8 pixels, and a time of an hour or more fits the 60-pixel Time column inside its margins.
+    const QFont font = list().font();
+    EXPECT_EQ(font.pointSize(), 12);
+    EXPECT_EQ(font.weight(), QFont::DemiBold);
+    const QFontMetrics metrics(font);
+    EXPECT_LE(metrics.averageCharWidth(), 8);
+    EXPECT_EQ(list().columnWidth(CTrackListCtrl::kTimeColumn), 60);
+    const int margin =
+        list().style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list()) + 1;
+    EXPECT_LE(metrics.horizontalAdvance(QStringLiteral("01:02:03")), 60 - 4 * margin);
+    auto* row = new QTreeWidgetItem(
+        QStringList{QStringLiteral("A long concert"), QStringLiteral("1"),
+                    QStringLiteral("01:02:03"), QStringLiteral("/music/concert.mp3")});
+    list().addTopLevelItem(row);
+    testing_support::KeepScreenshot(window->grab().toImage(), "burner_long_time.png");
+}
+
+TEST_F(BurnerWindow, AboutNamesTheProjectVersion) {
+    // The version of the project, read from the build's own description.
+    const std::string cmake = ReadText(std::string(VX_SOURCE_DIR) + "/CMakeLists.txt");
+    const std::smatch found = [&] {
+        std::smatch m;
+        std::regex_search(cmake, m, std::regex(R"(project\([^)]*VERSION ([0-9.]+))"));
+        return m;
+    }();
+    ASSERT_EQ(found.size(), 2u);
+    const std::string version = found[1];
+    CBurnerAboutDlg about(window.get());
+    std::vector<std::string> texts;
+    for (auto* label : about.findChildren<QLabel*>()) texts.push_back(label->text().toStdString());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Discsmith Version " + version), texts.end());
 }
 
 }  // namespace

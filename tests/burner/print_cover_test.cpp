@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPdfWriter>
 #include <QPrinterInfo>
 #include <QTest>
@@ -144,6 +145,32 @@ std::string MakePicture(const TempDir& dir, const std::string& name, const char*
     const std::string path = dir.File(name);
     image.save(QString::fromStdString(path), format);
     return path;
+}
+
+
+// Return in the album title presses no button: it opens no picture chooser (nor anything else)
+// and keeps the dialog open.
+TEST(CoverDialog, ReturnInTheAlbumTitleOpensNothing) {
+    platform::ScopedScriptedUi ui;
+    platform::SetDialogColors(QColor(209, 224, 252), QColor(1, 34, 99));
+    const Project songs = Songs(3);
+    CPrintCoverDlg dlg(songs.titles, songs.times, songs.tracks);
+    bool stillOpen = false;
+    QTimer::singleShot(0, &dlg, [&] {
+        auto* edit = dlg.Control<QLineEdit>(CPrintCoverDlg::kAlbumTitleId);
+        ASSERT_NE(edit, nullptr);
+        edit->setFocus();
+        QTest::keyClicks(edit, "Road");
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTest::keyClick(edit, Qt::Key_Enter);
+        stillOpen = dlg.isVisible();
+        dlg.EndDialog(platform::IDCANCEL);
+    });
+    dlg.DoModal();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_TRUE(ui->fileDialogs().empty());
+    EXPECT_TRUE(ui->unexpected().empty());
+    EXPECT_EQ(dlg.Cover().albumTitle, " DISCSMITH SONG LIST Road");
 }
 
 }  // namespace

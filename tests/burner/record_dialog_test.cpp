@@ -388,6 +388,7 @@ TEST(RecordDialog, EventsDriveStatusBarsStateAndMessages) {
     f.Send(ev::kDiscPreparing);
     f.Send(ev::kWriteComplete);
     EXPECT_EQ(ui->messageTexts().back(), "Write complete!");
+    EXPECT_EQ(ui->messages().back().icon, platform::MsgIcon::Information);
     EXPECT_EQ(status(), "Write complete!");
     EXPECT_EQ(f.Count(dispid::kAfterWriteComplete), 1);
     for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {

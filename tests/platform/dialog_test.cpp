@@ -1,7 +1,9 @@
 #include "platform/dialog.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -333,6 +335,64 @@ TEST(DialogColorTest, DialogsTakeTheApplicationColours) {
     // The top-left corner holds no control: it shows the dialog's own background.
     const QImage image = dialog.grab().toImage();
     EXPECT_EQ(image.pixelColor(2, 2), background);
+}
+
+
+// Under a dark desktop theme every control of a dialog draws in the dialog colours: no field,
+// box or button keeps the theme's dark ground under the dark dialog text.
+TEST(DialogColorsTest, EveryControlTakesTheDialogColoursUnderADarkTheme) {
+    const QPalette before = QApplication::palette();
+    QPalette dark(QColor(40, 40, 40), QColor(30, 30, 30));
+    dark.setColor(QPalette::Base, QColor(20, 20, 20));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    QApplication::setPalette(dark);
+    const QColor background(213, 224, 247);
+    const QColor text(1, 34, 99);
+    platform::SetDialogColors(background, text);
+    {
+        platform::DialogTemplate t;
+        t.caption = "MP3 SETTINGS:";
+        t.size = QSize(300, 150);
+        t.controls = {
+            {1080, platform::ControlKind::CheckBox, "use scale mode", QRect(10, 10, 150, 22)},
+            {1078, platform::ControlKind::ComboBox, "", QRect(10, 40, 120, 26)},
+            {1079, platform::ControlKind::ComboBox, "", QRect(140, 40, 120, 26), false, false,
+             true},
+            {1062, platform::ControlKind::Edit, "Album", QRect(10, 74, 150, 24)},
+            {1, platform::ControlKind::Button, "OK", QRect(180, 110, 100, 28), true},
+        };
+        platform::Dialog dialog(t);
+        dialog.Control<QCheckBox>(1080)->setChecked(true);
+        dialog.Control<QComboBox>(1078)->addItem("0.25");
+        dialog.Control<QComboBox>(1079)->addItem("Both");
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        for (int id : {1080, 1078, 1062, 1}) {
+            const QPalette p = dialog.Item(id)->palette();
+            EXPECT_EQ(p.color(QPalette::Active, QPalette::Base), QColor(Qt::white)) << id;
+            EXPECT_EQ(p.color(QPalette::Active, QPalette::Button), background) << id;
+            EXPECT_EQ(p.color(QPalette::Active, QPalette::Window), background) << id;
+            for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+                EXPECT_EQ(p.color(QPalette::Active, role), text) << id;
+            // Disabled text is greyed, between the text and the dialog face.
+            EXPECT_NE(p.color(QPalette::Disabled, QPalette::Text), text) << id;
+            EXPECT_GT(p.color(QPalette::Disabled, QPalette::Text).lightness(), text.lightness());
+        }
+        // No dark pixel in the picture but text and frames: the check box's mark sits on white.
+        const QImage shot = dialog.grab().toImage();
+        testing_support::KeepScreenshot(shot, "dialog_dark_theme.png");
+        int darkGround = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                if (QColor(shot.pixel(x, y)) == QColor(20, 20, 20) ||
+                    QColor(shot.pixel(x, y)) == QColor(40, 40, 40) ||
+                    QColor(shot.pixel(x, y)) == QColor(30, 30, 30))
+                    ++darkGround;
+        EXPECT_EQ(darkGround, 0);
+    }
+    QApplication::setPalette(before);
 }
 
 }  // namespace

@@ -129,9 +129,15 @@ TEST(Paths, FileTests) {
 }
 
 TEST(QtNameFilter, DesignFiltersBecomeQtFilters) {
-    EXPECT_EQ(platform::QtNameFilter("MP3 files(*.mp3)|*.mp3||"), "MP3 files(*.mp3) (*.mp3)");
+    // A name that already lists its patterns is shown once, as it is.
+    EXPECT_EQ(platform::QtNameFilter("MP3 files(*.mp3)|*.mp3||"), "MP3 files(*.mp3)");
+    EXPECT_EQ(platform::QtNameFilter("M3U playlist (*.m3u)|*.m3u|Vexmor playlist (*.vxl)|*.vxl||"),
+              "M3U playlist (*.m3u);;Vexmor playlist (*.vxl)");
+    EXPECT_EQ(platform::QtNameFilter("Lists (*.m3u;*.vxl)|*.m3u;*.vxl||"), "Lists (*.m3u *.vxl)");
+    // Other patterns in the name than the filter's are not the filter's: they are added.
+    EXPECT_EQ(platform::QtNameFilter("MP3 files(*.mp3)|*.mp2||"), "MP3 files(*.mp3) (*.mp2)");
     EXPECT_EQ(platform::QtNameFilter("Playlists|*.m3u;*.vxl|All Files (*.*)|*.*||"),
-              "Playlists (*.m3u *.vxl);;All Files (*.*) (*)");
+              "Playlists (*.m3u *.vxl);;All Files (*)");
     EXPECT_EQ(platform::QtNameFilter("WAV|*.wav"), "WAV (*.wav)");
     EXPECT_EQ(platform::QtNameFilter(""), "");
     EXPECT_EQ(platform::QtNameFilter("|*.x||"), "");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -252,6 +253,64 @@ TEST(QtUi, FontDialogWithColourReturnsThePresetOrNothing) {
             EXPECT_EQ(choice->font.weight(), QFont::Normal);
         }
     }
+}
+
+
+// Escape and Return pressed inside the embedded font chooser end the whole dialog: Escape as
+// Cancel, Return as OK, also with the focus on the colour button (which Return does not press).
+TEST(QtUi, FontDialogWithColourEndsOnEscapeAndReturn) {
+    const auto ui = platform::MakeQtUi();
+    const QFont preset(QStringLiteral("DejaVu Sans"), 14);
+    struct Case {
+        Qt::Key key;
+        bool onColourButton;
+        bool chosen;
+    };
+    for (const Case& c : {Case{Qt::Key_Escape, false, false}, Case{Qt::Key_Return, false, true},
+                          Case{Qt::Key_Enter, false, true}, Case{Qt::Key_Return, true, true}}) {
+        bool stillOpen = false;
+        bool otherDialog = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            QWidget* target = nullptr;
+            if (c.onColourButton) {
+                for (auto* b : dialog->findChildren<QPushButton*>())
+                    if (b->text().startsWith(QStringLiteral("Colour"))) target = b;
+            } else if (auto* fonts = dialog->findChild<QFontDialog*>()) {
+                // The family list, which accepts the embedded chooser on Return.
+                for (auto* view : fonts->findChildren<QAbstractItemView*>())
+                    if (!target && view->isVisible()) target = view;
+            }
+            ASSERT_NE(target, nullptr);
+            target->setFocus();
+            if (c.key == Qt::Key_Escape)
+                testing_support::KeepScreenshot(dialog->grab().toImage(), "font_and_colour_keys.png");
+            QTest::keyClick(target, c.key);
+            // Whatever is still open a moment later is closed, so that the test ends.
+            QTimer::singleShot(100, [&, dialog] {
+                QWidget* now = QApplication::activeModalWidget();
+                otherDialog = now && now != dialog;
+                if (otherDialog) now->close();
+                stillOpen = dialog->isVisible();
+                if (stillOpen) static_cast<QDialog*>(dialog)->reject();
+            });
+        });
+        const auto choice = ui->PickFontAndColor(preset, Qt::black);
+        EXPECT_FALSE(otherDialog) << c.key;
+        EXPECT_FALSE(stillOpen) << c.key << (c.onColourButton ? " on the colour button" : "");
+        EXPECT_EQ(choice.has_value(), c.chosen) << c.key;
+        if (choice) {
+            EXPECT_EQ(choice->font.family(), QStringLiteral("DejaVu Sans"));
+        }
+    }
+}
+
+TEST(ScriptedUi, SuccessMessagesCarryTheInformationIcon) {
+    platform::ScopedScriptedUi ui;
+    platform::ShowSuccess("Complete!");
+    ASSERT_EQ(ui->messages().size(), 1u);
+    EXPECT_EQ(ui->messages()[0].icon, MsgIcon::Information);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <algorithm>
 #include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QFileInfo>
@@ -16,6 +17,7 @@
 #include <memory>
 
 #include "platform/qt_ui.h"
+#include "uikit/skin_list.h"
 #include "platform/scripted_ui.h"
 #include "tests/support/test_support.h"
 
@@ -296,6 +298,34 @@ struct SkinListFixture : ::testing::Test {
     }
     QScrollBar* vertical() { return list->verticalScrollBar(); }
 };
+
+
+// A disabled slider looks disabled: its fill, key and frames turn grey.
+TEST(SkinSlider, DisabledSliderIsDrawnInGreys) {
+    CSkinSlider slider(Qt::Horizontal);
+    slider.resize(288, 26);
+    slider.setRange(0, 9);
+    slider.setValue(5);
+    slider.SetBkColor(QColor(213, 224, 247));
+    const auto coloured = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c(image.pixel(x, y));
+                if (c == QColor(213, 224, 247)) continue;  // the ground
+                if (std::max({c.red(), c.green(), c.blue()}) -
+                        std::min({c.red(), c.green(), c.blue()}) > 40)
+                    ++count;
+            }
+        return count;
+    };
+    const QImage enabled = slider.grab().toImage();
+    slider.setEnabled(false);
+    const QImage disabled = slider.grab().toImage();
+    testing_support::KeepScreenshot(disabled, "slider_disabled.png");
+    EXPECT_GT(coloured(enabled), 200);
+    EXPECT_EQ(coloured(disabled), 0);
+}
 
 }  // namespace
 

@@ -148,6 +148,7 @@ TEST_F(Downsizer, ConvertAllIntoTheSourceFolderNeverTouchesASource) {
     WaitIdle();
 
     EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Complete!"});
+    EXPECT_EQ(ui->messages().back().icon, platform::MsgIcon::Information);
     EXPECT_FALSE(dialog->IsTimerRunning(CBatchDownsizerDlg::kProgressTimer));
     EXPECT_FALSE(dialog->list()->busy());
     EXPECT_EQ(Settings().batchOutputFolder, src + "/");

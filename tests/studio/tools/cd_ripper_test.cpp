@@ -165,6 +165,7 @@ TEST_F(CdRipper, CdToMp3WritesTaggedTrackFilesAndLeavesTheOpenSongAlone) {
     ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, dir.path() + "\\rips");
     RipAndWait(ripper);
     EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Complete!"});
+    EXPECT_EQ(ui->messages().back().icon, platform::MsgIcon::Information);
     EXPECT_EQ(Settings().ripOutputFolder, dir.path() + "\\rips/");
 
     const std::string out = dir.File("rips/");
