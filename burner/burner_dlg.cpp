@@ -23,6 +23,7 @@
 #include "burner/print_cover.h"
 #include "burner/project_files.h"
 #include "burner/record_dialog.h"
+#include "platform/accelerators.h"
 #include "platform/help_books.h"
 #include "platform/qt_ui.h"
 #include "platform/text.h"
@@ -114,6 +115,7 @@ void CBurnerDlg::OnInitDialog() {
 void CBurnerDlg::SetUpList() {
     if (!list_) return;
     list_->setGeometry(kListRect);
+    list_->setAccessibleName(QStringLiteral("Songs of the disc"));
     list_->show();
 
     list_->InsertColumns(StandardTrackColumns(ProgramKind::Burner));
@@ -144,8 +146,6 @@ void CBurnerDlg::SetUpList() {
 }
 
 bool CBurnerDlg::CreateButtons() {
-    std::map<std::string, const char*> tips;
-    for (const ButtonTip& tip : ButtonTips()) tips[tip.name] = tip.text;
     for (const SkinButton& spec : SkinButtons()) {
         auto* b = new CBitmapHoverButton(this);
         b->setText(QString::fromUtf8(spec.name));
@@ -154,12 +154,12 @@ bool CBurnerDlg::CreateButtons() {
         b->setGeometry(spec.rect);
         // Keyboard focus shows the focus image; a click leaves the focus with the list.
         b->setFocusPolicy(Qt::TabFocus);
-        if (const auto tip = tips.find(spec.name); tip != tips.end()) {
-            b->setToolTip(QString::fromUtf8(tip->second));
-            b->setAccessibleName(b->toolTip());
-            // The tips show while another window is active, too.
-            b->setAttribute(Qt::WA_AlwaysShowToolTips);
-        }
+        b->setAutoDefault(false);
+        if (const std::string tip = ButtonTipText(spec.name); !tip.empty())
+            b->setToolTip(QString::fromStdString(tip));
+        // The tips show while another window is active, too.
+        b->setAttribute(Qt::WA_AlwaysShowToolTips);
+        b->setAccessibleName(QString::fromStdString(ButtonAccessibleName(spec.name)));
         b->show();
         AddControl(spec.id, b);
     }
@@ -204,6 +204,7 @@ void CBurnerDlg::RegisterCommands() {
     OnCommand(kCmdExit, &CBurnerDlg::OnExit);
     // The window system's close request (Alt+F4) ends the program as "exit" does.
     OnCommand(platform::IDCANCEL, &CBurnerDlg::OnExit);
+    platform::InstallAccelerators(*this, ButtonAccelerators());
 }
 
 void CBurnerDlg::SetCapacityText(const std::string& text) {

@@ -83,6 +83,56 @@ const std::array<ButtonTip, 16>& ButtonTips() {
     return kTips;
 }
 
+const std::vector<platform::Accelerator>& ButtonAccelerators() {
+    static const std::vector<platform::Accelerator> kKeys{
+        {QKeySequence(Qt::CTRL | Qt::Key_N), kCmdNewList},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), kCmdOpen},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), kCmdSave},
+        {QKeySequence(Qt::Key_Insert), kCmdAdd},
+        {QKeySequence(Qt::Key_Delete), kCmdDelete},
+        {QKeySequence(Qt::CTRL | Qt::Key_Up), kCmdMoveUp},
+        {QKeySequence(Qt::CTRL | Qt::Key_Down), kCmdMoveDown},
+        {QKeySequence(Qt::Key_F2), kCmdRename},
+        {QKeySequence(Qt::CTRL | Qt::Key_P), kCmdPrint},
+        {QKeySequence(Qt::CTRL | Qt::Key_B), kCmdRecord},
+        {QKeySequence(Qt::Key_F1), kCmdHelpTopic},
+    };
+    return kKeys;
+}
+
+namespace {
+
+const SkinButton* FindButton(const std::string& name) {
+    for (const SkinButton& button : SkinButtons()) {
+        if (name == button.name) return &button;
+    }
+    return nullptr;
+}
+
+const char* TipOf(const std::string& name) {
+    for (const ButtonTip& tip : ButtonTips()) {
+        if (name == tip.name) return tip.text;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::string ButtonTipText(const std::string& name) {
+    const char* tip = TipOf(name);
+    const SkinButton* button = FindButton(name);
+    if (!tip || !button) return {};
+    return platform::TipWithKeys(QString::fromUtf8(tip), ButtonAccelerators(), button->id)
+        .toStdString();
+}
+
+std::string ButtonAccessibleName(const std::string& name) {
+    if (const char* tip = TipOf(name)) return tip;
+    if (name == "help") return "Help";
+    if (name == "exit2") return "Exit from Discsmith";
+    return name;
+}
+
 const std::array<MenuItem, 4>& HelpMenuItems() {
     static const std::array<MenuItem, 4> kItems{{
         {"Help topic..", kCmdHelpTopic},

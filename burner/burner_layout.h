@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/accelerators.h"
+
 namespace burner {
 
 // ---- Window ------------------------------------------------------------------------------------
@@ -102,6 +104,18 @@ struct ButtonTip {
 
 // The sixteen tooltips, in creation order.
 const std::array<ButtonTip, 16>& ButtonTips();
+
+// The window's keys for the buttons' commands: Ctrl+N new list, Ctrl+O open, Ctrl+S save,
+// Insert add, Delete remove, Ctrl+Up and Ctrl+Down move, F2 rename, Ctrl+P print, Ctrl+B burn;
+// F1 opens the help book ("Help topic..").
+const std::vector<platform::Accelerator>& ButtonAccelerators();
+
+// The tooltip shown for button `name`: its text of the tooltip table followed by the keys of the
+// button's command, "Add mp3 files (Insert)"; empty for the two buttons without a tooltip.
+std::string ButtonTipText(const std::string& name);
+// The button's name for screen readers: its tooltip's text without keys; "Help" and "Exit from
+// Discsmith" for "help" and "exit2", which have no tooltip.
+std::string ButtonAccessibleName(const std::string& name);
 
 struct MenuItem {
     const char* text;

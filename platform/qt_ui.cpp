@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QDialogButtonBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -155,7 +156,7 @@ void Prepare(QFileDialog& dialog, const FileDialogOptions& options) {
     if (!options.defaultExt.empty()) dialog.setDefaultSuffix(Q(options.defaultExt));
     const QString filter = QtNameFilter(options.filter);
     if (!filter.isEmpty()) dialog.setNameFilters(filter.split(";;"));
-    if (!options.initialFolder.empty()) dialog.setDirectory(Q(options.initialFolder));
+    dialog.setDirectory(Q(DialogStartFolder(options.initialFolder)));
     if (!options.initialName.empty()) dialog.selectFile(Q(options.initialName));
 }
 
@@ -249,7 +250,8 @@ class QtUi : public Ui {
                                           const std::string& initialFolder) override {
         return OnGuiThread([&]() -> std::optional<std::string> {
             const QString dir =
-                QFileDialog::getExistingDirectory(DialogParent(), Q(title), Q(initialFolder));
+                QFileDialog::getExistingDirectory(DialogParent(), Q(title),
+                                                  Q(DialogStartFolder(initialFolder)));
             if (dir.isEmpty()) return std::nullopt;
             return dir.toStdString();
         });
@@ -263,7 +265,7 @@ class QtUi : public Ui {
             // The desktop's own dialog has no room for a status line.
             dialog.setOption(QFileDialog::DontUseNativeDialog);
             dialog.setWindowTitle(Q(options.title));
-            if (!options.initialFolder.empty()) dialog.setDirectory(Q(options.initialFolder));
+            dialog.setDirectory(Q(DialogStartFolder(options.initialFolder)));
             if (options.statusText) {
                 auto* status = new QLabel(&dialog);
                 status->setObjectName(QStringLiteral("statusText"));
@@ -273,7 +275,7 @@ class QtUi : public Ui {
                 const auto show = [&options, status](const QString& folder) {
                     status->setText(Q(options.statusText(folder.toStdString())));
                 };
-                show(Q(options.initialFolder));
+                show(dialog.directory().absolutePath());
                 QObject::connect(
                     &dialog, &QFileDialog::currentChanged, status,
                     [&dialog, show](const QString& path) {
@@ -406,6 +408,13 @@ class QtUi : public Ui {
 }  // namespace
 
 std::unique_ptr<Ui> MakeQtUi() { return std::make_unique<QtUi>(); }
+
+std::string DialogStartFolder(const std::string& remembered) {
+    if (!remembered.empty() && QFileInfo(Q(remembered)).isDir()) return remembered;
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (!music.isEmpty() && QFileInfo(music).isDir()) return QFile::encodeName(music).toStdString();
+    return QFile::encodeName(QDir::homePath()).toStdString();
+}
 
 QString QtNameFilter(const std::string& filter) {
     // "Name|pattern|Name|pattern||": pairs of a description and its patterns.

@@ -24,6 +24,11 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const std::string& text, const std:
 // The narrowest message box whose title bar shows `caption` whole, in pixels.
 int MessageBoxMinimumWidth(const std::string& caption, const QFontMetrics& metrics);
 
+// Where a file or folder dialog opens: `remembered` when it names an existing folder, otherwise
+// the user's music folder (XDG_MUSIC_DIR of the user's folders) when it exists, otherwise the
+// home folder. Never the program's working folder.
+std::string DialogStartFolder(const std::string& remembered);
+
 // Turns a design filter "Pictures|*.bmp||" into a Qt name filter "Pictures (*.bmp)"; a name that
 // ends in its own patterns ("MP3 files(*.mp3)|*.mp3||") stays as it is. Several pairs become
 // several ";;"-separated filters. Patterns

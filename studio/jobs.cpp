@@ -69,13 +69,15 @@ std::optional<std::string> AskOpen(const char* ext, const char* filter) {
 }
 
 std::optional<std::string> AskSave(const char* ext, const char* filter,
-                                   const std::string& folder = {}) {
+                                   const std::string& folder = {},
+                                   const std::string& suggestedName = {}) {
     platform::FileDialogOptions options;
     options.defaultExt = ext;
     options.filter = filter;
     options.hideReadOnly = true;
     options.overwritePrompt = true;
     options.initialFolder = folder;
+    options.initialName = suggestedName;
     return platform::GetUi().SaveFile(options);
 }
 
@@ -166,10 +168,12 @@ void Mp3ToWavCommand(IJobWindow& window) {
     StartJob("mp3 to wav", [&window] { Mp3ToWavJob(window); });
 }
 
-void SaveAsMp3Command(IJobWindow& window) {
+void SaveAsMp3Command(IJobWindow& window, std::string suggestedName) {
     if (BusyCheck(window)) return;
     if (!Engine().CallSetCancelEncode(0)) return;
-    StartJob("save as mp3", [&window] { SelectionToMp3Job(window); });
+    StartJob("save as mp3", [&window, name = std::move(suggestedName)] {
+        SelectionToMp3Job(window, name);
+    });
 }
 
 void WavToMp3Job(IJobWindow& window) {
@@ -242,12 +246,13 @@ void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path) {
     window.RepaintWindow();
 }
 
-void SelectionToMp3Job(IJobWindow& window) {
+void SelectionToMp3Job(IJobWindow& window, const std::string& suggestedName) {
     {
         JobEnd end;
         const std::string segment = SegmentWavPath();
         StudioSettings& settings = Settings();
-        const std::optional<std::string> mp3 = AskSave("MP3", kMp3Filter, settings.saveAsMp3Folder);
+        const std::optional<std::string> mp3 =
+            AskSave("MP3", kMp3Filter, settings.saveAsMp3Folder, suggestedName);
         if (mp3) {
             TimerRun timer(window, kEncodeTimer, kRingtoneTimerMs);
             settings.RememberFolderOf(FolderSlot::SaveAsMp3, *mp3);

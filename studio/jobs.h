@@ -61,10 +61,11 @@ void PrepareDecode(IJobWindow& window, const std::string& path);
 
 // The commands that start a job: the busy check, arming the engine's cancel flag where the
 // command does, then the job on a worker thread. jobRunning is taken here, on the user-interface
-// thread, before the worker starts, so that two quick commands never start two jobs.
+// thread, before the worker starts, so that two quick commands never start two jobs. The save
+// dialog of "Save as mp3" suggests `suggestedName` (nothing when empty).
 void WavToMp3Command(IJobWindow& window);
 void Mp3ToWavCommand(IJobWindow& window);
-void SaveAsMp3Command(IJobWindow& window);
+void SaveAsMp3Command(IJobWindow& window, std::string suggestedName = {});
 
 // The job procedures, run on the worker thread once jobRunning has been taken for them. Each one
 // gives jobRunning back at each of its ends. `mp3Path` is the file the decoder opens; when it
@@ -73,7 +74,7 @@ void SaveAsMp3Command(IJobWindow& window);
 void WavToMp3Job(IJobWindow& window);
 void Mp3ToWavJob(IJobWindow& window);
 void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path);
-void SelectionToMp3Job(IJobWindow& window);
+void SelectionToMp3Job(IJobWindow& window, const std::string& suggestedName = {});
 
 // Timer handler of the two job timers: the progress position that timer `id` shows (the decode
 // percentage truncated toward zero for timer 1, the encode percentage for timer 2); nullopt for

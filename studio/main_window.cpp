@@ -17,6 +17,7 @@
 #include <fstream>
 #include <utility>
 
+#include "platform/accelerators.h"
 #include "platform/folders.h"
 #include "platform/help_books.h"
 #include "platform/paths.h"
@@ -64,6 +65,9 @@ CRingsmithDlg::CRingsmithDlg(QWidget* parent) : platform::Dialog(MainTemplate(),
     setFixedSize(kMainWindowSize);
     setAcceptDrops(true);
     SetSwallowEscEnter(true);
+    // The window itself holds the keyboard focus until Tab moves it to a button, so Space plays
+    // rather than pressing the first button.
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 CRingsmithDlg::~CRingsmithDlg() {
@@ -112,11 +116,15 @@ void CRingsmithDlg::OnInitDialog() {
     editor_.Widget()->setGeometry(kEditorRect);
     // Initialisation may run while the window is being shown; children made then are shown here.
     editor_.Widget()->show();
+    editor_.Widget()->setAccessibleName(QStringLiteral("Waveform"));
+    editor_.Widget()->setAccessibleDescription(
+        QStringLiteral("The song; drag to mark the part that becomes the ringtone"));
     AddControl(kEditorId, editor_.Widget());
     ringtoneTools_ = std::make_unique<RingtoneTools>(editor_, *this, this);
 
     progress_ = new CSkinProgress(this);
     progress_->setGeometry(kProgressRect);
+    progress_->setAccessibleName(QStringLiteral("Conversion progress"));
     progress_->show();
     AddControl(kProgressId, progress_);
 
@@ -129,6 +137,7 @@ void CRingsmithDlg::OnInitDialog() {
     progress_->setValue(100);
 
     CreateButtons();
+    setFocus(Qt::OtherFocusReason);
     // The command line's song opens once the window runs, as if chosen through "Open mp3".
     if (startSong_) {
         QTimer::singleShot(0, this, [this] {
@@ -147,10 +156,12 @@ void CRingsmithDlg::CreateButtons() {
         auto* button = new CBitmapHoverButton(this);
         button->SetBitmaps(spec.normalBitmap, spec.activeBitmap, spec.activeBitmap);
         button->setGeometry(spec.rect);
-        button->setToolTip(QString::fromUtf8(spec.caption).trimmed());
-        button->setAccessibleName(button->toolTip());
-        // The buttons act on clicks only: a focused button would keep its pressed face.
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setToolTip(QString::fromStdString(MainButtonTip(spec)));
+        button->setAccessibleName(QString::fromStdString(MainButtonName(spec)));
+        // Tab reaches the buttons and shows the focus on them; a click leaves the focus where
+        // it was, so a clicked button does not keep its pressed face.
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAutoDefault(false);
         button->show();
         AddControl(spec.id, button);
     }
@@ -171,6 +182,10 @@ void CRingsmithDlg::CreateButtons() {
     OnCommand(kCmdStop, &CRingsmithDlg::OnStop);
     OnCommand(kCmdMinimize, &CRingsmithDlg::OnMinimize);
     OnCommand(kCmdExit, &CRingsmithDlg::OnExit);
+    OnCommand(kCmdPlayOrStop, &CRingsmithDlg::OnPlayOrStop);
+    OnCommand(kCmdMarkStart, [this] { editor_.MarkEdgeAtCursor(false); });
+    OnCommand(kCmdMarkEnd, [this] { editor_.MarkEdgeAtCursor(true); });
+    platform::InstallAccelerators(*this, MainAccelerators());
     // The close box of the window system, Alt+F4 and the system menu's Close.
     OnCommand(platform::IDCANCEL, &CRingsmithDlg::OnCloseRequest);
 }
@@ -377,6 +392,7 @@ void CRingsmithDlg::OnSaveAsWav() {
     options.hideReadOnly = true;
     options.overwritePrompt = true;
     options.initialFolder = settings.saveAsWavFolder;
+    options.initialName = SuggestedRingtoneFile(currentFileName_, "wav");
     const std::optional<std::string> target = platform::GetUi().SaveFile(options);
     if (!target) return;
     settings.RememberFolderOf(FolderSlot::SaveAsWav, *target);
@@ -385,7 +401,9 @@ void CRingsmithDlg::OnSaveAsWav() {
     }
 }
 
-void CRingsmithDlg::OnSaveAsMp3() { SaveAsMp3Command(*this); }
+void CRingsmithDlg::OnSaveAsMp3() {
+    SaveAsMp3Command(*this, SuggestedRingtoneFile(currentFileName_, "mp3"));
+}
 
 void CRingsmithDlg::OnMp3ToWav() { Mp3ToWavCommand(*this); }
 
@@ -549,6 +567,11 @@ bool CRingsmithDlg::RestartLoop() {
     if (!ringtoneTools_ || !ringtoneTools_->loopPreview() || playing_.load() != 1) return false;
     const int seek = loopStartMs_ != 0 ? player_.SeekToMs(loopStartMs_) : player_.SeekToStart();
     return seek == kMciOk && player_.Play() == kMciOk;
+}
+
+void CRingsmithDlg::OnPlayOrStop() {
+    if (playing()) Command(kCmdStop);
+    else Command(kCmdPlay);
 }
 
 void CRingsmithDlg::OnStop() {

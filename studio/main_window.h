@@ -107,6 +107,7 @@ class CRingsmithDlg : public platform::Dialog, public IJobWindow {
     void OnCdToMp3();
     void OnPlay();
     void OnStop();
+    void OnPlayOrStop();
     void OnMinimize();
     void OnExit();
     void OnCloseRequest();

@@ -34,6 +34,39 @@ const std::array<MainButton, 17>& MainButtons() {
     return kButtons;
 }
 
+const std::vector<platform::Accelerator>& MainAccelerators() {
+    static const std::vector<platform::Accelerator> kKeys{
+        {QKeySequence(Qt::CTRL | Qt::Key_O), kCmdOpenMp3},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), kCmdSaveAsMp3},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), kCmdSaveAsWav},
+        {QKeySequence(Qt::CTRL | Qt::Key_N), kCmdNew},
+        {QKeySequence(Qt::Key_F1), kCmdHelp},
+        {QKeySequence(Qt::Key_BracketLeft), kCmdMarkStart},
+        {QKeySequence(Qt::Key_BracketRight), kCmdMarkEnd},
+        {QKeySequence(Qt::Key_Space), kCmdPlayOrStop, true},
+    };
+    return kKeys;
+}
+
+std::string MainButtonName(const MainButton& button) {
+    std::string name = button.caption;
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    return name;
+}
+
+std::string MainButtonTip(const MainButton& button) {
+    const int keysOf =
+        button.id == kCmdPlay || button.id == kCmdStop ? int{kCmdPlayOrStop} : button.id;
+    return platform::TipWithKeys(QString::fromStdString(MainButtonName(button)),
+                                 MainAccelerators(), keysOf)
+        .toStdString();
+}
+
+std::string SuggestedRingtoneFile(const std::string& currentFileName, const std::string& ext) {
+    if (currentFileName.empty()) return {};
+    return RingtoneName(currentFileName) + " ringtone." + ext;
+}
+
 std::string FileNameText(const std::string& currentFileName) { return "File-> " + currentFileName; }
 
 std::string RingtoneName(const std::string& currentFileName) {

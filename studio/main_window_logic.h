@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/accelerators.h"
+
 namespace studio {
 
 // ---- Layout, in pixels -------------------------------------------------------------------------
@@ -46,6 +48,13 @@ enum MainCommand : int {
     kCmdExit = 1022,
 };
 
+// Keyboard commands without a button of their own.
+enum KeyCommand : int {
+    kCmdPlayOrStop = 40001,  // Stop while the part plays, Play otherwise
+    kCmdMarkStart = 40002,   // the part starts at the play cursor
+    kCmdMarkEnd = 40003,     // the part ends at the play cursor
+};
+
 struct MainButton {
     int id;
     const char* caption;  // the caption of the template (the tooltip; the bitmap shows the face)
@@ -56,6 +65,20 @@ struct MainButton {
 
 // The seventeen command buttons, in template order.
 const std::array<MainButton, 17>& MainButtons();
+
+// The window's keys: Ctrl+O, Ctrl+S, Ctrl+Shift+S, Ctrl+N and F1 for their buttons' commands,
+// "[" and "]" for the part's edges, and Space for Play/Stop, which yields to a focused button.
+const std::vector<platform::Accelerator>& MainAccelerators();
+
+// A button's tooltip: its caption without trailing blanks and, after it, the keys of its
+// command ("Open mp3 (Ctrl+O)"; Play and Stop name Space).
+std::string MainButtonTip(const MainButton& button);
+// The button's name for screen readers: the caption without trailing blanks.
+std::string MainButtonName(const MainButton& button);
+
+// The name a save dialog suggests for the part of the current song: "<song> ringtone.<ext>";
+// empty when no song is open.
+std::string SuggestedRingtoneFile(const std::string& currentFileName, const std::string& ext);
 
 // ---- Window texts ------------------------------------------------------------------------------
 

@@ -57,3 +57,7 @@ void CMMWaveEditX::SetSelection(int32_t start, int32_t end) {
 void CMMWaveEditX::SetFades(int32_t fadeInMs, int32_t fadeOutMs) {
     site_.CallMethod(dispid::kSetFades, {Variant(fadeInMs), Variant(fadeOutMs)});
 }
+
+void CMMWaveEditX::MarkEdgeAtCursor(bool end) {
+    site_.CallMethod(dispid::kMarkEdgeAtCursor, {Variant(end ? 1 : 0)});
+}

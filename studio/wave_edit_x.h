@@ -43,6 +43,9 @@ class CMMWaveEditX : public ISelectionSource {
     void SetSelection(int32_t start, int32_t end);
     // Dispatch id 33: the fade ramps drawn over the marked part, in ms (0: none).
     void SetFades(int32_t fadeInMs, int32_t fadeOutMs);
+    // Dispatch id 34: the part's start (or end) moves to the play cursor; the editor then fires
+    // SelectionChanged. Nothing happens while no cursor is shown.
+    void MarkEdgeAtCursor(bool end);
 
     platform::ControlSite& site() { return site_; }
 

@@ -80,6 +80,22 @@ void CXPButton::leaveEvent(QEvent* event) {
     QPushButton::leaveEvent(event);
 }
 
+const QColor CBitmapHoverButton::kFocusRingOuter{1, 34, 99};
+const QColor CBitmapHoverButton::kFocusRingInner{162, 201, 255};
+
+void CBitmapHoverButton::DrawFocusRing(QPainter& painter, const QRect& rect) {
+    if (rect.width() < 6 || rect.height() < 6) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setBrush(Qt::NoBrush);
+    const QRectF outer = QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.setPen(QPen(kFocusRingOuter, 1.0));
+    painter.drawRoundedRect(outer, 3, 3);
+    painter.setPen(QPen(kFocusRingInner, 1.0));
+    painter.drawRoundedRect(outer.adjusted(1, 1, -1, -1), 2, 2);
+    painter.restore();
+}
+
 CBitmapHoverButton::CBitmapHoverButton(QWidget* parent) : QPushButton(parent) {
     setAttribute(Qt::WA_Hover);
 }
@@ -117,6 +133,8 @@ void CBitmapHoverButton::paintEvent(QPaintEvent*) {
         painter.drawTiledPixmap(rect(), focus);
     if (isDown() || isChecked())
         painter.drawTiledPixmap(rect(), focus);
+    if (hasFocus())
+        DrawFocusRing(painter, rect());
 }
 
 void CBitmapHoverButton::enterEvent(QEnterEvent* event) {

@@ -2,6 +2,7 @@
 // the player panel.
 #pragma once
 
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 
@@ -33,7 +34,9 @@ private:
 };
 
 // Button painted from three skin bitmaps: normal, focus (also shown while pressed) and hover.
-// Focus and hover fall back to the normal bitmap when given as 0.
+// Focus and hover fall back to the normal bitmap when given as 0. While it has the keyboard
+// focus a ring in the skin's blues is drawn over the face, so the focus shows on buttons whose
+// focus bitmap is their normal one too.
 class CBitmapHoverButton : public QPushButton {
     Q_OBJECT
 public:
@@ -47,6 +50,12 @@ public:
     bool isHovered() const { return hover_; }
 
     QSize sizeHint() const override;
+
+    // The focus ring: an outer line in the dialogs' text blue RGB(1, 34, 99) and an inner one in
+    // the light focus blue RGB(162, 201, 255) of the gradient button, with rounded corners.
+    static const QColor kFocusRingOuter;
+    static const QColor kFocusRingInner;
+    static void DrawFocusRing(QPainter& painter, const QRect& rect);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

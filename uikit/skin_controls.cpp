@@ -13,6 +13,8 @@
 
 CSkinProgress::CSkinProgress(QWidget* parent, const QColor& base) : QProgressBar(parent) {
     setTextVisible(false);
+    // The bar shows no text; screen readers announce it by this name and its value.
+    setAccessibleName(QStringLiteral("Progress"));
     SetBaseColor(base);
 }
 

@@ -17,7 +17,8 @@
 #include "uikit/skin_list.h"
 
 // Progress bar drawn in shades of one base colour on a pale ground: the filled part in the third
-// lighter shade with edges in the other shades, so that it looks rounded.
+// lighter shade with edges in the other shades, so that it looks rounded. Its accessible name is
+// "Progress" until its window names it.
 class CSkinProgress : public QProgressBar {
     Q_OBJECT
 public:

@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "uikit/skin_accessible.h"
+
 CScrollingLabel::CScrollingLabel(QWidget* parent) : QWidget(parent) { Init(QString()); }
 
 CScrollingLabel::CScrollingLabel(const QString& text, QWidget* parent) : QWidget(parent) {
@@ -12,6 +14,7 @@ CScrollingLabel::CScrollingLabel(const QString& text, QWidget* parent) : QWidget
 }
 
 void CScrollingLabel::Init(const QString& text) {
+    skin::InstallAccessibleSkinControls();
     inner_ = new QLabel(text, this);
     inner_->setAttribute(Qt::WA_TransparentForMouseEvents);
     inner_->setAutoFillBackground(true);

@@ -9,6 +9,7 @@
 #include <QTreeView>
 #include <QWheelEvent>
 
+#include "uikit/skin_accessible.h"
 #include "uikit/skin_bitmaps.h"
 
 const QColor CSkinHeader::kBackground{76, 84, 118};
@@ -101,6 +102,7 @@ CSkinHeader* AttachSkinHeader(QTreeView* view) {
 CSkinScrollBar::CSkinScrollBar(Qt::Orientation orientation, QAbstractScrollArea* list,
                                QWidget* parent)
     : QWidget(parent), orientation_(orientation), list_(list) {
+    skin::InstallAccessibleSkinControls();
     const bool vertical = orientation_ == Qt::Vertical;
     arrowStart_ = skin::LoadSkinBitmap(vertical ? skin::kArrowUp : skin::kArrowLeft);
     arrowEnd_ = skin::LoadSkinBitmap(vertical ? skin::kArrowDown : skin::kArrowRight);

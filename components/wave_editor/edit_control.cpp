@@ -84,6 +84,19 @@ InvokeStatus WaveEditControl::Invoke(int dispatchId, InvokeKind kind, const Vari
             update();
             return InvokeStatus::Ok;
         }
+        case dispid::kMarkEdgeAtCursor: {
+            if (!method) return InvokeStatus::NotSupported;
+            if (args.size() != 1) return InvokeStatus::BadArguments;
+            const int edge = args[0].ToInt();
+            if (edge != 0 && edge != 1) return InvokeStatus::BadArguments;
+            if (state_ != LoadState::Ready || cursor_ < 0) return InvokeStatus::Ok;
+            const int64_t frame = CursorToFrame(cursor_, format_.blockAlign);
+            if (edge == 0) selection_.MoveStart(frame);
+            else selection_.MoveEnd(frame);
+            update();
+            NotifySelection();
+            return InvokeStatus::Ok;
+        }
         case dispid::kSetFades:
             if (!method) return InvokeStatus::NotSupported;
             if (args.size() != 2) return InvokeStatus::BadArguments;

@@ -31,6 +31,10 @@ inline constexpr int kLengthPositions = 32;
 // start over fadeInMs and falling to its end over fadeOutMs; 0 draws no ramp. Display only: the
 // sound is not changed.
 inline constexpr int kSetFades = 33;
+// Method MarkEdgeAtCursor(edge): moves the marked part's start (edge 0) or end (edge 1) to the
+// play cursor and fires SelectionChanged. Passing the other edge takes that one to the sound's
+// end (a new start) or start (a new end). Nothing happens while no cursor is shown.
+inline constexpr int kMarkEdgeAtCursor = 34;
 }  // namespace dispid
 
 // Events (sink OnEvent).

@@ -96,6 +96,18 @@ void SelectionModel::Set(int64_t start, int64_t end) {
     dragging_ = false;
 }
 
+void SelectionModel::MoveStart(int64_t frame) {
+    start_ = Clamp(frame);
+    if (end_ <= start_) end_ = length_;
+    dragging_ = false;
+}
+
+void SelectionModel::MoveEnd(int64_t frame) {
+    end_ = Clamp(frame);
+    if (start_ >= end_) start_ = 0;
+    dragging_ = false;
+}
+
 void SelectionModel::Clear() {
     start_ = end_ = anchor_ = 0;
     dragging_ = false;

@@ -66,6 +66,11 @@ class SelectionModel {
     // Sets the selection, clamped to the sound and ordered.
     void Set(int64_t start, int64_t end);
     void Clear();
+    // Moves one edge to `frame` (clamped to the sound), as the keys of audio editors do. The
+    // other edge stays unless the move would pass it: then a new start takes the end to the
+    // sound's end, a new end takes the start to the sound's start.
+    void MoveStart(int64_t frame);
+    void MoveEnd(int64_t frame);
 
     // Which edge a press at `frame` would take hold of: -1 start, 1 end, 0 none.
     int EdgeAt(int64_t frame, int64_t grabFrames) const;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
@@ -31,9 +32,13 @@
 #include "burner/burner_layout.h"
 #include "burner/burner_list.h"
 #include "burner/capacity_line.h"
+#include "burner/print_cover.h"
+#include "burner/record_dialog.h"
 #include "platform/dialog.h"
+#include "platform/help_books.h"
 #include "platform/scripted_ui.h"
 #include "platform/ui.h"
+#include "tests/support/accessibility.h"
 #include "tests/support/test_support.h"
 #include "tests/uikit/track_list_fixtures.h"
 #include "uikit/skin_bitmaps.h"
@@ -508,6 +513,146 @@ TEST_F(BurnerWindow, HelpMenuOpensTheBookAboutAndLinks) {
     });
     window->Command(kCmdAbout);
     EXPECT_TRUE(ui->messageTexts().empty()) << Texts();
+}
+
+// The keys send the buttons' commands while the list has the focus; Tab reaches the buttons.
+TEST_F(BurnerWindow, KeysRunTheButtonsCommands) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_EQ(QApplication::focusWidget(), &list());
+    // After a modal dialog the window is made active again, as the window manager does.
+    const auto key = [this](int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        if (!window->isActiveWindow()) {
+            window->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        }
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : window.get(), static_cast<Qt::Key>(k), mods);
+    };
+
+    // Insert adds songs through the same dialog as "add".
+    ui->QueueOpenFiles({Song("one.mp3"), Song("two.mp3"), Song("three.mp3")});
+    key(Qt::Key_Insert);
+    ASSERT_EQ(ui->fileDialogs().size(), 1u);
+    EXPECT_EQ(ui->fileDialogs()[0].title, "Add MP3 files:");
+    ASSERT_EQ(Titles(), (std::vector<std::string>{"one", "two", "three"}));
+
+    // Ctrl+Down and Ctrl+Up move the selected row (the list's own Up/Down would only select).
+    list().SelectRow(0);
+    key(Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"two", "one", "three"}));
+    EXPECT_EQ(list().SelectedRow(), 1);
+    key(Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"two", "three", "one"}));
+    key(Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"two", "one", "three"}));
+    EXPECT_EQ(Column(CTrackListCtrl::kNumberColumn), (std::vector<std::string>{"01", "02", "03"}));
+
+    // F2 renames the selected title.
+    auto rename = AnswerModal<CRenameDlg>([](CRenameDlg* dialog) {
+        dialog->Control<QLineEdit>(CRenameDlg::kNameEditId)->setText("First Song");
+        dialog->Command(platform::IDOK);
+    });
+    key(Qt::Key_F2);
+    rename.reset();
+    EXPECT_EQ(Titles()[1], "First Song");
+
+    // Delete removes it, once.
+    key(Qt::Key_Delete);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"two", "three"}));
+
+    // Ctrl+S and Ctrl+O ask for project files; Ctrl+N clears the list.
+    ui->QueueSaveFile(std::nullopt);
+    key(Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(ui->fileDialogs().size(), 2u);
+    EXPECT_TRUE(ui->fileDialogs()[1].overwritePrompt);
+    ui->QueueOpenFiles({});
+    key(Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(ui->fileDialogs().size(), 3u);
+    EXPECT_TRUE(ui->fileDialogs()[2].mustExist);
+
+    // Ctrl+P opens the cover dialog, Ctrl+B the recording dialog.
+    bool printed = false, recorded = false;
+    auto print = AnswerModal<CPrintCoverDlg>([&printed](CPrintCoverDlg* dialog) {
+        printed = true;
+        dialog->EndDialog(platform::IDCANCEL);
+    });
+    key(Qt::Key_P, Qt::ControlModifier);
+    print.reset();
+    EXPECT_TRUE(printed);
+    auto record = AnswerModal<CRecordDlg>([&recorded](CRecordDlg* dialog) {
+        recorded = true;
+        dialog->EndDialog(platform::IDCANCEL);
+    });
+    key(Qt::Key_B, Qt::ControlModifier);
+    record.reset();
+    EXPECT_TRUE(recorded);
+
+    // F1 opens the book.
+    key(Qt::Key_F1);
+    ASSERT_FALSE(ui->started().empty());
+    EXPECT_EQ(ui->started().back().program, platform::HelpBookEntry("help.chm"));
+
+    key(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(list().RowCount(), 0);
+
+    // Tab leaves the list for the first button, which shows the focus ring; Space presses it.
+    key(Qt::Key_Tab);
+    CBitmapHoverButton* add = window->button("add");
+    ASSERT_EQ(QApplication::focusWidget(), add);
+    EXPECT_EQ(add->grab().toImage().pixelColor(add->width() / 2, 0),
+              CBitmapHoverButton::kFocusRingOuter);
+    testing_support::KeepScreenshot(window->grab().toImage(), "burner_tab_focus.png");
+    ui->QueueOpenFiles({});
+    key(Qt::Key_Space);
+    EXPECT_EQ(ui->fileDialogs().size(), 4u);
+
+    // The tooltips name the keys; the Part's text comes first.
+    EXPECT_EQ(window->button("add")->toolTip(), "Add mp3 files (Insert)");
+    EXPECT_EQ(window->button("sub")->toolTip(), "Delete the selected mp3 file (Delete)");
+    EXPECT_EQ(window->button("up")->toolTip(), "Move the selected mp3 up a level in the list (Ctrl+Up)");
+    EXPECT_EQ(window->button("2top")->toolTip(), "Move the selected mp3 to the top of the list");
+    EXPECT_TRUE(ui->unexpected().empty());
+}
+
+// A screen reader finds every control named, with its role, and the list's rows and columns.
+TEST_F(BurnerWindow, ScreenReadersFindEveryControlNamedAndTheListsCells) {
+    ui->QueueOpenFiles({Song("one.mp3", 2), Song("two.mp3", 3)});
+    Click(kCmdAdd);
+    ASSERT_EQ(list().RowCount(), 2);
+
+    EXPECT_EQ(testing_support::UnnamedInteractiveControls(window.get()),
+              std::vector<std::string>{});
+    int buttons = 0, scrollBars = 0;
+    for (const auto& control : testing_support::AccessibleControls(window.get())) {
+        if (control.role == "Button") ++buttons;
+        if (control.role == "ScrollBar") ++scrollBars;
+    }
+    EXPECT_EQ(buttons, 18);
+    EXPECT_EQ(scrollBars, 2);  // the skinned pair; the list's own are hidden
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(window->button("exit2"))
+                  ->text(QAccessible::Name),
+              "Exit from Discsmith");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(window->button("add"))
+                  ->text(QAccessible::Name),
+              "Add mp3 files");
+
+    // The list lays its rows out in the event loop, before a reader can ask for them.
+    QTest::qWait(50);
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&list());
+    ASSERT_NE(table, nullptr);
+    QAccessibleTableInterface* cells = table->tableInterface();
+    ASSERT_NE(cells, nullptr);
+    EXPECT_EQ(cells->rowCount(), 2);
+    EXPECT_EQ(cells->columnCount(), 4);
+    QAccessibleInterface* title = cells->cellAt(1, CTrackListCtrl::kTitleColumn);
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->text(QAccessible::Name), "two");
+    QAccessibleInterface* time = cells->cellAt(1, CTrackListCtrl::kTimeColumn);
+    ASSERT_NE(time, nullptr);
+    EXPECT_EQ(time->text(QAccessible::Name), QString::fromStdString(Column(CTrackListCtrl::kTimeColumn)[1]));
+    ASSERT_NE(cells->columnDescription(0), QString());
+    EXPECT_EQ(cells->columnDescription(0), "MP3 Title");
 }
 
 TEST(BurnerStartUp, RunsTheWindowWithTheBurnerColoursAndNoWriterControl) {

@@ -273,6 +273,30 @@ TEST(WaveViewTest, ScrollAndFollowStopAtTheEnds) {
     EXPECT_DOUBLE_EQ(part.XOf(6000), 100.0);
 }
 
+// The keys' edge moves: the other edge stays unless passed, then goes to the sound's far end.
+TEST(SelectionModelTest, EdgeMovesKeepTheOtherEdgeUnlessPassed) {
+    SelectionModel s;
+    s.SetLength(1000);
+    s.MoveStart(300);  // nothing marked: the part runs from 300 to the end
+    EXPECT_EQ(s.start(), 300);
+    EXPECT_EQ(s.end(), 1000);
+    s.MoveEnd(700);
+    EXPECT_EQ(s.start(), 300);
+    EXPECT_EQ(s.end(), 700);
+    s.MoveStart(700);  // exactly at the end passes it
+    EXPECT_EQ(s.start(), 700);
+    EXPECT_EQ(s.end(), 1000);
+    s.MoveEnd(200);  // before the start: the part runs from the beginning
+    EXPECT_EQ(s.start(), 0);
+    EXPECT_EQ(s.end(), 200);
+    s.MoveEnd(5000);  // clamped to the sound
+    EXPECT_EQ(s.end(), 1000);
+    s.MoveStart(-5);
+    EXPECT_EQ(s.start(), 0);
+    s.MoveStart(1000);  // at the very end: nothing left to mark
+    EXPECT_FALSE(s.HasSelection());
+}
+
 TEST(SelectionModelTest, DragMarksEitherWayAndAClickClears) {
     SelectionModel s;
     s.SetLength(1000);
@@ -489,6 +513,42 @@ TEST_F(WaveEditControlTest, LoadFileFromAWorkerAsTheDecodeJobDoes) {
         [&] { return editor_.site().GetProperty(dispid::kLoadState).ToInt() == kLoadStateReady; },
         5000));
     EXPECT_EQ(editor_.site().GetProperty(dispid::kLengthPositions).ToInt(), 2 * 44100);
+}
+
+TEST_F(WaveEditControlTest, MarkEdgeAtCursorMovesAnEdgeAndFiresSelectionChanged) {
+    WriteFile(dir_.File("tone.wav"), MakeToneWav({.seconds = 2.0}));  // 88200 stereo frames
+    Load(dir_.File("tone.wav"));
+    const auto mark = [this](int edge) {
+        return editor_.site().Invoke(dispid::kMarkEdgeAtCursor, platform::InvokeKind::Method,
+                                     {platform::Variant(edge)});
+    };
+    // Without a cursor nothing moves and nothing is reported.
+    log_.events.clear();
+    EXPECT_EQ(mark(0), platform::InvokeStatus::Ok);
+    EXPECT_TRUE(log_.events.empty());
+
+    editor_.SetSelection(2 * 10000, 2 * 60000);
+    editor_.SetPlayCursor(30000);  // cursor c is frame c of 16-bit stereo
+    mark(0);
+    int32_t start = 0, end = 0;
+    editor_.GetSelection(start, end);
+    EXPECT_EQ(start, 2 * 30000);
+    EXPECT_EQ(end, 2 * 60000);
+    ASSERT_EQ(log_.events.size(), 1u);
+    EXPECT_EQ(log_.events[0].first, eventid::kSelectionChanged);
+    EXPECT_EQ(log_.events[0].second[0].ToInt(), start);
+    EXPECT_EQ(log_.events[0].second[1].ToInt(), end);
+
+    editor_.SetPlayCursor(20000);  // an end before the start takes the start to the beginning
+    mark(1);
+    editor_.GetSelection(start, end);
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(end, 2 * 20000);
+    EXPECT_EQ(log_.events.size(), 2u);
+
+    EXPECT_EQ(mark(2), platform::InvokeStatus::BadArguments);
+    EXPECT_EQ(editor_.site().Invoke(dispid::kMarkEdgeAtCursor, platform::InvokeKind::Method, {}),
+              platform::InvokeStatus::BadArguments);
 }
 
 TEST_F(WaveEditControlTest, PlayCursorTakesQuarterBytesAndIsDrawn) {

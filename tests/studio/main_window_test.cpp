@@ -6,8 +6,11 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
+#include <QScreen>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -23,6 +26,7 @@
 #include "platform/folders.h"
 #include "platform/help_books.h"
 #include "platform/paths.h"
+#include "platform/qt_ui.h"
 #include "platform/scripted_ui.h"
 #include "studio/app.h"
 #include "studio/command_line.h"
@@ -31,6 +35,7 @@
 #include "studio/main_window_dialogs.h"
 #include "studio/main_window_logic.h"
 #include "studio/settings.h"
+#include "tests/support/accessibility.h"
 #include "tests/support/test_support.h"
 #include "uikit/skin_controls.h"
 
@@ -560,6 +565,156 @@ TEST_F(MainWindow, HelpBurnerAboutAndExit) {
     EXPECT_TRUE(window->quitRequested());
     EXPECT_TRUE(WaitFor([this] { return !window->isVisible(); }, 2000));
     EXPECT_TRUE(ui->unexpected().empty());
+}
+
+// The keys send the buttons' commands: the file dialogs they ask for, the part's edges, Play and
+// Stop; Tab moves the focus over the buttons and Space then presses the focused one.
+TEST_F(MainWindow, KeysRunTheButtonsCommands) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const auto key = [this](int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(),
+                        static_cast<Qt::Key>(k), mods);
+    };
+    // No button holds the focus at first: the window does.
+    EXPECT_EQ(QApplication::focusWidget(), window.get());
+
+    // Ctrl+O asks for an MP3 as "Open mp3" does, and opens the chosen one.
+    const std::string mp3 = MakeSong("Key Song");
+    ui->QueueOpenFiles({mp3});
+    key(Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(ui->fileDialogs().size(), 1u);
+    EXPECT_EQ(ui->fileDialogs()[0].filter, "MP3 files(*.mp3)|*.mp3||");
+    WaitUntilShown();
+    EXPECT_EQ(window->currentFileName(), mp3);
+
+    // Ctrl+Shift+S saves the part as WAV, Ctrl+S as MP3; both suggest a name from the song.
+    ui->QueueSaveFile(std::nullopt);
+    key(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(ui->fileDialogs().size(), 2u);
+    EXPECT_EQ(ui->fileDialogs()[1].filter, "WAV files(*.wav)|*.wav||");
+    EXPECT_EQ(ui->fileDialogs()[1].initialName, "Key Song ringtone.wav");
+    ui->QueueSaveFile(std::nullopt);
+    key(Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(WaitFor([this] { return ui->fileDialogs().size() == 3u; }));
+    ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
+    EXPECT_EQ(ui->fileDialogs()[2].filter, "MP3 files(*.mp3)|*.mp3||");
+    EXPECT_EQ(ui->fileDialogs()[2].initialName, "Key Song ringtone.mp3");
+
+    // "[" and "]" do nothing while no play cursor is shown.
+    const int32_t whole =
+        window->editor().site().GetProperty(wave_editor::dispid::kLengthPositions).ToInt();
+    SetSelection(whole / 8, whole * 7 / 8);
+    key(Qt::Key_BracketLeft);
+    EXPECT_EQ(Selection(), std::make_pair(whole / 8, whole * 7 / 8));
+
+    // Space plays the part; while it plays "[" and "]" move its edges to the play cursor
+    // (cursor c is byte 4c, position p byte 2p: 16-bit stereo gives p = 2c).
+    key(Qt::Key_Space);
+    ASSERT_TRUE(window->playing()) << Texts();
+    ASSERT_TRUE(WaitFor([this, whole] { return window->editor().GetCursor() * 2 > whole / 4; }));
+    const int32_t startCursor = window->editor().GetCursor();
+    key(Qt::Key_BracketLeft);
+    EXPECT_EQ(Selection(), std::make_pair(2 * startCursor, whole * 7 / 8));
+    ASSERT_TRUE(WaitFor([&] { return window->editor().GetCursor() > startCursor + 2000; }));
+    const int32_t endCursor = window->editor().GetCursor();
+    key(Qt::Key_BracketRight);
+    EXPECT_EQ(Selection(), std::make_pair(2 * startCursor, 2 * endCursor));
+    key(Qt::Key_Space);
+    EXPECT_FALSE(window->playing());
+
+    // F1 opens the book, Ctrl+N empties the window.
+    key(Qt::Key_F1);
+    ASSERT_EQ(ui->started().size(), 1u);
+    EXPECT_EQ(ui->started()[0].program, platform::HelpBookEntry("ringsmith.chm"));
+    key(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(window->currentFileName(), "");
+
+    // Tab reaches the buttons in their order and shows the focus ring; Space presses the
+    // focused button instead of playing.
+    key(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window->Item(kCmdNew));
+    key(Qt::Key_Tab);
+    QWidget* open = window->Item(kCmdOpenMp3);
+    ASSERT_EQ(QApplication::focusWidget(), open);
+    const QImage ring = open->grab().toImage();
+    EXPECT_EQ(ring.pixelColor(open->width() / 2, 0), CBitmapHoverButton::kFocusRingOuter);
+    EXPECT_EQ(ring.pixelColor(open->width() / 2, 1), CBitmapHoverButton::kFocusRingInner);
+    SaveScreenshot(window.get(), "ringsmith_tab_focus.png");
+    ui->QueueOpenFiles({});
+    key(Qt::Key_Space);
+    EXPECT_EQ(ui->fileDialogs().size(), 4u);
+    EXPECT_FALSE(window->playing());
+    // Enter and Escape on a focused button still do nothing.
+    key(Qt::Key_Return);
+    key(Qt::Key_Escape);
+    EXPECT_EQ(ui->fileDialogs().size(), 4u);
+    EXPECT_TRUE(window->isVisible());
+
+    // The tooltips name the keys.
+    EXPECT_EQ(window->Item(kCmdOpenMp3)->toolTip(), "Open mp3 (Ctrl+O)");
+    EXPECT_EQ(window->Item(kCmdSaveAsWav)->toolTip(), "Save as wav (Ctrl+Shift+S)");
+    EXPECT_EQ(window->Item(kCmdPlay)->toolTip(), "Play (Space)");
+    EXPECT_EQ(window->Item(kCmdMp3ToWav)->toolTip(), "Mp3 to wav");
+    EXPECT_TRUE(ui->unexpected().empty());
+}
+
+// A screen reader finds every control named, with its role; the progress bar tells its value.
+TEST_F(MainWindow, ScreenReadersFindEveryControlNamed) {
+    EXPECT_EQ(testing_support::UnnamedInteractiveControls(window.get()),
+              std::vector<std::string>{});
+    int buttons = 0;
+    for (const auto& control : testing_support::AccessibleControls(window.get())) {
+        if (control.role == "Button") ++buttons;
+    }
+    EXPECT_EQ(buttons, 17);
+    QAccessibleInterface* open = QAccessible::queryAccessibleInterface(window->Item(kCmdOpenMp3));
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->role(), QAccessible::Button);
+    EXPECT_EQ(open->text(QAccessible::Name), "Open mp3");
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(window->progress());
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->role(), QAccessible::ProgressBar);
+    ASSERT_NE(bar->valueInterface(), nullptr);
+    window->progress()->setValue(37);
+    EXPECT_EQ(bar->valueInterface()->currentValue().toInt(), 37);
+    EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), 100);
+}
+
+// Under a real window system (run with QT_QPA_PLATFORM=xcb, under xvfb-run): Ctrl+O opens the
+// desktop's Open dialog in the music folder or home, and Tab shows the focus on the next button.
+TEST_F(MainWindow, UnderAWindowSystemCtrlOOpensTheOpenDialog) {
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X display";
+    std::unique_ptr<platform::Ui> scripted = platform::SetUi(platform::MakeQtUi());
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    std::string startFolder;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return;
+        QTest::qWait(700);
+        startFolder = dialog->directory().absolutePath().toStdString();
+        testing_support::KeepScreenshot(
+            QGuiApplication::primaryScreen()->grabWindow(0).toImage(), "studio-ctrl-o.png");
+        dialog->reject();
+    });
+    watch.start(100);
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    watch.stop();
+    EXPECT_EQ(startFolder, platform::DialogStartFolder(""));
+    // Without a window manager nobody gives the window the focus back after the dialog.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    for (int tab = 0; tab < 2; ++tab) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : window.get(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(QApplication::focusWidget(), window->Item(kCmdOpenMp3));
+    QTest::qWait(300);
+    testing_support::KeepScreenshot(QGuiApplication::primaryScreen()->grabWindow(0).toImage(),
+                                    "studio-tab-focus.png");
+    platform::SetUi(std::move(scripted));
 }
 
 }  // namespace
