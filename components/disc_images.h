@@ -66,6 +66,8 @@ inline void SweepEndedStaging(const std::string& folder) {
         }
         if (ended) fs::remove_all(entry.path(), ec);
     }
+}
+
 enum class Kind { None, Cue, Toc, Nrg };
 
 inline std::string LowerAscii(std::string text) {
