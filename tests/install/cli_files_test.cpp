@@ -384,8 +384,10 @@ TEST_F(CliFiles, HangUpStopsAShrinkAndLeavesNothing) {
     testing_support::WriteFile(wav, testing_support::MakeToneWav({.seconds = 600.0}));
     const std::string mp3 = dir_.File("long.mp3");
     ASSERT_EQ(testing_support::RunTool({"lame", "--quiet", "-b", "64", wav, mp3}).exitCode, 0);
-    Started run({"shrink", Q(mp3), "-o", Q(out_), "-j", "1"}, Q(mp3) + ": 10%");
-    ASSERT_TRUE(run.Saw(Q(mp3) + ": 10%")) << run.err().toStdString();
+    // Any progress past the start: the steps the engine reports depend on the machine's speed.
+    const QString going = Q(mp3) + ": 0%\n" + Q(mp3) + ": ";
+    Started run({"shrink", Q(mp3), "-o", Q(out_), "-j", "1"}, going);
+    ASSERT_TRUE(run.Saw(going)) << run.err().toStdString();
     run.Signal(SIGHUP);
     EXPECT_EQ(run.Wait(), 1) << run.err().toStdString();
     EXPECT_TRUE(run.Saw(Q(mp3) + ": stopped")) << run.err().toStdString();
@@ -405,8 +407,9 @@ TEST_F(CliFiles, InterruptStopsCutsDecodeAndEncodeAtOnceAndLeavesNoFile) {
     const std::string scratchRoot = std::string(std::getenv("XDG_CACHE_HOME")) + "/ringsmith";
     const std::string target = out_ + "/ring.mp3";
     {
-        // Once the decode has shown progress beyond its start.
-        const QString going = "Decoding long.mp3: 0%\nDecoding long.mp3: ";
+        // Once the decode has begun: a decode of this song takes well under a second on an idle
+        // machine, so waiting for a later step could see it end first.
+        const QString going = "Decoding long.mp3: 0%";
         Started run({"cut", Q(mp3), "-o", Q(target)}, going);
         ASSERT_TRUE(run.Saw(going)) << run.err().toStdString();
         run.Signal(SIGINT);

@@ -300,6 +300,9 @@ TEST_F(CdRipper, UnreadableEndOfATrackAsksAndNeverHangs) {
             ripper.EnsureInitialized();
             ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, dir.path());
             Tick(ripper, {0, 1});
+            // The files of the case before would bring the replace question first.
+            std::filesystem::remove(dir.File("track01.mp3"));
+            std::filesystem::remove(dir.File("track02.mp3"));
             AnswerQuestions({c.answer, c.answer});
             RipAndWait(ripper);
             EXPECT_EQ(Asked(), c.asked);
@@ -351,6 +354,8 @@ TEST_F(CdRipper, DriveChosenDuringARipGoesBack) {
 
     CCdRipperDlg::SetConfirmHandler({});
     ts::WriteBadFrames(cue, "");
+    // The first rip's file would bring the replace question first.
+    std::filesystem::remove(dir.File("track01.mp3"));
     RipAndWait(ripper);
     EXPECT_NEAR(Seconds(dir.File("track01.mp3")), 4.0, kMp3Slack);
     EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Complete!", "Complete!"}));
