@@ -1,0 +1,60 @@
+#include "tests/support/loopback_http.h"
+
+#include <QHostAddress>
+
+namespace testing_support {
+
+LoopbackHttp::LoopbackHttp(Handler handler) : handler_(std::move(handler)) {
+    server_.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+        while (QTcpSocket* socket = server_.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { Serve(socket); });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+                pending_.erase(socket);
+                socket->deleteLater();
+            });
+        }
+    });
+}
+
+LoopbackHttp::~LoopbackHttp() { server_.close(); }
+
+QString LoopbackHttp::url() const {
+    return QString("http://127.0.0.1:%1").arg(server_.serverPort());
+}
+
+void LoopbackHttp::Serve(QTcpSocket* socket) {
+    QByteArray& buffer = pending_[socket];
+    buffer += socket->readAll();
+    const qsizetype end = buffer.indexOf("\r\n\r\n");
+    if (end < 0) return;
+    const QList<QByteArray> lines = buffer.left(end).split('\n');
+    buffer.remove(0, end + 4);
+    HttpRequest request;
+    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+    request.method = first.value(0);
+    request.target = first.value(1);
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon > 0)
+            request.headers[lines[i].left(colon).trimmed().toLower()] =
+                lines[i].mid(colon + 1).trimmed();
+    }
+    requests_.push_back(request);
+    const HttpAnswer answer = handler_(request);
+    if (answer.hang) return;
+    if (answer.drop) {
+        socket->disconnectFromHost();
+        return;
+    }
+    QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + " Answer\r\n";
+    for (const auto& [name, value] : answer.headers) reply += name + ": " + value + "\r\n";
+    reply += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+    reply += "Connection: close\r\n\r\n";
+    reply += answer.cutAfter >= 0 ? answer.body.left(answer.cutAfter) : answer.body;
+    socket->write(reply);
+    socket->flush();
+    socket->disconnectFromHost();
+}
+
+}  // namespace testing_support
