@@ -23,6 +23,7 @@
 #include "burner/print_cover.h"
 #include "burner/project_files.h"
 #include "burner/record_dialog.h"
+#include "platform/body_drag.h"
 #include "platform/accelerators.h"
 #include "platform/help_books.h"
 #include "platform/qt_ui.h"
@@ -228,23 +229,16 @@ void CBurnerDlg::paintEvent(QPaintEvent*) {
 }
 
 void CBurnerDlg::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return platform::Dialog::mousePressEvent(event);
     // A press on the body moves the window as a press on a caption would.
-    if (QWindow* window = windowHandle(); window && window->startSystemMove()) return;
-    dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    if (!drag_.Press(this, event)) platform::Dialog::mousePressEvent(event);
 }
 
 void CBurnerDlg::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - dragOffset_);
-        return;
-    }
-    platform::Dialog::mouseMoveEvent(event);
+    if (!drag_.Move(this, event)) platform::Dialog::mouseMoveEvent(event);
 }
 
 void CBurnerDlg::mouseReleaseEvent(QMouseEvent* event) {
-    dragging_ = false;
+    drag_.Release(event);
     platform::Dialog::mouseReleaseEvent(event);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "burner/command_line.h"
+#include "platform/body_drag.h"
 #include "platform/dialog.h"
 
 class CBitmapHoverButton;
@@ -102,8 +103,7 @@ class CBurnerDlg : public platform::Dialog {
     bool quitRequested_ = false;
     std::vector<StartFile> startFiles_;
     // Dragging the window by its body when the window system cannot move it itself.
-    bool dragging_ = false;
-    QPoint dragOffset_;
+    platform::BodyDrag drag_;
 };
 
 }  // namespace burner

@@ -8,6 +8,7 @@
 
 #include "burner/record_rules.h"
 #include "burner/record_session.h"
+#include "platform/body_drag.h"
 #include "platform/ui.h"
 #include "uikit/skin_controls.h"
 
@@ -265,23 +266,16 @@ bool CRecordDlg::Checked(int id) const {
 void CRecordDlg::SetBar(int id, int percent) { SetProgressPos(id, percent); }
 
 void CRecordDlg::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return platform::Dialog::mousePressEvent(event);
-    // A press on the background moves the dialog as a press on its caption would.
-    if (QWindow* window = windowHandle(); window && window->startSystemMove()) return;
-    dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    // A press on the body moves the window as a press on a caption would.
+    if (!drag_.Press(this, event)) platform::Dialog::mousePressEvent(event);
 }
 
 void CRecordDlg::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - dragOffset_);
-        return;
-    }
-    platform::Dialog::mouseMoveEvent(event);
+    if (!drag_.Move(this, event)) platform::Dialog::mouseMoveEvent(event);
 }
 
 void CRecordDlg::mouseReleaseEvent(QMouseEvent* event) {
-    dragging_ = false;
+    drag_.Release(event);
     platform::Dialog::mouseReleaseEvent(event);
 }
 

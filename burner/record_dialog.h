@@ -12,6 +12,7 @@
 
 #include "burner/cd_writer_x.h"
 #include "burner/record_session.h"
+#include "platform/body_drag.h"
 #include "platform/control_host.h"
 #include "platform/dialog.h"
 
@@ -91,8 +92,7 @@ class CRecordDlg : public platform::Dialog, public platform::IControlEvents {
     int trackCount_ = 0;
     RecordEventFollower events_;
     bool waitCursor_ = false;
-    bool dragging_ = false;
-    QPoint dragOffset_;
+    platform::BodyDrag drag_;
 };
 
 }  // namespace burner

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <utility>
 
+#include "platform/body_drag.h"
 #include "platform/accelerators.h"
 #include "platform/folders.h"
 #include "platform/help_books.h"
@@ -222,23 +223,16 @@ void CRingsmithDlg::paintEvent(QPaintEvent*) {
 }
 
 void CRingsmithDlg::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return platform::Dialog::mousePressEvent(event);
     // A press on the body moves the window as a press on a caption would.
-    if (QWindow* window = windowHandle(); window && window->startSystemMove()) return;
-    dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    if (!drag_.Press(this, event)) platform::Dialog::mousePressEvent(event);
 }
 
 void CRingsmithDlg::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - dragOffset_);
-        return;
-    }
-    platform::Dialog::mouseMoveEvent(event);
+    if (!drag_.Move(this, event)) platform::Dialog::mouseMoveEvent(event);
 }
 
 void CRingsmithDlg::mouseReleaseEvent(QMouseEvent* event) {
-    dragging_ = false;
+    drag_.Release(event);
     platform::Dialog::mouseReleaseEvent(event);
 }
 

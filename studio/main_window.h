@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/body_drag.h"
 #include "platform/dialog.h"
 #include "studio/jobs.h"
 #include "studio/ringtone_shaping.h"
@@ -155,8 +156,7 @@ class CRingsmithDlg : public platform::Dialog, public IJobWindow {
     std::string currentFileName_;
     bool quitRequested_ = false;
     // Dragging the window by its body when the window system cannot move it itself.
-    bool dragging_ = false;
-    QPoint dragOffset_;
+    platform::BodyDrag drag_;
     std::unique_ptr<RingtoneTools> ringtoneTools_;
 };
 

@@ -430,10 +430,18 @@ void CSongPanelDlg::changeEvent(QEvent* event) {
 
 void CSongPanelDlg::mousePressEvent(QMouseEvent* event) {
     // The panel's background moves the window, as its caption would.
-    if (event->button() == Qt::LeftButton && windowHandle()) {
-        windowHandle()->startSystemMove();
+    if (drag_.Press(this, event)) {
         event->accept();
         return;
     }
     platform::Dialog::mousePressEvent(event);
+}
+
+void CSongPanelDlg::mouseMoveEvent(QMouseEvent* event) {
+    if (!drag_.Move(this, event)) platform::Dialog::mouseMoveEvent(event);
+}
+
+void CSongPanelDlg::mouseReleaseEvent(QMouseEvent* event) {
+    drag_.Release(event);
+    platform::Dialog::mouseReleaseEvent(event);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/body_drag.h"
 #include "platform/dialog.h"
 #include "uikit/mci_player.h"
 #include "uikit/program_kind.h"
@@ -95,8 +96,11 @@ protected:
     void OnTimer(int id) override;
     void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    platform::BodyDrag drag_;
     void BuildControls();
     void SetChecked(int id, bool checked);
     // Play, Pause and Stop as the device stands: a seek leaves a paused device stopped where it
