@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace {
@@ -139,6 +140,17 @@ std::optional<std::string> ReadId3v1Title(const std::string& path) {
     std::string title = Utf8(file->ID3v1Tag()->title());
     if (title.empty()) return std::nullopt;
     return title;
+}
+
+std::string TitleFromPath(std::string_view path) {
+    std::string name = platform::AfterLastSeparator(path);
+    if (platform::LowerTail(name, 4) == ".mp3") name.resize(name.size() - 4);
+    return name;
+}
+
+std::string FindTrackTitle(const std::string& path) {
+    if (auto title = ReadId3v1Title(path)) return *title;
+    return TitleFromPath(path);
 }
 
 std::string ReadMp3Performer(const std::string& path) {

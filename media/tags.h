@@ -9,17 +9,18 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace media {
 
 struct SongTags {
-    std::string title;        // UTF-8 throughout
+    std::string title;  // UTF-8 throughout
     std::string artist;
     std::string album;
     std::string albumArtist;
-    std::string year;         // "1998" or a full date
-    int track = 0;            // 0: none
-    int trackTotal = 0;       // 0: none; written as "n/N" beside track
+    std::string year;    // "1998" or a full date
+    int track = 0;       // 0: none
+    int trackTotal = 0;  // 0: none; written as "n/N" beside track
     // User text frames (TXXX) by description, e.g. "MusicBrainz Album Id".
     std::map<std::string, std::string> userTexts;
 
@@ -35,6 +36,14 @@ std::optional<SongTags> ReadTags(const std::string& path);
 // white space removed at both ends; bytes that are not UTF-8 read as Latin-1. nullopt when the file
 // cannot be read, has no such tag, or the title is blank.
 std::optional<std::string> ReadId3v1Title(const std::string& path);
+
+// The title a file gets from its name: the part after the last separator, with a final ".mp3"
+// (compared in lower case) dropped; other extensions stay.
+std::string TitleFromPath(std::string_view path);
+
+// A song's title for track lists and CD-Text: the ID3v1 title when there is one, else
+// TitleFromPath.
+std::string FindTrackTitle(const std::string& path);
 
 // The performer of an MP3: the ID3v2 artist (TPE1) when it is not blank, else the ID3v1 artist
 // (read as ReadId3v1Title reads the title); "" when neither.

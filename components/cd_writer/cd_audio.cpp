@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "components/mp3_decode/mp3_decode.h"
-#include "uikit/track_rules.h"
+#include "media/tags.h"
 
 namespace cd_writer {
 namespace {
@@ -99,7 +99,7 @@ OpenResult CdAudioDecoder::Open(const std::string& path) {
         if (step.ended) break;
     }
     if (bytes <= 0) return OpenResult::CannotDecode;
-    text_.title = FindTrackTitle(path);
+    text_.title = media::FindTrackTitle(path);
     // Tags at the end of the file are known once the stream has been read through.
     text_.performer = ArtistOf(state_->mpg.get());
     return OpenMeasured(path, bytes / 4);
@@ -129,8 +129,8 @@ long CdAudioDecoder::Read(uint8_t* out, size_t max) {
             break;
         }
         if (s.decodedAt < s.decodedFill) {
-            const size_t n = std::min({(s.decodedFill - s.decodedAt) / 4, wanted - done,
-                                       static_cast<size_t>(end - at)});
+            const size_t n = std::min(
+                {(s.decodedFill - s.decodedAt) / 4, wanted - done, static_cast<size_t>(end - at)});
             std::memcpy(out + done * 4, s.decoded.data() + s.decodedAt, n * 4);
             s.decodedAt += n * 4;
             done += n;
@@ -159,7 +159,8 @@ bool IsUsableMp3(const std::string& path) {
     if (OpenStream(path, h, rate, channels) != OpenResult::Ok) return false;
     std::vector<uint8_t> buffer(kDecodeBytes);
     for (;;) {
-        const mp3_decode::ReadStep step = mp3_decode::ReadSamples(h.get(), buffer.data(), buffer.size());
+        const mp3_decode::ReadStep step =
+            mp3_decode::ReadSamples(h.get(), buffer.data(), buffer.size());
         if (step.bytes > 0) return true;
         if (step.ended) return false;
     }

@@ -175,11 +175,6 @@ std::optional<std::map<std::string, std::string>> ProbeTags(const std::string& p
     return tags;
 }
 
-void KeepScreenshot(const QImage& shot, const std::string& name) {
-    if (const char* folder = std::getenv("VX_SCREENSHOT_DIR"))
-        shot.save(QString::fromUtf8(folder) + "/" + QString::fromStdString(name));
-}
-
 std::string BuildSystemDir() { return std::string(VX_BUILD_DIR) + "/lib/vexmor"; }
 
 }  // namespace testing_support
