@@ -29,12 +29,13 @@ struct SongTags {
 
 // Title, artist, album, album artist, year and track of any file TagLib reads (MP3, FLAC, OGG,
 // Opus, M4A, WMA, WAV, ...); the TXXX texts of an MP3's ID3v2 tag. nullopt when the file cannot be
-// opened or is no file TagLib knows.
+// opened, is no regular file (a named pipe is not waited for) or is no file TagLib knows.
 std::optional<SongTags> ReadTags(const std::string& path);
 
 // The title field of an MP3's ID3v1 tag (the last 128 bytes), up to its first zero byte, with
 // white space removed at both ends; bytes that are not UTF-8 read as Latin-1. nullopt when the file
-// cannot be read, has no such tag, or the title is blank.
+// cannot be read or is no regular file (a named pipe is refused without waiting), has no such tag,
+// or the title is blank.
 std::optional<std::string> ReadId3v1Title(const std::string& path);
 
 // The title a file gets from its name: the part after the last separator, with a final ".mp3"
