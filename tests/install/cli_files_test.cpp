@@ -308,6 +308,20 @@ TEST_F(CliFiles, ShrinkEncodesUnderTheDownsizersNamesAndSumsUpFailures) {
     EXPECT_TRUE(noList.err.startsWith("vexmor: " + Q(mp3_) + ": not an M3U playlist"));
 }
 
+// A shrunk song keeps its tags: title, artist, album, the cover picture's bytes and the ID3v1
+// tag, read back by ffprobe and ffmpeg.
+TEST_F(CliFiles, ShrinkKeepsTheSongsTagsAndCover) {
+    const auto song = testing_support::MakeTaggedMp3WithCover(dir_.path(), "tagged.mp3", 3.0);
+    if (!song) GTEST_SKIP() << "ffmpeg is needed";
+    const Result r = Vexmor({"shrink", Q(song->path), "-o", Q(out_)});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(Entries(out_), std::vector<std::string>{"tagged.mp3"});
+    testing_support::ExpectTagsTravelled(out_ + "/tagged.mp3", *song, dir_.path());
+    const auto probe = Probe(out_ + "/tagged.mp3");
+    ASSERT_TRUE(probe);
+    EXPECT_EQ(probe->sampleRate, 22050);
+}
+
 // The down-sizer window's list takes what the MP3 information library accepts, whatever the
 // stream kind: an MPEG Layer II file and a WAV named .mp3 are shrunk like MP3s.
 TEST_F(CliFiles, ShrinkTakesLayerTwoFilesAndWavsNamedMp3) {
