@@ -81,14 +81,19 @@ bool OpenSong(const std::string& path, Song& song, std::string& why) {
         return false;
     }
     song.format.reset(raw);
-    if (avformat_find_stream_info(raw, nullptr) < 0) {
+    if (avformat_find_stream_info(raw, nullptr) < 0 || raw->nb_streams == 0) {
         why = "not a music file FFmpeg reads";
         return false;
     }
     const AVCodec* decoder = nullptr;
     song.stream = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
     if (song.stream < 0 || !decoder) {
+        // An audio stream that was passed over had no readable rate or channels.
+        bool audio = false;
+        for (unsigned i = 0; i < raw->nb_streams; ++i)
+            audio = audio || raw->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
         why = song.stream == AVERROR_DECODER_NOT_FOUND ? "this system's FFmpeg has no decoder for it"
+              : audio                                  ? "not a music file FFmpeg reads"
                                                        : "holds no sound";
         return false;
     }
@@ -106,8 +111,9 @@ bool OpenSong(const std::string& path, Song& song, std::string& why) {
         why = "cannot start the decoder: " + ErrorText(rc);
         return false;
     }
+    // An audio stream whose rate or channels could not be read is no stream FFmpeg can decode.
     if (song.codec->sample_rate <= 0 || song.codec->ch_layout.nb_channels <= 0) {
-        why = "holds no sound";
+        why = "not a music file FFmpeg reads";
         return false;
     }
     return true;
