@@ -53,6 +53,14 @@ void RipTitles::SetReleases(std::vector<DiscRelease> releases) {
     chosen_ = releases_.empty() ? -1 : 0;
 }
 
+QString RipTitles::TakeLookupResult(const LookupResult& result) {
+    SetReleases(result.releases);
+    LookupResult shown = result;
+    if (shown.outcome == LookupOutcome::Found && releases_.empty())
+        shown = {LookupOutcome::NotFound, {}, false};
+    return LookupStatusText(shown);
+}
+
 const DiscRelease* RipTitles::chosenRelease() const {
     return chosen_ < 0 ? nullptr : &releases_[static_cast<size_t>(chosen_)];
 }

@@ -8,6 +8,7 @@
 // run, never the files being made.
 #pragma once
 
+#include <QString>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,9 @@ class RipTitles {
     // A look-up's releases (only those with one title per row are kept), the first one chosen.
     // Edits stay: what the user typed wins over any service.
     void SetReleases(std::vector<DiscRelease> releases);
+    // A finished look-up's releases as SetReleases takes them; returns the status line's text
+    // ("Not found: titles from CD-Text" also when no release fits the disc).
+    QString TakeLookupResult(const LookupResult& result);
     const std::vector<DiscRelease>& releases() const { return releases_; }
     // The chosen release's index, -1 when there is none.
     int chosen() const { return chosen_; }

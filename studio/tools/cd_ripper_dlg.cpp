@@ -552,12 +552,7 @@ void CCdRipperDlg::OnLookUp() {
 }
 
 void CCdRipperDlg::LookupFinished(const LookupResult& result) {
-    titles_.SetReleases(result.releases);
-    // A release whose track count is not the disc's is left out: then nothing was found.
-    LookupResult shown = result;
-    if (result.outcome == LookupOutcome::Found && titles_.releases().empty())
-        shown = {LookupOutcome::NotFound, {}, false};
-    SetStatus(LookupStatusText(shown));
+    SetStatus(titles_.TakeLookupResult(result));
     ShowTitles();
     for (int row = 0; row < list_->RowCount(); ++row) UpdateRow(row);
 }
