@@ -46,10 +46,17 @@ void RipTitles::Reset(CdTextTitles cdText, int rows) {
 void RipTitles::SetReleases(std::vector<DiscRelease> releases) {
     releases_.clear();
     // A release of another track count would put titles on the wrong tracks.
-    for (DiscRelease& release : releases)
-        if (static_cast<int>(release.titles.size()) == rows_ &&
-            release.artists.size() == release.titles.size())
-            releases_.push_back(std::move(release));
+    for (DiscRelease& release : releases) {
+        if (static_cast<int>(release.titles.size()) != rows_ ||
+            release.artists.size() != release.titles.size())
+            continue;
+        // The readers clean what the services send; a cache file may have been changed since.
+        for (std::string* text : {&release.album, &release.artist, &release.year, &release.country})
+            *text = CleanMetadataText(*text);
+        for (std::string& text : release.titles) text = CleanMetadataText(text);
+        for (std::string& text : release.artists) text = CleanMetadataText(text);
+        releases_.push_back(std::move(release));
+    }
     chosen_ = releases_.empty() ? -1 : 0;
 }
 
