@@ -22,6 +22,12 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+std::string TrackFileName(int position, const char* extension) {
+    char name[32];
+    std::snprintf(name, sizeof name, "track%02d.%s", position + 1, extension);
+    return name;
+}
+
 // The MP3 vector of the ripper: the extreme preset and the two placeholders. The tags are
 // written into the encoded file afterwards (media::WriteMp3Tags), before it takes its name.
 void FillRipVector(EncoderArgs& args) {
@@ -41,12 +47,13 @@ bool SyncFile(const std::string& path) {
     return ok;
 }
 
-// The hidden name an MP3 is encoded and tagged under: "NAME.part-PID-N", which
-// platform::RemoveEndedPartFiles sweeps when the process was killed.
-std::string UnfinishedPath(const std::string& folder, const std::string& name) {
+// The hidden name a track's MP3 is encoded and tagged under: ".trackNN.mp3.part-PID-N", which
+// platform::RemoveEndedPartFiles sweeps when the process was killed. It is short whatever the
+// title, so that a final name of 255 bytes still has a temporary one.
+std::string UnfinishedPath(const std::string& folder, int row) {
     static std::atomic<unsigned> counter{0};
-    return folder + "." + name + ".part-" + std::to_string(::getpid()) + "-" +
-           std::to_string(counter++);
+    return folder + "." + TrackFileName(row, "mp3") + ".part-" + std::to_string(::getpid()) +
+           "-" + std::to_string(counter++);
 }
 
 // True when the track's MP3 file was made, tagged and put under its name.
@@ -57,7 +64,7 @@ bool EncodeTrack(IRipWindow& window, const RipPlan& plan, const RipItem& item,
     EncoderArgs& args = SharedEncoderArgs();
     FillRipVector(args);
     const std::string output = plan.outputFolder + item.fileName;
-    const std::string unfinished = UnfinishedPath(plan.outputFolder, item.fileName);
+    const std::string unfinished = UnfinishedPath(plan.outputFolder, item.row);
     VxMymp3Fn mymp3 = engine.LookUpMymp3();
     if (!mymp3) return false;
     window.StartEncodeTimer();
@@ -72,12 +79,6 @@ bool EncodeTrack(IRipWindow& window, const RipPlan& plan, const RipItem& item,
     }
     SyncFile(plan.outputFolder);
     return true;
-}
-
-std::string TrackFileName(int position, const char* extension) {
-    char name[32];
-    std::snprintf(name, sizeof name, "track%02d.%s", position + 1, extension);
-    return name;
 }
 
 }  // namespace
