@@ -288,13 +288,6 @@ int RunRip(const QStringList& args, Console& console) {
         return kSomeFailed;
     }
 
-    const std::string folder = QFileInfo(parser.value(outOption)).absoluteFilePath().toStdString();
-    if ((!platform::IsDirectory(folder) && !CreateFolderWithParents(folder)) ||
-        !platform::IsWritable(folder)) {
-        console.Error(QString::fromStdString(folder), "the folder cannot be made or written to");
-        return kSomeFailed;
-    }
-
     const platform::InterruptCatcher interrupt;
     const studio::CdDrive& drive = studio::CdDrives()[static_cast<size_t>(index)];
     studio::RipTitles titles;
@@ -332,6 +325,13 @@ int RunRip(const QStringList& args, Console& console) {
                               ? "  (--release N takes another)"
                               : ""));
         }
+    }
+
+    const std::string folder = QFileInfo(parser.value(outOption)).absoluteFilePath().toStdString();
+    if ((!platform::IsDirectory(folder) && !CreateFolderWithParents(folder)) ||
+        !platform::IsWritable(folder)) {
+        console.Error(QString::fromStdString(folder), "the folder cannot be made or written to");
+        return kSomeFailed;
     }
 
     studio::RipperState& state = studio::Ripper();
