@@ -271,6 +271,12 @@ void CCdRipperDlg::OnInitDialog() {
         white.setColor(QPalette::WindowText, Qt::white);
         label->setPalette(white);
     }
+    // Each label names its control for a screen reader too.
+    const std::pair<int, int> buddies[] = {{kIdAlbumLabel, kIdAlbum},
+                                           {kIdArtistLabel, kIdArtist},
+                                           {kIdReleasesLabel, kIdReleases},
+                                           {kIdNamingLabel, kIdNaming}};
+    for (const auto& [label, control] : buddies) Control<QLabel>(label)->setBuddy(Item(control));
     auto* naming = Control<QComboBox>(kIdNaming);
     for (const char* choice : kNamingChoices) naming->addItem(choice);
     naming->setCurrentIndex(naming_ == RipNaming::NumberAndTitle ? 1 : 0);
