@@ -354,10 +354,14 @@ TEST_F(RipperLookup, FaultsFallBackToTheCdTextAndNeverHoldUpRip) {
                    "210 rock 12345678 x\r\nDTITLE=A / B\r\nTTITLE0=a\r\nTTITLE1=b\r\n.\r\n"),
          "Not found: titles from CD-Text", "Track 01", ""},
     };
+    // The tags are read once every rip is done: a program started between two runs (ffprobe)
+    // would end the thread-sanitizer run, which takes QProcess's vfork for a fork.
+    std::vector<std::string> folders;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(MetadataCache().folder());
-        fs::remove_all(out);
+        out = dir.File("rips-" + std::to_string(folders.size()) + "/");
+        folders.push_back(out);
         ui->Clear();
         std::unique_ptr<ts::LoopbackHttp> mb, gnudb;
         if (c.mb) mb = std::make_unique<ts::LoopbackHttp>(c.mb);
@@ -378,9 +382,13 @@ TEST_F(RipperLookup, FaultsFallBackToTheCdTextAndNeverHoldUpRip) {
             ASSERT_EQ(lines.size(), 1u);
             EXPECT_NE(lines[0].find(c.choice), std::string::npos) << lines[0];
         }
-        // The rip that started before the answer has the disc's CD-Text.
-        EXPECT_EQ(Tags("track01.mp3").at("title"), "CD-Text First");
-        EXPECT_EQ(Tags("track01.mp3").at("album"), "CD-Text Album");
+    }
+    // The rips that started before the answers have the disc's CD-Text.
+    for (const std::string& folder : folders) {
+        out = folder;
+        const auto tags = Tags("track01.mp3");
+        EXPECT_EQ(tags.at("title"), "CD-Text First") << folder;
+        EXPECT_EQ(tags.at("album"), "CD-Text Album") << folder;
     }
 }
 
