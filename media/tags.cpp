@@ -56,6 +56,7 @@ std::unique_ptr<TagLib::MPEG::File> OpenMp3(const std::string& path) {
     // A named pipe or a device would block the read (a pipe nobody writes to, forever).
     if (!platform::IsRegularFile(path)) return nullptr;
     UseId3v1Text();
+    if (!platform::IsRegularFile(path)) return nullptr;
     auto file = std::make_unique<TagLib::MPEG::File>(path.c_str(), false);
     if (!file->isValid()) return nullptr;
     return file;
@@ -109,6 +110,7 @@ namespace media {
 std::optional<SongTags> ReadTags(const std::string& path) {
     if (!platform::IsRegularFile(path)) return std::nullopt;
     UseId3v1Text();
+    if (!platform::IsRegularFile(path)) return std::nullopt;
     TagLib::FileRef ref(path.c_str(), false);
     if (ref.isNull()) return std::nullopt;
     SongTags tags;
@@ -120,6 +122,14 @@ std::optional<SongTags> ReadTags(const std::string& path) {
         if (tag->year() != 0) tags.year = std::to_string(tag->year());
     }
     const TagLib::PropertyMap properties = ref.file()->properties();
+    // Some files' main tag is not their only one (a WAV's tag() is its ID3v2 chunk, while its
+    // texts may stand in the RIFF INFO list): the property map has them all.
+    const auto fill = [&properties](std::string& field, const char* key) {
+        if (field.empty() && properties.contains(key)) field = Utf8(properties[key].toString());
+    };
+    fill(tags.title, "TITLE");
+    fill(tags.artist, "ARTIST");
+    fill(tags.album, "ALBUM");
     if (properties.contains("ALBUMARTIST"))
         tags.albumArtist = Utf8(properties["ALBUMARTIST"].toString());
     if (properties.contains("DATE")) tags.year = Utf8(properties["DATE"].toString());

@@ -14,35 +14,37 @@
 namespace media {
 
 struct SongTags {
-    std::string title;  // UTF-8 throughout
+    std::string title;        // UTF-8 throughout
     std::string artist;
     std::string album;
     std::string albumArtist;
-    std::string year;    // "1998" or a full date
-    int track = 0;       // 0: none
-    int trackTotal = 0;  // 0: none; written as "n/N" beside track
+    std::string year;         // "1998" or a full date
+    int track = 0;            // 0: none
+    int trackTotal = 0;       // 0: none; written as "n/N" beside track
     // User text frames (TXXX) by description, e.g. "MusicBrainz Album Id".
     std::map<std::string, std::string> userTexts;
 
     bool operator==(const SongTags&) const = default;
 };
 
+// Every reader and writer opens regular files only (a named pipe would wait for a writer, a
+// device never ends) and uses the path's bytes as they are, so names that are not UTF-8 open too.
+
 // Title, artist, album, album artist, year and track of any file TagLib reads (MP3, FLAC, OGG,
 // Opus, M4A, WMA, WAV, ...); the TXXX texts of an MP3's ID3v2 tag. nullopt when the file cannot be
-// opened, is no regular file (a named pipe is not waited for) or is no file TagLib knows.
+// opened or is no file TagLib knows.
 std::optional<SongTags> ReadTags(const std::string& path);
 
 // The title field of an MP3's ID3v1 tag (the last 128 bytes), up to its first zero byte, with
 // white space removed at both ends; bytes that are not UTF-8 read as Latin-1. nullopt when the file
-// cannot be read or is no regular file (a named pipe is refused without waiting), has no such tag,
-// or the title is blank.
+// cannot be read, has no such tag, or the title is blank.
 std::optional<std::string> ReadId3v1Title(const std::string& path);
 
 // The title a file gets from its name: the part after the last separator, with a final ".mp3"
 // (compared in lower case) dropped; other extensions stay.
 std::string TitleFromPath(std::string_view path);
 
-// A song's title for track lists and CD-Text: the ID3v1 title when there is one, else
+// The title of a track in the track lists and on a disc: the ID3v1 title when there is one, else
 // TitleFromPath.
 std::string FindTrackTitle(const std::string& path);
 

@@ -45,6 +45,11 @@ class Session {
         : percent_(percent), cancel_(cancel), onProgress_(onProgress) {}
     bool Run(const PhonePcm& sound, const PhoneEncodeSpec& spec, const std::string& path);
     const std::string& error() const { return error_; }
+    // Tag texts for the file ("title", "artist"; empty ones are left out).
+    void SetTags(const std::string& title, const std::string& artist) {
+        title_ = title;
+        artist_ = artist;
+    }
 
   private:
     bool Fail(const std::string& why, int code = 0) {
@@ -67,6 +72,8 @@ class Session {
     int frameSize_ = 0;
     int64_t nextPts_ = 0;
     std::string error_;
+    std::string title_;
+    std::string artist_;
 };
 
 bool Session::Open(const PhonePcm& sound, const PhoneEncodeSpec& spec, const std::string& path) {
@@ -100,6 +107,12 @@ bool Session::Open(const PhonePcm& sound, const PhoneEncodeSpec& spec, const std
     if (!stream) return Fail("out of memory");
     avcodec_parameters_from_context(stream->codecpar, encoder_.get());
     stream->time_base = encoder_->time_base;
+    // The muxers write the container's tags: MP4 atoms, or the Vorbis comments of the one Ogg
+    // stream (which the Ogg muxers take from the stream).
+    const bool ogg = std::string(spec.muxer) == "ogg" || std::string(spec.muxer) == "opus";
+    AVDictionary** tags = ogg ? &stream->metadata : &output_->metadata;
+    if (!title_.empty()) av_dict_set(tags, "title", title_.c_str(), 0);
+    if (!artist_.empty()) av_dict_set(tags, "artist", artist_.c_str(), 0);
     if (int rc = avio_open(&output_->pb, path.c_str(), AVIO_FLAG_WRITE); rc < 0)
         return Fail("cannot create the ringtone file", rc);
     if (int rc = avformat_write_header(output_.get(), nullptr); rc < 0)
@@ -223,6 +236,7 @@ extern "C" __attribute__((visibility("default"))) bool VxPhoneEncode(
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
     studio::Session session(*job->percent, *job->cancel, *job->onProgress);
+    session.SetTags(job->title, job->artist);
     const bool ok = session.Run(job->sound, job->spec, job->path);
     *job->error = session.error();
     return ok;

@@ -1,5 +1,6 @@
 #include "studio/phone_ringtone.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +21,14 @@ constexpr PhoneFormatInfo kFormats[4] = {
     {PhoneFormat::Mp3, "mp3", "MP3 ringtone (*.mp3)"},
     {PhoneFormat::Opus, "opus", "Opus (*.opus)"},
 };
+
+// Flushes a written file to the disk.
+bool SyncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}
 
 // The encoding module, loaded once and kept; null when it does not load.
 PhoneEncodeFn PhoneEncoder() {
@@ -96,11 +105,18 @@ bool PhoneRingtoneEncoder::Encode(const CWave& sound, PhoneFormat format, const 
         const PhoneEncodeJob job{pcm,
                                  SpecFor(format, sound.format.channels),
                                  partial.c_str(),
+                                 title_.c_str(),
+                                 artist_.c_str(),
                                  &percent_,
                                  &cancel_,
                                  &onProgress,
                                  &error_};
         ok = encode(&job);
+    }
+    // On the disk before it takes its name.
+    if (ok && !SyncFile(partial)) {
+        ok = false;
+        error_ = "cannot write the ringtone file";
     }
     if (ok && std::rename(partial.c_str(), target.c_str()) != 0) {
         ok = false;

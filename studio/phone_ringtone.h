@@ -58,6 +58,8 @@ struct PhoneEncodeJob {
     PhonePcm sound;
     PhoneEncodeSpec spec;
     const char* path;
+    const char* title;  // the file's tags; "" for none
+    const char* artist;
     std::atomic<int>* percent;
     std::atomic<bool>* cancel;
     const std::function<void(int)>* onProgress;
@@ -68,14 +70,20 @@ inline constexpr const char* kPhoneEncodeModule = "vx_phone_encode.so";
 inline constexpr const char* kPhoneEncodeSymbol = "VxPhoneEncode";
 
 // Encodes one 16-bit PCM sound. The file is written beside `target` under a temporary name and
-// renamed into place once complete, so a failed or cancelled encode leaves no file (and an older
-// file of that name as it was). Safe to run on a worker while another thread reads percent().
+// renamed into place once complete and on disk, so a failed or cancelled encode leaves no file (and
+// an older file of that name as it was). Safe to run on a worker while another thread reads
+// percent().
 class PhoneRingtoneEncoder {
   public:
     // False with error() set when the file could not be written; PhoneFormat::Mp3 is not
     // encoded here. `onProgress` (when given) hears each new percentage, on the calling thread.
     bool Encode(const CWave& sound, PhoneFormat format, const std::string& target,
                 const std::function<void(int)>& onProgress = {});
+    // The title and artist the next encodes write into the file's tags (none when empty).
+    void SetTitleAndArtist(std::string title, std::string artist) {
+        title_ = std::move(title);
+        artist_ = std::move(artist);
+    }
 
     int percent() const { return percent_.load(); }
     void Cancel() { cancel_ = true; }
@@ -85,6 +93,8 @@ class PhoneRingtoneEncoder {
     std::atomic<int> percent_{0};
     std::atomic<bool> cancel_{false};
     std::string error_;
+    std::string title_;
+    std::string artist_;
 };
 
 }  // namespace studio

@@ -1,14 +1,13 @@
 #include "uikit/track_rules.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
-#include "media/tags.h"
 #include "platform/paths.h"
-#include "platform/text.h"
 #include "uikit/time_calc.h"
 
 namespace {
@@ -22,15 +21,6 @@ void StripLineEnd(std::string& line) {
 }
 
 }  // namespace
-
-// The title rules are the media library's: the CD writer's CD-Text takes the same titles.
-std::optional<std::string> ReadId3v1Title(const std::string& path) {
-    return media::ReadId3v1Title(path);
-}
-
-std::string TitleFromPath(std::string_view path) { return media::TitleFromPath(path); }
-
-std::string FindTrackTitle(const std::string& path) { return media::FindTrackTitle(path); }
 
 std::string FormatTrackNumber(int position) {
     char text[16];

@@ -14,6 +14,10 @@ void PrepareTestEnvironment(const QTemporaryDir& home) {
     ::setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+    // The disc look-up of the ripper and vexmor rip asks no real service from a test: a port
+    // nobody listens on answers at once. Tests of the look-up run their own loopback services.
+    ::setenv("VEXMOR_MUSICBRAINZ_URL", "http://127.0.0.1:9", 0);
+    ::setenv("VEXMOR_GNUDB_URL", "http://127.0.0.1:9", 0);
     // Tests of the installed tree (VX_INSTALL_PREFIX) start programs that must find their
     // components by themselves; every other test uses the build tree's.
     if (std::getenv("VX_INSTALL_PREFIX"))
