@@ -55,36 +55,15 @@ struct WavShape {
 std::optional<WavShape> ReadWavShape(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
+    const media::WavInfo info = media::ReadWav(in, kStudioWavRules);
+    if (!info.ok()) return std::nullopt;
     WavShape shape;
-    try {
-        CheckWavHeader(in, path);
-        shape.format = ReadWavFormat(in, path);
-    } catch (const InvalidFileError&) {
-        return std::nullopt;
-    }
+    shape.format = ToWaveFormat(info.format);
     if (shape.format.formatTag != 1 || shape.format.blockAlign == 0 ||
         shape.format.samplesPerSec == 0)
         return std::nullopt;
-    std::vector<uint8_t> head(100);
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
-    const int d = FindDataTag(head);
-    if (d < 0 || static_cast<size_t>(d) + 8 > head.size()) return std::nullopt;
-    const int64_t declared = head[d + 4] | head[d + 5] << 8 | head[d + 6] << 16 |
-                             static_cast<int64_t>(head[d + 7]) << 24;
-    const int64_t present = platform::FileSize(path) - (d + 8);
-    shape.dataBytes = std::max<int64_t>(0, std::min(declared, present));
-    shape.dataBytes -= shape.dataBytes % shape.format.blockAlign;
+    shape.dataBytes = info.wholeFrameBytes();
     return shape;
-}
-
-bool LooksLikeWav(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char tag[12] = {};
-    in.read(tag, sizeof tag);
-    return in.gcount() == 12 && std::memcmp(tag, "RIFF", 4) == 0 &&
-           std::memcmp(tag + 8, "WAVE", 4) == 0;
 }
 
 // What stops the scratch folder taking a file: it is full (or nearly), or it cannot be written.
@@ -163,7 +142,7 @@ bool Cut::PrepareSource(const std::string& scratch) {
     struct stat st {};
     if (::stat(in.c_str(), &st) != 0) return Fail(in_, "no such file");
     if (!S_ISREG(st.st_mode)) return Fail(in_, "not a regular file");
-    if (LooksLikeWav(in)) {
+    if (media::LooksLikeWav(in)) {
         sourceWav_ = in;
         if (!ReadWavShape(in)) return Fail(in_, "not a PCM WAV file");
         return true;

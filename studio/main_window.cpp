@@ -497,8 +497,7 @@ void CRingsmithDlg::OnPlay() {
             return;
         }
         try {
-            CheckWavHeader(in, wav);
-            format = ReadWavFormat(in, wav);
+            format = ReadWavHeader(in, wav);
         } catch (const InvalidFileError& error) {
             platform::ShowMessage(error.what(), platform::MsgIcon::Error);
             return;

@@ -127,26 +127,15 @@ std::optional<PositionRange> SnapSelectionToZeroCrossings(const std::string& wav
     if (selection.end <= selection.start) return std::nullopt;
     std::ifstream in(wavPath, std::ios::binary);
     if (!in) return std::nullopt;
-    WaveFormat format;
-    std::vector<uint8_t> head(200, 0);
-    try {
-        CheckWavHeader(in, wavPath);
-        format = ReadWavFormat(in, wavPath);
-    } catch (const InvalidFileError&) {
-        return std::nullopt;
-    }
+    const media::WavInfo info = media::ReadWav(in, kStudioWavRules);
+    if (!info.ok()) return std::nullopt;
+    const WaveFormat format = ToWaveFormat(info.format);
     if (format.formatTag != 1 || format.bitsPerSample != 16 || format.channels == 0 ||
         format.blockAlign != 2 * format.channels)
         return std::nullopt;
-    in.clear();
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
-    const int tag = FindDataTag(head);
-    if (tag < 0 || static_cast<size_t>(tag) + 8 > head.size()) return std::nullopt;
-    const uint32_t dataBytes = head[tag + 4] | (head[tag + 5] << 8) | (head[tag + 6] << 16) |
-                               (static_cast<uint32_t>(head[tag + 7]) << 24);
-    const int64_t dataStart = tag + 8;
+    // The frames the header states: a read past the end of the file finds no crossing.
+    const uint32_t dataBytes = info.statedDataBytes;
+    const int64_t dataStart = info.dataOffset;
     const int64_t frames = dataBytes / format.blockAlign;
     const int channels = format.channels;
     const int64_t window = static_cast<int64_t>(format.samplesPerSec) * kSnapWindowMs / 1000;

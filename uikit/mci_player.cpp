@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cctype>
 #include <cmath>
@@ -15,6 +14,7 @@
 #include <mutex>
 #include <vector>
 
+#include "media/wav_file.h"
 #include "platform/paths.h"
 
 #include "uikit/audio_system.h"
@@ -45,57 +45,26 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-bool HasRiffWaveHeader(const std::string& path) {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    std::array<uint8_t, 12> head{};
-    return file && std::fread(head.data(), 1, head.size(), file.get()) == head.size() &&
-           std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(head.data() + 8, "WAVE", 4) == 0;
-}
 
 // PCM WAV (integer 8, 16, 24, 32 bits or 32-bit float, plain or extensible format chunk),
 // streamed from the file's "data" chunk.
 class WavSource final : public PcmSource {
 public:
     bool Open(const std::string& path) {
+        // A data size beyond the end of the file (unfinished or streamed files) means "to the
+        // end of the file".
+        const media::WavInfo info = media::ReadWav(path);
+        if (!info.ok() || !Supported(info.format)) return false;
         file_.reset(std::fopen(path.c_str(), "rb"));
         if (!file_) return false;
-        std::array<uint8_t, 12> riff{};
-        if (std::fread(riff.data(), 1, riff.size(), file_.get()) != riff.size() ||
-            std::memcmp(riff.data(), "RIFF", 4) != 0 ||
-            std::memcmp(riff.data() + 8, "WAVE", 4) != 0)
-            return false;
-        if (fseeko(file_.get(), 0, SEEK_END) != 0) return false;
-        const off_t fileSize = ftello(file_.get());
-        off_t pos = 12;
-        bool haveFormat = false;
-        while (pos + 8 <= fileSize) {
-            std::array<uint8_t, 8> chunk{};
-            if (fseeko(file_.get(), pos, SEEK_SET) != 0 ||
-                std::fread(chunk.data(), 1, chunk.size(), file_.get()) != chunk.size())
-                return false;
-            const uint32_t size = Le32(chunk.data() + 4);
-            const off_t body = pos + 8;
-            if (std::memcmp(chunk.data(), "fmt ", 4) == 0) {
-                if (!ReadFormat(size)) return false;
-                haveFormat = true;
-            } else if (std::memcmp(chunk.data(), "data", 4) == 0) {
-                if (!haveFormat) return false;
-                // A data size beyond the end of the file (unfinished or streamed files) means
-                // "to the end of the file".
-                const off_t available = fileSize - body;
-                const off_t bytes = std::min<off_t>(available, size);
-                dataOffset_ = body;
-                lengthFrames_ = static_cast<uint64_t>(bytes) / blockAlign_;
-                return Seek(0);
-            }
-            pos = body + size + (size & 1);
-        }
-        return false;
+        channels_ = info.format.channels;
+        rate_ = static_cast<int>(info.format.sampleRate);
+        blockAlign_ = info.format.blockAlign;
+        bits_ = info.format.bitsPerSample;
+        isFloat_ = info.format.IsFloat();
+        dataOffset_ = static_cast<off_t>(info.dataOffset);
+        lengthFrames_ = static_cast<uint64_t>(info.frames());
+        return Seek(0);
     }
 
     size_t Read(int16_t* out, size_t frames) override {
@@ -135,22 +104,13 @@ public:
     }
 
 private:
-    bool ReadFormat(uint32_t size) {
-        if (size < 16) return false;
-        std::vector<uint8_t> fmt(std::min<uint32_t>(size, 40));
-        if (std::fread(fmt.data(), 1, fmt.size(), file_.get()) != fmt.size()) return false;
-        uint16_t tag = Le16(fmt.data());
-        channels_ = Le16(fmt.data() + 2);
-        rate_ = static_cast<int>(Le32(fmt.data() + 4));
-        blockAlign_ = Le16(fmt.data() + 12);
-        bits_ = Le16(fmt.data() + 14);
-        if (tag == 0xFFFE && fmt.size() >= 26) tag = Le16(fmt.data() + 24);  // sub-format
-        isFloat_ = tag == 3;
+    static bool Supported(const media::WavFormat& f) {
+        const int bits = f.bitsPerSample;
         const bool supported =
-            (tag == 1 && (bits_ == 8 || bits_ == 16 || bits_ == 24 || bits_ == 32)) ||
-            (isFloat_ && bits_ == 32);
-        return supported && channels_ >= 1 && channels_ <= 8 && rate_ > 0 && rate_ <= 384000 &&
-               static_cast<int>(blockAlign_) == channels_ * bits_ / 8;
+            (f.IsInteger() && (bits == 8 || bits == 16 || bits == 24 || bits == 32)) ||
+            (f.IsFloat() && bits == 32);
+        return supported && f.channels >= 1 && f.channels <= 8 && f.sampleRate > 0 &&
+               f.sampleRate <= 384000 && f.FrameMatches();
     }
 
     FilePtr file_;
@@ -328,7 +288,7 @@ int CMciPlayer::OpenAs(const std::string& path, bool waveOnly) {
     const bool wavByName = platform::LowerTail(path, 4) == ".wav";
 
     std::unique_ptr<PcmSource> source;
-    const bool tryWav = waveOnly || wavByName || HasRiffWaveHeader(path);
+    const bool tryWav = waveOnly || wavByName || media::LooksLikeWav(path);
     if (tryWav) {
         auto wav = std::make_unique<WavSource>();
         if (wav->Open(path)) source = std::move(wav);
