@@ -18,7 +18,7 @@ extern "C" {
 #include <mutex>
 #include <vector>
 
-#include "components/av_holders.h"
+#include "media/av_holders.h"
 #include "platform/paths.h"
 #include "studio/wav.h"
 

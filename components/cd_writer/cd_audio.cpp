@@ -30,7 +30,7 @@ OpenResult OpenStream(const std::string& path, Mpg123Ptr& h, long& rate, int& ch
     Mpg123Ptr probe = mp3_decode::NewMpg123(MPG123_ENC_SIGNED_16);
     if (!probe || !mp3_decode::OpenMp3(probe.get(), path, rate, channels))
         return OpenResult::CannotDecode;
-    if (!mp3_decode::OpenMp3As(h.get(), path, kCdRate, 2, MPG123_ENC_SIGNED_16))
+    if (!mp3_decode::OpenMp3As(h.get(), path, kCdSampleRate, 2, MPG123_ENC_SIGNED_16))
         return OpenResult::CannotDecode;
     return OpenResult::Ok;
 }
@@ -115,7 +115,7 @@ OpenResult CdAudioDecoder::OpenMeasured(const std::string& path, int64_t frames)
 long CdAudioDecoder::Read(uint8_t* out, size_t max) {
     if (!state_ || !state_->mpg) return -1;
     State& s = *state_;
-    const int64_t padded = sectors() * kFramesPerSector;
+    const int64_t padded = media::CdFrames(sectors()).samples();
     const auto wanted =
         static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(max / 4), padded - s.given));
     size_t done = 0;  // frames
