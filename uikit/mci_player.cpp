@@ -14,6 +14,7 @@
 #include <mutex>
 #include <vector>
 
+#include "media/mp3_decode.h"
 #include "media/wav_file.h"
 #include "platform/paths.h"
 
@@ -122,42 +123,20 @@ private:
     std::vector<uint8_t> raw_;
 };
 
-void EnsureMpg123() {
-    // Needed by older libmpg123 releases, harmless with newer ones; once per process.
-    static const int initialised = mpg123_init();
-    (void)initialised;
-}
-
-struct Mpg123Deleter {
-    void operator()(mpg123_handle* handle) const {
-        mpg123_close(handle);
-        mpg123_delete(handle);
-    }
-};
-
 // MPEG audio decoded by libmpg123 to signed 16-bit frames at the stream's own rate.
 class Mp3Source final : public PcmSource {
 public:
     bool Open(const std::string& path) {
-        EnsureMpg123();
-        handle_.reset(mpg123_new(nullptr, nullptr));
+        // The player keeps libmpg123's own resync limit: it plays a damaged file only as far
+        // as the decoder passes it unaided.
+        media::Mpg123Options options;
+        options.resyncLimit = 0;
+        handle_ = media::NewMpg123(MPG123_ENC_SIGNED_16, options);
         if (!handle_) return false;
         mpg123_handle* mh = handle_.get();
-        mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-        mpg123_format_none(mh);
-        const long* rates = nullptr;
-        size_t count = 0;
-        mpg123_rates(&rates, &count);
-        for (size_t i = 0; i < count; ++i)
-            mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-        if (mpg123_open(mh, path.c_str()) != MPG123_OK) return false;
         long rate = 0;
         int channels = 0;
-        int encoding = 0;
-        if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0)
-            return false;
-        mpg123_format_none(mh);
-        mpg123_format(mh, rate, channels, encoding);
+        if (!media::OpenMp3(mh, path, rate, channels)) return false;
         rate_ = static_cast<int>(rate);
         channels_ = channels;
         // Scanning walks the frame headers once (no decoding) so the length is exact also for
@@ -183,7 +162,7 @@ public:
     }
 
 private:
-    std::unique_ptr<mpg123_handle, Mpg123Deleter> handle_;
+    media::Mpg123Ptr handle_;
 };
 
 // An SDL audio output device, closed with the object (SDL waits for a running callback).

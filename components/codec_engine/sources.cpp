@@ -124,7 +124,7 @@ class Mp3Source : public PcmSource {
                 out.clear();
                 return 0;
             }
-            const mp3_decode::ReadStep step = mp3_decode::ReadSamples(
+            const media::ReadStep step = media::ReadSamples(
                 handle_.get(), reinterpret_cast<unsigned char*>(out.data()),
                 out.size() * sizeof(float));
             const long got = static_cast<long>(step.bytes / (sizeof(float) * channels_));

@@ -220,8 +220,8 @@ int Decode(const std::string& input, const std::string& output, bool noReplace) 
     for (;;) {
         if (g_cancelDecode.load() != 0) return Fail(kCancelled);
         // The stream ends as every component ends it; what it gave before is kept.
-        const mp3_decode::ReadStep step =
-            mp3_decode::ReadSamples(handle.get(), buffer.data(), buffer.size());
+        const media::ReadStep step =
+            media::ReadSamples(handle.get(), buffer.data(), buffer.size());
         const size_t done = step.bytes;
         if (dataBytes + done > kMaxDataBytes) return Fail(kBadInput);
         if (!WriteAll(out.file(), buffer.data(), done)) return Fail(kWriteFailed);
