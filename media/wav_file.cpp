@@ -194,8 +194,16 @@ WavInfo ReadWav(const std::string& path, const WavRules& rules) {
     if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return failed;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return failed;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    const WavInfo info = ReadWav(fd, rules);
+    ::close(fd);
+    return info;
+}
+
+WavInfo ReadWav(int fd, const WavRules& rules) {
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        WavInfo failed;
+        failed.error = WavError::CannotOpen;
         return failed;
     }
     const WavReadAt readAt = [fd](int64_t offset, uint8_t* to, size_t size) {
@@ -209,9 +217,7 @@ WavInfo ReadWav(const std::string& path, const WavRules& rules) {
         }
         return done;
     };
-    const WavInfo info = ParseWav(static_cast<int64_t>(st.st_size), readAt, rules);
-    ::close(fd);
-    return info;
+    return ParseWav(static_cast<int64_t>(st.st_size), readAt, rules);
 }
 
 WavInfo ReadWav(std::istream& in, const WavRules& rules) {

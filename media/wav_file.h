@@ -112,9 +112,11 @@ using WavReadAt = std::function<size_t(int64_t offset, uint8_t* to, size_t size)
 
 // Reads the chunks of a file of `fileBytes` bytes through `readAt`.
 WavInfo ParseWav(int64_t fileBytes, const WavReadAt& readAt, const WavRules& rules = {});
-// The same for the file at `path` (CannotOpen when it is missing or no regular file) and for a
-// seekable stream, which is left in an unspecified position.
+// The same for the file at `path` (CannotOpen when it is missing or no regular file), for an open
+// regular file (read with pread: its file offset does not move) and for a seekable stream, which
+// is left in an unspecified position.
 WavInfo ReadWav(const std::string& path, const WavRules& rules = {});
+WavInfo ReadWav(int fd, const WavRules& rules = {});
 WavInfo ReadWav(std::istream& in, const WavRules& rules = {});
 
 // The canonical 44-byte header: "RIFF", dataBytes + 36, "WAVE", "fmt ", 16, the six format fields

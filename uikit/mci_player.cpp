@@ -54,10 +54,10 @@ public:
     bool Open(const std::string& path) {
         // A data size beyond the end of the file (unfinished or streamed files) means "to the
         // end of the file".
-        const media::WavInfo info = media::ReadWav(path);
-        if (!info.ok() || !Supported(info.format)) return false;
         file_.reset(std::fopen(path.c_str(), "rb"));
         if (!file_) return false;
+        const media::WavInfo info = media::ReadWav(::fileno(file_.get()));
+        if (!info.ok() || !Supported(info.format)) return false;
         channels_ = info.format.channels;
         rate_ = static_cast<int>(info.format.sampleRate);
         blockAlign_ = info.format.blockAlign;

@@ -154,7 +154,8 @@ class Mp3Source : public PcmSource {
 bool LooksLikeWav(const std::string& path) { return media::LooksLikeWav(path); }
 
 std::unique_ptr<PcmSource> OpenWavSource(const std::string& path, std::string& error) {
-    const media::WavInfo info = media::ReadWav(path);
+    FilePtr f(std::fopen(path.c_str(), "rb"));
+    const media::WavInfo info = media::ReadWav(f ? ::fileno(f.get()) : -1);
     switch (info.error) {
         case media::WavError::None:
             break;
@@ -189,8 +190,7 @@ std::unique_ptr<PcmSource> OpenWavSource(const std::string& path, std::string& e
         error = "no samples";
         return nullptr;
     }
-    FilePtr f(std::fopen(path.c_str(), "rb"));
-    if (!f || fseeko(f.get(), static_cast<off_t>(info.dataOffset), SEEK_SET) != 0) {
+    if (fseeko(f.get(), static_cast<off_t>(info.dataOffset), SEEK_SET) != 0) {
         error = "cannot open " + path;
         return nullptr;
     }

@@ -280,6 +280,25 @@ TEST_F(WavFileTest, WhatIsNoWav) {
     EXPECT_FALSE(media::LooksLikeWav(dir.File("rifx.wav")));
 }
 
+TEST_F(WavFileTest, AnOpenFileIsReadWithoutMovingItsOffset) {
+    ts::WriteFile(dir.File("tone.wav"), ts::MakeToneWav({}));
+    const int fd = ::open(dir.File("tone.wav").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::lseek(fd, 5, SEEK_SET), 5);
+    const media::WavInfo info = ReadWav(fd);
+    EXPECT_TRUE(info.ok());
+    EXPECT_EQ(info.dataOffset, 44);
+    EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), 5);
+    ::close(fd);
+
+    EXPECT_EQ(ReadWav(-1).error, WavError::CannotOpen);
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    EXPECT_EQ(ReadWav(pipeFds[0]).error, WavError::CannotOpen);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+}
+
 TEST_F(WavFileTest, FixedLayoutsFindDataByTheirOwnRules) {
     // "data" after a JUNK chunk that puts its tag at offset `at`.
     auto dataAt = [](size_t at) {
