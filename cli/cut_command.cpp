@@ -48,7 +48,7 @@ struct WavShape {
     WaveFormat format;
     int64_t dataBytes = 0;
     int64_t Milliseconds() const {
-        return format.avgBytesPerSec ? dataBytes * 1000 / format.avgBytesPerSec : 0;
+        return format.bytesPerSecond ? dataBytes * 1000 / format.bytesPerSecond : 0;
     }
 };
 
@@ -58,9 +58,9 @@ std::optional<WavShape> ReadWavShape(const std::string& path) {
     const media::WavInfo info = media::ReadWav(in, kStudioWavRules);
     if (!info.ok()) return std::nullopt;
     WavShape shape;
-    shape.format = ToWaveFormat(info.format);
+    shape.format = info.format;
     if (shape.format.formatTag != 1 || shape.format.blockAlign == 0 ||
-        shape.format.samplesPerSec == 0)
+        shape.format.sampleRate == 0)
         return std::nullopt;
     shape.dataBytes = info.wholeFrameBytes();
     return shape;
@@ -191,7 +191,7 @@ bool Cut::MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
     // Milliseconds to sample frames to positions (16-bit values: byte 2p of the data).
     const WaveFormat& f = shape->format;
     const auto position = [&](int64_t ms) {
-        const int64_t frame = ms * f.samplesPerSec / 1000;
+        const int64_t frame = ms * f.sampleRate / 1000;
         return static_cast<int32_t>(
             std::min<int64_t>(frame * f.blockAlign / 2, std::numeric_limits<int32_t>::max()));
     };
@@ -276,7 +276,7 @@ bool Cut::EncodePhone(const std::string& part, studio::PhoneFormat format) {
     } catch (const InvalidFileError&) {
         return Fail(out_, "the cut part cannot be read");
     }
-    const uint64_t m4rLimit = static_cast<uint64_t>(wave.format.samplesPerSec) *
+    const uint64_t m4rLimit = static_cast<uint64_t>(wave.format.sampleRate) *
                               studio::kM4rMaxSeconds * wave.format.blockAlign;
     if (format == studio::PhoneFormat::M4r && wave.samples.size() > m4rLimit)
         console_.Note(QString("Note: phones that take M4R ringtones play only their first %1 "

@@ -35,7 +35,7 @@ double ShownSeconds(CRingsmithDlg& window) {
     try {
         const WaveFormat format = ReadWavHeader(in, CurrentWavPath());
         // A position is two bytes of the sample data.
-        return format.avgBytesPerSec ? 2.0 * positions / format.avgBytesPerSec : 0.0;
+        return format.bytesPerSecond ? 2.0 * positions / format.bytesPerSecond : 0.0;
     } catch (const InvalidFileError&) {
         return 0.0;
     }

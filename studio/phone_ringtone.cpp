@@ -82,7 +82,7 @@ bool Session::Open(const CWave& sound, const PhoneEncodeSpec& spec, const std::s
     encoder_.reset(avcodec_alloc_context3(codec));
     if (!encoder_ || !packet_) return Fail("out of memory");
     const int rate =
-        spec.sampleRate ? spec.sampleRate : static_cast<int>(sound.format.samplesPerSec);
+        spec.sampleRate ? spec.sampleRate : static_cast<int>(sound.format.sampleRate);
     const int channels = spec.channels ? spec.channels : sound.format.channels;
     encoder_->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
     encoder_->sample_rate = rate;
@@ -118,7 +118,7 @@ bool Session::Open(const CWave& sound, const PhoneEncodeSpec& spec, const std::s
     SwrContext* swr = nullptr;
     const int rc = swr_alloc_set_opts2(&swr, &encoder_->ch_layout, encoder_->sample_fmt, rate,
                                        &inLayout, AV_SAMPLE_FMT_S16,
-                                       static_cast<int>(sound.format.samplesPerSec), 0, nullptr);
+                                       static_cast<int>(sound.format.sampleRate), 0, nullptr);
     av_channel_layout_uninit(&inLayout);
     resampler_.reset(swr);
     if (rc < 0) return Fail("cannot set up the resampler", rc);
@@ -198,7 +198,7 @@ bool Session::EncodeFromFifo(bool flush) {
 
 bool Session::Run(const CWave& sound, const PhoneEncodeSpec& spec, const std::string& path) {
     if (sound.format.formatTag != 1 || sound.format.bitsPerSample != 16 ||
-        sound.format.channels == 0 || sound.format.samplesPerSec == 0 ||
+        sound.format.channels == 0 || sound.format.sampleRate == 0 ||
         sound.format.blockAlign != 2 * sound.format.channels)
         return Fail("the part is not 16-bit PCM sound");
     const int64_t frames = sound.ElementCount();

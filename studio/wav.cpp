@@ -75,36 +75,10 @@ private:
 InvalidFileError::InvalidFileError(const std::string& path)
     : std::runtime_error("Invalid file: " + path), path_(path) {}
 
-WaveFormat ToWaveFormat(const media::WavFormat& format) {
-    WaveFormat out;
-    out.formatTag = format.formatTag;
-    out.channels = format.channels;
-    out.samplesPerSec = format.sampleRate;
-    out.avgBytesPerSec = format.bytesPerSecond;
-    out.blockAlign = format.blockAlign;
-    out.bitsPerSample = format.bitsPerSample;
-    return out;
-}
-
-namespace {
-
-media::WavFormat ToMedia(const WaveFormat& format) {
-    media::WavFormat out;
-    out.formatTag = format.formatTag;
-    out.channels = format.channels;
-    out.sampleRate = format.samplesPerSec;
-    out.bytesPerSecond = format.avgBytesPerSec;
-    out.blockAlign = format.blockAlign;
-    out.bitsPerSample = format.bitsPerSample;
-    return out;
-}
-
-}  // namespace
-
 WaveFormat ReadWavHeader(std::istream& in, const std::string& path) {
     const media::WavInfo info = media::ReadWav(in, kStudioWavRules);
     if (!info.hasFormat) throw InvalidFileError(path);
-    return ToWaveFormat(info.format);
+    return info.format;
 }
 
 uint32_t CWave::ElementCount() const {
@@ -113,7 +87,7 @@ uint32_t CWave::ElementCount() const {
 
 void CWave::Store(std::ostream& out) const {
     const uint32_t dataSize = ElementCount() * format.blockAlign;
-    const auto header = media::WavHeader(ToMedia(format), dataSize);
+    const auto header = media::WavHeader(format, dataSize);
     WriteAll(out, header.data(), header.size());
     WriteAll(out, samples.data(), dataSize);
 }
@@ -124,7 +98,7 @@ void CWave::Load(std::istream& in, const std::string& path) {
     rules.refuseShortData = true;
     const media::WavInfo info = media::ReadWav(in, rules);
     if (!info.ok()) throw InvalidFileError(path);
-    const WaveFormat read = ToWaveFormat(info.format);
+    const WaveFormat read = info.format;
     // Without a frame size the data cannot be split into elements.
     if (read.blockAlign == 0) throw InvalidFileError(path);
     const uint32_t dataSize = info.statedDataBytes;
@@ -180,7 +154,7 @@ bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor,
         info = media::ReadWav(in, rules);
     }
     if (!info.hasFormat) throw InvalidFileError(sourceWav);
-    const WaveFormat format = ToWaveFormat(info.format);
+    const WaveFormat format = info.format;
     if (format.blockAlign == 0) throw InvalidFileError(sourceWav);
 
     const int64_t align = format.blockAlign;

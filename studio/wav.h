@@ -33,23 +33,13 @@ class InvalidFileError : public std::runtime_error {
     std::string path_;
 };
 
-// The six format fields of the "fmt " chunk plus the extra-size word.
-struct WaveFormat {
-    uint16_t formatTag = 1;  // 1 is PCM
-    uint16_t channels = 0;
-    uint32_t samplesPerSec = 0;
-    uint32_t avgBytesPerSec = 0;
-    uint16_t blockAlign = 0;  // bytes per sample frame
-    uint16_t bitsPerSample = 0;
-    uint16_t extraSize = 0;
-};
+// The six format fields of the "fmt " chunk, as the shared reader returns them.
+using WaveFormat = media::WavFormat;
 
 // The studio's WAV files as the shared reader takes them: "RIFF" at 0, "WAVEfmt " at 8, the six
 // format fields after the format chunk size (which is read, not used), and "data" found by its
 // tag at offsets 0 to 94 (extra chunks before it are kept, not walked).
 inline constexpr media::WavRules kStudioWavRules{media::WavLayout::FormatFirst};
-
-WaveFormat ToWaveFormat(const media::WavFormat& format);
 
 // The header check and the six format fields of the WAV that `in` holds. Raises InvalidFileError
 // naming `path` when a tag is wrong or the file ends before the fields.
