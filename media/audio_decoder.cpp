@@ -18,7 +18,8 @@ extern "C" {
 #include <memory>
 #include <mutex>
 
-#include "components/av_holders.h"
+#include "media/av_holders.h"
+#include "media/wav_file.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -119,32 +120,9 @@ bool OpenSong(const std::string& path, Song& song, std::string& why) {
     return true;
 }
 
-void PutLe32(unsigned char* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-void PutLe16(unsigned char* p, uint16_t v) {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-
 // The 44-byte header of a 16-bit PCM WAV.
-std::array<unsigned char, 44> WavHeader(int channels, int rate, uint32_t dataBytes) {
-    std::array<unsigned char, 44> h{};
-    const int blockAlign = channels * 2;
-    std::memcpy(h.data(), "RIFF", 4);
-    PutLe32(h.data() + 4, dataBytes + 36);
-    std::memcpy(h.data() + 8, "WAVEfmt ", 8);
-    PutLe32(h.data() + 16, 16);
-    PutLe16(h.data() + 20, 1);
-    PutLe16(h.data() + 22, static_cast<uint16_t>(channels));
-    PutLe32(h.data() + 24, static_cast<uint32_t>(rate));
-    PutLe32(h.data() + 28, static_cast<uint32_t>(rate * blockAlign));
-    PutLe16(h.data() + 32, static_cast<uint16_t>(blockAlign));
-    PutLe16(h.data() + 34, 16);
-    std::memcpy(h.data() + 36, "data", 4);
-    PutLe32(h.data() + 40, dataBytes);
-    return h;
+std::array<uint8_t, kWavHeaderBytes> PcmWavHeader(int channels, int rate, uint32_t dataBytes) {
+    return WavHeader(WavFormat::Pcm(channels, static_cast<uint32_t>(rate), 16), dataBytes);
 }
 
 struct FileCloser {
@@ -289,7 +267,7 @@ bool AudioDecoder::DecodeToWav(const std::string& input, const std::string& outp
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(output.c_str(), "wb"));
     if (!file) return fail("cannot write " + output + ": " + std::strerror(errno));
     std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 16);
-    if (std::fwrite(WavHeader(channels, rate, 0).data(), 1, 44, file.get()) != 44)
+    if (std::fwrite(PcmWavHeader(channels, rate, 0).data(), 1, 44, file.get()) != 44)
         return fail("cannot write " + output);
 
     Converter converter(rate, channels);
@@ -346,7 +324,7 @@ bool AudioDecoder::DecodeToWav(const std::string& input, const std::string& outp
     }
     if (!converter.Convert(nullptr, samples, why) || !flush()) return fail(why);
     if (dataBytes == 0) return fail("holds no sound");
-    const auto header = WavHeader(channels, rate, static_cast<uint32_t>(dataBytes));
+    const auto header = PcmWavHeader(channels, rate, static_cast<uint32_t>(dataBytes));
     if (std::fseek(file.get(), 0, SEEK_SET) != 0 ||
         std::fwrite(header.data(), 1, header.size(), file.get()) != header.size() ||
         std::fflush(file.get()) != 0)
