@@ -1119,6 +1119,11 @@ pid_t WriteInChild(const std::string& folder, const std::vector<std::string>& pa
 }
 
 TEST_F(DiscTruth, WritesAtOnceInProcessesEachGetAWholeImageOfTheirOwn) {
+#if defined(__SANITIZE_THREAD__)
+    // The writers are forked copies of this multi-threaded test process that start threads of
+    // their own, which ThreadSanitizer does not follow; the other builds run it.
+    GTEST_SKIP() << "forked writers are outside what ThreadSanitizer follows";
+#endif
     const std::string a = Tone("a", 3.0, 44100, 2, 440);
     const std::string b = Tone("b", 5.0, 44100, 2, 550);
     const std::string folder = dir_.File("discs/");
