@@ -20,10 +20,12 @@ struct DecodeModule {
 };
 
 // Loads the decoding module from the system directory on first use and keeps it. A load that
-// failed is tried again on the next call, so a module installed later is found.
+// failed is tried again on the next call, so a module installed later is found. A loaded module is
+// never closed, not even at exit: closing it would unload FFmpeg's libraries under memory they
+// still own.
 DecodeModule LoadedModule() {
     static std::mutex mutex;
-    static platform::DynamicLibrary library;
+    static platform::DynamicLibrary& library = *new platform::DynamicLibrary;
     static DecodeModule module;
     std::lock_guard lock(mutex);
     if (module.probe && module.decode) return module;

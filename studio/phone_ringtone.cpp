@@ -30,9 +30,10 @@ bool SyncFile(const std::string& path) {
     return ::close(fd) == 0 && synced;
 }
 
-// The encoding module, loaded once and kept; null when it does not load.
+// The encoding module, loaded once and kept; null when it does not load. It is never closed, not
+// even at exit: closing it would unload FFmpeg's libraries under memory they still own.
 PhoneEncodeFn PhoneEncoder() {
-    static platform::DynamicLibrary module;
+    static platform::DynamicLibrary& module = *new platform::DynamicLibrary;
     static PhoneEncodeFn encode = nullptr;
     static std::once_flag once;
     std::call_once(once, [] {
