@@ -1,6 +1,8 @@
 // vexmor cut IN --from T --to T [--fade-in S] [--fade-out S] [--snap] [--normalise] -o OUT:
 // a part of a song saved as a ringtone the way the studio saves its selection. An MP3 is
-// decoded by the codec engine as "Open mp3" does; the part is cut and shaped by the studio's
+// decoded by the codec engine as "Open mp3" does, other music files (FLAC, Ogg Vorbis, Opus,
+// M4A/AAC, WMA, WAVs that are not 16-bit) through FFmpeg's libraries; MP3 and phone ringtones
+// carry the song's title and artist; the part is cut and shaped by the studio's
 // one cut (CutShapedSelection) and leaves as OUT's extension asks: WAV as cut, MP3 through the
 // codec engine with the settings file's options (or --bitrate, --mono, --rate), MMF through
 // the MMF tool, M4R, OGG and Opus through the phone ringtone encoder. OUT appears complete or
@@ -26,6 +28,8 @@
 #include "cli/engine_run.h"
 #include "platform/interrupt.h"
 #include "cli/time_text.h"
+#include "media/audio_decoder.h"
+#include "media/tags.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/program_arguments.h"
@@ -144,6 +148,8 @@ class Cut {
     bool EncodePhone(const std::string& part, studio::PhoneFormat format);
 
     const std::string& sourceWav() const { return sourceWav_; }
+    // The source's tags; its title and artist travel into MP3 and phone ringtones.
+    const media::SongTags& tags() const { return tags_; }
 
   private:
     bool Fail(const QString& file, const QString& reason) {
@@ -156,6 +162,7 @@ class Cut {
     QString out_;
     std::string target_;
     std::string sourceWav_;
+    media::SongTags tags_;
 };
 
 bool Cut::PrepareSource(const std::string& scratch) {
@@ -163,13 +170,33 @@ bool Cut::PrepareSource(const std::string& scratch) {
     struct stat st {};
     if (::stat(in.c_str(), &st) != 0) return Fail(in_, "no such file");
     if (!S_ISREG(st.st_mode)) return Fail(in_, "not a regular file");
-    if (LooksLikeWav(in)) {
-        sourceWav_ = in;
-        if (!ReadWavShape(in)) return Fail(in_, "not a PCM WAV file");
-        return true;
+    tags_ = media::ReadTags(in).value_or(media::SongTags{});
+    const bool wav = LooksLikeWav(in);
+    if (wav) {
+        const std::optional<WavShape> shape = ReadWavShape(in);
+        if (shape && shape->format.bitsPerSample == 16) {
+            sourceWav_ = in;
+            return true;
+        }
+    }
+    sourceWav_ = platform::JoinPath(scratch, "song.wav");
+    // Other music files (and WAVs of other sample kinds) come in as "Open mp3" takes them:
+    // decoded through FFmpeg's libraries into a 16-bit WAV.
+    if (wav || media::IsDecodedFileName(in)) {
+        media::AudioDecoder decoder;
+        const bool decoded = RunWithProgress(
+                                 console_, "Decoding " + QFileInfo(in_).fileName(),
+                                 [&] { return decoder.DecodeToWav(in, sourceWav_) ? 0 : 1; },
+                                 [&] {
+                                     if (platform::InterruptCatcher::Caught()) decoder.Cancel();
+                                     return static_cast<int>(decoder.percent());
+                                 }) == 0;
+        if (decoded) return true;
+        if (decoder.cancelled()) return Fail(in_, "stopped");
+        if (!platform::IsWritable(scratch)) return Fail(in_, ScratchTrouble(scratch));
+        return Fail(in_, QString::fromStdString(decoder.error()));
     }
     if (!BindEngine(console_, in_)) return false;
-    sourceWav_ = platform::JoinPath(scratch, "song.wav");
     // The decode of "Open mp3": the engine's MP3 to WAV conversion.
     EncoderArgs args;
     args.AllocateSlots();
@@ -245,6 +272,7 @@ bool Cut::EncodeMp3(const std::string& part, const StudioSettings& settings) {
     EncoderArgs args;
     args.inputIsWav = 1;
     BuildEncoderArgs(args, settings);
+    AddTitleAndArtist(args, tags_.title, tags_.artist);
     const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
     Engine().CallSetCancelEncode(0);
     Engine().CallSetNoBad();
@@ -304,6 +332,7 @@ bool Cut::EncodePhone(const std::string& part, studio::PhoneFormat format) {
                               "seconds.")
                           .arg(studio::kM4rMaxSeconds));
     studio::PhoneRingtoneEncoder encoder;
+    encoder.SetTitleAndArtist(tags_.title, tags_.artist);
     const QString what = "Encoding " + QFileInfo(out_).fileName();
     const bool ok = encoder.Encode(wave, format, target_, [&](int percent) {
         console_.Progress(what, percent);

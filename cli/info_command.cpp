@@ -1,6 +1,8 @@
 // vexmor info FILE...: what the MP3 information library says of each file, the library the
 // track lists ask: kind, MPEG version and layer, rate, channels, bit rate and exact length, one
-// line a file, or a JSON array with --json.
+// line a file, or a JSON array with --json. The other music files the studio opens (FLAC, Ogg
+// Vorbis, Opus, M4A/AAC, WMA, and WAVs that library does not read) are described by FFmpeg's
+// libraries.
 #include <sys/stat.h>
 
 #include <QJsonArray>
@@ -8,11 +10,14 @@
 #include <QJsonObject>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "cli/command.h"
 #include "cli/console.h"
 #include "cli/time_text.h"
 #include "components/mp3_info/mp3_info.h"
+#include "media/audio_decoder.h"
+#include "platform/paths.h"
 #include "platform/program_arguments.h"
 
 namespace cli {
@@ -35,8 +40,14 @@ QString ChannelsText(int32_t channels) {
     return QString("%1 channels").arg(channels);
 }
 
+// What a file holds: the MP3 information library's record, or FFmpeg's for other music.
+struct Description {
+    MPEGINFOS info{};
+    std::optional<media::AudioInfo> other;
+};
+
 // Describes `path` in `info`; an empty answer, or the reason it cannot.
-QString Describe(const QString& path, MPEGINFOS& info) {
+QString DescribeMpeg(const QString& path, MPEGINFOS& info) {
     const QByteArray bytes = QByteArray::fromStdString(platform::ArgumentBytes(path));
     struct stat st {};
     if (::stat(bytes.constData(), &st) != 0) return QString::fromLocal8Bit(std::strerror(errno));
@@ -49,6 +60,44 @@ QString Describe(const QString& path, MPEGINFOS& info) {
     if (!play.GetInfo(mutablePath.data(), &info) || info.filled == kInfoNotFilled)
         return st.st_size == 0 ? "the file is empty" : "not an MPEG audio or WAV file";
     return {};
+}
+
+QString Describe(const QString& path, Description& description) {
+    const std::string bytes = platform::ArgumentBytes(path);
+    const bool wav = platform::LowerTail(bytes, 4) == ".wav";
+    if (!media::IsDecodedFileName(bytes) || wav) {
+        const QString reason = DescribeMpeg(path, description.info);
+        // A WAV of a kind the MPEG library does not read (24-bit, float) is asked of FFmpeg.
+        if (reason.isEmpty() || !wav || reason == "not a regular file") return reason;
+    }
+    std::string why;
+    description.other = media::ProbeAudio(bytes, why);
+    return description.other ? QString() : QString::fromStdString(why);
+}
+
+QString OtherLine(const QString& path, const media::AudioInfo& info) {
+    return QString("%1: %2, %3 Hz, %4, %5 kbit/s, %6")
+        .arg(path, QString::fromStdString(info.format))
+        .arg(info.sampleRate)
+        .arg(ChannelsText(info.channels))
+        .arg((info.bitRate + 500) / 1000)
+        .arg(FormatTimeText(info.milliseconds));
+}
+
+QJsonObject OtherJson(const QString& path, const media::AudioInfo& info) {
+    QJsonObject o;
+    o["file"] = path;
+    o["kind"] = "other";
+    o["format"] = QString::fromStdString(info.format);
+    o["version"] = QJsonValue::Null;
+    o["layer"] = QJsonValue::Null;
+    o["sampleRate"] = info.sampleRate;
+    o["channels"] = info.channels;
+    o["bitrateKbps"] = static_cast<qint64>((info.bitRate + 500) / 1000);
+    o["vbr"] = QJsonValue::Null;
+    o["milliseconds"] = static_cast<qint64>(info.milliseconds);
+    o["length"] = FormatTimeText(info.milliseconds);
+    return o;
 }
 
 QString Line(const QString& path, const MPEGINFOS& info) {
@@ -89,7 +138,9 @@ int RunInfo(const QStringList& args, Console& console) {
     QCommandLineParser parser;
     const QCommandLineOption json("json", "Print a JSON array, one object per file.");
     parser.addOption(json);
-    parser.addPositionalArgument("FILE", "MP3 (or other MPEG audio) and WAV files.", "FILE...");
+    parser.addPositionalArgument(
+        "FILE", "MP3 (or other MPEG audio), WAV, FLAC, Ogg Vorbis, Opus, M4A/AAC and WMA files.",
+        "FILE...");
     int status = kSuccess;
     if (!ParseArguments(parser, "info",
                         "Describes each file: kind, MPEG version and layer, sample rate, "
@@ -104,15 +155,22 @@ int RunInfo(const QStringList& args, Console& console) {
     QJsonArray array;
     int failed = 0;
     for (const QString& file : files) {
-        MPEGINFOS info{};
-        const QString reason = Describe(file, info);
+        Description description;
+        const MPEGINFOS& info = description.info;
+        const QString reason = Describe(file, description);
         if (!reason.isEmpty()) {
             ++failed;
             console.Error(file, reason);
             if (parser.isSet(json)) array.append(QJsonObject{{"file", file}, {"error", reason}});
             continue;
         }
-        if (parser.isSet(json)) {
+        if (description.other) {
+            if (parser.isSet(json)) {
+                array.append(OtherJson(file, *description.other));
+            } else {
+                console.Out(OtherLine(file, *description.other));
+            }
+        } else if (parser.isSet(json)) {
             array.append(JsonOf(file, info));
         } else {
             console.Out(Line(file, info));
@@ -125,7 +183,7 @@ int RunInfo(const QStringList& args, Console& console) {
 }
 
 const CommandRegistration reg{
-    {"info", "describe MP3 and WAV files (kind, rate, length)", &RunInfo}};
+    {"info", "describe MP3, WAV and other music files (kind, rate, length)", &RunInfo}};
 
 }  // namespace
 }  // namespace cli

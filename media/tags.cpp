@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace {
@@ -53,6 +54,7 @@ void UseId3v1Text() {
 // they are, so names that are not UTF-8 open too.
 std::unique_ptr<TagLib::MPEG::File> OpenMp3(const std::string& path) {
     UseId3v1Text();
+    if (!platform::IsRegularFile(path)) return nullptr;
     auto file = std::make_unique<TagLib::MPEG::File>(path.c_str(), false);
     if (!file->isValid()) return nullptr;
     return file;
@@ -105,6 +107,7 @@ namespace media {
 
 std::optional<SongTags> ReadTags(const std::string& path) {
     UseId3v1Text();
+    if (!platform::IsRegularFile(path)) return std::nullopt;
     TagLib::FileRef ref(path.c_str(), false);
     if (ref.isNull()) return std::nullopt;
     SongTags tags;
@@ -116,6 +119,14 @@ std::optional<SongTags> ReadTags(const std::string& path) {
         if (tag->year() != 0) tags.year = std::to_string(tag->year());
     }
     const TagLib::PropertyMap properties = ref.file()->properties();
+    // Some files' main tag is not their only one (a WAV's tag() is its ID3v2 chunk, while its
+    // texts may stand in the RIFF INFO list): the property map has them all.
+    const auto fill = [&properties](std::string& field, const char* key) {
+        if (field.empty() && properties.contains(key)) field = Utf8(properties[key].toString());
+    };
+    fill(tags.title, "TITLE");
+    fill(tags.artist, "ARTIST");
+    fill(tags.album, "ALBUM");
     if (properties.contains("ALBUMARTIST"))
         tags.albumArtist = Utf8(properties["ALBUMARTIST"].toString());
     if (properties.contains("DATE")) tags.year = Utf8(properties["DATE"].toString());
@@ -139,6 +150,17 @@ std::optional<std::string> ReadId3v1Title(const std::string& path) {
     std::string title = Utf8(file->ID3v1Tag()->title());
     if (title.empty()) return std::nullopt;
     return title;
+}
+
+std::string TitleFromPath(std::string_view path) {
+    std::string name = platform::AfterLastSeparator(path);
+    if (platform::LowerTail(name, 4) == ".mp3") name.resize(name.size() - 4);
+    return name;
+}
+
+std::string FindTrackTitle(const std::string& path) {
+    if (auto title = ReadId3v1Title(path)) return *title;
+    return TitleFromPath(path);
 }
 
 std::string ReadMp3Performer(const std::string& path) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace media {
 
@@ -26,6 +27,9 @@ struct SongTags {
     bool operator==(const SongTags&) const = default;
 };
 
+// Every reader and writer opens regular files only (a named pipe would wait for a writer, a
+// device never ends) and uses the path's bytes as they are, so names that are not UTF-8 open too.
+
 // Title, artist, album, album artist, year and track of any file TagLib reads (MP3, FLAC, OGG,
 // Opus, M4A, WMA, WAV, ...); the TXXX texts of an MP3's ID3v2 tag. nullopt when the file cannot be
 // opened or is no file TagLib knows.
@@ -35,6 +39,14 @@ std::optional<SongTags> ReadTags(const std::string& path);
 // white space removed at both ends; bytes that are not UTF-8 read as Latin-1. nullopt when the file
 // cannot be read, has no such tag, or the title is blank.
 std::optional<std::string> ReadId3v1Title(const std::string& path);
+
+// The title a file gets from its name: the part after the last separator, with a final ".mp3"
+// (compared in lower case) dropped; other extensions stay.
+std::string TitleFromPath(std::string_view path);
+
+// The title of a track in the track lists and on a disc: the ID3v1 title when there is one, else
+// TitleFromPath.
+std::string FindTrackTitle(const std::string& path);
 
 // The performer of an MP3: the ID3v2 artist (TPE1) when it is not blank, else the ID3v1 artist
 // (read as ReadId3v1Title reads the title); "" when neither.

@@ -117,6 +117,21 @@ void BuildEncoderArgs(EncoderArgs& args, const StudioSettings& s) {
 
 void BuildEncoderArgs(EncoderArgs& args) { BuildEncoderArgs(args, Settings()); }
 
+void AddTitleAndArtist(EncoderArgs& args, const std::string& title, const std::string& artist) {
+    args.AllocateSlots();
+    const std::pair<const char*, const std::string&> tags[] = {{"--tt", title}, {"--ta", artist}};
+    for (const auto& [option, text] : tags) {
+        if (text.empty() || args.count + 2 > EncoderArgs::kSlotCount) continue;
+        // Cut before a character, never inside one of UTF-8's several bytes.
+        size_t keep = std::min(text.size(), EncoderArgs::kSlotBytes - 1);
+        while (keep < text.size() && keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80)
+            --keep;
+        args.SetSlot(args.count, option);
+        args.SetSlot(args.count + 1, std::string_view(text).substr(0, keep));
+        args.count += 2;
+    }
+}
+
 bool SplitCommandLine(EncoderArgs& args, const std::string& text) {
     std::vector<std::string> pieces;
     size_t from = 0;

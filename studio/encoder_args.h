@@ -62,6 +62,9 @@ EncoderArgs& SharedEncoderArgs();
 void BuildEncoderArgs(EncoderArgs& args, const StudioSettings& settings);
 // The same with the settings record of the process.
 void BuildEncoderArgs(EncoderArgs& args);
+// Adds the tag options of a ringtone after the used slots: "--tt" with `title` and "--ta" with
+// `artist`, each only when its text is not empty; a text longer than a slot is cut, not dropped.
+void AddTitleAndArtist(EncoderArgs& args, const std::string& title, const std::string& artist);
 
 // Fills `args` from a command text: one argument per space-separated piece (two adjacent spaces
 // give an empty argument), slot 0 the program's own path, `count` = 2 + number of spaces. False,

@@ -16,6 +16,11 @@ std::string& CurrentWav() {
     return path;
 }
 
+media::SongTags& CurrentTags() {
+    static media::SongTags tags;
+    return tags;
+}
+
 }  // namespace
 
 bool TryStartJob() {
@@ -30,7 +35,13 @@ std::string CurrentWavPath() {
     return CurrentWav();
 }
 
-void SetCurrentWavPath(const std::string& path) {
+void SetCurrentWavPath(const std::string& path, const media::SongTags& songTags) {
     std::lock_guard lock(CurrentWavMutex());
     CurrentWav() = path;
+    CurrentTags() = songTags;
+}
+
+media::SongTags CurrentSongTags() {
+    std::lock_guard lock(CurrentWavMutex());
+    return CurrentTags();
 }

@@ -1,9 +1,12 @@
 // Process-wide state of the studio's conversion jobs: the busy flag that lets one job run at a
-// time, and the path of the WAV that the wave editor shows (the current WAV).
+// time, and the path of the WAV that the wave editor shows (the current WAV) with the tags of the
+// song it was decoded from.
 #pragma once
 
 #include <atomic>
 #include <string>
+
+#include "media/tags.h"
 
 // 1 while a conversion job of the main window runs, else 0. Written by the job's worker thread,
 // read by the user-interface thread.
@@ -17,4 +20,7 @@ void EndJob();
 
 // The current WAV: empty until a sound has been opened. Safe to call from any thread.
 std::string CurrentWavPath();
-void SetCurrentWavPath(const std::string& path);
+// `songTags`: the tags of the song the WAV was decoded from, whose title and artist the ringtones
+// saved from it carry; a WAV from elsewhere (a CD) has none.
+void SetCurrentWavPath(const std::string& path, const media::SongTags& songTags = {});
+media::SongTags CurrentSongTags();

@@ -1,11 +1,14 @@
 #include "studio/jobs.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <thread>
 
+#include "media/audio_decoder.h"
+#include "media/tags.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
@@ -94,7 +97,44 @@ int CallMymp3(VxMymp3Fn mymp3, EncoderArgs& args, const std::string& in, const s
     return mymp3(args.count, args.slot, in.c_str(), out.c_str());
 }
 
+bool IsMp3Name(const std::string& path) { return platform::LowerTail(path, 4) == ".mp3"; }
+
+// The decoder of songs other than MP3s; one open runs at a time (jobRunning), and timer 1 reads
+// its percentage while `g_songDecoding` says that it, not the codec engine, decodes.
+media::AudioDecoder& SongDecoder() {
+    static media::AudioDecoder decoder;
+    return decoder;
+}
+std::atomic<bool> g_songDecoding{false};
+
+// Decodes the song at `path` into the staging WAV: an MP3 through the codec engine (with the
+// vector PrepareDecode split), any other song through FFmpeg's libraries.
+bool DecodeSongToStaging(const std::string& path, const std::string& staging) {
+    if (IsMp3Name(path)) {
+        const VxMymp3dFn mymp3d = Engine().LookUpMymp3d();
+        EncoderArgs& args = SharedEncoderArgs();
+        // Without a decoder the staging file stays empty: that is no song to show either.
+        return mymp3d && mymp3d(args.count, args.slot, path.c_str()) == 0;
+    }
+    struct Decoding {
+        Decoding() { g_songDecoding = true; }
+        ~Decoding() { g_songDecoding = false; }
+    } decoding;
+    return SongDecoder().DecodeToWav(path, staging);
+}
+
 }  // namespace
+
+bool IsSongFileName(const std::string& path) {
+    return IsMp3Name(path) || media::IsDecodedFileName(path);
+}
+
+std::string OpenSongFilter() {
+    std::string patterns = "*.mp3";
+    for (const std::string& ext : media::DecodedExtensions()) patterns += ";*." + ext;
+    return std::string(kMp3Filter).substr(0, std::string(kMp3Filter).size() - 1) +
+           "All audio files|" + patterns + "||";
+}
 
 std::string TempWavPath() { return platform::JoinPath(platform::ScratchFolder(), "vxtmp.wav"); }
 
@@ -132,7 +172,7 @@ void PrepareDecode(IJobWindow& window, const std::string& path) {
         platform::RemoveFile(staging);
         platform::ShowMessage(message);
     };
-    if (platform::LowerTail(path, 4) != ".mp3") {
+    if (!IsSongFileName(path)) {
         refuse(kNotSupported);
         return;
     }
@@ -142,7 +182,7 @@ void PrepareDecode(IJobWindow& window, const std::string& path) {
     }
     const std::string command =
         std::string("--decode") + " " + kPlaceholderInputMp3 + " " + staging;
-    if (!SplitCommandLine(command)) {
+    if (IsMp3Name(path) && !SplitCommandLine(command)) {
         // The scratch path is too long for an argument slot.
         refuse("Can't generate TEMP wav file!");
         return;
@@ -222,11 +262,8 @@ void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path) {
     JobEnd end;
     TimerRun timer(window, kDecodeTimer, kDecodeTimerMs);
     Engine().CallSetNoBad();
-    const VxMymp3dFn mymp3d = Engine().LookUpMymp3d();
     const std::string staging = StagingWavPath();
-    EncoderArgs& args = SharedEncoderArgs();
-    // Without a decoder the staging file stays empty: that is no song to show either.
-    if (!mymp3d || mymp3d(args.count, args.slot, mp3Path.c_str()) != 0) {
+    if (!DecodeSongToStaging(mp3Path, staging)) {
         platform::RemoveFile(staging);
         platform::ShowMessage(kNotSupported);
         return;
@@ -238,7 +275,7 @@ void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path) {
         platform::ShowMessage("Can't generate TEMP wav file!");
         return;
     }
-    SetCurrentWavPath(temp);
+    SetCurrentWavPath(temp, media::ReadTags(mp3Path).value_or(media::SongTags{}));
     window.SetCurrentFile(mp3Path);
     timer.Stop();
     window.SetProgressPos(0);
@@ -268,6 +305,8 @@ void SelectionToMp3Job(IJobWindow& window, const std::string& suggestedName) {
             EncoderArgs& args = SharedEncoderArgs();
             args.inputIsWav = 1;
             BuildEncoderArgs(args, settings);
+            const media::SongTags song = CurrentSongTags();
+            AddTitleAndArtist(args, song.title, song.artist);
             Engine().CallSetNoBad();
             if (const VxMymp3Fn mymp3 = Engine().LookUpMymp3()) {
                 const int result = CallMymp3(mymp3, args, segment, *mp3);
@@ -285,7 +324,9 @@ void SelectionToMp3Job(IJobWindow& window, const std::string& suggestedName) {
 
 std::optional<int> JobTimerPosition(int id) {
     if (id == kDecodeTimer) {
-        return static_cast<int>(std::trunc(Engine().GetDecode2WavPercent()));
+        const double percent =
+            g_songDecoding ? SongDecoder().percent() : Engine().GetDecode2WavPercent();
+        return static_cast<int>(std::trunc(percent));
     }
     if (id == kEncodeTimer) return Engine().GetEncode2Mp3Percent();
     return std::nullopt;

@@ -54,9 +54,17 @@ std::string SegmentWavPath();
 // job runs, and answers true in both cases; false without a message otherwise.
 bool BusyCheck(const IJobWindow& window);
 
-// "Open mp3" and drops: for an ".mp3" path while no job runs, the decode job starts into the
-// staging WAV; any other path is refused with "The specified file is not supported by the
-// software!". The open song, its name and its WAV are left alone until a decode succeeds.
+// The songs that "Open mp3", drops and the command line take, by their extension (any case):
+// MP3s, which the codec engine decodes, and the other music files of media::DecodedExtensions
+// (WAV, FLAC, Ogg Vorbis, Opus, M4A/AAC, WMA), which FFmpeg's libraries decode.
+bool IsSongFileName(const std::string& path);
+// The open dialog's filter: the MP3 filter first, then "All audio files" with every song's
+// extension.
+std::string OpenSongFilter();
+
+// "Open mp3" and drops: for a song path (IsSongFileName) while no job runs, the decode job starts
+// into the staging WAV; any other path is refused with "The specified file is not supported by
+// the software!". The open song, its name and its WAV are left alone until a decode succeeds.
 void PrepareDecode(IJobWindow& window, const std::string& path);
 
 // The commands that start a job: the busy check, arming the engine's cancel flag where the
@@ -68,17 +76,18 @@ void Mp3ToWavCommand(IJobWindow& window);
 void SaveAsMp3Command(IJobWindow& window, std::string suggestedName = {});
 
 // The job procedures, run on the worker thread once jobRunning has been taken for them. Each one
-// gives jobRunning back at each of its ends. `mp3Path` is the file the decoder opens; when it
-// decodes, the staging WAV becomes the temporary WAV (the current WAV), `mp3Path` the current
-// file and the editor loads it; when it does not, nothing of the open song changes.
+// gives jobRunning back at each of its ends. `mp3Path` is the file the decoder opens (the codec
+// engine for an MP3, FFmpeg's libraries for another song); when it decodes, the staging WAV
+// becomes the temporary WAV (the current WAV, with the song's tags), `mp3Path` the current file
+// and the editor loads it; when it does not, nothing of the open song changes.
 void WavToMp3Job(IJobWindow& window);
 void Mp3ToWavJob(IJobWindow& window);
 void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path);
 void SelectionToMp3Job(IJobWindow& window, const std::string& suggestedName = {});
 
 // Timer handler of the two job timers: the progress position that timer `id` shows (the decode
-// percentage truncated toward zero for timer 1, the encode percentage for timer 2); nullopt for
-// any other timer.
+// percentage truncated toward zero for timer 1, of whichever decoder runs; the encode percentage
+// for timer 2); nullopt for any other timer.
 std::optional<int> JobTimerPosition(int id);
 
 }  // namespace studio

@@ -335,7 +335,7 @@ void CRingsmithDlg::OnOpenMp3() {
     StudioSettings& settings = Settings();
     platform::FileDialogOptions options;
     options.defaultExt = "MP3";
-    options.filter = "MP3 files(*.mp3)|*.mp3||";
+    options.filter = OpenSongFilter();
     options.mustExist = true;
     options.initialFolder = settings.openMp3Folder;
     const std::vector<std::string> chosen = platform::GetUi().OpenFiles(options);

@@ -6,6 +6,7 @@
 
 #include "platform/paths.h"
 #include "platform/template_rect.h"
+#include "studio/jobs.h"
 
 using platform::Ltrb;
 
@@ -79,7 +80,7 @@ std::string RingtoneName(const std::string& currentFileName) {
 
 DropVerdict CheckDrop(const std::vector<std::string>& paths) {
     if (paths.size() != 1) return DropVerdict::SeveralFiles;
-    if (platform::LowerTail(paths.front(), 4) != ".mp3") return DropVerdict::InvalidFormat;
+    if (!IsSongFileName(paths.front())) return DropVerdict::InvalidFormat;
     return DropVerdict::Accept;
 }
 

@@ -93,7 +93,8 @@ std::string RingtoneName(const std::string& currentFileName);
 // ---- Drops -------------------------------------------------------------------------------------
 
 enum class DropVerdict { Accept, SeveralFiles, InvalidFormat };
-// Files dropped on the window: exactly one, whose last four characters, lower-cased, are ".mp3".
+// Files dropped on the window: exactly one, a song by its extension (IsSongFileName: ".mp3" or
+// one of the other music files).
 DropVerdict CheckDrop(const std::vector<std::string>& paths);
 // The message for a refused drop ("" for Accept).
 const char* DropMessage(DropVerdict verdict);

@@ -9,6 +9,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -52,6 +53,11 @@ class Session {
         : percent_(percent), cancel_(cancel), onProgress_(onProgress) {}
     bool Run(const CWave& sound, const PhoneEncodeSpec& spec, const std::string& path);
     const std::string& error() const { return error_; }
+    // Tag texts for the file ("title", "artist"; empty ones are left out).
+    void SetTags(const std::string& title, const std::string& artist) {
+        title_ = title;
+        artist_ = artist;
+    }
 
   private:
     bool Fail(const std::string& why, int code = 0) {
@@ -74,6 +80,8 @@ class Session {
     int frameSize_ = 0;
     int64_t nextPts_ = 0;
     std::string error_;
+    std::string title_;
+    std::string artist_;
 };
 
 bool Session::Open(const CWave& sound, const PhoneEncodeSpec& spec, const std::string& path) {
@@ -108,6 +116,12 @@ bool Session::Open(const CWave& sound, const PhoneEncodeSpec& spec, const std::s
     if (!stream) return Fail("out of memory");
     avcodec_parameters_from_context(stream->codecpar, encoder_.get());
     stream->time_base = encoder_->time_base;
+    // The muxers write the container's tags: MP4 atoms, or the Vorbis comments of the one Ogg
+    // stream (which the Ogg muxers take from the stream).
+    const bool ogg = std::string(spec.muxer) == "ogg" || std::string(spec.muxer) == "opus";
+    AVDictionary** tags = ogg ? &stream->metadata : &output_->metadata;
+    if (!title_.empty()) av_dict_set(tags, "title", title_.c_str(), 0);
+    if (!artist_.empty()) av_dict_set(tags, "artist", artist_.c_str(), 0);
     if (int rc = avio_open(&output_->pb, path.c_str(), AVIO_FLAG_WRITE); rc < 0)
         return Fail("cannot create the ringtone file", rc);
     if (int rc = avformat_write_header(output_.get(), nullptr); rc < 0)
@@ -222,6 +236,14 @@ bool Session::Run(const CWave& sound, const PhoneEncodeSpec& spec, const std::st
     return true;
 }
 
+// Flushes a written file to the disk.
+bool SyncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}
+
 }  // namespace
 
 const PhoneFormatInfo (&PhoneFormats())[4] { return kFormats; }
@@ -278,8 +300,14 @@ bool PhoneRingtoneEncoder::Encode(const CWave& sound, PhoneFormat format, const 
     bool ok = false;
     {
         Session session(percent_, cancel_, onProgress);
+        session.SetTags(title_, artist_);
         ok = session.Run(sound, SpecFor(format, sound.format.channels), partial);
         error_ = session.error();
+    }
+    // On the disk before it takes its name.
+    if (ok && !SyncFile(partial)) {
+        ok = false;
+        error_ = "cannot write the ringtone file";
     }
     if (ok && std::rename(partial.c_str(), target.c_str()) != 0) {
         ok = false;

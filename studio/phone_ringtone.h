@@ -42,7 +42,7 @@ struct PhoneEncodeSpec {
 PhoneEncodeSpec SpecFor(PhoneFormat format, int channels);
 
 // Encodes one 16-bit PCM sound. The file is written beside `target` under a temporary name and
-// renamed into place once complete, so a failed or cancelled encode leaves no file (and an older
+// renamed into place once complete and on disk, so a failed or cancelled encode leaves no file (and an older
 // file of that name as it was). Safe to run on a worker while another thread reads percent().
 class PhoneRingtoneEncoder {
   public:
@@ -50,6 +50,11 @@ class PhoneRingtoneEncoder {
     // encoded here. `onProgress` (when given) hears each new percentage, on the calling thread.
     bool Encode(const CWave& sound, PhoneFormat format, const std::string& target,
                 const std::function<void(int)>& onProgress = {});
+    // The title and artist the next encodes write into the file's tags (none when empty).
+    void SetTitleAndArtist(std::string title, std::string artist) {
+        title_ = std::move(title);
+        artist_ = std::move(artist);
+    }
 
     int percent() const { return percent_.load(); }
     void Cancel() { cancel_ = true; }
@@ -59,6 +64,8 @@ class PhoneRingtoneEncoder {
     std::atomic<int> percent_{0};
     std::atomic<bool> cancel_{false};
     std::string error_;
+    std::string title_;
+    std::string artist_;
 };
 
 }  // namespace studio

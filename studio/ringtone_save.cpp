@@ -142,6 +142,8 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
     ShapeWave(wave, RingtoneShaping{options.fadeInMs, options.fadeOutMs, options.normalise});
 
     window.SetProgressPos(0);
+    // The ringtone carries the song's title and artist.
+    const media::SongTags song = CurrentSongTags();
     bool ok = false;
     std::string why;
     if (*format == PhoneFormat::Mp3) {
@@ -153,6 +155,7 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
             EncoderArgs& args = SharedEncoderArgs();
             args.inputIsWav = 1;
             BuildEncoderArgs(args, Settings());
+            AddTitleAndArtist(args, song.title, song.artist);
             Engine().CallSetCancelEncode(0);
             Engine().CallSetNoBad();
             if (const VxMymp3Fn mymp3 = Engine().LookUpMymp3()) {
@@ -165,6 +168,7 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
         }
     } else {
         PhoneRingtoneEncoder encoder;
+        encoder.SetTitleAndArtist(song.title, song.artist);
         ok = encoder.Encode(wave, *format, *target,
                             [&window](int percent) { window.SetProgressPos(percent); });
         why = encoder.error();

@@ -8,29 +8,12 @@
 #include <fstream>
 
 #include "platform/paths.h"
-#include "platform/text.h"
 #include "uikit/time_calc.h"
 
 namespace {
 
-constexpr std::streamoff kId3v1Size = 128;
-constexpr size_t kId3v1TitleOffset = 3;
-constexpr size_t kId3v1TitleSize = 30;
 constexpr std::string_view kM3uHeader = "#EXTM3U";
 constexpr std::string_view kCrLf = "\r\n";
-
-bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
-std::string Trimmed(std::string_view text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    return std::string(text.substr(begin, end - begin));
-}
-
-// Tag texts are bytes of some single-byte code page; the lists hold UTF-8.
-std::string TagTextToUtf8(std::string_view bytes) { return platform::ShownUtf8(bytes); }
 
 // Strips one line end: LF, and a CR before it (a text-mode read of CR LF).
 void StripLineEnd(std::string& line) {
@@ -38,35 +21,6 @@ void StripLineEnd(std::string& line) {
 }
 
 }  // namespace
-
-std::optional<std::string> ReadId3v1Title(const std::string& path) {
-    if (!platform::IsRegularFile(path)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < kId3v1Size) return std::nullopt;
-    in.seekg(size - kId3v1Size);
-    std::array<char, kId3v1Size> tag{};
-    if (!in.read(tag.data(), kId3v1Size)) return std::nullopt;
-    if (std::string_view(tag.data(), 3) != "TAG") return std::nullopt;
-    std::string_view title(tag.data() + kId3v1TitleOffset, kId3v1TitleSize);
-    title = title.substr(0, title.find('\0'));
-    std::string trimmed = Trimmed(title);
-    if (trimmed.empty()) return std::nullopt;
-    return TagTextToUtf8(trimmed);
-}
-
-std::string TitleFromPath(std::string_view path) {
-    std::string name = platform::AfterLastSeparator(path);
-    if (platform::LowerTail(name, 4) == ".mp3") name.resize(name.size() - 4);
-    return name;
-}
-
-std::string FindTrackTitle(const std::string& path) {
-    if (auto title = ReadId3v1Title(path)) return *title;
-    return TitleFromPath(path);
-}
 
 std::string FormatTrackNumber(int position) {
     char text[16];

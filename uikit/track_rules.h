@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "media/tags.h"
 #include "platform/replace_file.h"
 
 // Shown by every track-list operation on the selected row when no row is selected.
@@ -21,17 +22,10 @@ struct TrackEntry {
     std::string path;   // column 3, full path
 };
 
-// The title of an ID3v1 tag in the last 128 bytes of the file: the 30-byte field after "TAG", up to
-// its first zero byte, with white space removed at both ends. Tag bytes that are not UTF-8 are read
-// as Latin-1. nullopt when the file cannot be read, has no tag, or the title is blank.
-std::optional<std::string> ReadId3v1Title(const std::string& path);
-
-// The title a file gets from its name: the part after the last separator, with a final ".mp3"
-// (compared in lower case) dropped; other extensions stay.
-std::string TitleFromPath(std::string_view path);
-
-// The ID3v1 title when there is one, else TitleFromPath.
-std::string FindTrackTitle(const std::string& path);
+// The title rules of the tracks (ID3v1 title, else the file name) are the media library's.
+using media::FindTrackTitle;
+using media::ReadId3v1Title;
+using media::TitleFromPath;
 
 // The number column: "%02d" of a 1-based position (01, 02, ..., 99, 100).
 std::string FormatTrackNumber(int position);

@@ -1,12 +1,11 @@
 #include "components/cd_writer/cd_audio.h"
 
-#include <QString>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
 #include "components/mp3_decode/mp3_decode.h"
-#include "uikit/track_rules.h"
+#include "media/tags.h"
 
 namespace cd_writer {
 namespace {
@@ -33,31 +32,6 @@ OpenResult OpenStream(const std::string& path, Mpg123Ptr& h, long& rate, int& ch
     if (!mp3_decode::OpenMp3As(h.get(), path, kCdRate, 2, MPG123_ENC_SIGNED_16))
         return OpenResult::CannotDecode;
     return OpenResult::Ok;
-}
-
-std::string Trimmed(const char* bytes, size_t size) {
-    std::string text(bytes, strnlen(bytes, size));
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-std::string ArtistOf(mpg123_handle* h) {
-    mpg123_id3v1* v1 = nullptr;
-    mpg123_id3v2* v2 = nullptr;
-    if (mpg123_id3(h, &v1, &v2) != MPG123_OK) return {};
-    if (v2 && v2->artist && v2->artist->fill > 0) {
-        std::string artist = Trimmed(v2->artist->p, v2->artist->fill);
-        if (!artist.empty()) return artist;
-    }
-    if (v1) {
-        const std::string raw = Trimmed(v1->artist, sizeof v1->artist);
-        // Version 1 tags hold single-byte text; keep UTF-8 that is already valid.
-        const QString utf8 = QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
-        if (!utf8.contains(QChar::ReplacementCharacter)) return raw;
-        return QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size())).toStdString();
-    }
-    return {};
 }
 
 }  // namespace
@@ -99,9 +73,8 @@ OpenResult CdAudioDecoder::Open(const std::string& path) {
         if (step.ended) break;
     }
     if (bytes <= 0) return OpenResult::CannotDecode;
-    text_.title = FindTrackTitle(path);
-    // Tags at the end of the file are known once the stream has been read through.
-    text_.performer = ArtistOf(state_->mpg.get());
+    text_.title = media::FindTrackTitle(path);
+    text_.performer = media::ReadMp3Performer(path);
     return OpenMeasured(path, bytes / 4);
 }
 

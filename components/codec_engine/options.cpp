@@ -187,6 +187,8 @@ bool ParseVector(int count, char** args, ParsedVector& out, std::string& error) 
             out.decode = true;
         } else if (arg == "--no-replace") {
             out.noReplace = true;
+        } else if (arg == "--copy-tags") {
+            out.copyTags = true;
         } else if (arg == "-m") {
             const auto v = value(arg);
             if (!v) return false;

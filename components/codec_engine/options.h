@@ -15,7 +15,7 @@ namespace vxmpp {
 using EncoderSetting = std::function<void(lame_global_flags*)>;
 
 // Tag texts of the encoder's tag options (--tt title, --ta artist, --tl album, --tn track as
-// "N" or "N/M"); an MP3 gets an ID3v2 tag when one of them is given.
+// "N" or "N/M", UTF-8); an MP3 gets an ID3v2 tag when one of them is given.
 struct TagTexts {
     std::string title;
     std::string artist;
@@ -31,6 +31,9 @@ struct ParsedVector {
     // "--no-replace": the output takes its name only when nothing stands there (a concurrent
     // run may take the same name first); without it an existing output is replaced.
     bool noReplace = false;
+    // "--copy-tags": an MP3 encoded from an MP3 gets the input's ID3v2 and ID3v1 tags (cover
+    // pictures included); tag options given too are written over the copied fields.
+    bool copyTags = false;
     std::vector<std::string> paths;  // the placeholder paths, in vector order (at most two)
     std::vector<EncoderSetting> settings;
     TagTexts tags;

@@ -108,6 +108,10 @@ bool StagedFile::Create(const std::string& wanted, Claim claim) {
     return true;
 }
 
+bool StagedFile::Flush() {
+    return file_ && std::fflush(file_) == 0 && !std::ferror(file_);
+}
+
 StagedFile::CommitResult StagedFile::Commit() {
     if (!file_) return CommitResult::Failed;
     const bool flushed =

@@ -29,6 +29,11 @@ class StagedFile {
     // when replacing). False when the folder is not writable.
     bool Create(const std::string& target, Claim claim = Claim::Replace);
     std::FILE* file() const { return file_; }
+    // The temporary file's path, for a step that changes the written file by name (tagging)
+    // before Commit; call Flush first so that everything written through file() is in it.
+    const std::string& temporaryPath() const { return temp_; }
+    // Hands what file() buffers to the file. False when writing failed.
+    bool Flush();
     // Flushes the temporary file to the disk, closes it and gives it the target's name. Failed
     // when writing failed; NameTaken (NoReplace only) when something stands at the target.
     CommitResult Commit();

@@ -16,12 +16,14 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "components/codec_engine/options.h"
 #include "components/codec_engine/sources.h"
 #include "components/codec_engine/staged_file.h"
+#include "media/tags.h"
 
 namespace {
 
@@ -111,24 +113,40 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// Gives the stream an ID3v2 tag (no ID3v1) with the texts that were given.
-void SetTags(lame_global_flags* gf, const vxmpp::TagTexts& tags) {
-    id3tag_init(gf);
-    id3tag_add_v2(gf);
-    id3tag_v2_only(gf);
-    if (!tags.title.empty()) id3tag_set_title(gf, tags.title.c_str());
-    if (!tags.artist.empty()) id3tag_set_artist(gf, tags.artist.c_str());
-    if (!tags.album.empty()) id3tag_set_album(gf, tags.album.c_str());
-    if (!tags.track.empty()) id3tag_set_track(gf, tags.track.c_str());
+// "N" or "N/M" of the track option.
+void ReadTrack(const std::string& text, int& track, int& total) {
+    track = 0;
+    total = 0;
+    std::sscanf(text.c_str(), "%d/%d", &track, &total);
+    if (track < 0) track = 0;
+    if (total < 0) total = 0;
 }
 
-int Encode(const std::string& input, const std::string& output,
-           const std::vector<vxmpp::EncoderSetting>& settings, const vxmpp::TagTexts& tags,
-           bool noReplace) {
+// Tags the finished stream at `path` (still under its temporary name): first the input's tags
+// when they travel, then the texts of the tag options over them. TagLib writes them, so any
+// text (UTF-8) is kept whole; the ID3v2 tag goes in front of the stream.
+bool TagOutput(const std::string& path, const std::string& input, bool copyFromInput,
+               const vxmpp::TagTexts& texts) {
+    if (copyFromInput && !media::CopyMp3Tags(input, path)) return false;
+    if (!texts.any()) return true;
+    media::SongTags tags;
+    if (copyFromInput) {
+        if (std::optional<media::SongTags> copied = media::ReadTags(path)) tags = *copied;
+    }
+    if (!texts.title.empty()) tags.title = texts.title;
+    if (!texts.artist.empty()) tags.artist = texts.artist;
+    if (!texts.album.empty()) tags.album = texts.album;
+    if (!texts.track.empty()) ReadTrack(texts.track, tags.track, tags.trackTotal);
+    return media::WriteMp3Tags(path, tags);
+}
+
+int Encode(const std::string& input, const std::string& output, const vxmpp::ParsedVector& vector) {
+    const std::vector<vxmpp::EncoderSetting>& settings = vector.settings;
     g_encodePercent.store(0);
     if (!IsRegularFile(input)) return Fail(kBadInput);
     std::string error;
-    std::unique_ptr<vxmpp::PcmSource> source = vxmpp::LooksLikeWav(input)
+    const bool wavInput = vxmpp::LooksLikeWav(input);
+    std::unique_ptr<vxmpp::PcmSource> source = wavInput
                                                    ? vxmpp::OpenWavSource(input, error)
                                                    : vxmpp::OpenMp3Source(input, error);
     if (!source) return Fail(kBadInput);
@@ -142,21 +160,10 @@ int Encode(const std::string& input, const std::string& output,
     if (source->channels() == 1 && lame_get_mode(lame.get()) != MONO) {
         lame_set_mode(lame.get(), MONO);
     }
-    if (tags.any()) SetTags(lame.get(), tags);
     if (lame_init_params(lame.get()) < 0) return Fail(kEncoderRefused);
 
     vxmpp::StagedFile out;
-    if (!out.Create(output, ClaimOf(noReplace))) return Fail(kWriteFailed);
-    // The tag goes first; the stream and its information frame follow it.
-    long streamStart = 0;
-    if (tags.any()) {
-        std::vector<unsigned char> tag(lame_get_id3v2_tag(lame.get(), nullptr, 0));
-        const size_t tagBytes = lame_get_id3v2_tag(lame.get(), tag.data(), tag.size());
-        if (tagBytes > tag.size() || !WriteAll(out.file(), tag.data(), tagBytes)) {
-            return Fail(kWriteFailed);
-        }
-        streamStart = static_cast<long>(tagBytes);
-    }
+    if (!out.Create(output, ClaimOf(vector.noReplace))) return Fail(kWriteFailed);
 
     // Worst case of one block's output: 1.25 bytes per output sample plus 7200. Resampling up
     // (11025 Hz in, 44100 Hz out) multiplies the output samples of a block.
@@ -203,10 +210,16 @@ int Encode(const std::string& input, const std::string& output,
     unsigned char tag[2880];
     const size_t tagBytes = lame_get_lametag_frame(lame.get(), tag, sizeof tag);
     if (tagBytes > 0 && tagBytes <= sizeof tag) {
-        if (std::fseek(out.file(), streamStart, SEEK_SET) != 0 ||
+        if (std::fseek(out.file(), 0, SEEK_SET) != 0 ||
             !WriteAll(out.file(), tag, tagBytes)) {
             return Fail(kWriteFailed);
         }
+    }
+    // Tags are added to the whole stream before it takes its name, never to a named file.
+    const bool copyTags = vector.copyTags && !wavInput;
+    if ((copyTags || vector.tags.any()) &&
+        (!out.Flush() || !TagOutput(out.temporaryPath(), input, copyTags, vector.tags))) {
+        return Fail(kWriteFailed);
     }
     if (const int committed = CommitOutput(out); committed != kOk) return committed;
     g_encodePercent.store(100);
@@ -274,7 +287,7 @@ __attribute__((visibility("default"))) int mymp3(int count, char** args, const c
     try {
         return vector.decode
                    ? Decode(input, output, vector.noReplace)
-                   : Encode(input, output, vector.settings, vector.tags, vector.noReplace);
+                   : Encode(input, output, vector);
     } catch (...) {
         // Out of memory or the like: nothing may cross the C boundary.
         return Fail(kBadInput);

@@ -14,6 +14,9 @@
 // With the option "--no-replace" the output takes its name only when nothing stands there;
 // result 6 says that another file took the name while the job ran. Without it an existing output
 // is replaced (written through a symbolic link).
+// The tag options "--tt", "--ta", "--tl" and "--tn" give the MP3 an ID3v2 tag (UTF-8 texts);
+// with "--copy-tags" an MP3 encoded from an MP3 takes the input's ID3v2 and ID3v1 tags, cover
+// pictures included. Tags are written before the output takes its name.
 // A failed or cancelled job raises the bad indicator and leaves no output file: the output is
 // written beside its target under a hidden name and renamed into place only when complete.
 #pragma once

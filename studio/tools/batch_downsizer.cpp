@@ -105,6 +105,8 @@ int Encode(const std::string& source, const std::string& output, const StudioSet
     EncoderArgs& args = SharedEncoderArgs();
     args.inputIsWav = 0;
     BuildEncoderArgs(args, settings);
+    // The smaller file keeps the song's tags (title, artist, album, cover picture, ...).
+    if (args.SetSlot(args.count, "--copy-tags")) ++args.count;
     if (noReplace && args.SetSlot(args.count, "--no-replace")) ++args.count;
     Pause(settleMs);
     Engine().CallSetNoBad();

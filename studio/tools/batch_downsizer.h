@@ -88,7 +88,8 @@ class CBatchDownsizer {
     void ConvertAllJob(IDownsizerWindow& window, const std::string& folder);
 
     // Encodes `source` into `output` as both commands do: the vector built from `settings`
-    // for MP3 input, the settle pause, the engine's bad indicator cleared, then its encoder.
+    // for MP3 input (with the source's tags copied into the output before it takes its name),
+    // the settle pause, the engine's bad indicator cleared, then its encoder.
     // The engine's result; -1 when the engine lacks the encoder.
     static int EncodeFile(const std::string& source, const std::string& output,
                           const StudioSettings& settings, int settleMs = kSettleMs);

@@ -774,3 +774,46 @@ TEST_F(CodecEngine, TagOptionsGiveAnId3v2TagAheadOfAnExactStream) {
     ASSERT_GT(plainBytes.size(), 3u);
     EXPECT_NE(std::string(plainBytes.begin(), plainBytes.begin() + 3), "ID3");
 }
+
+// Tag texts are UTF-8 and come back whole; with --copy-tags an MP3 made from an MP3 carries the
+// input's tags, cover included, and tag options are written over the copied fields. A WAV input
+// has nothing to copy.
+TEST_F(CodecEngine, TagsAreUtf8AndTravelFromAnMp3WithCopyTags) {
+    const std::string wav = Tone("in.wav", {.seconds = 1.0});
+    const std::string utf8 = dir.File("utf8.mp3");
+    ASSERT_EQ(engine.Mp3({"-b", "64", "--tt", "\xc3\x9c" "berall \xe2\x99\xaa", "--ta",
+                          "\xd0\x90\xd0\xb1", "c:\\vx.wav", "c:\\tmp.mp3"},
+                         wav, utf8),
+              0);
+    const auto tags = testing_support::ProbeTags(utf8);
+    if (!tags) GTEST_SKIP() << "ffprobe missing";
+    EXPECT_EQ(tags->at("title"), "\xc3\x9c" "berall \xe2\x99\xaa");
+    EXPECT_EQ(tags->at("artist"), "\xd0\x90\xd0\xb1");
+
+    const auto song = testing_support::MakeTaggedMp3WithCover(dir.path(), "tagged.mp3", 1.0);
+    if (!song) GTEST_SKIP() << "ffmpeg missing";
+    const std::string copied = dir.File("copied.mp3");
+    ASSERT_EQ(engine.Mp3({"-b", "32", "--copy-tags", "c:\\vx.mp3", "c:\\tmp.mp3"}, song->path,
+                         copied),
+              0);
+    testing_support::ExpectTagsTravelled(copied, *song, dir.path());
+
+    const std::string retitled = dir.File("retitled.mp3");
+    ASSERT_EQ(engine.Mp3({"-b", "32", "--copy-tags", "--tt", "New Title", "c:\\vx.mp3",
+                          "c:\\tmp.mp3"},
+                         song->path, retitled),
+              0);
+    const auto changed = testing_support::ProbeTags(retitled);
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(changed->at("title"), "New Title");
+    EXPECT_EQ(changed->at("artist"), song->artist);
+    EXPECT_EQ(changed->at("album"), song->album);
+    EXPECT_TRUE(testing_support::AttachedPicture(retitled, dir.path()) == song->cover);
+
+    const std::string fromWav = dir.File("fromwav.mp3");
+    ASSERT_EQ(engine.Mp3({"-b", "32", "--copy-tags", "c:\\vx.wav", "c:\\tmp.mp3"}, wav, fromWav),
+              0);
+    const std::vector<uint8_t> bytes = testing_support::ReadFile(fromWav);
+    ASSERT_GT(bytes.size(), 3u);
+    EXPECT_NE(std::string(bytes.begin(), bytes.begin() + 3), "ID3");
+}

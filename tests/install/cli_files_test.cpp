@@ -236,6 +236,80 @@ TEST_F(CliFiles, CutWritesEveryRingtoneKindThatFfprobeReadsBack) {
                                         "part.opus", "part.wav", "stereo.mp3"}));
 }
 
+// vexmor info and cut take the songs the studio opens: FLAC, Ogg Vorbis, Opus, M4A and a float
+// WAV, made by ffmpeg. A WAV part is exactly ffmpeg's decode of it; the ringtones carry the
+// song's title and artist.
+TEST_F(CliFiles, InfoAndCutTakeOtherMusicFiles) {
+    if (!testing_support::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is needed";
+    struct Song {
+        const char* name;
+        QStringList codec;
+        const char* format;  // the start of the info line's kind
+        int rate;
+    };
+    const std::vector<Song> songs = {
+        {"s.flac", {"-c:a", "flac"}, "FLAC", 44100},
+        {"s.ogg", {"-c:a", "libvorbis"}, "Vorbis", 44100},
+        {"s.opus", {"-c:a", "libopus"}, "Opus", 48000},
+        {"s.m4a", {"-c:a", "aac"}, "AAC", 44100},
+        // (The MPEG information library describes WAVs, float ones too.)
+        {"float.wav", {"-c:a", "pcm_f32le"}, "WAV", 44100},
+    };
+    for (const Song& song : songs) {
+        SCOPED_TRACE(song.name);
+        const std::string path = dir_.File(song.name);
+        std::vector<std::string> argv = {"ffmpeg", "-v", "error", "-y", "-i", wav_};
+        for (const QString& a : song.codec) argv.push_back(a.toStdString());
+        argv.insert(argv.end(), {"-metadata", "title=Title " + std::string(song.name),
+                                 "-metadata", "artist=Artist", path});
+        ASSERT_EQ(testing_support::RunTool(argv).exitCode, 0);
+
+        const Result info = Vexmor({"info", Q(path)});
+        ASSERT_EQ(info.status, 0) << info.err.toStdString();
+        EXPECT_TRUE(info.out.startsWith(Q(path) + ": " + song.format)) << info.out.toStdString();
+        EXPECT_TRUE(info.out.contains(QString(", %1 Hz, stereo, ").arg(song.rate)))
+            << info.out.toStdString();
+        EXPECT_TRUE(info.out.trimmed().endsWith("0:06.000") || info.out.contains("0:06.0"))
+            << info.out.toStdString();
+
+        // From 1 s to 3 s: whole frames at the song's rate.
+        const std::string part = out_ + "/part.wav";
+        const Result cut = Vexmor({"cut", Q(path), "--from", "1", "--to", "3", "-o", Q(part)});
+        ASSERT_EQ(cut.status, 0) << cut.err.toStdString();
+        const std::string raw = dir_.File("peer.raw");
+        ASSERT_EQ(testing_support::RunTool({"ffmpeg", "-v", "error", "-y", "-i", path, "-f",
+                                            "s16le", "-acodec", "pcm_s16le", raw})
+                      .exitCode,
+                  0);
+        const std::vector<uint8_t> peer = testing_support::ReadFile(raw);
+        const std::vector<uint8_t> saved = testing_support::ReadFile(part);
+        const size_t from = 4u * song.rate, to = 12u * song.rate;
+        ASSERT_GE(peer.size(), to);
+        ASSERT_EQ(saved.size(), to - from + 44);
+        EXPECT_TRUE(std::equal(peer.begin() + from, peer.begin() + to, saved.begin() + 44));
+
+        const std::string ogg = out_ + "/part.ogg";
+        ASSERT_EQ(Vexmor({"cut", Q(path), "--to", "2", "-o", Q(ogg)}).status, 0);
+        const auto tags = testing_support::ProbeTags(ogg);
+        ASSERT_TRUE(tags);
+        EXPECT_EQ(tags->count("title") ? tags->at("title") : "", "Title " + std::string(song.name));
+        EXPECT_EQ(tags->count("artist") ? tags->at("artist") : "", "Artist");
+        fs::remove(part);
+        fs::remove(ogg);
+    }
+    // A song FFmpeg cannot read is named with the reason, in both commands.
+    const std::string bad = dir_.File("bad.flac");
+    testing_support::WriteFile(bad, std::vector<uint8_t>(3000, 'x'));
+    const Result info = Vexmor({"info", Q(bad)});
+    EXPECT_EQ(info.status, 1);
+    EXPECT_EQ(info.err.trimmed(), "vexmor: " + Q(bad) + ": not a music file FFmpeg reads");
+    const Result cut = Vexmor({"cut", Q(bad), "--to", "1", "-o", Q(out_ + "/x.wav")});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_TRUE(cut.err.contains("vexmor: " + Q(bad) + ": not a music file FFmpeg reads"))
+        << cut.err.toStdString();
+    EXPECT_TRUE(Entries(out_).empty());
+}
+
 TEST_F(CliFiles, CutRefusesBadUsageAndBadFilesWithoutLeavingAFile) {
     const QString target = Q(out_ + "/r.mp3");
     for (const QStringList& args : {
@@ -306,6 +380,20 @@ TEST_F(CliFiles, ShrinkEncodesUnderTheDownsizersNamesAndSumsUpFailures) {
     const Result noList = Vexmor({"shrink", "--playlist", Q(mp3_), "-o", Q(out_)});
     EXPECT_EQ(noList.status, 1);
     EXPECT_TRUE(noList.err.startsWith("vexmor: " + Q(mp3_) + ": not an M3U playlist"));
+}
+
+// A shrunk song keeps its tags: title, artist, album, the cover picture's bytes and the ID3v1
+// tag, read back by ffprobe and ffmpeg.
+TEST_F(CliFiles, ShrinkKeepsTheSongsTagsAndCover) {
+    const auto song = testing_support::MakeTaggedMp3WithCover(dir_.path(), "tagged.mp3", 3.0);
+    if (!song) GTEST_SKIP() << "ffmpeg is needed";
+    const Result r = Vexmor({"shrink", Q(song->path), "-o", Q(out_)});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(Entries(out_), std::vector<std::string>{"tagged.mp3"});
+    testing_support::ExpectTagsTravelled(out_ + "/tagged.mp3", *song, dir_.path());
+    const auto probe = Probe(out_ + "/tagged.mp3");
+    ASSERT_TRUE(probe);
+    EXPECT_EQ(probe->sampleRate, 22050);
 }
 
 // The down-sizer window's list takes what the MP3 information library accepts, whatever the

@@ -148,3 +148,24 @@ TEST(MediaTags, Id3v1FieldsStopAtZeroAreTrimmedAndReadLatin1UnlessUtf8) {
     ASSERT_TRUE(media::WriteMp3Tags(blank, {.artist = "Tagged"}));
     EXPECT_EQ(media::ReadMp3Performer(blank), "Tagged");
 }
+
+// Title, artist and album of the other music files ffmpeg writes, a WAV's RIFF INFO list too.
+TEST(MediaTags, OtherMusicFilesTellTheirTitleArtistAndAlbum) {
+    if (!ts::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg missing";
+    ts::TempDir dir;
+    for (const char* name : {"a.flac", "a.ogg", "a.opus", "a.m4a", "a.wav", "a.wma"}) {
+        SCOPED_TRACE(name);
+        const std::string song =
+            FfmpegMp3(dir, name, {},
+                      {"-metadata", "title=Caf\xc3\xa9", "-metadata", "artist=Band", "-metadata",
+                       "album=Album"});
+        ASSERT_FALSE(song.empty());
+        const auto tags = media::ReadTags(song);
+        ASSERT_TRUE(tags);
+        EXPECT_EQ(tags->title, "Caf\xc3\xa9");
+        EXPECT_EQ(tags->artist, "Band");
+        EXPECT_EQ(tags->album, "Album");
+    }
+    EXPECT_FALSE(media::ReadTags(dir.path()));
+    EXPECT_FALSE(media::ReadTags(dir.File("missing.flac")));
+}

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +24,7 @@
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
 #include "studio/job_state.h"
+#include "studio/ringtone_save.h"
 #include "studio/settings.h"
 #include "tests/support/test_support.h"
 
@@ -489,6 +491,140 @@ TEST_F(JobsWithEngine, TwoStudiosKeepTheirOwnScratchFiles) {
     EXPECT_FALSE(platform::IsDirectory(ended)) << "removed when the second studio started";
     EXPECT_EQ(testing_support::ReadFile(firstWav), firstSong);
     EXPECT_EQ(CurrentWavPath(), firstWav);
+}
+
+// 16-bit samples of `bytes`.
+std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes, size_t from = 0) {
+    std::vector<int16_t> samples((bytes.size() - std::min(from, bytes.size())) / 2);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(bytes[from + 2 * i] | bytes[from + 2 * i + 1] << 8);
+    return samples;
+}
+
+// ffmpeg's decode of `path` as 16-bit samples at its own rate and channels.
+std::vector<uint8_t> FfmpegPcm(const TempDir& dir, const std::string& path) {
+    const std::string raw = dir.File("peer.raw");
+    const auto made = testing_support::RunTool(
+        {"ffmpeg", "-v", "error", "-y", "-i", path, "-f", "s16le", "-acodec", "pcm_s16le", raw});
+    EXPECT_EQ(made.exitCode, 0) << made.out;
+    return testing_support::ReadFile(raw);
+}
+
+// How far a lossy re-encode strays from the samples it was made from: the root mean square of
+// the difference over that of the original (over the shorter of the two).
+double RelativeError(const std::vector<int16_t>& original, const std::vector<int16_t>& encoded) {
+    const size_t n = std::min(original.size(), encoded.size());
+    double diff = 0, power = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const double d = static_cast<double>(original[i]) - encoded[i];
+        diff += d * d;
+        power += static_cast<double>(original[i]) * original[i];
+    }
+    return power > 0 ? std::sqrt(diff / power) : 1.0;
+}
+
+// Songs that are no MP3s, made by ffmpeg with a title and an artist, open into the editor and
+// their marked part leaves as ringtones: the WAV holds exactly ffmpeg's decode of that part; a
+// phone ringtone (a lossy re-encode) is close to it and carries the song's title and artist, as
+// does the MP3 ringtone.
+TEST_F(JobsWithEngine, OtherMusicFilesOpenAndLeaveAsRingtonesOfTheirOwnSamples) {
+    if (!testing_support::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg missing";
+    struct Case {
+        const char* song;
+        std::vector<std::string> codec;
+        const char* ringtone;  // the phone ringtone made from it
+    };
+    const Case cases[] = {
+        {"song.flac", {"-c:a", "flac"}, "ring.ogg"},
+        {"song.ogg", {"-c:a", "libvorbis"}, "ring.m4r"},
+        {"song.opus", {"-c:a", "libopus", "-b:a", "128k"}, "ring.opus"},
+        {"song.m4a", {"-c:a", "aac", "-b:a", "160k"}, "ring.m4r"},
+    };
+    const std::string tone = dir.File("tone.wav");
+    testing_support::WriteFile(tone, testing_support::MakeToneWav({.seconds = 3.0}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.song);
+        const std::string song = dir.File(c.song);
+        std::vector<std::string> argv = {"ffmpeg", "-v", "error", "-y", "-i", tone};
+        argv.insert(argv.end(), c.codec.begin(), c.codec.end());
+        argv.insert(argv.end(), {"-metadata", "title=Song of " + std::string(c.song), "-metadata",
+                                 "artist=Caf\xc3\xa9 Band", song});
+        ASSERT_EQ(testing_support::RunTool(argv).exitCode, 0);
+
+        studio::PrepareDecode(window, song);
+        ASSERT_TRUE(WaitForIdle());
+        ASSERT_TRUE(ui->messageTexts().empty()) << ui->messageTexts().front();
+        ASSERT_TRUE(window.Logged("file " + song));
+        ASSERT_TRUE(window.Logged("load " + studio::TempWavPath()));
+        EXPECT_EQ(CurrentSongTags().title, "Song of " + std::string(c.song));
+        EXPECT_EQ(CurrentSongTags().artist, "Caf\xc3\xa9 Band");
+        const auto opened = testing_support::Probe(studio::TempWavPath());
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(opened->codec, "pcm_s16le");
+        const int rate = opened->sampleRate;
+
+        // The part from 0.5 s to about 1.75 s (positions are half the byte offsets: stereo
+        // frames of four bytes are two positions each, and the cut keeps whole frames of
+        // positions, so the frames are even).
+        const int64_t fromFrame = rate / 2 / 2 * 2;
+        const int64_t toFrame = rate * 7 / 4 / 2 * 2;
+        window.selectionStart = static_cast<int32_t>(2 * fromFrame);
+        window.selectionEnd = static_cast<int32_t>(2 * toFrame);
+        const std::vector<uint8_t> decoded = FfmpegPcm(dir, song);
+        ASSERT_GE(decoded.size(), static_cast<size_t>(4 * toFrame));
+        const std::vector<uint8_t> part(decoded.begin() + 4 * fromFrame,
+                                        decoded.begin() + 4 * toFrame);
+
+        const std::string wav = dir.File("ring.wav");
+        ASSERT_TRUE(studio::CutShapedSelection(wav, window.Selection()));
+        const std::vector<uint8_t> saved = testing_support::ReadFile(wav);
+        ASSERT_EQ(saved.size(), part.size() + 44);
+        EXPECT_TRUE(std::equal(part.begin(), part.end(), saved.begin() + 44))
+            << "the WAV ringtone is not ffmpeg's decode of the part";
+
+        const std::string phone = dir.File(c.ringtone);
+        ui->QueueSaveFile(phone);
+        RunJob([&] { studio::SavePhoneRingtoneJob(window); });
+        EXPECT_EQ(ui->messageTexts().back(), "Ring Tone Created!");
+        const auto tags = testing_support::ProbeTags(phone);
+        ASSERT_TRUE(tags);
+        EXPECT_EQ(tags->count("title") ? tags->at("title") : "", "Song of " + std::string(c.song));
+        EXPECT_EQ(tags->count("artist") ? tags->at("artist") : "", "Caf\xc3\xa9 Band");
+        const std::vector<int16_t> original = Samples(part);
+        const std::vector<int16_t> encoded = Samples(FfmpegPcm(dir, phone));
+        EXPECT_NEAR(static_cast<double>(encoded.size()), static_cast<double>(original.size()),
+                    original.size() * 0.01);
+        EXPECT_LT(RelativeError(original, encoded), 0.1);
+
+        const std::string mp3 = dir.File("ring.mp3");
+        ui->QueueSaveFile(mp3);
+        RunJob([&] { studio::SelectionToMp3Job(window); });
+        EXPECT_EQ(ui->messageTexts().back(), "Ring Tone Created!");
+        const auto mp3Tags = testing_support::ProbeTags(mp3);
+        ASSERT_TRUE(mp3Tags);
+        EXPECT_EQ(mp3Tags->count("title") ? mp3Tags->at("title") : "",
+                  "Song of " + std::string(c.song));
+        EXPECT_EQ(mp3Tags->count("artist") ? mp3Tags->at("artist") : "", "Caf\xc3\xa9 Band");
+        ui->Clear();
+    }
+}
+
+// A song that FFmpeg cannot decode is refused with the open command's message and leaves the
+// open song as it was; a WAV taken over from elsewhere carries no song's tags.
+TEST_F(JobsWithEngine, AnUndecodableOtherSongKeepsTheOpenOne) {
+    const std::vector<uint8_t> song = testing_support::MakeToneWav({.seconds = 0.5});
+    testing_support::WriteFile(studio::TempWavPath(), song);
+    SetCurrentWavPath(studio::TempWavPath(), media::SongTags{.title = "Open", .artist = "Band"});
+    testing_support::WriteFile(dir.File("noise.flac"), std::vector<uint8_t>(5000, 0x5a));
+    studio::PrepareDecode(window, dir.File("noise.flac"));
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_EQ(ui->messageTexts(),
+              (std::vector<std::string>{"The specified file is not supported by the software!"}));
+    EXPECT_EQ(testing_support::ReadFile(studio::TempWavPath()), song);
+    EXPECT_FALSE(platform::FileExists(studio::StagingWavPath()));
+    EXPECT_EQ(CurrentSongTags().title, "Open");
+    SetCurrentWavPath(studio::TempWavPath());
+    EXPECT_EQ(CurrentSongTags(), media::SongTags{});
 }
 
 }  // namespace

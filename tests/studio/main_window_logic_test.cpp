@@ -6,6 +6,8 @@
 
 #include <set>
 
+#include "studio/jobs.h"
+
 namespace {
 
 using namespace studio;
@@ -14,12 +16,27 @@ TEST(MainWindowDrop, AcceptsOneMp3WhateverTheCase) {
     EXPECT_EQ(CheckDrop({"/music/song.mp3"}), DropVerdict::Accept);
     EXPECT_EQ(CheckDrop({"/music/song.MP3"}), DropVerdict::Accept);
     EXPECT_EQ(CheckDrop({"/music/song.mp3x"}), DropVerdict::InvalidFormat);
-    EXPECT_EQ(CheckDrop({"/music/song.wav"}), DropVerdict::InvalidFormat);
+    EXPECT_EQ(CheckDrop({"/music/song.txt"}), DropVerdict::InvalidFormat);
     EXPECT_EQ(CheckDrop({"mp3"}), DropVerdict::InvalidFormat);
     EXPECT_EQ(CheckDrop({"/a.mp3", "/b.mp3"}), DropVerdict::SeveralFiles);
     EXPECT_EQ(CheckDrop({}), DropVerdict::SeveralFiles);
     EXPECT_STREQ(DropMessage(DropVerdict::SeveralFiles), "One file at a time, please.");
     EXPECT_STREQ(DropMessage(DropVerdict::InvalidFormat), "Invalid format");
+}
+
+// The other music files FFmpeg decodes are songs too, by their extension in any case; names
+// that only contain one are not.
+TEST(MainWindowDrop, AcceptsOtherMusicFiles) {
+    for (const char* name : {"/m/a.wav", "/m/a.FLAC", "/m/a.ogg", "/m/a.oga", "/m/a.opus",
+                             "/m/a.m4a", "/m/a.aac", "/m/a.Wma"})
+        EXPECT_EQ(CheckDrop({name}), DropVerdict::Accept) << name;
+    for (const char* name : {"/m/a.flac.part", "/m/flac", "/m.ogg/a", "/m/a.m4r", "/m/a.mp4"})
+        EXPECT_EQ(CheckDrop({name}), DropVerdict::InvalidFormat) << name;
+    EXPECT_EQ(CheckDrop({"/m/a.flac", "/m/b.flac"}), DropVerdict::SeveralFiles);
+    // The open dialog lists the MP3 filter first and every song's extension after it.
+    EXPECT_EQ(OpenSongFilter(),
+              "MP3 files(*.mp3)|*.mp3|All audio files|"
+              "*.mp3;*.wav;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.aac;*.wma||");
 }
 
 TEST(MainWindowRingtoneName, TakesTheSongsNameOrCD) {

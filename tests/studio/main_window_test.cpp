@@ -365,8 +365,10 @@ TEST_F(MainWindow, AFailedOpenKeepsTheOpenSong) {
     testing_support::WriteFile(fake, std::vector<uint8_t>(8000, 0x5a));
     window->DropFiles({fake});
     ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
-    const std::string wav = dir.File("kept.wav");
-    ui->QueueOpenFiles({wav});
+    // A WAV is a song too now; a FLAC that FFmpeg cannot read is refused like the fake MP3.
+    const std::string broken = dir.File("broken.flac");
+    testing_support::WriteFile(broken, std::vector<uint8_t>(8000, 0x5a));
+    ui->QueueOpenFiles({broken});
     Click(kCmdOpenMp3);
     ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
 
@@ -584,7 +586,9 @@ TEST_F(MainWindow, KeysRunTheButtonsCommands) {
     ui->QueueOpenFiles({mp3});
     key(Qt::Key_O, Qt::ControlModifier);
     ASSERT_EQ(ui->fileDialogs().size(), 1u);
-    EXPECT_EQ(ui->fileDialogs()[0].filter, "MP3 files(*.mp3)|*.mp3||");
+    // The MP3 filter first, then "All audio files".
+    EXPECT_EQ(ui->fileDialogs()[0].filter.rfind("MP3 files(*.mp3)|*.mp3|All audio files|", 0), 0u);
+    EXPECT_EQ(ui->fileDialogs()[0].filter, OpenSongFilter());
     WaitUntilShown();
     EXPECT_EQ(window->currentFileName(), mp3);
 

@@ -1,5 +1,7 @@
 #include "tests/support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -7,6 +9,7 @@
 #include <atomic>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -159,20 +162,84 @@ std::optional<ProbeInfo> Probe(const std::string& path) {
 
 std::optional<std::map<std::string, std::string>> ProbeTags(const std::string& path) {
     if (!HaveTool("ffprobe")) return std::nullopt;
-    const ToolResult r = RunTool({"ffprobe", "-v", "error", "-show_entries", "format_tags", "-of",
-                                  "default=noprint_wrappers=1", path});
+    // Ogg files keep their tags with the stream: the first audio stream's tags are read too, and
+    // the container's win where both have one.
+    const ToolResult r = RunTool({"ffprobe", "-v", "error", "-select_streams", "a:0",
+                                  "-show_entries", "format_tags:stream_tags", "-of", "default",
+                                  path});
     if (r.exitCode != 0) return std::nullopt;
-    std::map<std::string, std::string> tags;
+    std::map<std::string, std::string> streamTags;
+    std::map<std::string, std::string> formatTags;
+    std::map<std::string, std::string>* section = &formatTags;
     std::istringstream lines(r.out);
     std::string line;
     while (std::getline(lines, line)) {
+        if (line == "[STREAM]") section = &streamTags;
+        if (line == "[FORMAT]") section = &formatTags;
         const size_t eq = line.find('=');
         if (line.rfind("TAG:", 0) != 0 || eq == std::string::npos) continue;
         std::string key = line.substr(4, eq - 4);
         for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        tags[key] = line.substr(eq + 1);
+        (*section)[key] = line.substr(eq + 1);
     }
-    return tags;
+    for (const auto& [key, value] : formatTags) streamTags[key] = value;
+    return streamTags;
+}
+
+std::optional<TaggedSong> MakeTaggedMp3WithCover(const std::string& folder, const std::string& name,
+                                                 double seconds) {
+    if (!HaveTool("ffmpeg")) return std::nullopt;
+    TaggedSong song;
+    const std::string tone = folder + "/" + name + ".tone.wav";
+    const std::string cover = folder + "/" + name + ".cover.png";
+    WriteFile(tone, MakeToneWav({.seconds = seconds}));
+    if (RunTool({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=s=640x480",
+                 "-frames:v", "1", cover})
+            .exitCode != 0)
+        return std::nullopt;
+    song.path = folder + "/" + name;
+    song.title = "Tagged Song \xc3\x9c" "ber";
+    song.artist = "The Artists";
+    song.album = "An Album";
+    const ToolResult made = RunTool(
+        {"ffmpeg", "-v", "error", "-y", "-i", tone, "-i", cover, "-map", "0:a", "-map", "1:v",
+         "-c:a", "libmp3lame", "-b:a", "128k", "-c:v", "copy", "-id3v2_version", "3",
+         "-write_id3v1", "1", "-metadata", "title=" + song.title, "-metadata",
+         "artist=" + song.artist, "-metadata", "album=" + song.album, "-metadata:s:v",
+         "title=Album cover", "-metadata:s:v", "comment=Cover (front)", song.path});
+    if (made.exitCode != 0) return std::nullopt;
+    song.cover = ReadFile(cover);
+    std::remove(tone.c_str());
+    std::remove(cover.c_str());
+    return song;
+}
+
+std::vector<uint8_t> AttachedPicture(const std::string& path, const std::string& scratchFolder) {
+    const std::string out = scratchFolder + "/attached-picture.png";
+    std::remove(out.c_str());
+    if (RunTool({"ffmpeg", "-v", "error", "-y", "-i", path, "-an", "-c:v", "copy", "-frames:v", "1",
+                 out})
+            .exitCode != 0)
+        return {};
+    std::vector<uint8_t> bytes = ReadFile(out);
+    std::remove(out.c_str());
+    return bytes;
+}
+
+void ExpectTagsTravelled(const std::string& output, const TaggedSong& song,
+                         const std::string& scratchFolder) {
+    const auto tags = ProbeTags(output);
+    ASSERT_TRUE(tags) << output;
+    EXPECT_EQ(tags->count("title") ? tags->at("title") : "", song.title) << output;
+    EXPECT_EQ(tags->count("artist") ? tags->at("artist") : "", song.artist) << output;
+    EXPECT_EQ(tags->count("album") ? tags->at("album") : "", song.album) << output;
+    const std::vector<uint8_t> picture = AttachedPicture(output, scratchFolder);
+    EXPECT_FALSE(picture.empty()) << output;
+    EXPECT_TRUE(picture == song.cover) << output << ": the picture's bytes differ";
+    // The version 1 tag at the end came along too.
+    const std::vector<uint8_t> bytes = ReadFile(output);
+    ASSERT_GT(bytes.size(), 128u);
+    EXPECT_EQ(std::string(bytes.end() - 128, bytes.end() - 125), "TAG") << output;
 }
 
 void KeepScreenshot(const QImage& shot, const std::string& name) {

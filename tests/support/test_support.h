@@ -62,9 +62,28 @@ struct ProbeInfo {
     double duration = 0.0;
 };
 std::optional<ProbeInfo> Probe(const std::string& path);
-// The container's tags as ffprobe reports them (keys lower-cased: title, artist, album, track);
-// nullopt without ffprobe or on failure.
+// Keys are lower-cased: title, artist, album, track.
+// The container's tags as ffprobe reports them (with the first audio stream's, where Ogg keeps
+// them; the container's win); nullopt without ffprobe or on failure.
 std::optional<std::map<std::string, std::string>> ProbeTags(const std::string& path);
+
+// An MP3 made by ffmpeg from a tone: ID3v2.3 title (not ASCII), artist, album and a PNG cover
+// picture, and an ID3v1 tag. nullopt without ffmpeg.
+struct TaggedSong {
+    std::string path;
+    std::string title;
+    std::string artist;
+    std::string album;
+    std::vector<uint8_t> cover;  // the picture's bytes
+};
+std::optional<TaggedSong> MakeTaggedMp3WithCover(const std::string& folder, const std::string& name,
+                                                 double seconds = 2.0);
+// The bytes of the first attached picture of `path`, as ffmpeg copies them out.
+std::vector<uint8_t> AttachedPicture(const std::string& path, const std::string& scratchFolder);
+// Checks with ffprobe and ffmpeg that `output` carries the tags of `song`: title, artist, album,
+// the picture's very bytes, and an ID3v1 tag.
+void ExpectTagsTravelled(const std::string& output, const TaggedSong& song,
+                         const std::string& scratchFolder);
 
 // With VX_SCREENSHOT_DIR set, keeps `shot` there under `name` for a person to look at.
 void KeepScreenshot(const QImage& shot, const std::string& name);

@@ -248,6 +248,33 @@ TEST_F(Downsizer, OutputFoldersSingleFilesAndAnEmptyList) {
     EXPECT_TRUE(ui->unexpected().empty());
 }
 
+// The smaller files keep the songs' tags, whether made by Convert Single or Convert All: title,
+// artist, album, the cover picture's very bytes and the ID3v1 tag (read back by ffprobe and
+// ffmpeg). The tags are on the file before it takes its name: no finished output lacks them.
+TEST_F(Downsizer, SmallerFilesKeepTheTagsAndTheCover) {
+    const auto song = testing_support::MakeTaggedMp3WithCover(src, "tagged.mp3", 2.0);
+    if (!song) GTEST_SKIP() << "ffmpeg missing";
+    Add({song->path, Song("plain.mp3", 1.0)});
+    const std::string single = dir.File("single");
+    dialog->list()->SelectRow(0);
+    Convert(CBatchDownsizerDlg::kConvertSingle, single);
+    WaitIdle();
+    EXPECT_EQ(LastMessage(), "Complete!");
+    testing_support::ExpectTagsTravelled(single + "/tagged.mp3", *song, dir.path());
+    ExpectStream(single + "/tagged.mp3", 22050, 1, 32000);
+
+    const std::string all = dir.File("all");
+    Convert(CBatchDownsizerDlg::kConvertAll, all);
+    WaitIdle();
+    EXPECT_EQ(LastMessage(), "Complete!");
+    testing_support::ExpectTagsTravelled(all + "/tagged.mp3", *song, dir.path());
+    // A song without tags stays without them.
+    const auto plain = testing_support::ProbeTags(all + "/plain.mp3");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->count("title"), 0u);
+    EXPECT_TRUE(ui->unexpected().empty());
+}
+
 // A typed "~/x" or "x" is a folder in the home folder, never in the working folder; the field
 // and the settings then hold its full path.
 TEST_F(Downsizer, TypedOutputFoldersLieInTheHomeFolder) {
