@@ -1,9 +1,13 @@
-// vexmor rip: the CD ripper's run without its window. The chosen tracks of a drive's disc are
-// read as the ripper reads them and encoded with its preset and the disc's CD-Text as tags into
-// "trackNN.mp3" (or kept as "trackNN.wav"). A track that cannot be read whole leaves no file.
+// vexmor rip: the CD ripper's run without its window. The disc is looked up as the ripper looks it
+// up (a local event loop runs the asynchronous look-up); the chosen tracks are read as the ripper
+// reads them and encoded with its preset into "trackNN.mp3" (or "NN - Title.mp3"; kept as WAV
+// with --wav), tagged with the chosen release's titles or else the disc's CD-Text. A track that
+// cannot be read whole leaves no file.
 #include <QCommandLineParser>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -22,6 +26,8 @@
 #include "studio/settings.h"
 #include "studio/tools/cd_drives.h"
 #include "studio/tools/cd_rip.h"
+#include "studio/tools/cd_rip_titles.h"
+#include "studio/tools/disc_metadata.h"
 
 namespace cli {
 namespace {
@@ -64,7 +70,11 @@ int ParseDrive(const QString& text) {
 // "No": the track is left, as a partial track would pass for a whole one.
 class TerminalRip : public studio::IRipWindow {
   public:
-    TerminalRip(Console& console, bool mp3) : console_(console), mp3_(mp3) {}
+    TerminalRip(Console& console, bool mp3, const studio::RipPlan& plan)
+        : console_(console), mp3_(mp3) {
+        for (const studio::RipItem& item : plan.items)
+            names_[item.row] = QString::fromStdString(item.fileName);
+    }
     ~TerminalRip() override { StopEncodeTimer(); }
 
     void PostTrackChanged(int row) override {
@@ -111,7 +121,8 @@ class TerminalRip : public studio::IRipWindow {
     }
     // The track's file name, as its progress is labelled.
     QString Label(int row) const {
-        return QString("track%1.%2").arg(row + 1, 2, 10, QChar('0')).arg(mp3_ ? "mp3" : "wav");
+        const auto it = names_.find(row);
+        return it == names_.end() ? QString() : it->second;
     }
 
     // What the window's Stop does: the reading ends before its next chunk, the encoder at once,
@@ -131,12 +142,34 @@ class TerminalRip : public studio::IRipWindow {
 
     Console& console_;
     bool mp3_;
+    std::map<int, QString> names_;
     std::map<int, QString> readErrors_;
     std::thread timer_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stop_ = false;
 };
+
+// Looks the disc up and waits for the answer in a local event loop; Ctrl+C abandons it.
+std::optional<studio::LookupResult> LookUp(const studio::CdDrive& drive) {
+    studio::DiscLookup lookup(studio::LoadLookupSettings(SettingsFileName()));
+    std::optional<studio::LookupResult> result;
+    QEventLoop loop;
+    QObject::connect(&lookup, &studio::DiscLookup::Finished, &loop,
+                     [&](const studio::LookupResult& r) {
+                         result = r;
+                         loop.quit();
+                     });
+    QTimer interrupted;
+    QObject::connect(&interrupted, &QTimer::timeout, &loop, [&] {
+        if (platform::InterruptCatcher::Caught()) loop.quit();
+    });
+    interrupted.start(50);
+    lookup.Start(studio::DiscTocFrom(drive.toc, drive.identity));
+    if (!result) loop.exec();
+    lookup.Cancel();
+    return result;
+}
 
 int RunRip(const QStringList& args, Console& console) {
     QCommandLineParser parser;
@@ -150,14 +183,28 @@ int RunRip(const QStringList& args, Console& console) {
                                        "The folder for the files (made when "
                                        "missing).",
                                        "DIR");
-    parser.addOptions({driveOption, tracksOption, wavOption, outOption});
+    const QCommandLineOption noLookupOption(
+        "no-lookup", "Do not look the disc up: the tags come from its CD-Text alone.");
+    const QCommandLineOption releaseOption(
+        "release", "When the look-up finds several releases, take the Nth (default 1).", "N");
+    const QCommandLineOption namesOption(
+        "names", "File names: 'number' (trackNN.mp3, the default) or 'title' (NN - Title.mp3).",
+        "KIND", "number");
+    parser.addOptions({driveOption, tracksOption, wavOption, outOption, noLookupOption,
+                       releaseOption, namesOption});
     int status = kSuccess;
     if (!ParseArguments(parser, "rip",
                         "Rips tracks of an audio CD as the CD ripper does: each track is read "
-                        "whole and encoded with the extreme preset into trackNN.mp3, tagged "
-                        "with the disc's CD-Text and its number; with --wav kept as "
-                        "trackNN.wav (44100 Hz, 16-bit stereo). A track that cannot be read "
-                        "whole is reported and leaves no file.",
+                        "whole and encoded with the extreme preset into trackNN.mp3; with --wav "
+                        "kept as trackNN.wav (44100 Hz, 16-bit stereo). A track that cannot be "
+                        "read whole is reported and leaves no file.\n"
+                        "The disc is first looked up on MusicBrainz, then gnudb (the services of "
+                        "section METADATA of the studio's settings file, or $VEXMOR_MUSICBRAINZ_URL "
+                        "and $VEXMOR_GNUDB_URL; answers are kept in ~/.cache/vexmor/metadata). The "
+                        "releases found and the one taken are listed on standard error, and the "
+                        "MP3s are tagged with its title, artist, album, album artist, track n/N, "
+                        "year and MusicBrainz ids. Without an answer (or with --no-lookup) the "
+                        "tags are the disc's CD-Text and the track number.",
                         args, console, &status))
         return status;
     if (!parser.positionalArguments().isEmpty())
@@ -173,6 +220,22 @@ int RunRip(const QStringList& args, Console& console) {
                                           .arg(parser.value(tracksOption)));
     }
     const bool mp3 = !parser.isSet(wavOption);
+    int releaseNumber = 1;
+    if (parser.isSet(releaseOption)) {
+        bool ok = false;
+        releaseNumber = parser.value(releaseOption).toInt(&ok);
+        if (!ok || releaseNumber < 1)
+            return console.UsageError(
+                "rip", QString("--release %1: not a release number (1, 2, ...)")
+                           .arg(parser.value(releaseOption)));
+        if (parser.isSet(noLookupOption))
+            return console.UsageError("rip", "--release and --no-lookup exclude each other");
+    }
+    const QString names = parser.value(namesOption);
+    if (names != "number" && names != "title")
+        return console.UsageError("rip", QString("--names %1: 'number' or 'title'").arg(names));
+    const studio::RipNaming naming =
+        names == "title" ? studio::RipNaming::NumberAndTitle : studio::RipNaming::TrackNumber;
 
     if (mp3 && !BindCodecEngine()) {
         console.Error(QString::fromStdString(
@@ -225,6 +288,45 @@ int RunRip(const QStringList& args, Console& console) {
         return kSomeFailed;
     }
 
+    const platform::InterruptCatcher interrupt;
+    const studio::CdDrive& drive = studio::CdDrives()[static_cast<size_t>(index)];
+    studio::RipTitles titles;
+    titles.Reset(studio::ReadCdText(drive, tracks), static_cast<int>(tracks.size()));
+    if (!parser.isSet(noLookupOption)) {
+        console.Note(studio::kLookingUpText);
+        const std::optional<studio::LookupResult> result = LookUp(drive);
+        if (!result) {
+            console.Error(driveName, "stopped before it was done");
+            return kSomeFailed;
+        }
+        const QString text = titles.TakeLookupResult(*result);
+        console.Note(text + (result->fromCache ? " (kept from an earlier look-up)" : ""));
+        const std::vector<std::string> lines = titles.ChoiceLines();
+        if (releaseNumber > static_cast<int>(lines.size()) && parser.isSet(releaseOption)) {
+            if (lines.empty()) {
+                console.Note(QString("--release %1: no release was found").arg(releaseNumber));
+            } else {
+                return console.UsageError("rip", QString("--release %1: the look-up found %2")
+                                                     .arg(releaseNumber)
+                                                     .arg(lines.size() == 1
+                                                              ? QString("1 release")
+                                                              : QString("%1 releases")
+                                                                    .arg(lines.size())));
+            }
+        }
+        if (lines.size() > 1) {
+            for (size_t i = 0; i < lines.size(); ++i)
+                console.Note(QString("  %1) %2").arg(i + 1).arg(QString::fromStdString(lines[i])));
+        }
+        if (titles.Choose(releaseNumber - 1)) {
+            console.Note("release: " +
+                         QString::fromStdString(lines[static_cast<size_t>(releaseNumber - 1)]) +
+                         (lines.size() > 1 && !parser.isSet(releaseOption)
+                              ? "  (--release N takes another)"
+                              : ""));
+        }
+    }
+
     const std::string folder = QFileInfo(parser.value(outOption)).absoluteFilePath().toStdString();
     if ((!platform::IsDirectory(folder) && !CreateFolderWithParents(folder)) ||
         !platform::IsWritable(folder)) {
@@ -241,18 +343,18 @@ int RunRip(const QStringList& args, Console& console) {
     state.finished.store(0);
     CopyRipperOptionsToWorkingCopy();
     if (mp3) Engine().CallSetCancelEncode(0);
-    const platform::InterruptCatcher interrupt;
-    TerminalRip window(console, mp3);
-    studio::RipRun(window);
+    const studio::RipPlan plan =
+        studio::MakeRipPlan(drive, state.mode, state.outputFolder, tracks, titles, naming);
+    TerminalRip window(console, mp3, plan);
+    if (!platform::InterruptCatcher::Caught()) studio::RipRun(window, plan);
     window.StopEncodeTimer();
     state.ripping.store(0);
     if (mp3) platform::RemoveFile(studio::RipWavPath(state.mode));
 
     int failed = 0;
-    for (const CdTrack& track : tracks) {
-        if (!track.ticked) continue;
-        const std::string path = mp3 ? studio::TrackMp3Path(folder, track.position)
-                                     : studio::TrackWavPath(folder, track.position);
+    for (const studio::RipItem& item : plan.items) {
+        const CdTrack& track = tracks[static_cast<size_t>(item.row)];
+        const std::string path = platform::JoinPath(folder, item.fileName);
         const QString name = QString::fromStdString(path);
         if (track.status.load() == studio::kStatusRead && platform::IsRegularFile(path)) {
             console.Out(name);

@@ -1,5 +1,7 @@
 #include "platform/dialog.h"
 
+#include <QAbstractItemView>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -60,6 +62,12 @@ protected:
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key != Qt::Key_Escape && key != Qt::Key_Return && key != Qt::Key_Enter) return false;
         if (!watched->isWidgetType()) return false;
+        // An open cell editor of a list takes them itself: Enter keeps the text, Esc drops it.
+        // (Handed on to the list and the dialog, they are dropped there.)
+        const QWidget* parent = static_cast<QWidget*>(watched)->parentWidget();
+        const auto* view = parent ? qobject_cast<const QAbstractItemView*>(parent->parentWidget())
+                                  : nullptr;
+        if (view && view->viewport() == parent) return false;
         const auto* dialog = qobject_cast<const Dialog*>(static_cast<QWidget*>(watched)->window());
         if (!dialog || !dialog->swallowEscEnter()) return false;
         event->accept();

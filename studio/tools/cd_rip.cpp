@@ -1,5 +1,8 @@
 #include "studio/tools/cd_rip.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -9,6 +12,7 @@
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
 #include "studio/settings.h"
+#include "studio/tools/cd_rip_titles.h"
 #include "studio/wav.h"
 
 namespace studio {
@@ -18,62 +22,63 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// The MP3 vector of the ripper: the extreme preset, the disc's CD-Text and the track number as
-// tags, and the two placeholders. Empty texts give no tag.
-void FillRipVector(EncoderArgs& args, const CdTrack& track, int position, int trackCount) {
-    args.AllocateSlots();
-    const CdDrive& drive = CdDrives()[static_cast<size_t>(CurrentDriveIndex())];
-    std::string title, artist, album;
-    {
-        OpenDrive open(drive);
-        title = open.CdText(track.number, 0);
-        artist = open.CdText(track.number, 1);
-        if (artist.empty()) artist = open.CdText(0, 1);
-        album = open.CdText(0, 0);
-    }
-    int slot = 1;
-    auto put = [&](const std::string& text) {
-        // A text too long for a slot is cut rather than dropping the whole tag.
-        if (args.SetSlot(slot, text.substr(0, EncoderArgs::kSlotBytes - 1))) ++slot;
-    };
-    put("--alt-preset");
-    put("extreme");
-    const std::pair<const char*, std::string> tags[] = {
-        {"--tt", title},
-        {"--ta", artist},
-        {"--tl", album},
-        {"--tn", std::to_string(position + 1) + "/" + std::to_string(trackCount)}};
-    for (const auto& [option, text] : tags) {
-        if (text.empty()) continue;
-        put(option);
-        put(text);
-    }
-    put(kPlaceholderWav);
-    put(kPlaceholderTmpMp3);
-    args.count = slot;
-}
-
-// True when the engine made the track's MP3 file.
-bool EncodeTrack(IRipWindow& window, const CdTrack& track, const std::string& wavPath) {
-    RipperState& state = Ripper();
-    CodecEngine& engine = Engine();
-    engine.CallSetNoBad();
-    EncoderArgs& args = SharedEncoderArgs();
-    FillRipVector(args, track, track.position, static_cast<int>(CdTracks().size()));
-    state.outputFolder = platform::WithTrailingSeparator(state.outputFolder);
-    const std::string output = TrackMp3Path(state.outputFolder, track.position);
-    VxMymp3Fn mymp3 = engine.LookUpMymp3();
-    if (!mymp3) return false;
-    window.StartEncodeTimer();
-    const int result = mymp3(args.count, args.slot, wavPath.c_str(), output.c_str());
-    window.StopEncodeTimer();
-    return result == 0 && engine.GetIsBad() == 0;
-}
-
 std::string TrackFileName(int position, const char* extension) {
     char name[32];
     std::snprintf(name, sizeof name, "track%02d.%s", position + 1, extension);
     return name;
+}
+
+// The MP3 vector of the ripper: the extreme preset and the two placeholders. The tags are
+// written into the encoded file afterwards (media::WriteMp3Tags), before it takes its name.
+void FillRipVector(EncoderArgs& args) {
+    args.AllocateSlots();
+    int slot = 1;
+    for (const char* text : {"--alt-preset", "extreme", kPlaceholderWav, kPlaceholderTmpMp3})
+        if (args.SetSlot(slot, text)) ++slot;
+    args.count = slot;
+}
+
+// Makes the file's bytes and its name in `folder` reach the disk.
+bool SyncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// The hidden name a track's MP3 is encoded and tagged under: ".trackNN.mp3.part-PID-N", which
+// platform::RemoveEndedPartFiles sweeps when the process was killed. It is short whatever the
+// title, so that a final name of 255 bytes still has a temporary one.
+std::string UnfinishedPath(const std::string& folder, int row) {
+    static std::atomic<unsigned> counter{0};
+    return folder + "." + TrackFileName(row, "mp3") + ".part-" + std::to_string(::getpid()) +
+           "-" + std::to_string(counter++);
+}
+
+// True when the track's MP3 file was made, tagged and put under its name.
+bool EncodeTrack(IRipWindow& window, const RipPlan& plan, const RipItem& item,
+                 const std::string& wavPath) {
+    CodecEngine& engine = Engine();
+    engine.CallSetNoBad();
+    EncoderArgs& args = SharedEncoderArgs();
+    FillRipVector(args);
+    const std::string output = plan.outputFolder + item.fileName;
+    const std::string unfinished = UnfinishedPath(plan.outputFolder, item.row);
+    VxMymp3Fn mymp3 = engine.LookUpMymp3();
+    if (!mymp3) return false;
+    window.StartEncodeTimer();
+    const int result = mymp3(args.count, args.slot, wavPath.c_str(), unfinished.c_str());
+    window.StopEncodeTimer();
+    const bool done = result == 0 && engine.GetIsBad() == 0 &&
+                      media::WriteMp3Tags(unfinished, item.tags) && SyncFile(unfinished) &&
+                      std::rename(unfinished.c_str(), output.c_str()) == 0;
+    if (!done) {
+        platform::RemoveFile(unfinished);
+        return false;
+    }
+    SyncFile(plan.outputFolder);
+    return true;
 }
 
 }  // namespace
@@ -96,18 +101,64 @@ std::string TrackMp3Path(const std::string& folder, int position) {
     return platform::WithTrailingSeparator(folder) + TrackFileName(position, "mp3");
 }
 
-std::vector<std::string> RipOutputsInTheWay(const std::string& folder,
-                                            const std::vector<CdTrack>& tracks) {
-    std::vector<std::string> names;
-    for (const CdTrack& track : tracks) {
+RipPlan MakeRipPlan(const CdDrive& drive, RipMode mode, const std::string& outputFolder,
+                    const std::vector<CdTrack>& tracks, const RipTitles& titles,
+                    RipNaming naming) {
+    RipPlan plan;
+    plan.drive = drive;
+    plan.mode = mode;
+    plan.outputFolder = platform::WithTrailingSeparator(outputFolder);
+    const int count = static_cast<int>(tracks.size());
+    for (size_t row = 0; row < tracks.size(); ++row) {
+        const CdTrack& track = tracks[row];
+        // A data track holds no audio: it is never read nor encoded.
         if (!track.ticked || !track.audio()) continue;
-        const std::string path = TrackMp3Path(folder, track.position);
+        RipItem item;
+        item.row = static_cast<int>(row);
+        item.number = track.number;
+        item.start = track.start;
+        item.length = track.length;
+        item.tags = titles.TagsFor(item.row, count);
+        if (mode == RipMode::CdToMp3)
+            item.fileName = RipFileName(naming, item.row + 1, item.tags.title, ".mp3");
+        else if (mode == RipMode::CdToWav)
+            item.fileName = RipFileName(naming, item.row + 1, item.tags.title, ".wav");
+        plan.items.push_back(std::move(item));
+    }
+    return plan;
+}
+
+RipPlan MakeRipPlan(const CdDrive& drive, RipMode mode, const std::string& outputFolder,
+                    const std::vector<CdTrack>& tracks) {
+    RipTitles titles;
+    titles.Reset(ReadCdText(drive, tracks), static_cast<int>(tracks.size()));
+    return MakeRipPlan(drive, mode, outputFolder, tracks, titles);
+}
+
+std::vector<std::string> RipOutputsInTheWay(const RipPlan& plan) {
+    std::vector<std::string> names;
+    for (const RipItem& item : plan.items) {
+        if (item.fileName.empty()) continue;
         // A link that leads nowhere is replaced as well.
         std::error_code error;
-        if (std::filesystem::exists(std::filesystem::symlink_status(path, error)))
-            names.push_back(TrackFileName(track.position, "mp3"));
+        if (std::filesystem::exists(
+                std::filesystem::symlink_status(plan.outputFolder + item.fileName, error)))
+            names.push_back(item.fileName);
     }
     return names;
+}
+
+std::vector<std::string> RipOutputsInTheWay(const std::string& folder,
+                                            const std::vector<CdTrack>& tracks) {
+    RipPlan plan;
+    plan.outputFolder = platform::WithTrailingSeparator(folder);
+    for (const CdTrack& track : tracks) {
+        if (!track.ticked || !track.audio()) continue;
+        RipItem item;
+        item.fileName = TrackFileName(track.position, "mp3");
+        plan.items.push_back(item);
+    }
+    return RipOutputsInTheWay(plan);
 }
 
 std::string RipReplaceQuestion(const std::vector<std::string>& names) {
@@ -133,11 +184,13 @@ std::string ReadErrorText(uint32_t frame, const ReadError& error) {
     return text;
 }
 
-bool ReadTrackToWav(IRipWindow& window, CdTrack& track, int row, const std::string& wavPath) {
+bool ReadTrackToWav(IRipWindow& window, const CdDrive& drive, const RipItem& item,
+                    std::atomic<int>& status, const std::string& wavPath) {
+    const int row = item.row;
     RipperState& state = Ripper();
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(wavPath.c_str(), "wb"));
     if (!file) {
-        track.status.store(kStatusError);
+        status.store(kStatusError);
         window.PostTrackChanged(row);
         return false;
     }
@@ -146,34 +199,34 @@ bool ReadTrackToWav(IRipWindow& window, CdTrack& track, int row, const std::stri
 
     ReadRequest request(kChunkFrames);
     if (!request.ok()) {
-        track.status.store(kStatusError);
+        status.store(kStatusError);
         window.PostTrackChanged(row);
         return false;
     }
     uint64_t written = 0;
     {
-        OpenDrive drive(CdDrives()[static_cast<size_t>(CurrentDriveIndex())]);
-        uint32_t remaining = track.length;
-        uint32_t next = track.start;
+        OpenDrive open(drive);
+        uint32_t remaining = item.length;
+        uint32_t next = item.start;
         uint32_t chunk = kChunkFrames;
         int iteration = 0;
         while (remaining > 0) {
             if (state.ripping.load() == 0) {
-                track.status.store(kStatusCancelled);
+                status.store(kStatusCancelled);
                 break;
             }
             if (iteration % kStatusEveryChunks == 0) {
-                track.status.store(
-                    static_cast<int>(uint64_t{track.length - remaining} * 100 / track.length));
+                status.store(
+                    static_cast<int>(uint64_t{item.length - remaining} * 100 / item.length));
                 window.PostTrackChanged(row);
             }
             ++iteration;
             if (remaining < chunk) chunk = remaining;
-            if (request.ReadChunk(drive.handle(), next, chunk)) {
+            if (request.ReadChunk(open.handle(), next, chunk)) {
                 const uint32_t bytes = request.DeliveredBytes();
                 if (std::fwrite(request.Delivered(), 1, bytes, file.get()) != bytes) {
                     // A full disk: what was written stays, the track is marked as failed.
-                    track.status.store(kStatusError);
+                    status.store(kStatusError);
                     break;
                 }
                 written += bytes;
@@ -182,7 +235,7 @@ bool ReadTrackToWav(IRipWindow& window, CdTrack& track, int row, const std::stri
                 if (answer == kConfirmAll) {
                     state.ignoreAll.store(1);
                 } else if (answer == kConfirmNo) {
-                    track.status.store(kStatusCancelled);
+                    status.store(kStatusCancelled);
                     break;
                 }
             }
@@ -190,8 +243,8 @@ bool ReadTrackToWav(IRipWindow& window, CdTrack& track, int row, const std::stri
             remaining -= chunk;
         }
     }
-    const int status = track.status.load();
-    if (status != kStatusCancelled && status != kStatusError) track.status.store(kStatusRead);
+    const int ended = status.load();
+    if (ended != kStatusCancelled && ended != kStatusError) status.store(kStatusRead);
     // The header's size field holds at most 4 GiB; a CD track never comes near it.
     WriteWavHeader(options, file.get(), static_cast<uint32_t>(written));
     file.reset();
@@ -199,41 +252,58 @@ bool ReadTrackToWav(IRipWindow& window, CdTrack& track, int row, const std::stri
     return true;
 }
 
-void RipRun(IRipWindow& window) {
+bool ReadTrackToWav(IRipWindow& window, CdTrack& track, int row, const std::string& wavPath) {
+    RipItem item;
+    item.row = row;
+    item.number = track.number;
+    item.start = track.start;
+    item.length = track.length;
+    return ReadTrackToWav(window, CdDrives()[static_cast<size_t>(CurrentDriveIndex())], item,
+                          track.status, wavPath);
+}
+
+void RipRun(IRipWindow& window, const RipPlan& plan) {
     RipperState& state = Ripper();
     state.ignoreAll.store(0);
     std::vector<CdTrack>& tracks = CdTracks();
-    for (size_t row = 0; row < tracks.size(); ++row) {
-        CdTrack& track = tracks[row];
-        // A data track holds no audio: it is never read nor encoded.
-        if (!track.ticked || !track.audio()) continue;
-        track.status.store(0);
-        state.currentRow.store(static_cast<int>(row));
-        const int rowIndex = static_cast<int>(row);
+    for (const RipItem& item : plan.items) {
+        // The status cells are the one part of the list the run writes (atomics; the window
+        // never resizes the list while a run is under way).
+        if (item.row < 0 || static_cast<size_t>(item.row) >= tracks.size()) continue;
+        std::atomic<int>& status = tracks[static_cast<size_t>(item.row)].status;
+        status.store(0);
+        state.currentRow.store(item.row);
         // The WAV rip reads into a file beside the track's name, so the name appears only for a
         // track that was read.
-        const std::string target = TrackWavPath(state.outputFolder, track.position);
+        const std::string target = plan.outputFolder + item.fileName;
         const std::string wavPath =
-            state.mode == RipMode::CdToWav ? target + ".part" : RipWavPath(state.mode);
-        const bool created = ReadTrackToWav(window, track, rowIndex, wavPath);
+            plan.mode == RipMode::CdToWav ? target + ".part" : RipWavPath(plan.mode);
+        const bool created = ReadTrackToWav(window, plan.drive, item, status, wavPath);
         const bool keep = created && state.userStop.load() == 0 &&
-                          (track.status.load() == kStatusRead || state.keepFailedTracks);
+                          (status.load() == kStatusRead || state.keepFailedTracks);
         bool failed = false;
-        if (state.mode == RipMode::CdToMp3 && keep) {
+        if (plan.mode == RipMode::CdToMp3 && keep) {
             // An encode that Stop cancelled is no failure of the track.
-            failed = !EncodeTrack(window, track, wavPath) && state.userStop.load() == 0;
-        } else if (state.mode == RipMode::CdToWav) {
+            failed = !EncodeTrack(window, plan, item, wavPath) && state.userStop.load() == 0;
+        } else if (plan.mode == RipMode::CdToWav) {
             failed = keep && std::rename(wavPath.c_str(), target.c_str()) != 0;
             if (!keep || failed) platform::RemoveFile(wavPath);
         }
         if (failed) {
-            track.status.store(kStatusError);
-            window.PostTrackChanged(rowIndex);
+            status.store(kStatusError);
+            window.PostTrackChanged(item.row);
         }
         if (state.ripping.load() == 0) break;
     }
     state.finished.store(1);
     window.PostRunEnded();
+}
+
+void RipRun(IRipWindow& window) {
+    const RipperState& state = Ripper();
+    RipPlan plan = MakeRipPlan(CdDrives()[static_cast<size_t>(CurrentDriveIndex())], state.mode,
+                               state.outputFolder, CdTracks());
+    RipRun(window, plan);
 }
 
 }  // namespace studio

@@ -1,13 +1,17 @@
 // A rip run of the CD ripper, apart from its window: the ticked tracks of the track list are read
 // chunk by chunk into a WAV file and, when ripping to MP3, encoded into "track%02d.mp3" files
-// (or, for the command line's WAV rip, kept as "track%02d.wav" files). The run talks to its
-// window only through IRipWindow, so tests and the command line run it without one.
+// (or "01 - Title.mp3"; for the command line's WAV rip kept as "track%02d.wav" files), tagged
+// before they take their names. The run talks to its window only through IRipWindow, so tests
+// and the command line run it without one.
 #pragma once
 
 #include <atomic>
 #include <string>
+#include <vector>
 
+#include "media/tags.h"
 #include "studio/tools/cd_drives.h"
+#include "studio/tools/disc_metadata.h"
 
 namespace studio {
 
@@ -51,8 +55,37 @@ bool TakeExtractedTrack(const std::string& currentWav);
 std::string TrackMp3Path(const std::string& folder, int position);
 std::string TrackWavPath(const std::string& folder, int position);
 
-// The names of the "track%02d.mp3" files that ripping the ticked audio tracks of `tracks` into
-// `folder` would replace: those already there, in list order.
+class RipTitles;
+
+// What one run rips, taken on the window's thread when Rip is pressed and handed to the worker
+// whole: the worker reads nothing of the window's track list but the tracks' status cells, so
+// the window may redraw, edit and refill its rows while the run goes on.
+struct RipItem {
+    int row = 0;      // the list row, whose status the run sets
+    int number = 0;   // the track's number on the disc
+    uint32_t start = 0;
+    uint32_t length = 0;
+    std::string fileName;  // in the output folder; "" when extracting
+    media::SongTags tags;
+};
+struct RipPlan {
+    CdDrive drive;
+    RipMode mode = RipMode::CdToMp3;
+    std::string outputFolder;  // with a trailing separator
+    std::vector<RipItem> items;
+};
+// The plan for the ticked audio tracks of `tracks`: names by `naming`, tags from `titles`.
+RipPlan MakeRipPlan(const CdDrive& drive, RipMode mode, const std::string& outputFolder,
+                    const std::vector<CdTrack>& tracks, const RipTitles& titles,
+                    RipNaming naming = RipNaming::TrackNumber);
+// The same with the disc's CD-Text as the only titles: the plan of a rip without a look-up.
+RipPlan MakeRipPlan(const CdDrive& drive, RipMode mode, const std::string& outputFolder,
+                    const std::vector<CdTrack>& tracks);
+
+// The names of the files that the plan's rip would replace: those already in its folder, in list
+// order.
+std::vector<std::string> RipOutputsInTheWay(const RipPlan& plan);
+// The same for the "track%02d.mp3" names of the ticked audio tracks of `tracks`.
 std::vector<std::string> RipOutputsInTheWay(const std::string& folder,
                                             const std::vector<CdTrack>& tracks);
 // The question asked once before a rip replaces `names` (files of an earlier rip): Yes replaces
@@ -76,13 +109,19 @@ class IRipWindow {
     virtual int Confirm(const std::string& text) = 0;
 };
 
-// The worker's whole run over the track list with the current drive; sets the finished flag and
-// posts the end at its end. A track whose encoding (or, for the WAV rip, whose renaming) fails
-// gets status 102.
+// The worker's whole run over the plan; sets the finished flag and posts the end at its end. An
+// MP3 is encoded under a hidden name beside its own, tagged, flushed to the disk and only then
+// renamed to its name. A track whose encoding, tagging (or, for the WAV rip, renaming) fails gets
+// status 102.
+void RipRun(IRipWindow& window, const RipPlan& plan);
+// The run over the ticked tracks of the track list with the current drive, the mode and the
+// output folder of the ripper's state, and the disc's CD-Text as titles.
 void RipRun(IRipWindow& window);
 
-// Reads one track into `wavPath` (header first, rewritten with the bytes written at the end).
-// False when the file could not be created (status 102).
+// Reads one track into `wavPath` (header first, rewritten with the bytes written at the end),
+// setting `status` as it goes. False when the file could not be created (status 102).
+bool ReadTrackToWav(IRipWindow& window, const CdDrive& drive, const RipItem& item,
+                    std::atomic<int>& status, const std::string& wavPath);
 bool ReadTrackToWav(IRipWindow& window, CdTrack& track, int row, const std::string& wavPath);
 
 }  // namespace studio

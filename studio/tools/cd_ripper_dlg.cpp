@@ -1,5 +1,6 @@
 #include "studio/tools/cd_ripper_dlg.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -7,7 +8,9 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -54,18 +57,34 @@ platform::ControlSpec Button(int id, const char* caption, QRect rect) {
     return spec;
 }
 
+platform::ControlSpec Label(int id, const char* caption, QRect rect) {
+    return {id, platform::ControlKind::Static, caption, rect};
+}
+
+// Rows from the top: the drive with Refresh and Look up; album and artist; the release choice;
+// the track list; the look-up status and the file-name choice; the output folder, Rip and Stop.
 platform::DialogTemplate RipperTemplate() {
     platform::DialogTemplate t;
     t.caption = "CD Ripper:";
     // The background bitmap, drawn from its 30th row, covers 450 rows: the dialog stays inside.
     t.size = QSize(560, 432);
     platform::ControlSpec list{CCdRipperDlg::kIdTrackList, platform::ControlKind::Custom, "",
-                               Ltrb(8, 56, 552, 388)};
+                               Ltrb(8, 114, 552, 360)};
     list.factory = [](QWidget* parent) { return new CTrackListCtrl(ProgramKind::Studio, parent); };
     t.controls = {
-        {CCdRipperDlg::kIdDrives, platform::ControlKind::ComboBox, "", Ltrb(104, 20, 436, 46)},
-        Button(CCdRipperDlg::kIdRefresh, "Refresh", Ltrb(444, 18, 552, 48)),
+        {CCdRipperDlg::kIdDrives, platform::ControlKind::ComboBox, "", Ltrb(104, 20, 336, 46)},
+        Button(CCdRipperDlg::kIdRefresh, "Refresh", Ltrb(344, 18, 444, 48)),
+        Button(CCdRipperDlg::kIdLookUp, "Look up", Ltrb(452, 18, 552, 48)),
+        Label(CCdRipperDlg::kIdAlbumLabel, "Album:", Ltrb(8, 56, 60, 80)),
+        {CCdRipperDlg::kIdAlbum, platform::ControlKind::Edit, "", Ltrb(62, 56, 296, 80)},
+        Label(CCdRipperDlg::kIdArtistLabel, "Artist:", Ltrb(306, 56, 352, 80)),
+        {CCdRipperDlg::kIdArtist, platform::ControlKind::Edit, "", Ltrb(354, 56, 552, 80)},
+        Label(CCdRipperDlg::kIdReleasesLabel, "Release:", Ltrb(8, 86, 60, 108)),
+        {CCdRipperDlg::kIdReleases, platform::ControlKind::ComboBox, "", Ltrb(62, 85, 552, 109)},
         list,
+        Label(CCdRipperDlg::kIdLookupStatus, "", Ltrb(8, 366, 326, 390)),
+        Label(CCdRipperDlg::kIdNamingLabel, "File names:", Ltrb(334, 366, 410, 390)),
+        {CCdRipperDlg::kIdNaming, platform::ControlKind::ComboBox, "", Ltrb(412, 366, 552, 390)},
         {CCdRipperDlg::kIdOutputFolder, platform::ControlKind::Edit, "", Ltrb(94, 398, 330, 424)},
         Button(CCdRipperDlg::kIdBrowse, "...", Ltrb(334, 398, 364, 424)),
         Button(CCdRipperDlg::kIdRip, "Rip", Ltrb(372, 396, 460, 426)),
@@ -149,9 +168,36 @@ CCdRipperDlg::CCdRipperDlg(RipMode mode, QWidget* parent) : platform::Dialog(par
     OnCommand(kIdStop, &CCdRipperDlg::OnStop);
     OnCommand(kIdBrowse, &CCdRipperDlg::OnBrowse);
     OnCommand(kIdDrives, &CCdRipperDlg::OnDriveChanged, platform::Notify::SelChange);
+    OnCommand(kIdLookUp, &CCdRipperDlg::OnLookUp);
+    OnCommand(
+        kIdReleases,
+        [this] { ChooseRelease(Control<QComboBox>(kIdReleases)->currentIndex()); },
+        platform::Notify::SelChange);
+    OnCommand(
+        kIdNaming,
+        [this] {
+            ChooseNaming(Control<QComboBox>(kIdNaming)->currentIndex() == 1
+                             ? RipNaming::NumberAndTitle
+                             : RipNaming::TrackNumber);
+        },
+        platform::Notify::SelChange);
+    OnCommand(
+        kIdAlbum, [this] { if (!showing_) EditAlbum(ItemText(kIdAlbum)); },
+        platform::Notify::Change);
+    OnCommand(
+        kIdArtist, [this] { if (!showing_) EditArtist(ItemText(kIdArtist)); },
+        platform::Notify::Change);
+
+    const LookupSettings lookupSettings = LoadLookupSettings(SettingsFileName());
+    autoLookup_ = lookupSettings.autoLookup;
+    naming_ = LoadRipNaming(SettingsFileName());
+    lookup_ = new DiscLookup(lookupSettings, this);
+    connect(lookup_, &DiscLookup::Finished, this,
+            [this](const LookupResult& result) { LookupFinished(result); });
 }
 
 CCdRipperDlg::~CCdRipperDlg() {
+    lookup_->Cancel();
     Settings().Save();
     Engine().CallSetCancelEncode(0);
 }
@@ -204,10 +250,45 @@ void CCdRipperDlg::OnInitDialog() {
     if (mode_ == RipMode::CdToMp3) {
         list_->viewport()->installEventFilter(this);
         list_->header()->installEventFilter(this);
+        list_->installEventFilter(this);
+        connect(list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+            // A tick changes column 0 too: only a changed text is an edit.
+            const int row = list_->indexOfTopLevelItem(item);
+            if (showing_ || column != 0 || row < 0 || static_cast<size_t>(row) >= CdTracks().size())
+                return;
+            const std::string text = item->text(0).toStdString();
+            const std::string shown = titles_.HasShownTitle(row)
+                                          ? titles_.Title(row)
+                                          : CdTracks()[static_cast<size_t>(row)].name;
+            if (text != shown) EditTitle(row, text);
+        });
+    }
+    // The labels and the status line are drawn on the background, white like the painted ones.
+    for (int id : {kIdAlbumLabel, kIdArtistLabel, kIdReleasesLabel, kIdLookupStatus,
+                   kIdNamingLabel}) {
+        QWidget* label = Item(id);
+        QPalette white = label->palette();
+        white.setColor(QPalette::WindowText, Qt::white);
+        label->setPalette(white);
+    }
+    // Each label names its control for a screen reader too.
+    const std::pair<int, int> buddies[] = {{kIdAlbumLabel, kIdAlbum},
+                                           {kIdArtistLabel, kIdArtist},
+                                           {kIdReleasesLabel, kIdReleases},
+                                           {kIdNamingLabel, kIdNaming}};
+    for (const auto& [label, control] : buddies) Control<QLabel>(label)->setBuddy(Item(control));
+    auto* naming = Control<QComboBox>(kIdNaming);
+    for (const char* choice : kNamingChoices) naming->addItem(choice);
+    naming->setCurrentIndex(naming_ == RipNaming::NumberAndTitle ? 1 : 0);
+    // The choice lines are longer than the box: the open list shows them whole.
+    Control<QComboBox>(kIdReleases)->view()->setMinimumWidth(490);
+    if (mode_ != RipMode::CdToMp3) {
+        for (int id : {kIdAlbum, kIdArtist, kIdAlbumLabel, kIdArtistLabel, kIdNaming,
+                       kIdNamingLabel})
+            ShowItem(id, false);
     }
 
-    RefreshTracks(CurrentDriveIndex());
-    FillList();
+    NewDisc(RefreshTracks(CurrentDriveIndex()));
     if (mode_ == RipMode::Extract) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             move(screen->availableGeometry().center() - rect().center());
@@ -219,14 +300,18 @@ void CCdRipperDlg::OnInitDialog() {
 }
 
 void CCdRipperDlg::FillList() {
+    const QSignalBlocker quiet(list_);
     list_->clear();
     std::vector<CdTrack>& tracks = CdTracks();
+    const bool ripping = Ripper().ripping.load() != 0;
     for (size_t row = 0; row < tracks.size(); ++row) {
         CdTrack& track = tracks[row];
-        track.position = static_cast<int>(row);
+        // The positions are the rows; a run under way has its own copy of what it needs.
+        if (!ripping) track.position = static_cast<int>(row);
         auto* item = new QTreeWidgetItem(list_);
         if (mode_ == RipMode::CdToMp3) {
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            if (track.audio()) item->setFlags(item->flags() | Qt::ItemIsEditable);
             item->setCheckState(0, track.ticked ? Qt::Checked : Qt::Unchecked);
         }
         item->setSelected(track.selected);
@@ -244,7 +329,10 @@ void CCdRipperDlg::UpdateRow(int row) {
         std::snprintf(text, sizeof text, "%02d:%02d", track.seconds / 60, track.seconds % 60);
         time = text;
     }
-    list_->SetCellText(row, 0, track.name);
+    const bool wasShowing = showing_;
+    showing_ = true;
+    list_->SetCellText(row, 0, titles_.HasShownTitle(row) ? titles_.Title(row) : track.name);
+    showing_ = wasShowing;
     list_->SetCellText(row, 1, time);
     list_->SetCellText(row, 2, StatusText(track.status.load()));
 }
@@ -257,7 +345,7 @@ void CCdRipperDlg::OnRefresh() {
     if (index >= 0) CurrentDriveIndex() = index;
     list_->clear();
     const bool ok = RefreshTracks(CurrentDriveIndex());
-    FillList();
+    NewDisc(ok);
     if (!ok) {
         // A disc image that cannot be read says which one and why.
         const std::string problem = DriveProblem(CurrentDriveIndex());
@@ -350,8 +438,11 @@ void CCdRipperDlg::OnRip() {
     }
     // Files of an earlier rip in the folder (a second disc, say) are replaced only when the user
     // says so, once for all of them.
+    // What the run rips, names and tags as the window shows them now.
+    RipPlan plan = MakeRipPlan(drives[static_cast<size_t>(index)], mode_, state.outputFolder,
+                               tracks, titles_, naming_);
     if (mode_ == RipMode::CdToMp3) {
-        const std::vector<std::string> inTheWay = RipOutputsInTheWay(state.outputFolder, tracks);
+        const std::vector<std::string> inTheWay = RipOutputsInTheWay(plan);
         if (!inTheWay.empty() &&
             platform::GetUi().MessageBox(RipReplaceQuestion(inTheWay), platform::ProgramName(),
                                          platform::MsgButtons::YesNo,
@@ -364,7 +455,8 @@ void CCdRipperDlg::OnRip() {
     state.ripping.store(1);
     state.finished.store(0);
     auto link = std::make_shared<WorkerLink>(this);
-    if (!platform::StartWorker("cd ripper", [link] { RipRun(*link); })) {
+    auto shared = std::make_shared<const RipPlan>(std::move(plan));
+    if (!platform::StartWorker("cd ripper", [link, shared] { RipRun(*link, *shared); })) {
         state.ripping.store(0);
         state.finished.store(1);
     }
@@ -437,6 +529,77 @@ void CCdRipperDlg::OnMessage(unsigned msg, platform::WParam w, platform::LParam 
     }
 }
 
+std::string CCdRipperDlg::LookupStatus() const { return ItemText(kIdLookupStatus); }
+
+void CCdRipperDlg::SetStatus(const QString& text) {
+    SetItemText(kIdLookupStatus, text.toStdString());
+}
+
+void CCdRipperDlg::NewDisc(bool read) {
+    lookup_->Cancel();
+    std::vector<CdTrack>& tracks = CdTracks();
+    const int index = CurrentDriveIndex();
+    CdTextTitles cdText;
+    if (read && index >= 0 && static_cast<size_t>(index) < CdDrives().size())
+        cdText = ReadCdText(CdDrives()[static_cast<size_t>(index)], tracks);
+    titles_.Reset(std::move(cdText), static_cast<int>(tracks.size()));
+    SetStatus("");
+    FillList();
+    ShowTitles();
+    if (read && autoLookup_) OnLookUp();
+}
+
+void CCdRipperDlg::OnLookUp() {
+    const int index = CurrentDriveIndex();
+    if (CdTracks().empty() || index < 0 || static_cast<size_t>(index) >= CdDrives().size()) return;
+    const CdDrive& drive = CdDrives()[static_cast<size_t>(index)];
+    SetStatus(kLookingUpText);
+    lookup_->Start(DiscTocFrom(drive.toc, drive.identity));
+}
+
+void CCdRipperDlg::LookupFinished(const LookupResult& result) {
+    SetStatus(titles_.TakeLookupResult(result));
+    ShowTitles();
+    for (int row = 0; row < list_->RowCount(); ++row) UpdateRow(row);
+}
+
+void CCdRipperDlg::ShowTitles() {
+    showing_ = true;
+    SetItemText(kIdAlbum, titles_.album());
+    SetItemText(kIdArtist, titles_.artist());
+    auto* releases = Control<QComboBox>(kIdReleases);
+    releases->clear();
+    for (const std::string& line : titles_.ChoiceLines())
+        releases->addItem(QString::fromStdString(line));
+    releases->setCurrentIndex(titles_.chosen());
+    // A choice only when there is one to make.
+    releases->setEnabled(titles_.releases().size() > 1);
+    showing_ = false;
+}
+
+void CCdRipperDlg::ChooseRelease(int index) {
+    if (!titles_.Choose(index)) return;
+    ShowTitles();
+    for (int row = 0; row < list_->RowCount(); ++row) UpdateRow(row);
+}
+
+void CCdRipperDlg::ChooseNaming(RipNaming naming) {
+    naming_ = naming;
+    SaveRipNaming(SettingsFileName(), naming);
+    showing_ = true;
+    Control<QComboBox>(kIdNaming)->setCurrentIndex(naming == RipNaming::NumberAndTitle ? 1 : 0);
+    showing_ = false;
+}
+
+void CCdRipperDlg::EditTitle(int row, const std::string& text) {
+    titles_.EditTitle(row, text);
+    UpdateRow(row);
+}
+
+void CCdRipperDlg::EditAlbum(const std::string& text) { titles_.EditAlbum(text); }
+
+void CCdRipperDlg::EditArtist(const std::string& text) { titles_.EditArtist(text); }
+
 void CCdRipperDlg::OnClose() {
     if (Ripper().ripping.load() != 0) {
         platform::ShowMessage("You are ripping.");
@@ -446,6 +609,20 @@ void CCdRipperDlg::OnClose() {
 }
 
 bool CCdRipperDlg::eventFilter(QObject* watched, QEvent* event) {
+    // A double-click on a row or F2 edits the row's title.
+    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        QTreeWidgetItem* item = list_->itemAt(mouse->position().toPoint());
+        if (item && (item->flags() & Qt::ItemIsEditable)) list_->editItem(item, 0);
+        return true;
+    }
+    if (watched == list_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2) {
+        QTreeWidgetItem* item = list_->currentItem();
+        if (item && (item->flags() & Qt::ItemIsEditable)) list_->editItem(item, 0);
+        return true;
+    }
+    if (watched == list_) return platform::Dialog::eventFilter(watched, event);
     // A right click on the rows or the header offers ticking every track or none.
     if ((watched == list_->viewport() || watched == list_->header()) &&
         event->type() == QEvent::ContextMenu) {

@@ -1,7 +1,10 @@
 // The CD ripper (dialog 238, "CD Ripper:"): lists the drives and the tracks of the disc, and rips
 // the chosen tracks on a worker, either one track into the wave editor (Extract mode) or ticked
-// tracks into "track%02d.mp3" files of an output folder (CD-to-MP3 mode). CConfirmDlg (dialog
-// 198) asks what to do about a part of the disc that cannot be read.
+// tracks into "track%02d.mp3" (or "01 - Title.mp3") files of an output folder (CD-to-MP3 mode).
+// A found disc is looked up in the online databases (when section "METADATA" says so, and by
+// "Look up"); the titles, album and artist it shows are editable and are what the tags get. The
+// look-up runs beside everything else: Rip never waits for it. CConfirmDlg (dialog 198) asks what
+// to do about a part of the disc that cannot be read.
 #pragma once
 
 #include <functional>
@@ -9,6 +12,8 @@
 
 #include "platform/dialog.h"
 #include "studio/tools/cd_rip.h"
+#include "studio/tools/cd_rip_titles.h"
+#include "studio/tools/disc_metadata.h"
 
 class CTrackListCtrl;
 class QMenu;
@@ -36,6 +41,16 @@ class CCdRipperDlg : public platform::Dialog {
         kIdStop = 1021,
         kIdOutputFolder = 1271,
         kIdBrowse = 1071,
+        kIdLookUp = 1300,
+        kIdAlbum = 1301,
+        kIdArtist = 1302,
+        kIdReleases = 1303,
+        kIdLookupStatus = 1304,
+        kIdNaming = 1305,
+        kIdAlbumLabel = 1306,
+        kIdArtistLabel = 1307,
+        kIdReleasesLabel = 1308,
+        kIdNamingLabel = 1309,
     };
     static constexpr unsigned kMsgTrackChanged = 106;
     static constexpr unsigned kMsgRunEnded = 104;
@@ -47,6 +62,10 @@ class CCdRipperDlg : public platform::Dialog {
     ~CCdRipperDlg() override;
 
     CTrackListCtrl* list() const { return list_; }
+    const RipTitles& titles() const { return titles_; }
+    DiscLookup* lookup() const { return lookup_; }
+    // The status line: the look-up's state ("Looking up the disc...", "Found on MusicBrainz", ...).
+    std::string LookupStatus() const;
     // Whether the dialog start found no drive (the dialog then closes by itself).
     bool noDrives() const { return noDrives_; }
 
@@ -60,6 +79,15 @@ class CCdRipperDlg : public platform::Dialog {
     void OnStop();
     void OnBrowse();
     void OnDriveChanged();
+    // "Look up": asks the services again for the disc in the drive.
+    void OnLookUp();
+    // A release of the choice list, the file-name choice, and edits of a title cell (also by
+    // double-click or F2 on a row), the album and the artist.
+    void ChooseRelease(int index);
+    void ChooseNaming(RipNaming naming);
+    void EditTitle(int row, const std::string& text);
+    void EditAlbum(const std::string& text);
+    void EditArtist(const std::string& text);
     // Ticks every row or none (CD-to-MP3 mode, not while ripping): the list's right-click menu
     // "Select all" / "Select none", which TickMenu builds (it deletes itself when closed).
     void TickAll(bool ticked);
@@ -82,9 +110,21 @@ class CCdRipperDlg : public platform::Dialog {
     void FillList();
     void UpdateRow(int row);
     int AskConfirm(const std::string& text);
+    // A disc was read (or none): the titles start from its CD-Text and, when the settings say
+    // so, a look-up starts.
+    void NewDisc(bool read);
+    void LookupFinished(const LookupResult& result);
+    // The album, artist and release choice as the titles have them.
+    void ShowTitles();
+    void SetStatus(const QString& text);
 
     RipMode mode_;
     CTrackListCtrl* list_ = nullptr;
+    RipTitles titles_;
+    RipNaming naming_ = RipNaming::TrackNumber;
+    DiscLookup* lookup_ = nullptr;
+    bool autoLookup_ = true;
+    bool showing_ = false;  // the window itself is changing cells and edits
     bool noDrives_ = false;
     bool quitAsked_ = false;
 };

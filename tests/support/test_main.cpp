@@ -27,6 +27,11 @@ int main(int argc, char** argv) {
     else if (!std::getenv("VEXMOR_SYSTEM_DIR"))
         ::setenv("VEXMOR_SYSTEM_DIR", VX_BUILD_DIR "/lib/vexmor", 1);
 
+    // The disc look-up of the ripper and vexmor rip asks no real service from a test: a port
+    // nobody listens on answers at once. Tests of the look-up run their own loopback services.
+    ::setenv("VEXMOR_MUSICBRAINZ_URL", "http://127.0.0.1:9", 0);
+    ::setenv("VEXMOR_GNUDB_URL", "http://127.0.0.1:9", 0);
+
     QApplication app(argc, argv);
     // No test may open a real dialog: it would wait for a user forever.
     platform::SetUi(std::make_unique<platform::ScriptedUi>());
