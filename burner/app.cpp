@@ -11,11 +11,6 @@
 
 namespace burner {
 
-bool RegisterWriterControl() {
-    const std::string path = platform::JoinPath(platform::SystemDirectory(), kWriterModule);
-    return platform::CallDllRegisterServer(path).has_value();
-}
-
 std::unique_ptr<platform::Dialog> MakeMainWindow() { return std::make_unique<CBurnerDlg>(); }
 
 std::unique_ptr<platform::Dialog> MakeMainWindowOpening(std::vector<StartFile> files) {

@@ -6,17 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "burner/cd_writer_x.h"
 #include "burner/command_line.h"
 #include "platform/dialog.h"
 
 namespace burner {
-
-// The CD-writer control's module in the system directory.
-inline constexpr const char* kWriterModule = "CDWriterXP.so";
-
-// Loads the CD-writer control's module, calls its DllRegisterServer when it has one and unloads
-// it. Returns whether DllRegisterServer was called; every failure is silent.
-bool RegisterWriterControl();
 
 using MainWindowFactory = std::function<std::unique_ptr<platform::Dialog>()>;
 

@@ -1,6 +1,14 @@
 #include "burner/cd_writer_x.h"
 
+#include "platform/folders.h"
+#include "platform/paths.h"
+
 namespace burner {
+
+bool RegisterWriterControl() {
+    const std::string path = platform::JoinPath(platform::SystemDirectory(), kWriterModule);
+    return platform::CallDllRegisterServer(path).has_value();
+}
 
 namespace {
 using platform::Variant;
@@ -46,8 +54,7 @@ bool CCDWriterXP::AddTrack(const std::string& path, int16_t index) {
 }
 bool CCDWriterXP::SetTrackText(int16_t index, const std::string& title,
                                const std::string& performer) {
-    return Call(dispid::kSetTrackText, {Short(index), Variant(title), Variant(performer)})
-        .ToBool();
+    return Call(dispid::kSetTrackText, {Short(index), Variant(title), Variant(performer)}).ToBool();
 }
 bool CCDWriterXP::PrepareWrite() { return Call(dispid::kPrepareWrite).ToBool(); }
 bool CCDWriterXP::IsBurnProofSupported() { return Call(dispid::kIsBurnProofSupported).ToBool(); }

@@ -13,10 +13,18 @@ class QWidget;
 
 namespace burner {
 
+// The CD-writer control's module in the system directory.
+inline constexpr const char* kWriterModule = "CDWriterXP.so";
+
+// Loads the CD-writer control's module, calls its DllRegisterServer when it has one and unloads
+// it. Returns whether DllRegisterServer was called; every failure is silent.
+bool RegisterWriterControl();
+
 class CCDWriterXP {
   public:
-    // Creates the control as a child of `parent`; false when it is not registered or its module
-    // does not load (site().LastError() tells why).
+    // Creates the control (it has no window: `parent` may be null, as on the command line);
+    // false when it is not registered or its module does not load (site().LastError() tells
+    // why).
     bool Create(QWidget* parent, const std::vector<uint8_t>& propertyBlock = {});
     bool IsCreated() const { return site_.IsCreated(); }
     QWidget* Widget() const { return site_.Widget(); }

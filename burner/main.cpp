@@ -6,6 +6,7 @@
 #include "burner/command_line.h"
 #include "burner/record_dialog.h"
 #include "platform/interrupt.h"
+#include "platform/qt_ui.h"
 #include "platform/state_report.h"
 #include "platform/ui.h"
 #include "platform/worker.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     if (const auto status = platform::AnswerHelpOrVersion(argc, argv, burner::BurnerHelp()))
         return *status;
     QApplication application(argc, argv);
+    platform::UseQtUiByDefault();
     QGuiApplication::setDesktopFileName(QString::fromLatin1(burner::kDesktopId));
     platform::SetProgramName("Discsmith");
     // The application object has taken out its own options (-platform, -style, ...).

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/gui_ui.h"
 #include "platform/template_rect.h"
-#include "platform/ui.h"
 #include "uikit/skin_buttons.h"
 
 using platform::Ltrb;
@@ -123,7 +123,8 @@ void CPrintCoverDlg::OnBackground() {
 }
 
 void CPrintCoverDlg::OnBackColor() {
-    const std::optional<QColor> color = platform::GetUi().PickColor(QColor(255, 255, 255));
+    const std::optional<QColor> color =
+        platform::GetColorFontDialogs().PickColor(QColor(255, 255, 255));
     if (!color) return;
     cover_.colourMode = true;
     cover_.cleared = false;
@@ -138,7 +139,7 @@ void CPrintCoverDlg::OnClear() {
 
 bool CPrintCoverDlg::PickFont(QFont& font, QColor& color) {
     const std::optional<platform::FontChoice> choice =
-        platform::GetUi().PickFontAndColor(font, color);
+        platform::GetColorFontDialogs().PickFontAndColor(font, color);
     if (!choice) return false;
     QFont chosen = choice->font;
     // The cover keeps heights in screen pixels, as the preview draws them.

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QWindow>
 
 #include "burner/record_rules.h"
@@ -95,6 +96,22 @@ CRecordDlg::CRecordDlg(std::vector<std::string> paths, std::string total, QWidge
     OnCommand(kSpeedListId, &CRecordDlg::ApplySpeed, platform::Notify::SelChange);
 }
 
+void WriterPicture::paintEvent(QPaintEvent*) {
+    // A small disc: silver ring, a lighter sheen, the hole.
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = QRectF(rect()).adjusted(1, 1, -1, -1);
+    p.setPen(QColor(90, 100, 130));
+    p.setBrush(QColor(196, 204, 224));
+    p.drawEllipse(r);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(236, 240, 250));
+    p.drawPie(r.adjusted(1, 1, -1, -1), 30 * 16, 60 * 16);
+    p.setBrush(palette().window());
+    const QPointF c = r.center();
+    p.drawEllipse(c, r.width() / 7, r.height() / 7);
+}
+
 CRecordDlg::~CRecordDlg() {
     writer_.SetEventSink(nullptr);
     if (waitCursor_) QApplication::restoreOverrideCursor();
@@ -104,9 +121,11 @@ void CRecordDlg::OnInitDialog() {
     SetItemText(kTotalTimeId, TotalTimeText(total_));
     SetItemText(kTimeLeftId, TimeLeftText(total_));
     if (writer_.Create(this)) {
-        writer_.Widget()->setGeometry(width() - 16 - 6, 6, 16, 16);
-        writer_.Widget()->show();
-        AddControl(kWriterId, writer_.Widget());
+        // The writer control has no window of its own: the dialog shows its disc picture.
+        QWidget* shown = writer_.Widget() ? writer_.Widget() : new WriterPicture(this);
+        shown->setGeometry(width() - 16 - 6, 6, 16, 16);
+        shown->show();
+        AddControl(kWriterId, shown);
         writer_.SetEventSink(this);
     }
     if (QWidget* burn = Item(kBurnId)) burn->setFocus();

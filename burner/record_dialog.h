@@ -18,6 +18,15 @@
 
 namespace burner {
 
+// The CD-writer control's picture in the dialog's corner: a 16 x 16 disc.
+class WriterPicture : public QWidget {
+  public:
+    using QWidget::QWidget;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
 class CRecordDlg : public platform::Dialog, public platform::IControlEvents {
     Q_OBJECT
   public:

@@ -7,18 +7,16 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
-#include <QWidget>
 
-#include "burner/app.h"
 #include "burner/cd_writer_x.h"
 #include "burner/project_files.h"
 #include "burner/record_rules.h"
 #include "burner/record_session.h"
 #include "cli/command.h"
 #include "cli/console.h"
-#include "platform/interrupt.h"
 #include "components/cd_writer/cd_writer_dispids.h"
 #include "platform/folders.h"
+#include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "uikit/mp3_info.h"
 #include "uikit/time_calc.h"
@@ -156,9 +154,8 @@ int RunBurn(const QStringList& args, Console& console) {
 
     // The control, as the burner registers and hosts it.
     burner::RegisterWriterControl();
-    QWidget host;
     burner::CCDWriterXP writer;
-    if (!writer.Create(&host)) {
+    if (!writer.Create(nullptr)) {
         console.Error(QString::fromStdString(
                           platform::JoinPath(platform::SystemDirectory(), burner::kWriterModule)),
                       "the CD-writer control could not be created: " +

@@ -26,8 +26,7 @@ class ConsoleUi : public platform::Ui {
     std::optional<std::string> PickFolder(const std::string&, const std::string&) override {
         return std::nullopt;
     }
-    std::optional<QColor> PickColor(const QColor&) override { return std::nullopt; }
-    std::optional<QFont> PickFont(const QFont&) override { return std::nullopt; }
+
     platform::ShellResult ShellOpen(const std::string&) override { return 0; }
     platform::ShellResult StartProgram(const std::string&,
                                        const std::vector<std::string>&) override {

@@ -10,9 +10,6 @@
 #include "studio/codec_engine.h"
 
 namespace cli {
-namespace {
-
-}  // namespace
 
 bool BindEngine(Console& console, const QString& file) {
     if (Engine().bound() || BindCodecEngine()) return true;
@@ -34,25 +31,12 @@ int RunWithProgress(Console& console, const QString& what, const std::function<i
 }
 
 QString EngineResultText(int result) {
-    // The engine's result codes (components/codec_engine/vxmpp.cpp).
-    switch (result) {
-        case -1:
-            return "the codec engine has no MP3 encoder";
-        case 1:
-            return "the encoder options are not valid";
-        case 2:
-            return "not a readable MP3 or WAV file";
-        case 3:
-            return "the output could not be written (folder not writable or disk full?)";
-        case 4:
-            return "stopped";
-        case 5:
-            return "the encoder refused these options for this sound";
-        case 6:
-            return "another file took the output's name meanwhile";
-        default:
-            return QString("the codec engine failed (%1)").arg(result);
-    }
+    // -1 is the binding's own: the engine has no mymp3/mymp3d to call.
+    if (result == -1) return "the codec engine has no MP3 encoder";
+    const std::optional<std::string> text = Engine().ResultText(result);
+    if (!text || *text == "unknown result")
+        return QString("the codec engine failed (%1)").arg(result);
+    return QString::fromStdString(*text);
 }
 
 }  // namespace cli

@@ -1,6 +1,6 @@
 // vexmor: finds the command named by the first argument and runs it. The program never shows a
-// window, so Qt runs on its offscreen platform (the CD-writer control is a widget).
-#include <QApplication>
+// window: it runs under QCoreApplication and links no Qt Gui, Qt Widgets or SDL2.
+#include <QCoreApplication>
 #include <cstdio>
 
 #include "cli/command.h"
@@ -12,30 +12,30 @@ namespace {
 void PrintOverview(cli::Console& console) {
     console.Out("Usage: vexmor COMMAND [OPTIONS] [FILES]\n\nCommands:");
     for (const cli::Command& command : cli::Commands())
-        console.Out(QString("  %1 %2").arg(QString::fromLatin1(command.name), -8)
+        console.Out(QString("  %1 %2")
+                        .arg(QString::fromLatin1(command.name), -8)
                         .arg(QString::fromLatin1(command.summary)));
-    console.Out("\n'vexmor COMMAND --help' describes a command. Exit status: 0 success, 1 a file "
-                "failed, 2 bad usage.");
+    console.Out(
+        "\n'vexmor COMMAND --help' describes a command. Exit status: 0 success, 1 a file "
+        "failed, 2 bad usage.");
 }
 
 }  // namespace
 
-// Qt's own warnings (a missing runtime folder of the offscreen platform, fonts) are no business
-// of a command-line user; VEXMOR_DEBUG shows them.
+// Qt's own warnings are no business of a command-line user; VEXMOR_DEBUG shows them.
 void DropQtChatter(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg) return;
     std::fprintf(stderr, "vexmor: %s\n", qPrintable(message));
 }
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("VEXMOR_DEBUG")) qInstallMessageHandler(DropQtChatter);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("vexmor");
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("vexmor");
     cli::Console& console = cli::Console::Process();
 
-    // The arguments as the bytes they were given in (QApplication has taken out its own): a file
-    // name that is no UTF-8 must still name its file.
+    // The arguments as the bytes they were given in: a file name that is no UTF-8 must still name
+    // its file.
     QStringList args;
     for (const std::string& arg : platform::ArgumentsOf(argc, argv))
         args << platform::ArgumentText(arg);

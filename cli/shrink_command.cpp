@@ -68,9 +68,9 @@ int EncodeOne(const std::string& source, const std::string& output) {
     }
     const int code = result.get();
     if (code != 0) {
-        std::fprintf(
-            stderr, "%s\n",
-            qPrintable(code == 2 ? QString("not a readable MP3 file") : EngineResultText(code)));
+        const QString why =
+            code == VX_BAD_INPUT ? QString("not a readable MP3 file") : EngineResultText(code);
+        std::fprintf(stderr, "%s\n", qPrintable(why));
         return kSomeFailed;
     }
     std::printf("=%s\n", out.c_str());

@@ -53,6 +53,8 @@ void UseId3v1Text() {
 // An MP3 opened for its tags only (no audio properties are read). The path's bytes are used as
 // they are, so names that are not UTF-8 open too.
 std::unique_ptr<TagLib::MPEG::File> OpenMp3(const std::string& path) {
+    // A named pipe or a device would block the read (a pipe nobody writes to, forever).
+    if (!platform::IsRegularFile(path)) return nullptr;
     UseId3v1Text();
     if (!platform::IsRegularFile(path)) return nullptr;
     auto file = std::make_unique<TagLib::MPEG::File>(path.c_str(), false);
@@ -106,6 +108,7 @@ void SetUserText(TagLib::ID3v2::Tag* tag, const std::string& description, const 
 namespace media {
 
 std::optional<SongTags> ReadTags(const std::string& path) {
+    if (!platform::IsRegularFile(path)) return std::nullopt;
     UseId3v1Text();
     if (!platform::IsRegularFile(path)) return std::nullopt;
     TagLib::FileRef ref(path.c_str(), false);

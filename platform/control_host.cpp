@@ -205,7 +205,7 @@ struct DlCloser {
 using ModuleHandle = std::unique_ptr<void, DlCloser>;
 
 // Opens a control module for good. RTLD_NODELETE keeps it mapped even after its handle is
-// closed at exit: widgets it made may outlive the registry, and their code and virtual tables
+// closed at exit: controls it made may outlive the registry, and their code and virtual tables
 // are in it. (Modules that are only registered go through DynamicLibrary and are unloaded.)
 ModuleHandle OpenControlModule(const std::string& path, std::string* error) {
     ModuleHandle handle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
@@ -255,9 +255,9 @@ ControlSite::~ControlSite() { Destroy(); }
 void ControlSite::Destroy() {
     if (IsCreated()) {
         control_->SetEventSink(nullptr);
-        delete widget_.data();
+        delete object_.data();
     }
-    widget_.clear();
+    object_.clear();
     control_ = nullptr;
 }
 
@@ -302,12 +302,12 @@ bool ControlSite::Create(const std::string& classId, QWidget* parent,
     if (factory) {
         control = factory(key.c_str(), parent, propertyBlock.data(), propertyBlock.size());
     }
-    if (!control || !control->Widget()) {
+    if (!control || !control->Object()) {
         lastError_ = "the module does not create class " + classId;
         return false;
     }
     control_ = control;
-    widget_ = control->Widget();
+    object_ = control->Object();
     return true;
 }
 
@@ -316,16 +316,15 @@ InvokeStatus ControlSite::Invoke(int dispatchId, InvokeKind kind, const VariantL
     if (!IsCreated()) return InvokeStatus::NoControl;
     Variant scratch;
     Variant* out = result ? result : &scratch;
-    if (QThread::currentThread() == widget_->thread())
+    if (QThread::currentThread() == object_->thread())
         return control_->Invoke(dispatchId, kind, args, out);
-    // A control is a widget and lives on the GUI thread: a call from a worker (the decode job
+    // A control lives on the GUI thread: a call from a worker (the decode job
     // loading its result) is carried out there while the worker waits, so by-reference
     // arguments and the result stay valid.
     InvokeStatus status = InvokeStatus::NoControl;
     IHostedControl* control = control_;
     QMetaObject::invokeMethod(
-        widget_.data(),
-        [&] { status = control->Invoke(dispatchId, kind, args, out); },
+        object_.data(), [&] { status = control->Invoke(dispatchId, kind, args, out); },
         Qt::BlockingQueuedConnection);
     return status;
 }

@@ -6,21 +6,28 @@
 // to it only through `Invoke(dispatch id, kind, arguments) -> Variant`; the control reports back
 // through an event sink whose `OnEvent` always runs on the GUI thread.
 //
-// A control is a QWidget. Its parent widget owns it; a ControlSite keeps a guarded pointer and
-// reports a control destroyed with its parent as gone instead of calling into freed memory.
-// Modules that have created a control stay loaded for the rest of the process: the widgets' code
+// A control is a QObject. A control with a window is a QWidget that its parent widget owns; a
+// control without one (the CD writer) is owned by its site. A ControlSite keeps a guarded pointer
+// and reports a control destroyed with its parent as gone instead of calling into freed memory.
+// Modules that have created a control stay loaded for the rest of the process: the controls' code
 // and virtual tables live in them.
+//
+// The contract needs Qt Core only: widgets appear as pointers, so the command line and control
+// modules without a window (they link no Qt Widgets) use it as the window programs do.
 #pragma once
 
+#include <QObject>
 #include <QPointer>
-#include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
+
+class QWidget;
 
 namespace platform {
 
@@ -81,11 +88,14 @@ class IControlEvents {
     virtual void OnEvent(int dispatchId, const VariantList& args) = 0;
 };
 
-// What a control module's factory returns: the widget and its dispatch interface.
+// What a control module's factory returns: the control object and its dispatch interface.
 class IHostedControl {
   public:
     virtual ~IHostedControl() = default;
 
+    // The control itself: its thread is where it is called, its deletion ends it.
+    virtual QObject* Object() = 0;
+    // Its window; null for a control without one.
     virtual QWidget* Widget() = 0;
     // Calls member `dispatchId`. For PropertyPut the new value is the last argument. Out
     // parameters are by-reference variants in `args`.
@@ -101,10 +111,15 @@ class IHostedControl {
 // Base for controls: keeps the sink and fires events on the GUI thread. Fire may be called
 // from any thread; from a worker the event is queued to the GUI thread and dropped when the
 // control is gone by then. Events fired from the GUI thread are delivered at once.
+// `self` is the control: a QWidget for a control with a window, another QObject for one without.
 class ControlBase : public IHostedControl {
   public:
-    explicit ControlBase(QWidget* self) : self_(self) {}
-    QWidget* Widget() override { return self_; }
+    template <typename Self>
+    explicit ControlBase(Self* self) : self_(self) {
+        if constexpr (std::is_base_of_v<QWidget, Self>) widget_ = self;
+    }
+    QObject* Object() override { return self_; }
+    QWidget* Widget() override { return widget_; }
     void SetEventSink(IControlEvents* sink) override { sink_ = sink; }
 
   protected:
@@ -112,7 +127,8 @@ class ControlBase : public IHostedControl {
     bool HasEventSink() const { return sink_ != nullptr; }
 
   private:
-    QWidget* self_;
+    QObject* self_;
+    QWidget* widget_ = nullptr;
     IControlEvents* sink_ = nullptr;
 };
 
@@ -121,7 +137,8 @@ class ControlBase : public IHostedControl {
 // `extern "C" int DllRegisterServer()`: returns 0 on success.
 using DllRegisterServerFn = int (*)();
 // `extern "C" IHostedControl* VxCreateControl(classId, parent, block, blockSize)`: a new control
-// of that class as a child of `parent`, set up from the persisted property block (which may be
+// of that class as a child of `parent` (a control without a window ignores it; `parent` may be
+// null for one), set up from the persisted property block (which may be
 // empty or of an older layout: the control falls back to its defaults), or null when the module
 // does not make that class.
 using VxCreateControlFn = IHostedControl* (*)(const char* classId, QWidget* parent,
@@ -173,17 +190,19 @@ class ControlSite {
     ControlSite(const ControlSite&) = delete;
     ControlSite& operator=(const ControlSite&) = delete;
 
-    // Creates the control of `classId` as a child of `parent`. False (and no control) when the
-    // class is not registered, its module does not load or lacks the factory, or the factory
-    // refuses the class. A control created before is destroyed first.
+    // Creates the control of `classId` as a child of `parent` (null: for a control without a
+    // window, which the site then owns). False (and no control) when the class is not
+    // registered, its module does not load or lacks the factory, or the factory refuses the
+    // class. A control created before is destroyed first.
     bool Create(const std::string& classId, QWidget* parent,
                 const std::vector<uint8_t>& propertyBlock = {});
     // Destroys the control (when it still lives).
     void Destroy();
 
     // True while the control exists (its parent may have destroyed it).
-    bool IsCreated() const { return !widget_.isNull() && control_ != nullptr; }
-    QWidget* Widget() const { return IsCreated() ? widget_.data() : nullptr; }
+    bool IsCreated() const { return !object_.isNull() && control_ != nullptr; }
+    // The control's window; null for a control without one or when there is no control.
+    QWidget* Widget() const { return IsCreated() ? control_->Widget() : nullptr; }
     // The reason the last Create failed, for the host's error message.
     const std::string& LastError() const { return lastError_; }
 
@@ -201,7 +220,7 @@ class ControlSite {
 
   private:
     IHostedControl* control_ = nullptr;
-    QPointer<QWidget> widget_;
+    QPointer<QObject> object_;
     std::string lastError_;
 };
 

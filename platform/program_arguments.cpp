@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/local_paths.h"
 #include "platform/paths.h"
-#include "platform/qt_ui.h"
 
 namespace platform {
 namespace {

@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QColorDialog>
-#include <QFile>
-#include <QDialogButtonBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -191,7 +191,7 @@ ShellResult FromXdgOpenExit(int code) {
     }
 }
 
-class QtUi : public Ui {
+class QtUi : public GuiUi {
   public:
     MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                          MsgIcon icon) override {
@@ -249,9 +249,8 @@ class QtUi : public Ui {
     std::optional<std::string> PickFolder(const std::string& title,
                                           const std::string& initialFolder) override {
         return OnGuiThread([&]() -> std::optional<std::string> {
-            const QString dir =
-                QFileDialog::getExistingDirectory(DialogParent(), Q(title),
-                                                  Q(DialogStartFolder(initialFolder)));
+            const QString dir = QFileDialog::getExistingDirectory(
+                DialogParent(), Q(title), Q(DialogStartFolder(initialFolder)));
             if (dir.isEmpty()) return std::nullopt;
             return dir.toStdString();
         });
@@ -407,7 +406,11 @@ class QtUi : public Ui {
 
 }  // namespace
 
-std::unique_ptr<Ui> MakeQtUi() { return std::make_unique<QtUi>(); }
+std::unique_ptr<GuiUi> MakeQtUi() { return std::make_unique<QtUi>(); }
+
+void UseQtUiByDefault() {
+    SetUiFallback([]() -> std::unique_ptr<Ui> { return MakeQtUi(); });
+}
 
 std::string DialogStartFolder(const std::string& remembered) {
     if (!remembered.empty() && QFileInfo(Q(remembered)).isDir()) return remembered;
@@ -433,9 +436,9 @@ QString QtNameFilter(const std::string& filter) {
         const QStringList designPatterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
         const qsizetype open = name.lastIndexOf('(');
         if (name.endsWith(')') && open >= 0) {
-            QStringList named = name.mid(open + 1, name.size() - open - 2)
-                                    .split(QRegularExpression(QStringLiteral("[;\\s]+")),
-                                           Qt::SkipEmptyParts);
+            QStringList named =
+                name.mid(open + 1, name.size() - open - 2)
+                    .split(QRegularExpression(QStringLiteral("[;\\s]+")), Qt::SkipEmptyParts);
             QStringList trimmed;
             for (const QString& p : designPatterns) trimmed << p.trimmed();
             if (named == trimmed) {
@@ -468,29 +471,6 @@ int MessageBoxMinimumWidth(const std::string& caption, const QFontMetrics& metri
     // window manager; this leaves room for three of them and the icon.
     constexpr int kTitleBarFurniture = 4 * 32;
     return metrics.horizontalAdvance(Q(caption)) * 5 / 4 + kTitleBarFurniture;
-}
-
-std::string LocalPathBytes(const QUrl& url) {
-    if (!url.isLocalFile()) return {};
-    // The fully encoded path percent-encodes every byte outside ASCII as it came, so decoding it
-    // gives the bytes back whatever their encoding.
-    const QByteArray bytes =
-        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    return bytes.toStdString();
-}
-
-std::vector<std::string> LocalPathsBytes(const QList<QUrl>& urls, const QStringList& files) {
-    std::vector<std::string> paths;
-    if (urls.size() == files.size()) {
-        for (qsizetype i = 0; i < urls.size(); ++i) {
-            std::string bytes = LocalPathBytes(urls[i]);
-            paths.push_back(bytes.empty() ? QFile::encodeName(files[i]).toStdString()
-                                          : std::move(bytes));
-        }
-        return paths;
-    }
-    for (const QString& file : files) paths.push_back(QFile::encodeName(file).toStdString());
-    return paths;
 }
 
 }  // namespace platform

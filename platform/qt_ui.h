@@ -10,11 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui.h"
+#include "platform/gui_ui.h"
+#include "platform/local_paths.h"
 
 namespace platform {
 
-std::unique_ptr<Ui> MakeQtUi();
+std::unique_ptr<GuiUi> MakeQtUi();
+// Names QtUi as the Ui that GetUi makes when none is installed: the window programs call it
+// first thing.
+void UseQtUiByDefault();
 
 // The message box QtUi shows, built but not shown: the dialog colours, the icon, and a width that
 // leaves the title bar room for the whole caption.
@@ -34,13 +38,5 @@ std::string DialogStartFolder(const std::string& remembered);
 // several ";;"-separated filters. Patterns
 // separated by ';' become blank-separated, and "*.*" (every file) becomes "*".
 QString QtNameFilter(const std::string& filter);
-
-// The exact bytes of a local file's path, as the file system holds them: a name that is not UTF-8
-// (Latin-1 bytes, say) would come back as replacement characters through QString. Empty for a
-// URL that names no local file.
-std::string LocalPathBytes(const QUrl& url);
-// The paths of a dialog's chosen files, in exact bytes; `files` are its answers as text, used
-// where a URL names no local file.
-std::vector<std::string> LocalPathsBytes(const QList<QUrl>& urls, const QStringList& files);
 
 }  // namespace platform

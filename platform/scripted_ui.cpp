@@ -22,18 +22,6 @@ void ScriptedUi::QueuePickFolder(std::optional<std::string> path) {
     std::lock_guard lock(mutex_);
     folders_.push_back(std::move(path));
 }
-void ScriptedUi::QueuePickColor(std::optional<QColor> color) {
-    std::lock_guard lock(mutex_);
-    colors_.push_back(color);
-}
-void ScriptedUi::QueuePickFont(std::optional<QFont> font) {
-    std::lock_guard lock(mutex_);
-    fonts_.push_back(std::move(font));
-}
-void ScriptedUi::QueuePickFontAndColor(std::optional<FontChoice> choice) {
-    std::lock_guard lock(mutex_);
-    fontChoices_.push_back(std::move(choice));
-}
 void ScriptedUi::QueueShellResult(ShellResult result) {
     std::lock_guard lock(mutex_);
     shellResults_.push_back(result);
@@ -71,9 +59,6 @@ void ScriptedUi::Clear() {
     openFiles_.clear();
     saveFiles_.clear();
     folders_.clear();
-    colors_.clear();
-    fonts_.clear();
-    fontChoices_.clear();
     shellResults_.clear();
     messages_.clear();
     fileDialogs_.clear();
@@ -145,40 +130,6 @@ std::optional<std::string> ScriptedUi::BrowseForFolder(const FolderDialogOptions
     return answer;
 }
 
-std::optional<QColor> ScriptedUi::PickColor(const QColor& /*initial*/) {
-    std::lock_guard lock(mutex_);
-    if (colors_.empty()) {
-        unexpected_.push_back("colour dialog");
-        return std::nullopt;
-    }
-    auto color = colors_.front();
-    colors_.pop_front();
-    return color;
-}
-
-std::optional<QFont> ScriptedUi::PickFont(const QFont& /*initial*/) {
-    std::lock_guard lock(mutex_);
-    if (fonts_.empty()) {
-        unexpected_.push_back("font dialog");
-        return std::nullopt;
-    }
-    auto font = fonts_.front();
-    fonts_.pop_front();
-    return font;
-}
-
-std::optional<FontChoice> ScriptedUi::PickFontAndColor(const QFont& /*initial*/,
-                                                       const QColor& /*initialColor*/) {
-    std::lock_guard lock(mutex_);
-    if (fontChoices_.empty()) {
-        unexpected_.push_back("font and colour dialog");
-        return std::nullopt;
-    }
-    auto choice = fontChoices_.front();
-    fontChoices_.pop_front();
-    return choice;
-}
-
 ShellResult ScriptedUi::ShellOpen(const std::string& target) {
     std::lock_guard lock(mutex_);
     started_.push_back({target, {}, true});
@@ -197,13 +148,5 @@ ShellResult ScriptedUi::StartProgram(const std::string& program,
     shellResults_.pop_front();
     return result;
 }
-
-ScopedScriptedUi::ScopedScriptedUi() {
-    auto ui = std::make_unique<ScriptedUi>();
-    ui_ = ui.get();
-    previous_ = SetUi(std::move(ui));
-}
-
-ScopedScriptedUi::~ScopedScriptedUi() { SetUi(std::move(previous_)); }
 
 }  // namespace platform

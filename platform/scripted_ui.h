@@ -43,9 +43,6 @@ class ScriptedUi : public Ui {
     // filter's extension when it has none, as the real dialog gives it.
     void QueueSaveFileTyped(std::string typed, int filterIndex);
     void QueuePickFolder(std::optional<std::string> path);
-    void QueuePickColor(std::optional<QColor> color);
-    void QueuePickFont(std::optional<QFont> font);
-    void QueuePickFontAndColor(std::optional<FontChoice> choice);
     // Result of the next ShellOpen/StartProgram (default kShellOk when nothing is queued).
     void QueueShellResult(ShellResult result);
 
@@ -57,7 +54,7 @@ class ScriptedUi : public Ui {
     std::vector<FolderDialog> folderDialogs() const;
     std::vector<Started> started() const;
     std::vector<std::string> unexpected() const;
-    void Clear();
+    virtual void Clear();
 
     MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                          MsgIcon icon) override;
@@ -66,13 +63,33 @@ class ScriptedUi : public Ui {
     std::optional<std::string> PickFolder(const std::string& title,
                                           const std::string& initialFolder) override;
     std::optional<std::string> BrowseForFolder(const FolderDialogOptions& options) override;
-    std::optional<QColor> PickColor(const QColor& initial) override;
-    std::optional<QFont> PickFont(const QFont& initial) override;
-    std::optional<FontChoice> PickFontAndColor(const QFont& initial,
-                                               const QColor& initialColor) override;
     ShellResult ShellOpen(const std::string& target) override;
     ShellResult StartProgram(const std::string& program,
                              const std::vector<std::string>& args) override;
+
+  protected:
+    // The next answer of `queue`, or nullopt recorded as an unexpected `what`.
+    template <typename T>
+    std::optional<T> NextAnswer(std::deque<T>& queue, const std::string& what) {
+        std::lock_guard lock(mutex_);
+        if (queue.empty()) {
+            unexpected_.push_back(what);
+            return std::nullopt;
+        }
+        T answer = std::move(queue.front());
+        queue.pop_front();
+        return answer;
+    }
+    template <typename T>
+    void Queue(std::deque<T>& queue, T answer) {
+        std::lock_guard lock(mutex_);
+        queue.push_back(std::move(answer));
+    }
+    template <typename T>
+    void ClearQueue(std::deque<T>& queue) {
+        std::lock_guard lock(mutex_);
+        queue.clear();
+    }
 
   private:
     mutable std::mutex mutex_;
@@ -84,9 +101,6 @@ class ScriptedUi : public Ui {
     };
     std::deque<SaveAnswer> saveFiles_;
     std::deque<std::optional<std::string>> folders_;
-    std::deque<std::optional<QColor>> colors_;
-    std::deque<std::optional<QFont>> fonts_;
-    std::deque<std::optional<FontChoice>> fontChoices_;
     std::deque<ShellResult> shellResults_;
     std::vector<Message> messages_;
     std::vector<FileDialogOptions> fileDialogs_;
@@ -95,17 +109,26 @@ class ScriptedUi : public Ui {
     std::vector<std::string> unexpected_;
 };
 
-// Installs a fresh ScriptedUi for the lifetime of the object and restores the previous Ui after.
-class ScopedScriptedUi {
+// Installs a fresh scripted Ui of type T for the lifetime of the object and restores the previous
+// Ui after.
+template <typename T>
+class ScopedUiOf {
   public:
-    ScopedScriptedUi();
-    ~ScopedScriptedUi();
-    ScriptedUi& operator*() { return *ui_; }
-    ScriptedUi* operator->() { return ui_; }
+    ScopedUiOf() {
+        auto ui = std::make_unique<T>();
+        ui_ = ui.get();
+        previous_ = SetUi(std::move(ui));
+    }
+    ~ScopedUiOf() { SetUi(std::move(previous_)); }
+    ScopedUiOf(const ScopedUiOf&) = delete;
+    ScopedUiOf& operator=(const ScopedUiOf&) = delete;
+    T& operator*() { return *ui_; }
+    T* operator->() { return ui_; }
 
   private:
-    ScriptedUi* ui_;
+    T* ui_;
     std::unique_ptr<Ui> previous_;
 };
+using ScopedScriptedUi = ScopedUiOf<ScriptedUi>;
 
 }  // namespace platform

@@ -1,9 +1,9 @@
 #include "platform/ui.h"
 
+#include <cstdio>
 #include <mutex>
 
 #include "platform/paths.h"
-#include "platform/qt_ui.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -19,6 +19,39 @@ std::unique_ptr<Ui>& Installed() {
     return ui;
 }
 
+UiFactory& Fallback() {
+    static UiFactory make = nullptr;
+    return make;
+}
+
+// The Ui of a process without windows: nobody can answer, so nothing is asked.
+class NoWindowUi : public Ui {
+  public:
+    MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+                         MsgIcon) override {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        switch (buttons) {
+            case MsgButtons::Ok:
+                return MsgResult::Ok;
+            case MsgButtons::YesNo:
+                return MsgResult::No;
+            case MsgButtons::AbortRetryIgnore:
+                return MsgResult::Abort;
+            default:
+                return MsgResult::Cancel;
+        }
+    }
+    std::vector<std::string> OpenFiles(const FileDialogOptions&) override { return {}; }
+    std::optional<std::string> SaveFile(const FileDialogOptions&) override { return std::nullopt; }
+    std::optional<std::string> PickFolder(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    ShellResult ShellOpen(const std::string&) override { return 0; }
+    ShellResult StartProgram(const std::string&, const std::vector<std::string>&) override {
+        return 0;
+    }
+};
+
 std::string& Name() {
     static std::string name = "Ringsmith";
     return name;
@@ -26,16 +59,18 @@ std::string& Name() {
 
 }  // namespace
 
-std::optional<FontChoice> Ui::PickFontAndColor(const QFont& initial, const QColor& initialColor) {
-    std::optional<QFont> font = PickFont(initial);
-    if (!font) return std::nullopt;
-    return FontChoice{*font, initialColor};
-}
-
 Ui& GetUi() {
     std::lock_guard lock(UiMutex());
-    if (!Installed()) Installed() = MakeQtUi();
+    if (!Installed()) {
+        if (Fallback()) Installed() = Fallback()();
+        if (!Installed()) Installed() = std::make_unique<NoWindowUi>();
+    }
     return *Installed();
+}
+
+void SetUiFallback(UiFactory make) {
+    std::lock_guard lock(UiMutex());
+    Fallback() = make;
 }
 
 std::unique_ptr<Ui> SetUi(std::unique_ptr<Ui> ui) {

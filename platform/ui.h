@@ -1,13 +1,13 @@
-// User-interface services: every message box, file dialog, folder picker, colour and font dialog
-// and shell start of the programs goes through the one installed `Ui`.
+// User-interface services: every message box, file dialog, folder picker and shell start of the
+// programs goes through the one installed `Ui`. This interface needs no window library, so the
+// rules and the command line use it; the colour and font dialogs of the window programs are in
+// platform/gui_ui.h.
 //
 // QtUi (platform/qt_ui.h) shows real dialogs and may be called from any thread: calls from a
 // worker are carried out on the GUI thread and the worker waits for the answer. ScriptedUi
 // (platform/scripted_ui.h) records every call and answers from a queue, for tests.
 #pragma once
 
-#include <QColor>
-#include <QFont>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -56,13 +56,6 @@ struct FolderDialogOptions {
 
 // What a shell start returned, in the codes of the design: a value above 32 is success; 0 out of
 // resources, 2 file not found, 31 no application associated, ...
-// What a font dialog with effects returns: the font (with underline and strike-out) and the text
-// colour chosen with it.
-struct FontChoice {
-    QFont font;
-    QColor color;
-};
-
 using ShellResult = int;
 inline constexpr ShellResult kShellOk = 42;
 
@@ -85,13 +78,6 @@ class Ui {
     virtual std::optional<std::string> BrowseForFolder(const FolderDialogOptions& options) {
         return PickFolder(options.title, options.initialFolder);
     }
-    virtual std::optional<QColor> PickColor(const QColor& initial) = 0;
-    virtual std::optional<QFont> PickFont(const QFont& initial) = 0;
-    // Font dialog with effects: font, underline, strike-out and a text colour, preset from
-    // `initial` and `initialColor`. Without an override it is the plain font dialog and the colour
-    // stays as it was.
-    virtual std::optional<FontChoice> PickFontAndColor(const QFont& initial,
-                                                       const QColor& initialColor);
 
     // Opens a document, folder or URL with the desktop's handler (xdg-open). The answer says
     // whether the handler could be started, not whether it opened the target.
@@ -108,10 +94,16 @@ class Ui {
                                      const std::vector<std::string>& args) = 0;
 };
 
-// The installed service. Before anything is installed a QtUi is used.
+// The installed service. Before anything is installed the fallback's Ui is made and installed:
+// the window programs name QtUi as the fallback (UseQtUiByDefault in platform/qt_ui.h); without
+// one, message texts go to the standard error, questions are answered as cancelled, dialogs are
+// cancelled and nothing is started.
 Ui& GetUi();
 // Installs `ui` and returns the one it replaces (may be null).
 std::unique_ptr<Ui> SetUi(std::unique_ptr<Ui> ui);
+// The Ui GetUi makes when none is installed; null: the one without windows described above.
+using UiFactory = std::unique_ptr<Ui> (*)();
+void SetUiFallback(UiFactory make);
 
 // The program's name, the default caption of message boxes ("Ringsmith", "Discsmith").
 void SetProgramName(const std::string& name);

@@ -75,6 +75,11 @@ Fn CodecEngine::LookUp(const char* name) {
 VxSetCancelDecodeFn CodecEngine::LookUpSetCancelDecode() {
     return LookUp<VxSetCancelDecodeFn>("SetCancelDecode");
 }
+std::optional<std::string> CodecEngine::ResultText(int result) {
+    const auto fn = LookUp<VxPlainStrErrorFn>("VxPlainStrError");
+    if (!fn) return std::nullopt;
+    return std::string(fn(result));
+}
 VxMymp3Fn CodecEngine::LookUpMymp3() { return LookUp<VxMymp3Fn>("mymp3"); }
 VxMymp3dFn CodecEngine::LookUpMymp3d() { return LookUp<VxMymp3dFn>("mymp3d"); }
 VxSetNoBadFn CodecEngine::LookUpSetNoBad() { return LookUp<VxSetNoBadFn>("SetNoBad"); }

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "components/codec_engine/vxmpp.h"
@@ -40,6 +41,10 @@ class CodecEngine {
     VxGetIsBadFn LookUpGetIsBad();
     VxGetEncode2Mp3PercentFn LookUpGetEncode2Mp3Percent();
     VxSetCancelDecodeFn LookUpSetCancelDecode();
+
+    // The engine's name of a result of mymp3/mymp3d (VxPlainStrError); nullopt when the engine
+    // is not bound or lacks the entry point.
+    std::optional<std::string> ResultText(int result);
 
     // SetNoBad looked up and called; false when the entry point is missing.
     bool CallSetNoBad();

@@ -1,6 +1,7 @@
 // The ringtone studio's entry point: `ringsmith [SONG.mp3]`.
 #include <QApplication>
 
+#include "platform/qt_ui.h"
 #include "platform/state_report.h"
 #include "platform/ui.h"
 #include "platform/worker.h"
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     if (const auto status = platform::AnswerHelpOrVersion(argc, argv, studio::StudioHelp()))
         return *status;
     QApplication application(argc, argv);
+    platform::UseQtUiByDefault();
     QGuiApplication::setDesktopFileName(QString::fromLatin1(studio::kDesktopId));
     platform::SetProgramName("Ringsmith");
     // The application object has taken out its own options (-platform, -style, ...).

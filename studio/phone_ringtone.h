@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -41,9 +42,37 @@ struct PhoneEncodeSpec {
 };
 PhoneEncodeSpec SpecFor(PhoneFormat format, int channels);
 
+// What the encoding module (vx_phone_encode.so in the system directory, studio/phone_encode.cpp)
+// is handed: the sound as a CWave holds it, the spec, the file to write and the encoder's state.
+// The module holds all of FFmpeg; it is loaded on the first encode.
+struct PhonePcm {
+    uint16_t formatTag = 0;
+    uint16_t channels = 0;
+    uint32_t samplesPerSec = 0;
+    uint16_t bitsPerSample = 0;
+    uint16_t blockAlign = 0;
+    int64_t frames = 0;
+    const uint8_t* data = nullptr;
+};
+struct PhoneEncodeJob {
+    PhonePcm sound;
+    PhoneEncodeSpec spec;
+    const char* path;
+    const char* title;  // the file's tags; "" for none
+    const char* artist;
+    std::atomic<int>* percent;
+    std::atomic<bool>* cancel;
+    const std::function<void(int)>* onProgress;
+    std::string* error;
+};
+using PhoneEncodeFn = bool (*)(const PhoneEncodeJob* job);
+inline constexpr const char* kPhoneEncodeModule = "vx_phone_encode.so";
+inline constexpr const char* kPhoneEncodeSymbol = "VxPhoneEncode";
+
 // Encodes one 16-bit PCM sound. The file is written beside `target` under a temporary name and
-// renamed into place once complete and on disk, so a failed or cancelled encode leaves no file (and an older
-// file of that name as it was). Safe to run on a worker while another thread reads percent().
+// renamed into place once complete and on disk, so a failed or cancelled encode leaves no file (and
+// an older file of that name as it was). Safe to run on a worker while another thread reads
+// percent().
 class PhoneRingtoneEncoder {
   public:
     // False with error() set when the file could not be written; PhoneFormat::Mp3 is not

@@ -1,5 +1,4 @@
 // The module's two exports: self-registration and the control factory.
-#include <QWidget>
 #include <cstdint>
 #include <string>
 
@@ -17,8 +16,8 @@ extern "C" __attribute__((visibility("default"))) int DllRegisterServer() {
 }
 
 extern "C" __attribute__((visibility("default"))) platform::IHostedControl* VxCreateControl(
-    const char* classId, QWidget* parent, const uint8_t*, size_t) {
+    const char* classId, QWidget*, const uint8_t*, size_t) {
     // The host hands the class id upper-cased; the registry compares it so too.
     if (!classId || std::string(classId) != cd_writer::kCDWriterClassId) return nullptr;
-    return new cd_writer::WriterControl(parent, cd_writer::MachineRecorders);
+    return new cd_writer::WriterControl(cd_writer::MachineRecorders);
 }

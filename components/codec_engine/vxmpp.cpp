@@ -33,18 +33,16 @@ std::atomic<int> g_cancel{0};
 std::atomic<int> g_cancelDecode{0};
 std::atomic<int> g_bad{0};
 
-// Results of mymp3/mymp3d; 0 is success, every other value also raises the bad indicator.
+// Results of mymp3/mymp3d (vxmpp.h).
 enum Result : int {
-    kOk = 0,
-    kBadVector = 1,       // unknown option, bad option value, missing path
-    kBadInput = 2,        // input missing, unreadable or not a usable sound file
-    kWriteFailed = 3,     // output folder not writable, disk full
-    kCancelled = 4,       // SetCancelEncode(1) during the encode
-    kEncoderRefused = 5,  // the options do not make a valid encoder setting
-    kNameTaken = 6,       // --no-replace: another file took the output's name meanwhile
+    kOk = VX_OK,
+    kBadVector = VX_BAD_VECTOR,
+    kBadInput = VX_BAD_INPUT,
+    kWriteFailed = VX_WRITE_FAILED,
+    kCancelled = VX_CANCELLED,
+    kEncoderRefused = VX_ENCODER_REFUSED,
+    kNameTaken = VX_NAME_TAKEN,
 };
-
-
 
 int Fail(Result result) {
     g_bad.store(1);
@@ -308,6 +306,27 @@ __attribute__((visibility("default"))) int mymp3d(int count, char** args, const 
         return Decode(input, vector.paths.back(), vector.noReplace);
     } catch (...) {
         return Fail(kBadInput);
+    }
+}
+
+__attribute__((visibility("default"))) const char* VxPlainStrError(int result) {
+    switch (result) {
+        case VX_OK:
+            return "success";
+        case VX_BAD_VECTOR:
+            return "the encoder options are not valid";
+        case VX_BAD_INPUT:
+            return "not a readable MP3 or WAV file";
+        case VX_WRITE_FAILED:
+            return "the output could not be written (folder not writable or disk full?)";
+        case VX_CANCELLED:
+            return "stopped";
+        case VX_ENCODER_REFUSED:
+            return "the encoder refused these options for this sound";
+        case VX_NAME_TAKEN:
+            return "another file took the output's name meanwhile";
+        default:
+            return "unknown result";
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "components/mmf_tool/mmf_convert.h"
 #include "components/mmf_tool/tool_window.h"
+#include "platform/qt_ui.h"
 #include "platform/ui.h"
 
 namespace {
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     if (argc > 1) return ConvertFromCommandLine(argc, argv);
 
     QApplication app(argc, argv);
+    platform::UseQtUiByDefault();
     platform::SetProgramName("MMF Ringtone Maker");
     ToolWindow window;
     window.show();

@@ -16,7 +16,7 @@
 #include "burner/burner_layout.h"
 #include "burner/burner_list.h"
 #include "burner/cover_layout.h"
-#include "platform/scripted_ui.h"
+#include "platform/scripted_gui_ui.h"
 #include "tests/support/test_support.h"
 #include "tests/uikit/track_list_fixtures.h"
 
@@ -147,7 +147,6 @@ std::string MakePicture(const TempDir& dir, const std::string& name, const char*
     return path;
 }
 
-
 // Return in the album title presses no button: it opens no picture chooser (nor anything else)
 // and keeps the dialog open.
 TEST(CoverDialog, ReturnInTheAlbumTitleOpensNothing) {
@@ -177,7 +176,7 @@ TEST(CoverDialog, ReturnInTheAlbumTitleOpensNothing) {
 
 TEST(CoverPrint, PdfOfTwentyFiveSongsClearedAndEmpty) {
     if (!testing_support::HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm is not installed";
-    platform::ScopedScriptedUi ui;
+    platform::ScopedScriptedGuiUi ui;
     TempDir dir;
     const Project songs = Songs(25);
     CPrintCoverDlg dlg(songs.titles, songs.times, songs.tracks);
@@ -261,7 +260,7 @@ TEST(CoverPrint, TextSizeDoesNotDependOnThePrinterResolution) {
 }
 
 TEST(CoverPreview, RowsClearColoursAndTextBackground) {
-    platform::ScopedScriptedUi ui;
+    platform::ScopedScriptedGuiUi ui;
     platform::SetDialogColors(QColor(209, 224, 252), QColor(1, 34, 99));  // the burner's colours
     const Project songs = Songs(25);
     CPrintCoverDlg dlg(songs.titles, songs.times, songs.tracks);
@@ -377,13 +376,14 @@ TEST(CoverPrint, ThePdfIsNamedAfterTheAlbumTitle) {
         const char* fileName;
         const char* title;
     };
-    for (const Case& c : {Case{nullptr, "DISCSMITH SONG LIST.pdf", "DISCSMITH SONG LIST"},
-                          Case{"  Summer / Road Trip ", "Summer - Road Trip.pdf",
-                               "Summer / Road Trip"},
-                          Case{"Caf\u00e9 Songs", "Caf\u00e9 Songs.pdf", "Caf\u00e9 Songs"},
-                          Case{"   ", "DISCSMITH SONG LIST.pdf", "DISCSMITH SONG LIST"}}) {
+    for (const Case& c :
+         {Case{nullptr, "DISCSMITH SONG LIST.pdf", "DISCSMITH SONG LIST"},
+          Case{"  Summer / Road Trip ", "Summer - Road Trip.pdf", "Summer / Road Trip"},
+          Case{"Caf\u00e9 Songs", "Caf\u00e9 Songs.pdf", "Caf\u00e9 Songs"},
+          Case{"   ", "DISCSMITH SONG LIST.pdf", "DISCSMITH SONG LIST"}}) {
         if (c.typed) dlg.SetItemText(CPrintCoverDlg::kAlbumTitleId, c.typed);
-        const std::string pdf = dir.File(std::string("cover") + std::to_string(ui->fileDialogs().size()) + ".pdf");
+        const std::string pdf =
+            dir.File(std::string("cover") + std::to_string(ui->fileDialogs().size()) + ".pdf");
         ui->QueueSaveFile(pdf);
         dlg.Command(CPrintCoverDlg::kPrintPdfId);
         ASSERT_FALSE(ui->fileDialogs().empty());

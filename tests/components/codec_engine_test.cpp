@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,6 +52,7 @@ class Engine {
         encodePercent = Find<VxGetEncode2Mp3PercentFn>("GetEncode2Mp3Percent");
         decodePercent = Find<VxGetDecode2WavPercentFn>("GetDecode2WavPercent");
         setCancelDecode = Find<VxSetCancelDecodeFn>("SetCancelDecode");
+        plainStrError = Find<VxPlainStrErrorFn>("VxPlainStrError");
     }
 
     bool loaded() const {
@@ -82,6 +84,7 @@ class Engine {
     VxGetEncode2Mp3PercentFn encodePercent = nullptr;
     VxGetDecode2WavPercentFn decodePercent = nullptr;
     VxSetCancelDecodeFn setCancelDecode = nullptr;
+    VxPlainStrErrorFn plainStrError = nullptr;
 
   private:
     template <typename Fn>
@@ -331,6 +334,28 @@ TEST_F(CodecEngine, ResamplingUpToHighBitRatesEncodes) {
             EXPECT_NEAR(probe->duration, 0.6, 0.1);
         }
     }
+}
+
+TEST_F(CodecEngine, EveryResultHasItsOwnNameAndFailuresAreNamedByTheirCode) {
+    ASSERT_NE(engine.plainStrError, nullptr);
+    std::set<std::string> names;
+    for (int result = VX_OK; result <= VX_NAME_TAKEN; ++result) {
+        const char* name = engine.plainStrError(result);
+        ASSERT_NE(name, nullptr);
+        EXPECT_NE(std::string(name), "unknown result") << result;
+        names.insert(name);
+    }
+    EXPECT_EQ(names.size(), 7u);
+    for (int unknown : {-1, 7, 1 << 30})
+        EXPECT_STREQ(engine.plainStrError(unknown), "unknown result");
+    // The codes the header names are the ones the engine returns.
+    const std::string wav = Tone("in.wav", {.seconds = 0.2});
+    EXPECT_EQ(engine.Mp3({"--frobnicate", "c:\\vx.wav", "c:\\vx.mp3"}, wav, dir.File("a.mp3")),
+              VX_BAD_VECTOR);
+    EXPECT_EQ(engine.Mp3({"c:\\vx.wav", "c:\\vx.mp3"}, dir.File("missing.wav"), dir.File("b.mp3")),
+              VX_BAD_INPUT);
+    EXPECT_EQ(engine.Mp3({"c:\\vx.wav", "c:\\vx.mp3"}, wav, dir.File("no/such/folder/c.mp3")),
+              VX_WRITE_FAILED);
 }
 
 TEST_F(CodecEngine, UnknownOrIncompleteOptionsFailWithoutOutput) {

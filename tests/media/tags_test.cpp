@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "tests/support/test_support.h"
@@ -168,4 +170,21 @@ TEST(MediaTags, OtherMusicFilesTellTheirTitleArtistAndAlbum) {
     }
     EXPECT_FALSE(media::ReadTags(dir.path()));
     EXPECT_FALSE(media::ReadTags(dir.File("missing.flac")));
+}
+
+TEST(MediaTags, TitlesComeFromTheId3v1TagElseTheNameAndAPipeIsNotWaitedFor) {
+    ts::TempDir dir;
+    // No tag: the file's name without ".mp3" in any case; other extensions stay.
+    const std::string plain = dir.File("Song One.MP3");
+    ts::WriteFile(plain, std::vector<uint8_t>(400, 0));
+    EXPECT_EQ(media::FindTrackTitle(plain), "Song One");
+    EXPECT_EQ(media::TitleFromPath("/music/a.b/Tune.wav"), "Tune.wav");
+    EXPECT_EQ(media::TitleFromPath("Tune.mp3"), "Tune");
+    EXPECT_EQ(media::TitleFromPath("/music/.mp3"), "");
+    // A named pipe that nobody writes to: refused at once (a read would wait forever).
+    const std::string pipe = dir.File("pipe.mp3");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(media::ReadId3v1Title(pipe), std::nullopt);
+    EXPECT_EQ(media::FindTrackTitle(pipe), "pipe");
+    EXPECT_EQ(media::ReadTags(pipe), std::nullopt);
 }

@@ -242,11 +242,6 @@ void ExpectTagsTravelled(const std::string& output, const TaggedSong& song,
     EXPECT_EQ(std::string(bytes.end() - 128, bytes.end() - 125), "TAG") << output;
 }
 
-void KeepScreenshot(const QImage& shot, const std::string& name) {
-    if (const char* folder = std::getenv("VX_SCREENSHOT_DIR"))
-        shot.save(QString::fromUtf8(folder) + "/" + QString::fromStdString(name));
-}
-
 std::string BuildSystemDir() { return std::string(VX_BUILD_DIR) + "/lib/vexmor"; }
 
 }  // namespace testing_support

@@ -2,12 +2,13 @@
 // outside tools that read back what the programs write.
 #pragma once
 
-#include <QImage>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+class QImage;
 
 namespace testing_support {
 
@@ -86,6 +87,7 @@ void ExpectTagsTravelled(const std::string& output, const TaggedSong& song,
                          const std::string& scratchFolder);
 
 // With VX_SCREENSHOT_DIR set, keeps `shot` there under `name` for a person to look at.
+// (Window tests: defined in the window test support, tests/support/screenshots.cpp.)
 void KeepScreenshot(const QImage& shot, const std::string& name);
 
 // Where the components were built (the system directory of the build tree).
