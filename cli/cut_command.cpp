@@ -52,43 +52,22 @@ struct WavShape {
     WaveFormat format;
     int64_t dataBytes = 0;
     int64_t Milliseconds() const {
-        return format.avgBytesPerSec ? dataBytes * 1000 / format.avgBytesPerSec : 0;
+        return format.bytesPerSecond ? dataBytes * 1000 / format.bytesPerSecond : 0;
     }
 };
 
 std::optional<WavShape> ReadWavShape(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
+    const media::WavInfo info = media::ReadWav(in, kStudioWavRules);
+    if (!info.ok()) return std::nullopt;
     WavShape shape;
-    try {
-        CheckWavHeader(in, path);
-        shape.format = ReadWavFormat(in, path);
-    } catch (const InvalidFileError&) {
-        return std::nullopt;
-    }
+    shape.format = info.format;
     if (shape.format.formatTag != 1 || shape.format.blockAlign == 0 ||
-        shape.format.samplesPerSec == 0)
+        shape.format.sampleRate == 0)
         return std::nullopt;
-    std::vector<uint8_t> head(100);
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
-    const int d = FindDataTag(head);
-    if (d < 0 || static_cast<size_t>(d) + 8 > head.size()) return std::nullopt;
-    const int64_t declared = head[d + 4] | head[d + 5] << 8 | head[d + 6] << 16 |
-                             static_cast<int64_t>(head[d + 7]) << 24;
-    const int64_t present = platform::FileSize(path) - (d + 8);
-    shape.dataBytes = std::max<int64_t>(0, std::min(declared, present));
-    shape.dataBytes -= shape.dataBytes % shape.format.blockAlign;
+    shape.dataBytes = info.wholeFrameBytes();
     return shape;
-}
-
-bool LooksLikeWav(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char tag[12] = {};
-    in.read(tag, sizeof tag);
-    return in.gcount() == 12 && std::memcmp(tag, "RIFF", 4) == 0 &&
-           std::memcmp(tag + 8, "WAVE", 4) == 0;
 }
 
 // What stops the scratch folder taking a file: it is full (or nearly), or it cannot be written.
@@ -171,7 +150,7 @@ bool Cut::PrepareSource(const std::string& scratch) {
     if (::stat(in.c_str(), &st) != 0) return Fail(in_, "no such file");
     if (!S_ISREG(st.st_mode)) return Fail(in_, "not a regular file");
     tags_ = media::ReadTags(in).value_or(media::SongTags{});
-    const bool wav = LooksLikeWav(in);
+    const bool wav = media::LooksLikeWav(in);
     if (wav) {
         const std::optional<WavShape> shape = ReadWavShape(in);
         if (shape && shape->format.bitsPerSample == 16) {
@@ -239,7 +218,7 @@ bool Cut::MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
     // Milliseconds to sample frames to positions (16-bit values: byte 2p of the data).
     const WaveFormat& f = shape->format;
     const auto position = [&](int64_t ms) {
-        const int64_t frame = ms * f.samplesPerSec / 1000;
+        const int64_t frame = ms * f.sampleRate / 1000;
         return static_cast<int32_t>(
             std::min<int64_t>(frame * f.blockAlign / 2, std::numeric_limits<int32_t>::max()));
     };
@@ -325,7 +304,7 @@ bool Cut::EncodePhone(const std::string& part, studio::PhoneFormat format) {
     } catch (const InvalidFileError&) {
         return Fail(out_, "the cut part cannot be read");
     }
-    const uint64_t m4rLimit = static_cast<uint64_t>(wave.format.samplesPerSec) *
+    const uint64_t m4rLimit = static_cast<uint64_t>(wave.format.sampleRate) *
                               studio::kM4rMaxSeconds * wave.format.blockAlign;
     if (format == studio::PhoneFormat::M4r && wave.samples.size() > m4rLimit)
         console_.Note(QString("Note: phones that take M4R ringtones play only their first %1 "

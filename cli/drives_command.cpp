@@ -9,7 +9,8 @@
 
 #include "cli/command.h"
 #include "cli/console.h"
-#include "components/disc_images.h"
+#include "media/cd_frames.h"
+#include "media/disc_images.h"
 #include "studio/tools/cd_drives.h"
 #include "studio/tools/disc_metadata.h"
 #include "uikit/time_calc.h"
@@ -47,7 +48,7 @@ void ListDrive(int index, Console& console) {
         QString("%1 %2, %3")
             .arg(tracks.size())
             .arg(tracks.size() == 1 ? "track" : "tracks")
-            .arg(QString::fromStdString(FormatDuration(frames / studio::kCdFramesPerSecond)));
+            .arg(QString::fromStdString(FormatDuration(media::CdFrames(frames).seconds())));
     const QString text = TitleAndPerformer(open.CdText(0, 0), open.CdText(0, 1));
     if (!text.isEmpty()) disc += ", " + text;
     console.Out(head + "  (" + disc + ")");

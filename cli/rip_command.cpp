@@ -19,7 +19,7 @@
 #include "cli/command.h"
 #include "cli/console.h"
 #include "platform/interrupt.h"
-#include "components/disc_images.h"
+#include "media/disc_images.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "studio/codec_engine.h"

@@ -36,8 +36,8 @@ void CheckWaveRoundTrip(const std::string& bytes) {
     FUZZ_CHECK(again.samples == wave.samples);
     FUZZ_CHECK(again.format.formatTag == wave.format.formatTag);
     FUZZ_CHECK(again.format.channels == wave.format.channels);
-    FUZZ_CHECK(again.format.samplesPerSec == wave.format.samplesPerSec);
-    FUZZ_CHECK(again.format.avgBytesPerSec == wave.format.avgBytesPerSec);
+    FUZZ_CHECK(again.format.sampleRate == wave.format.sampleRate);
+    FUZZ_CHECK(again.format.bytesPerSecond == wave.format.bytesPerSecond);
     FUZZ_CHECK(again.format.blockAlign == wave.format.blockAlign);
     FUZZ_CHECK(again.format.bitsPerSample == wave.format.bitsPerSample);
 }

@@ -7,6 +7,10 @@
 // any ringtone format takes) and its channels (more than two are mixed down to stereo). Samples
 // are converted by libswresample as FFmpeg's own tools convert them, so the WAV holds exactly
 // what `ffmpeg -i SONG -f s16le` gives for a song of at most 48 kHz and two channels.
+//
+// FFmpeg is not linked here: its part is the module vx_audio_decode.so of the system directory
+// (media/audio_decode_module.h), loaded on the first probe or decode. Without it, both fail with
+// "the decoder module vx_audio_decode.so is missing".
 
 #include <atomic>
 #include <cstdint>

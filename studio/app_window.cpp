@@ -33,10 +33,9 @@ double ShownSeconds(CRingsmithDlg& window) {
     std::ifstream in(CurrentWavPath(), std::ios::binary);
     if (!in || positions <= 0) return 0.0;
     try {
-        CheckWavHeader(in, CurrentWavPath());
-        const WaveFormat format = ReadWavFormat(in, CurrentWavPath());
+        const WaveFormat format = ReadWavHeader(in, CurrentWavPath());
         // A position is two bytes of the sample data.
-        return format.avgBytesPerSec ? 2.0 * positions / format.avgBytesPerSec : 0.0;
+        return format.bytesPerSecond ? 2.0 * positions / format.bytesPerSecond : 0.0;
     } catch (const InvalidFileError&) {
         return 0.0;
     }

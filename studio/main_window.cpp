@@ -497,8 +497,7 @@ void CRingsmithDlg::OnPlay() {
             return;
         }
         try {
-            CheckWavHeader(in, wav);
-            format = ReadWavFormat(in, wav);
+            format = ReadWavHeader(in, wav);
         } catch (const InvalidFileError& error) {
             platform::ShowMessage(error.what(), platform::MsgIcon::Error);
             return;
@@ -506,7 +505,7 @@ void CRingsmithDlg::OnPlay() {
     }
     // A header without a byte rate or frame size cannot be timed; it is not played.
     const std::optional<PlayPlan> plan =
-        PlanPlayback(start, end, format.avgBytesPerSec, format.blockAlign);
+        PlanPlayback(start, end, format.bytesPerSecond, format.blockAlign);
     if (!plan) {
         platform::ShowMessage(InvalidFileError(wav).what(), platform::MsgIcon::Error);
         return;
@@ -585,7 +584,7 @@ void CRingsmithDlg::OnTimer(int id) {
             return;
         }
         const uint32_t positionMs = player_.GetPositionMs().value_or(0);
-        editor_.SetPlayCursor(PlayCursorFor(positionMs, playFormat_.avgBytesPerSec) +
+        editor_.SetPlayCursor(PlayCursorFor(positionMs, playFormat_.bytesPerSecond) +
                               playCursorOffset_);
         if (positionMs >= playEndMs_ && !RestartLoop()) OnStop();
         return;

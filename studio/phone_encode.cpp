@@ -19,7 +19,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "components/av_holders.h"
+#include "media/av_holders.h"
 #include "studio/phone_ringtone.h"
 
 namespace studio {

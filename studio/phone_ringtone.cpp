@@ -99,7 +99,7 @@ bool PhoneRingtoneEncoder::Encode(const CWave& sound, PhoneFormat format, const 
     bool ok = false;
     {
         const PhonePcm pcm{sound.format.formatTag,     sound.format.channels,
-                           sound.format.samplesPerSec, sound.format.bitsPerSample,
+                           sound.format.sampleRate, sound.format.bitsPerSample,
                            sound.format.blockAlign,    sound.ElementCount(),
                            sound.samples.data()};
         const PhoneEncodeJob job{pcm,

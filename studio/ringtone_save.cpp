@@ -68,7 +68,7 @@ bool CutShapedSelection(const std::string& target, ISelectionSource& editor) {
 
 bool AskM4rLength(CWave& wave) {
     const uint64_t limit =
-        static_cast<uint64_t>(wave.format.samplesPerSec) * kM4rMaxSeconds * wave.format.blockAlign;
+        static_cast<uint64_t>(wave.format.sampleRate) * kM4rMaxSeconds * wave.format.blockAlign;
     if (wave.samples.size() <= limit) return true;
     switch (platform::GetUi().MessageBox(kM4rTooLongQuestion, platform::ProgramName(),
                                          platform::MsgButtons::YesNoCancel,

@@ -100,11 +100,11 @@ void NormalisePeak(std::span<int16_t> samples, double peakDbfs) {
 
 bool ShapeWave(CWave& wave, const RingtoneShaping& shaping) {
     if (wave.format.formatTag != 1 || wave.format.bitsPerSample != 16 ||
-        wave.format.channels == 0 || wave.format.samplesPerSec == 0)
+        wave.format.channels == 0 || wave.format.sampleRate == 0)
         return false;
     if (!shaping.Active()) return true;
     std::vector<int16_t> samples = ToSamples(wave.samples);
-    const int64_t rate = wave.format.samplesPerSec;
+    const int64_t rate = wave.format.sampleRate;
     ApplyFades(samples, wave.format.channels, rate * shaping.fadeInMs / 1000,
                rate * shaping.fadeOutMs / 1000);
     if (shaping.normalise) NormalisePeak(samples);
@@ -127,29 +127,18 @@ std::optional<PositionRange> SnapSelectionToZeroCrossings(const std::string& wav
     if (selection.end <= selection.start) return std::nullopt;
     std::ifstream in(wavPath, std::ios::binary);
     if (!in) return std::nullopt;
-    WaveFormat format;
-    std::vector<uint8_t> head(200, 0);
-    try {
-        CheckWavHeader(in, wavPath);
-        format = ReadWavFormat(in, wavPath);
-    } catch (const InvalidFileError&) {
-        return std::nullopt;
-    }
+    const media::WavInfo info = media::ReadWav(in, kStudioWavRules);
+    if (!info.ok()) return std::nullopt;
+    const WaveFormat format = info.format;
     if (format.formatTag != 1 || format.bitsPerSample != 16 || format.channels == 0 ||
         format.blockAlign != 2 * format.channels)
         return std::nullopt;
-    in.clear();
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
-    const int tag = FindDataTag(head);
-    if (tag < 0 || static_cast<size_t>(tag) + 8 > head.size()) return std::nullopt;
-    const uint32_t dataBytes = head[tag + 4] | (head[tag + 5] << 8) | (head[tag + 6] << 16) |
-                               (static_cast<uint32_t>(head[tag + 7]) << 24);
-    const int64_t dataStart = tag + 8;
+    // The frames the header states: a read past the end of the file finds no crossing.
+    const uint32_t dataBytes = info.statedDataBytes;
+    const int64_t dataStart = info.dataOffset;
     const int64_t frames = dataBytes / format.blockAlign;
     const int channels = format.channels;
-    const int64_t window = static_cast<int64_t>(format.samplesPerSec) * kSnapWindowMs / 1000;
+    const int64_t window = static_cast<int64_t>(format.sampleRate) * kSnapWindowMs / 1000;
 
     // Reads the frames around `frame` and returns the crossing nearest to it.
     auto snap = [&](int64_t frame) -> std::optional<int64_t> {

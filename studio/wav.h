@@ -1,4 +1,5 @@
-// RIFF/WAVE files with a 16-byte PCM format chunk: the header check every reader applies, a whole
+// RIFF/WAVE files with a 16-byte PCM format chunk, read through the shared reader
+// (media/wav_file.h) under the studio's rules: the header check every reader applies, a whole
 // WAV in memory (CWave), the segment writer that cuts the wave editor's selection out of the
 // current WAV, the completeness test for a WAV another component writes, and the ripper's
 // 44-byte header.
@@ -17,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "media/wav_file.h"
+
 struct RipperOptions;
 
 // The one error the WAV readers raise: a file whose tags are not those of a PCM WAV (or that ends
@@ -30,26 +33,17 @@ class InvalidFileError : public std::runtime_error {
     std::string path_;
 };
 
-// The six format fields of the "fmt " chunk plus the extra-size word.
-struct WaveFormat {
-    uint16_t formatTag = 1;  // 1 is PCM
-    uint16_t channels = 0;
-    uint32_t samplesPerSec = 0;
-    uint32_t avgBytesPerSec = 0;
-    uint16_t blockAlign = 0;  // bytes per sample frame
-    uint16_t bitsPerSample = 0;
-    uint16_t extraSize = 0;
-};
+// The six format fields of the "fmt " chunk, as the shared reader returns them.
+using WaveFormat = media::WavFormat;
 
-// Reads the first 16 bytes of `in` and checks "RIFF" at 0 and "WAVEfmt " at 8; returns the RIFF
-// size between them. Raises InvalidFileError naming `path` when a tag is wrong.
-uint32_t CheckWavHeader(std::istream& in, const std::string& path);
-// Reads the format chunk size (returned through `chunkSize`) and the six format fields that
-// follow the header. Raises InvalidFileError naming `path` when the file ends before them.
-WaveFormat ReadWavFormat(std::istream& in, const std::string& path, uint32_t* chunkSize = nullptr);
+// The studio's WAV files as the shared reader takes them: "RIFF" at 0, "WAVEfmt " at 8, the six
+// format fields after the format chunk size (which is read, not used), and "data" found by its
+// tag at offsets 0 to 94 (extra chunks before it are kept, not walked).
+inline constexpr media::WavRules kStudioWavRules{media::WavLayout::FormatFirst};
 
-// Offset of the first "data" tag at offsets 0..94 of `head` (the file's first bytes), or -1.
-int FindDataTag(const std::vector<uint8_t>& head);
+// The header check and the six format fields of the WAV that `in` holds. Raises InvalidFileError
+// naming `path` when a tag is wrong or the file ends before the fields.
+WaveFormat ReadWavHeader(std::istream& in, const std::string& path);
 
 // A whole WAV in memory.
 class CWave {

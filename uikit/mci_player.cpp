@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cctype>
 #include <cmath>
@@ -15,6 +14,8 @@
 #include <mutex>
 #include <vector>
 
+#include "media/mp3_decode.h"
+#include "media/wav_file.h"
 #include "platform/paths.h"
 
 #include "uikit/audio_system.h"
@@ -45,57 +46,26 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-bool HasRiffWaveHeader(const std::string& path) {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    std::array<uint8_t, 12> head{};
-    return file && std::fread(head.data(), 1, head.size(), file.get()) == head.size() &&
-           std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(head.data() + 8, "WAVE", 4) == 0;
-}
 
 // PCM WAV (integer 8, 16, 24, 32 bits or 32-bit float, plain or extensible format chunk),
 // streamed from the file's "data" chunk.
 class WavSource final : public PcmSource {
 public:
     bool Open(const std::string& path) {
+        // A data size beyond the end of the file (unfinished or streamed files) means "to the
+        // end of the file".
         file_.reset(std::fopen(path.c_str(), "rb"));
         if (!file_) return false;
-        std::array<uint8_t, 12> riff{};
-        if (std::fread(riff.data(), 1, riff.size(), file_.get()) != riff.size() ||
-            std::memcmp(riff.data(), "RIFF", 4) != 0 ||
-            std::memcmp(riff.data() + 8, "WAVE", 4) != 0)
-            return false;
-        if (fseeko(file_.get(), 0, SEEK_END) != 0) return false;
-        const off_t fileSize = ftello(file_.get());
-        off_t pos = 12;
-        bool haveFormat = false;
-        while (pos + 8 <= fileSize) {
-            std::array<uint8_t, 8> chunk{};
-            if (fseeko(file_.get(), pos, SEEK_SET) != 0 ||
-                std::fread(chunk.data(), 1, chunk.size(), file_.get()) != chunk.size())
-                return false;
-            const uint32_t size = Le32(chunk.data() + 4);
-            const off_t body = pos + 8;
-            if (std::memcmp(chunk.data(), "fmt ", 4) == 0) {
-                if (!ReadFormat(size)) return false;
-                haveFormat = true;
-            } else if (std::memcmp(chunk.data(), "data", 4) == 0) {
-                if (!haveFormat) return false;
-                // A data size beyond the end of the file (unfinished or streamed files) means
-                // "to the end of the file".
-                const off_t available = fileSize - body;
-                const off_t bytes = std::min<off_t>(available, size);
-                dataOffset_ = body;
-                lengthFrames_ = static_cast<uint64_t>(bytes) / blockAlign_;
-                return Seek(0);
-            }
-            pos = body + size + (size & 1);
-        }
-        return false;
+        const media::WavInfo info = media::ReadWav(::fileno(file_.get()));
+        if (!info.ok() || !Supported(info.format)) return false;
+        channels_ = info.format.channels;
+        rate_ = static_cast<int>(info.format.sampleRate);
+        blockAlign_ = info.format.blockAlign;
+        bits_ = info.format.bitsPerSample;
+        isFloat_ = info.format.IsFloat();
+        dataOffset_ = static_cast<off_t>(info.dataOffset);
+        lengthFrames_ = static_cast<uint64_t>(info.frames());
+        return Seek(0);
     }
 
     size_t Read(int16_t* out, size_t frames) override {
@@ -135,22 +105,13 @@ public:
     }
 
 private:
-    bool ReadFormat(uint32_t size) {
-        if (size < 16) return false;
-        std::vector<uint8_t> fmt(std::min<uint32_t>(size, 40));
-        if (std::fread(fmt.data(), 1, fmt.size(), file_.get()) != fmt.size()) return false;
-        uint16_t tag = Le16(fmt.data());
-        channels_ = Le16(fmt.data() + 2);
-        rate_ = static_cast<int>(Le32(fmt.data() + 4));
-        blockAlign_ = Le16(fmt.data() + 12);
-        bits_ = Le16(fmt.data() + 14);
-        if (tag == 0xFFFE && fmt.size() >= 26) tag = Le16(fmt.data() + 24);  // sub-format
-        isFloat_ = tag == 3;
+    static bool Supported(const media::WavFormat& f) {
+        const int bits = f.bitsPerSample;
         const bool supported =
-            (tag == 1 && (bits_ == 8 || bits_ == 16 || bits_ == 24 || bits_ == 32)) ||
-            (isFloat_ && bits_ == 32);
-        return supported && channels_ >= 1 && channels_ <= 8 && rate_ > 0 && rate_ <= 384000 &&
-               static_cast<int>(blockAlign_) == channels_ * bits_ / 8;
+            (f.IsInteger() && (bits == 8 || bits == 16 || bits == 24 || bits == 32)) ||
+            (f.IsFloat() && bits == 32);
+        return supported && f.channels >= 1 && f.channels <= 8 && f.sampleRate > 0 &&
+               f.sampleRate <= 384000 && f.FrameMatches();
     }
 
     FilePtr file_;
@@ -162,42 +123,20 @@ private:
     std::vector<uint8_t> raw_;
 };
 
-void EnsureMpg123() {
-    // Needed by older libmpg123 releases, harmless with newer ones; once per process.
-    static const int initialised = mpg123_init();
-    (void)initialised;
-}
-
-struct Mpg123Deleter {
-    void operator()(mpg123_handle* handle) const {
-        mpg123_close(handle);
-        mpg123_delete(handle);
-    }
-};
-
 // MPEG audio decoded by libmpg123 to signed 16-bit frames at the stream's own rate.
 class Mp3Source final : public PcmSource {
 public:
     bool Open(const std::string& path) {
-        EnsureMpg123();
-        handle_.reset(mpg123_new(nullptr, nullptr));
+        // The player keeps libmpg123's own resync limit: it plays a damaged file only as far
+        // as the decoder passes it unaided.
+        media::Mpg123Options options;
+        options.resyncLimit = 0;
+        handle_ = media::NewMpg123(MPG123_ENC_SIGNED_16, options);
         if (!handle_) return false;
         mpg123_handle* mh = handle_.get();
-        mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-        mpg123_format_none(mh);
-        const long* rates = nullptr;
-        size_t count = 0;
-        mpg123_rates(&rates, &count);
-        for (size_t i = 0; i < count; ++i)
-            mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-        if (mpg123_open(mh, path.c_str()) != MPG123_OK) return false;
         long rate = 0;
         int channels = 0;
-        int encoding = 0;
-        if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0)
-            return false;
-        mpg123_format_none(mh);
-        mpg123_format(mh, rate, channels, encoding);
+        if (!media::OpenMp3(mh, path, rate, channels)) return false;
         rate_ = static_cast<int>(rate);
         channels_ = channels;
         // Scanning walks the frame headers once (no decoding) so the length is exact also for
@@ -223,7 +162,7 @@ public:
     }
 
 private:
-    std::unique_ptr<mpg123_handle, Mpg123Deleter> handle_;
+    media::Mpg123Ptr handle_;
 };
 
 // An SDL audio output device, closed with the object (SDL waits for a running callback).
@@ -328,7 +267,7 @@ int CMciPlayer::OpenAs(const std::string& path, bool waveOnly) {
     const bool wavByName = platform::LowerTail(path, 4) == ".wav";
 
     std::unique_ptr<PcmSource> source;
-    const bool tryWav = waveOnly || wavByName || HasRiffWaveHeader(path);
+    const bool tryWav = waveOnly || wavByName || media::LooksLikeWav(path);
     if (tryWav) {
         auto wav = std::make_unique<WavSource>();
         if (wav->Open(path)) source = std::move(wav);

@@ -10,7 +10,10 @@
 #include <mutex>
 
 #include "components/cd_access/cd_access.h"
-#include "components/disc_images.h"
+#include "media/disc_images.h"
+
+// The C interface states the frame size as a number of its own.
+static_assert(A1_FRAME_BYTES == media::kCdFrameBytes);
 
 namespace {
 

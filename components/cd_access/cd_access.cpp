@@ -14,7 +14,7 @@
 
 #include "components/cd_access/a1.h"
 #include "components/cd_access/disc_image.h"
-#include "components/disc_images.h"
+#include "media/disc_images.h"
 
 namespace cd_access {
 namespace {
@@ -103,7 +103,7 @@ class ParanoiaReader : public FrameReader {
                 failure = {A1_STATUS_ERROR, kErrorMedium};
                 return false;
             }
-            std::memcpy(out + static_cast<size_t>(i) * kFrameBytes, frame, kFrameBytes);
+            std::memcpy(out + static_cast<size_t>(i) * kCdFrameBytes, frame, kCdFrameBytes);
         }
         cursor_ = first + count;
         return true;
@@ -173,7 +173,9 @@ std::vector<uint8_t> TocBytes(const Toc& toc) {
 uint32_t DiscId(const Toc& toc) {
     if (toc.tracks.empty()) return 0;
     // Positions count from the start of the lead-in, 150 frames before frame 0.
-    auto seconds = [](int32_t frame) { return (frame + 150) / kFramesPerSecond; };
+    auto seconds = [](int32_t frame) {
+        return static_cast<int>(media::CdFrames(frame + 150).seconds());
+    };
     uint32_t digits = 0;
     for (const TocTrack& t : toc.tracks) {
         for (int s = seconds(t.start); s > 0; s /= 10) digits += static_cast<uint32_t>(s % 10);

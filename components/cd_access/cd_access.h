@@ -12,10 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "media/cd_frames.h"
+
 namespace cd_access {
 
-inline constexpr int kFrameBytes = 2352;
-inline constexpr int kFramesPerSecond = 75;
+using media::kCdFrameBytes;
+using media::kCdFramesPerSecond;
 
 struct DriveInfo {
     std::string path;  // device node, or the description (.cue, .toc, .nrg) of a disc image
@@ -70,7 +72,7 @@ struct CdioDeleter {
 };
 using CdioPtr = std::unique_ptr<CdIo_t, CdioDeleter>;
 
-// Reads raw audio frames of an open disc into `out` (count * kFrameBytes bytes).
+// Reads raw audio frames of an open disc into `out` (count * kCdFrameBytes bytes).
 class FrameReader {
   public:
     virtual ~FrameReader() = default;

@@ -8,15 +8,14 @@
 #include <sstream>
 
 #include "components/cd_access/a1.h"
-#include "components/disc_images.h"
+#include "media/disc_images.h"
 
 namespace cd_access {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kSamplesPerFrame = 588;
-constexpr int32_t kMaxFrames = 100 * 60 * kFramesPerSecond;  // far beyond any disc
+constexpr int32_t kMaxFrames = media::CdFrames::FromMsf(100, 0, 0).count();  // beyond any disc
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -75,7 +74,7 @@ int32_t Msf(const std::string& text) {
     char tail = 0;
     if (std::sscanf(text.c_str(), "%3d:%2d:%2d%c", &m, &s, &f, &tail) != 3) return -1;
     if (m < 0 || s < 0 || s > 59 || f < 0 || f > 74) return -1;
-    return (m * 60 + s) * kFramesPerSecond + f;
+    return static_cast<int32_t>(media::CdFrames::FromMsf(m, s, f).count());
 }
 
 // A cdrdao length: "mm:ss:ff", or a number of samples (588 a frame); -1 when neither.
@@ -85,8 +84,9 @@ int32_t TocLength(const std::string& text) {
         !std::all_of(text.begin(), text.end(), IsDigit))
         return -1;
     const long long samples = std::stoll(text);
-    if (samples % kSamplesPerFrame != 0 || samples / kSamplesPerFrame > kMaxFrames) return -1;
-    return static_cast<int32_t>(samples / kSamplesPerFrame);
+    if (samples % media::kCdSamplesPerFrame != 0 || samples / media::kCdSamplesPerFrame > kMaxFrames)
+        return -1;
+    return static_cast<int32_t>(samples / media::kCdSamplesPerFrame);
 }
 
 uint64_t SizeOf(const std::string& path) {
@@ -183,7 +183,7 @@ class ImageReader : public FrameReader {
             }
         }
         for (int32_t frame = first; frame <= last; ++frame) {
-            uint8_t* sector = out + static_cast<size_t>(frame - first) * kFrameBytes;
+            uint8_t* sector = out + static_cast<size_t>(frame - first) * kCdFrameBytes;
             if (!ReadFrame(frame, sector)) {
                 failure = {A1_STATUS_ERROR, kErrorMedium};
                 return false;
@@ -200,12 +200,12 @@ class ImageReader : public FrameReader {
         const ImagePiece& piece = pieces_[index];
         const int32_t within = frame - starts_[index];
         if (within >= piece.frames) return false;
-        std::memset(sector, 0, kFrameBytes);
+        std::memset(sector, 0, kCdFrameBytes);
         if (piece.file.empty()) return true;
         std::FILE*& file = files_[piece.file];
         if (!file) file = std::fopen(piece.file.c_str(), "rb");
         if (!file) return false;
-        const size_t bytes = static_cast<size_t>(std::min(piece.sectorBytes, kFrameBytes));
+        const size_t bytes = static_cast<size_t>(std::min(piece.sectorBytes, kCdFrameBytes));
         const uint64_t at = piece.offset + uint64_t(within) * uint64_t(piece.sectorBytes);
         if (fseeko(file, static_cast<off_t>(at), SEEK_SET) != 0 ||
             std::fread(sector, 1, bytes, file) != bytes)
@@ -255,7 +255,7 @@ bool ParseCueSheet(const std::string& text, const std::string& folder, ImageLayo
     struct CueTrack {
         ImageTrack track;
         size_t file = 0;
-        int sectorBytes = kFrameBytes;
+        int sectorBytes = kCdFrameBytes;
         int32_t index0 = -1, index1 = -1;  // frames within the file
         int32_t pregap = 0, postgap = 0;   // silence
     };
@@ -382,14 +382,14 @@ bool ParseCueSheet(const std::string& text, const std::string& folder, ImageLayo
             problem = "it is longer than any disc";
             return false;
         }
-        AddPiece(layout, {t.pregap, "", 0, kFrameBytes, false});
+        AddPiece(layout, {t.pregap, "", 0, kCdFrameBytes, false});
         AddPiece(layout, {std::min<int32_t>(gap, static_cast<int32_t>(frames)), file.path, begin[i],
                           t.sectorBytes, file.bigEndian && !t.track.data});
         t.track.start = layout.leadOut;
         AddPiece(layout, {static_cast<int32_t>(frames) - gap, file.path,
                           begin[i] + uint64_t(gap) * uint64_t(t.sectorBytes), t.sectorBytes,
                           file.bigEndian && !t.track.data});
-        AddPiece(layout, {t.postgap, "", 0, kFrameBytes, false});
+        AddPiece(layout, {t.postgap, "", 0, kCdFrameBytes, false});
         layout.tracks.push_back(t.track);
         if (layout.leadOut > kMaxFrames) break;
     }
@@ -405,7 +405,7 @@ bool ParseTocFile(const std::string& text, const std::string& folder, ImageLayou
 
     struct TocTrackPlan {
         ImageTrack track;
-        int sectorBytes = kFrameBytes;
+        int sectorBytes = kCdFrameBytes;
         std::vector<ImagePiece> pieces;
         int32_t startAt = 0;  // frames of the track before its START (its pregap)
     };
@@ -512,12 +512,12 @@ bool ParseTocFile(const std::string& text, const std::string& folder, ImageLayou
                 ++i;
             }
             const uint64_t size = SizeOf(path);
-            const int bytes = datafile ? t.sectorBytes : kFrameBytes;
+            const int bytes = datafile ? t.sectorBytes : kCdFrameBytes;
             uint64_t from = offset;
             if (datafile) {
                 if (!haveOffset) from = cursor[path];
             } else if (!times.empty()) {
-                from += uint64_t(times[0]) * kFrameBytes;
+                from += uint64_t(times[0]) * kCdFrameBytes;
             }
             const size_t lengthAt = datafile ? 0 : 1;
             if (from > size)
@@ -543,7 +543,7 @@ bool ParseTocFile(const std::string& text, const std::string& folder, ImageLayou
                 if (!t.pieces.empty()) return fail("its PREGAP comes after the track's data");
                 t.startAt = frames;
             }
-            t.pieces.push_back({frames, "", 0, kFrameBytes, false});
+            t.pieces.push_back({frames, "", 0, kCdFrameBytes, false});
             i = at + 1;
         } else if (keyword == "START") {
             const int32_t at = TocLength(word(i + 1));

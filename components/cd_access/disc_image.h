@@ -21,7 +21,7 @@ struct ImagePiece {
     int32_t frames = 0;
     std::string file;
     uint64_t offset = 0;
-    int sectorBytes = kFrameBytes;
+    int sectorBytes = kCdFrameBytes;
     bool bigEndian = false;
 };
 

@@ -270,7 +270,7 @@ void BurnRecorder::Write(WriteSession& session) {
             const int track = std::clamp(p.track, 0, static_cast<int>(tracks.size()) - 1);
             if (track > open || open < 0) closeUpTo(track);
             if (p.phase == BurnPhase::Writing) {
-                const int64_t written = std::min(p.sector * kSectorBytes, tracks[open].bytes());
+                const int64_t written = std::min(p.sector * kCdFrameBytes, tracks[open].bytes());
                 session.Fire(
                     event::kTrackProgress,
                     {Variant(int32_t(open + 1)), Variant(int32_t(written)), Variant(int32_t{0})});

@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <vector>
 
-#include "components/mp3_decode/mp3_decode.h"
+#include "media/mp3_decode.h"
 #include "media/tags.h"
 
 namespace cd_writer {
 namespace {
 
-using mp3_decode::Mpg123Ptr;
+using media::Mpg123Ptr;
 constexpr size_t kDecodeBytes = 16384 * 4;
 
 // Opens `path` on a new decoder whose output is CD audio whatever the stream's own format.
@@ -23,13 +23,13 @@ OpenResult OpenStream(const std::string& path, Mpg123Ptr& h, long& rate, int& ch
     } else {
         return OpenResult::CannotOpen;
     }
-    h = mp3_decode::NewMpg123(MPG123_ENC_SIGNED_16);
+    h = media::NewMpg123(MPG123_ENC_SIGNED_16);
     if (!h) return OpenResult::CannotDecode;
     // The stream's own format of its first frame, for the record; the output is CD audio.
-    Mpg123Ptr probe = mp3_decode::NewMpg123(MPG123_ENC_SIGNED_16);
-    if (!probe || !mp3_decode::OpenMp3(probe.get(), path, rate, channels))
+    Mpg123Ptr probe = media::NewMpg123(MPG123_ENC_SIGNED_16);
+    if (!probe || !media::OpenMp3(probe.get(), path, rate, channels))
         return OpenResult::CannotDecode;
-    if (!mp3_decode::OpenMp3As(h.get(), path, kCdRate, 2, MPG123_ENC_SIGNED_16))
+    if (!media::OpenMp3As(h.get(), path, kCdSampleRate, 2, MPG123_ENC_SIGNED_16))
         return OpenResult::CannotDecode;
     return OpenResult::Ok;
 }
@@ -67,7 +67,7 @@ OpenResult CdAudioDecoder::Open(const std::string& path) {
     // ends it.
     int64_t bytes = 0;
     for (;;) {
-        const mp3_decode::ReadStep step = mp3_decode::ReadSamples(
+        const media::ReadStep step = media::ReadSamples(
             state_->mpg.get(), state_->decoded.data(), state_->decoded.size());
         bytes += static_cast<int64_t>(step.bytes);
         if (step.ended) break;
@@ -88,7 +88,7 @@ OpenResult CdAudioDecoder::OpenMeasured(const std::string& path, int64_t frames)
 long CdAudioDecoder::Read(uint8_t* out, size_t max) {
     if (!state_ || !state_->mpg) return -1;
     State& s = *state_;
-    const int64_t padded = sectors() * kFramesPerSector;
+    const int64_t padded = media::CdFrames(sectors()).samples();
     const auto wanted =
         static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(max / 4), padded - s.given));
     size_t done = 0;  // frames
@@ -115,8 +115,8 @@ long CdAudioDecoder::Read(uint8_t* out, size_t max) {
             s.soundEnd = at;
             continue;
         }
-        const mp3_decode::ReadStep step =
-            mp3_decode::ReadSamples(s.mpg.get(), s.decoded.data(), s.decoded.size());
+        const media::ReadStep step =
+            media::ReadSamples(s.mpg.get(), s.decoded.data(), s.decoded.size());
         s.decodedAt = 0;
         s.decodedFill = step.bytes;
         s.sourceDone = step.ended;
@@ -132,7 +132,7 @@ bool IsUsableMp3(const std::string& path) {
     if (OpenStream(path, h, rate, channels) != OpenResult::Ok) return false;
     std::vector<uint8_t> buffer(kDecodeBytes);
     for (;;) {
-        const mp3_decode::ReadStep step = mp3_decode::ReadSamples(h.get(), buffer.data(), buffer.size());
+        const media::ReadStep step = media::ReadSamples(h.get(), buffer.data(), buffer.size());
         if (step.bytes > 0) return true;
         if (step.ended) return false;
     }

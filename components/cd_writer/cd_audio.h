@@ -11,15 +11,17 @@
 #include <memory>
 #include <string>
 
+#include "media/cd_frames.h"
+
 namespace cd_writer {
 
-inline constexpr int kCdRate = 44100;
-inline constexpr int kSectorBytes = 2352;
-inline constexpr int kFramesPerSector = kSectorBytes / 4;  // stereo 16-bit sample frames
-// A blank 80-minute CD-R: 75 sectors a second.
-inline constexpr int64_t kCd80Sectors = 80LL * 60 * 75;
+using media::kCdFrameBytes;
+using media::kCdSampleRate;
+using media::kCdSamplesPerFrame;
+// A blank 80-minute CD-R.
+inline constexpr int64_t kCd80Sectors = media::CdFrames::FromMsf(80, 0, 0).count();
 // The shortest track of an audio CD: 4 seconds. Shorter songs get silence at their end.
-inline constexpr int64_t kMinTrackSectors = 4 * 75;
+inline constexpr int64_t kMinTrackSectors = media::CdFrames::FromSeconds(4).count();
 // The most tracks an audio CD holds.
 inline constexpr int kMaxTracks = 99;
 // How many sample frames a song may come up short of its measured length when it is read again
@@ -53,9 +55,9 @@ class CdAudioDecoder {
     int64_t frames() const { return frames_; }
     int64_t sectors() const { return SectorsOf(frames_); }
     static int64_t SectorsOf(int64_t frames) {
-        return std::max(kMinTrackSectors, (frames + kFramesPerSector - 1) / kFramesPerSector);
+        return std::max(kMinTrackSectors, media::CdFrames::Holding(frames).count());
     }
-    int64_t bytes() const { return sectors() * kSectorBytes; }
+    int64_t bytes() const { return media::CdFrames(sectors()).bytes(); }
     const TrackText& text() const { return text_; }
 
     // Fills up to `max` bytes (a multiple of 4) with the next CD audio; returns the bytes given,

@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdio>
 
+#include "media/cd_frames.h"
+
 namespace cd_writer {
 
 namespace {
@@ -85,13 +87,7 @@ std::string TocText(const std::string& utf8) {
     return out;
 }
 
-std::string Msf(int64_t sectors) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld",
-                  static_cast<long long>(sectors / (75 * 60)),
-                  static_cast<long long>(sectors / 75 % 60), static_cast<long long>(sectors % 75));
-    return text;
-}
+std::string Msf(int64_t sectors) { return media::CdFrames(sectors).MsfText(); }
 
 std::string BuildCueSheet(const std::string& binName, const std::vector<CueTrack>& tracks) {
     std::string cue = "FILE \"" + CueText(binName) + "\" BINARY\n";
@@ -124,8 +120,8 @@ std::string BuildTocFile(const std::string& binName, const std::vector<CueTrack>
         toc += "    PERFORMER \"" + TocText(track.text.performer) + "\"\n";
         toc += "  }\n}\n";
         // Offset in bytes, start and length in samples (1/44100 s).
-        toc += "AUDIOFILE \"" + file + "\" SWAP #" + std::to_string(start * kSectorBytes) +
-               " 0 " + std::to_string(track.sectors * kFramesPerSector) + "\n";
+        toc += "AUDIOFILE \"" + file + "\" SWAP #" + std::to_string(media::CdFrames(start).bytes()) +
+               " 0 " + std::to_string(media::CdFrames(track.sectors).samples()) + "\n";
         start += track.sectors;
     }
     return toc;

@@ -21,14 +21,14 @@
 
 #include "components/cd_writer/cd_writer_dispids.h"
 #include "components/cd_writer/cue_sheet.h"
-#include "components/disc_images.h"
+#include "media/disc_images.h"
 
 namespace cd_writer {
 namespace {
 
 using platform::Variant;
 namespace fs = std::filesystem;
-constexpr size_t kChunkBytes = kSectorBytes * 64;
+constexpr size_t kChunkBytes = kCdFrameBytes * 64;
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
 struct FdCloser {
@@ -193,7 +193,7 @@ ReadBack CheckImage(const std::string& cuePath, const WriteSession& session,
     if (first == CDIO_INVALID_TRACK || cdio_get_num_tracks(cdio.get()) != tracks.size())
         return ReadBack::Different;
     constexpr int kBlock = 32;
-    std::vector<uint8_t> buffer(static_cast<size_t>(kSectorBytes) * kBlock);
+    std::vector<uint8_t> buffer(static_cast<size_t>(kCdFrameBytes) * kBlock);
     for (size_t i = 0; i < tracks.size(); ++i) {
         const auto track = static_cast<track_t>(first + i);
         const lsn_t start = cdio_get_track_lsn(cdio.get(), track);
@@ -208,7 +208,7 @@ ReadBack CheckImage(const std::string& cuePath, const WriteSession& session,
             const auto n = static_cast<uint32_t>(std::min<lsn_t>(kBlock, last - at + 1));
             if (cdio_read_audio_sectors(cdio.get(), buffer.data(), at, n) != DRIVER_OP_SUCCESS)
                 return ReadBack::Different;
-            crc = crc32(crc, buffer.data(), n * kSectorBytes);
+            crc = crc32(crc, buffer.data(), n * kCdFrameBytes);
         }
         if (static_cast<uint32_t>(crc) != crcs[i]) return ReadBack::Different;
     }

@@ -170,7 +170,7 @@ class LibburnDrive : public IBurnDrive {
                 for (int fd : readEnds) ::close(fd);
                 return Refuse(why, reason);
             }
-            feeds_.push_back({pair[1], t.sectors * kSectorBytes, t.read});
+            feeds_.push_back({pair[1], t.sectors * kCdFrameBytes, t.read});
             readEnds.push_back(pair[0]);
         }
         disc_ = NewLibburnDisc(job.tracks, readEnds);
@@ -192,7 +192,7 @@ class LibburnDrive : public IBurnDrive {
         // Each track's audio is pushed into its socket in disc order while libburn pulls it.
         // A track that cannot be given whole cancels the write: libburn would pad it with zeros.
         feeder_ = std::thread([this, feeds = feeds_, d] {
-            std::vector<uint8_t> chunk(static_cast<size_t>(kSectorBytes) * 32);
+            std::vector<uint8_t> chunk(static_cast<size_t>(kCdFrameBytes) * 32);
             size_t next = 0;
             for (; next < feeds.size(); ++next) {
                 const Feed& feed = feeds[next];
@@ -410,10 +410,10 @@ burn::burn_disc* NewLibburnDisc(const std::vector<BurnTrack>& tracks,
     for (size_t i = 0; i < tracks.size(); ++i) {
         const BurnTrack& t = tracks[i];
         burn_source* fd =
-            burn_fd_source_new(readFds[i], -1, static_cast<off_t>(t.sectors) * kSectorBytes);
+            burn_fd_source_new(readFds[i], -1, static_cast<off_t>(t.sectors) * kCdFrameBytes);
         if (!fd) return fail(disc);
         ++handed;  // the source closes it when it is freed
-        burn_source* fifo = burn_fifo_source_new(fd, kSectorBytes, 1024, 0);
+        burn_source* fifo = burn_fifo_source_new(fd, kCdFrameBytes, 1024, 0);
         burn_track* track = burn_track_create();
         if (!track) {
             if (fifo) burn_source_free(fifo);

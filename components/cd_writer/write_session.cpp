@@ -16,7 +16,7 @@ namespace {
 using platform::Variant;
 using Clock = std::chrono::steady_clock;
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-constexpr size_t kChunkBytes = kSectorBytes * 64;
+constexpr size_t kChunkBytes = kCdFrameBytes * 64;
 
 class DecoderReader : public PcmReader {
   public:

@@ -31,7 +31,7 @@ struct PreparedTrack {
     int64_t sectors = 0;  // its place on the disc: frames padded to sectors and to 4 seconds
     TrackText text;       // the CD-Text the track carries
     std::string cachePath;  // the decoded track in the scratch folder, when cached
-    int64_t bytes() const { return sectors * kSectorBytes; }
+    int64_t bytes() const { return sectors * kCdFrameBytes; }
 };
 
 // CD audio of one track, exactly its bytes() long.

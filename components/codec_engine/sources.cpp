@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "media/wav_file.h"
+
 namespace vxmpp {
 namespace {
 
@@ -122,7 +124,7 @@ class Mp3Source : public PcmSource {
                 out.clear();
                 return 0;
             }
-            const mp3_decode::ReadStep step = mp3_decode::ReadSamples(
+            const media::ReadStep step = media::ReadSamples(
                 handle_.get(), reinterpret_cast<unsigned char*>(out.data()),
                 out.size() * sizeof(float));
             const long got = static_cast<long>(step.bytes / (sizeof(float) * channels_));
@@ -149,95 +151,53 @@ class Mp3Source : public PcmSource {
 
 }  // namespace
 
-bool LooksLikeWav(const std::string& path) {
-    FilePtr f(std::fopen(path.c_str(), "rb"));
-    unsigned char head[12];
-    if (!f || std::fread(head, 1, sizeof head, f.get()) != sizeof head) return false;
-    return std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
-}
+bool LooksLikeWav(const std::string& path) { return media::LooksLikeWav(path); }
 
 std::unique_ptr<PcmSource> OpenWavSource(const std::string& path, std::string& error) {
     FilePtr f(std::fopen(path.c_str(), "rb"));
-    if (!f) {
+    const media::WavInfo info = media::ReadWav(f ? ::fileno(f.get()) : -1);
+    switch (info.error) {
+        case media::WavError::None:
+            break;
+        case media::WavError::CannotOpen:
+            error = "cannot open " + path;
+            return nullptr;
+        case media::WavError::NotWave:
+            error = "not a WAV file";
+            return nullptr;
+        case media::WavError::NoFormat:
+            error = "no format chunk before the data";
+            return nullptr;
+        default:
+            error = "no data chunk";
+            return nullptr;
+    }
+    const media::WavFormat& format = info.format;
+    const int bits = format.bitsPerSample;
+    const bool pcm = format.IsInteger() && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+    const bool flt = format.IsFloat() && bits == 32;
+    if (!pcm && !flt) {
+        error = "unsupported sample format";
+        return nullptr;
+    }
+    if (format.channels < 1 || format.channels > 2 || format.sampleRate < 1000 ||
+        format.sampleRate > 384000 || !format.FrameMatches()) {
+        error = "unsupported or inconsistent format";
+        return nullptr;
+    }
+    const long long dataBytes = info.wholeFrameBytes();
+    if (dataBytes <= 0) {
+        error = "no samples";
+        return nullptr;
+    }
+    if (fseeko(f.get(), static_cast<off_t>(info.dataOffset), SEEK_SET) != 0) {
         error = "cannot open " + path;
         return nullptr;
     }
-    const long long length = FileLength(f.get());
-    unsigned char head[12];
-    if (std::fread(head, 1, sizeof head, f.get()) != sizeof head ||
-        std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) {
-        error = "not a WAV file";
-        return nullptr;
-    }
-    bool haveFormat = false;
-    int tag = 0, channels = 0, bits = 0, blockAlign = 0;
-    long rate = 0;
-    long long pos = 12;
-    for (;;) {
-        unsigned char chunk[8];
-        if (std::fread(chunk, 1, sizeof chunk, f.get()) != sizeof chunk) {
-            error = "no data chunk";
-            return nullptr;
-        }
-        pos += 8;
-        const uint32_t size = Le32(chunk + 4);
-        if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            unsigned char fmt[40] = {};
-            if (size < 16 || size > 1024) {
-                error = "bad format chunk";
-                return nullptr;
-            }
-            const size_t want = std::min<size_t>(size, sizeof fmt);
-            if (std::fread(fmt, 1, want, f.get()) != want) {
-                error = "short format chunk";
-                return nullptr;
-            }
-            tag = Le16(fmt);
-            channels = Le16(fmt + 2);
-            rate = static_cast<long>(Le32(fmt + 4));
-            blockAlign = Le16(fmt + 12);
-            bits = Le16(fmt + 14);
-            // WAVE_FORMAT_EXTENSIBLE: the real format is the first word of the sub-format.
-            if (tag == 0xFFFE && size >= 40) tag = Le16(fmt + 24);
-            haveFormat = true;
-        } else if (std::memcmp(chunk, "data", 4) == 0) {
-            if (!haveFormat) {
-                error = "data before format";
-                return nullptr;
-            }
-            const bool pcm = tag == 1 && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
-            const bool flt = tag == 3 && bits == 32;
-            if (!pcm && !flt) {
-                error = "unsupported sample format";
-                return nullptr;
-            }
-            if (channels < 1 || channels > 2 || rate < 1000 || rate > 384000 ||
-                blockAlign != channels * bits / 8) {
-                error = "unsupported or inconsistent format";
-                return nullptr;
-            }
-            long long dataBytes = size;
-            if (length >= 0) dataBytes = std::min<long long>(dataBytes, length - pos);
-            dataBytes -= dataBytes % blockAlign;
-            if (dataBytes <= 0) {
-                error = "no samples";
-                return nullptr;
-            }
-            return std::make_unique<WavSource>(std::move(f), channels, static_cast<int>(rate), bits,
-                                               flt ? WavSource::Kind::Float : WavSource::Kind::Pcm,
-                                               dataBytes);
-        }
-        // Go to the next chunk; chunks are word-aligned.
-        pos += size + (size & 1);
-        if (length >= 0 && pos > length) {
-            error = "no data chunk";
-            return nullptr;
-        }
-        if (std::fseek(f.get(), static_cast<long>(pos), SEEK_SET) != 0) {
-            error = "cannot seek";
-            return nullptr;
-        }
-    }
+    return std::make_unique<WavSource>(std::move(f), format.channels,
+                                       static_cast<int>(format.sampleRate), bits,
+                                       flt ? WavSource::Kind::Float : WavSource::Kind::Pcm,
+                                       dataBytes);
 }
 
 std::unique_ptr<PcmSource> OpenMp3Source(const std::string& path, std::string& error) {

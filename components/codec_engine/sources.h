@@ -2,7 +2,7 @@
 // blocks so that memory stays flat whatever the input's length.
 #pragma once
 
-#include "components/mp3_decode/mp3_decode.h"
+#include "media/mp3_decode.h"
 
 #include <cstdio>
 #include <memory>
@@ -18,9 +18,9 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-using mp3_decode::Mpg123Ptr;
-using mp3_decode::NewMpg123;
-using mp3_decode::OpenMp3;
+using media::Mpg123Ptr;
+using media::NewMpg123;
+using media::OpenMp3;
 
 // Interleaved float samples in [-1, 1].
 class PcmSource {

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -24,6 +25,7 @@
 #include "components/codec_engine/sources.h"
 #include "components/codec_engine/staged_file.h"
 #include "media/tags.h"
+#include "media/wav_file.h"
 
 namespace {
 
@@ -74,30 +76,11 @@ using LamePtr = std::unique_ptr<lame_global_flags, LameDeleter>;
 // milliseconds, large enough that per-call costs vanish.
 constexpr long kBlockFrames = 8192;
 
-void PutLe32(unsigned char* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-void PutLe16(unsigned char* p, uint16_t v) {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-
 // The 44-byte header of a canonical 16-bit PCM WAV.
-void MakeWavHeader(unsigned char* h, int channels, long rate, uint32_t dataBytes) {
-    const int blockAlign = channels * 2;
-    std::memcpy(h, "RIFF", 4);
-    PutLe32(h + 4, dataBytes + 36);
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    PutLe32(h + 16, 16);
-    PutLe16(h + 20, 1);
-    PutLe16(h + 22, static_cast<uint16_t>(channels));
-    PutLe32(h + 24, static_cast<uint32_t>(rate));
-    PutLe32(h + 28, static_cast<uint32_t>(rate * blockAlign));
-    PutLe16(h + 32, static_cast<uint16_t>(blockAlign));
-    PutLe16(h + 34, 16);
-    std::memcpy(h + 36, "data", 4);
-    PutLe32(h + 40, dataBytes);
+std::array<uint8_t, media::kWavHeaderBytes> MakeWavHeader(int channels, long rate,
+                                                         uint32_t dataBytes) {
+    return media::WavHeader(media::WavFormat::Pcm(channels, static_cast<uint32_t>(rate), 16),
+                            dataBytes);
 }
 
 bool WriteAll(std::FILE* f, const void* data, size_t bytes) {
@@ -237,9 +220,9 @@ int Decode(const std::string& input, const std::string& output, bool noReplace) 
 
     vxmpp::StagedFile out;
     if (!out.Create(output, ClaimOf(noReplace))) return Fail(kWriteFailed);
-    unsigned char header[44];
-    MakeWavHeader(header, channels, rate, 0);
-    if (!WriteAll(out.file(), header, sizeof header)) return Fail(kWriteFailed);
+    if (const auto header = MakeWavHeader(channels, rate, 0);
+        !WriteAll(out.file(), header.data(), header.size()))
+        return Fail(kWriteFailed);
 
     // The WAV size fields are 32 bits wide.
     constexpr unsigned long long kMaxDataBytes = 0xFFFFFFFFull - 36;
@@ -248,8 +231,8 @@ int Decode(const std::string& input, const std::string& output, bool noReplace) 
     for (;;) {
         if (g_cancelDecode.load() != 0) return Fail(kCancelled);
         // The stream ends as every component ends it; what it gave before is kept.
-        const mp3_decode::ReadStep step =
-            mp3_decode::ReadSamples(handle.get(), buffer.data(), buffer.size());
+        const media::ReadStep step =
+            media::ReadSamples(handle.get(), buffer.data(), buffer.size());
         const size_t done = step.bytes;
         if (dataBytes + done > kMaxDataBytes) return Fail(kBadInput);
         if (!WriteAll(out.file(), buffer.data(), done)) return Fail(kWriteFailed);
@@ -261,8 +244,9 @@ int Decode(const std::string& input, const std::string& output, bool noReplace) 
         }
     }
     if (dataBytes == 0) return Fail(kBadInput);
-    MakeWavHeader(header, channels, rate, static_cast<uint32_t>(dataBytes));
-    if (std::fseek(out.file(), 0, SEEK_SET) != 0 || !WriteAll(out.file(), header, sizeof header)) {
+    const auto header = MakeWavHeader(channels, rate, static_cast<uint32_t>(dataBytes));
+    if (std::fseek(out.file(), 0, SEEK_SET) != 0 ||
+        !WriteAll(out.file(), header.data(), header.size())) {
         return Fail(kWriteFailed);
     }
     if (const int committed = CommitOutput(out); committed != kOk) return committed;

@@ -1,6 +1,6 @@
 #include "components/mmf_tool/mmf_convert.h"
 
-#include "components/av_holders.h"
+#include "media/av_holders.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

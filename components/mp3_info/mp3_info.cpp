@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+#include "media/wav_file.h"
+
 namespace {
 
 // How far from the start of the audio data the first frame is looked for.
@@ -36,7 +38,6 @@ uint32_t Le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 int32_t Saturate(int64_t value) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
@@ -447,36 +448,26 @@ struct WaveResult {
 
 // A RIFF/WAVE file with PCM (integer or float) samples.
 std::optional<WaveResult> DescribeWave(Reader& file) {
-    const uint8_t* riff = file.Get(0, 12);
-    if (!riff || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0)
+    const media::WavReadAt readAt = [&file](int64_t offset, uint8_t* to, size_t size) -> size_t {
+        const int64_t left = file.size() - offset;
+        if (offset < 0 || left <= 0) return 0;
+        const size_t n = static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(size)));
+        const uint8_t* bytes = file.Get(offset, n);
+        if (!bytes) return 0;
+        std::memcpy(to, bytes, n);
+        return n;
+    };
+    const media::WavInfo info = media::ParseWav(file.size(), readAt);
+    const media::WavFormat& f = info.format;
+    if (!info.ok() || (!f.IsInteger() && !f.IsFloat()) || f.channels == 0 || f.sampleRate == 0 ||
+        f.sampleRate > static_cast<uint32_t>(std::numeric_limits<int>::max()) || f.blockAlign == 0)
         return std::nullopt;
     WaveResult w;
-    int blockAlign = 0;
-    for (int64_t pos = 12; pos + 8 <= file.size();) {
-        const uint8_t* c = file.Get(pos, 8);
-        if (!c) return std::nullopt;
-        const int64_t size = Le32(c + 4);
-        const bool isFormat = std::memcmp(c, "fmt ", 4) == 0;
-        const bool isData = std::memcmp(c, "data", 4) == 0;
-        if (isFormat) {
-            const uint8_t* f = size >= 16 ? file.Get(pos + 8, size >= 26 ? 26 : 16) : nullptr;
-            if (!f) return std::nullopt;
-            int tag = Le16(f);
-            if (tag == 0xFFFE && size >= 26) tag = Le16(f + 24);
-            w.channels = Le16(f + 2);
-            w.rate = static_cast<int>(Le32(f + 4));
-            blockAlign = Le16(f + 12);
-            if ((tag != 1 && tag != 3) || w.channels == 0 || w.rate <= 0 || blockAlign == 0)
-                return std::nullopt;
-        } else if (isData) {
-            if (blockAlign == 0) return std::nullopt;
-            w.dataBytes = std::min(size, file.size() - (pos + 8));
-            w.frames = w.dataBytes / blockAlign;
-            return w;
-        }
-        pos += 8 + size + (size & 1);
-    }
-    return std::nullopt;
+    w.channels = f.channels;
+    w.rate = static_cast<int>(f.sampleRate);
+    w.dataBytes = info.dataBytes;
+    w.frames = info.frames();
+    return w;
 }
 
 }  // namespace

@@ -1,29 +1,8 @@
 #include "components/wave_editor/wave_format.h"
 
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include "media/wav_file.h"
 
 namespace wave_editor {
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const {
-        if (f) std::fclose(f);
-    }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-constexpr uint16_t kFormatPcm = 1;
-constexpr uint16_t kFormatExtensible = 0xFFFE;
-
-}  // namespace
 
 std::string WaveErrorText(WaveError error) {
     switch (error) {
@@ -44,73 +23,44 @@ std::string WaveErrorText(WaveError error) {
 }
 
 WaveHeader ReadWaveHeader(const std::string& path) {
+    // A file still being written, or one whose writer left the data size at 0 or 0xFFFFFFFF,
+    // is shown up to the end of the file.
+    media::WavRules rules;
+    rules.unfinishedDataRunsToEnd = true;
+    const media::WavInfo info = media::ReadWav(path, rules);
     WaveHeader out;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        out.error = WaveError::CannotOpen;
-        return out;
-    }
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-        out.error = WaveError::CannotOpen;
-        return out;
-    }
-    const int64_t fileSize = static_cast<int64_t>(std::ftell(file.get()));
-    std::rewind(file.get());
-
-    uint8_t riff[12];
-    if (std::fread(riff, 1, sizeof riff, file.get()) != sizeof riff ||
-        std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) {
-        out.error = WaveError::NotWave;
-        return out;
-    }
-
-    bool haveFormat = false;
-    int64_t at = 12;
-    while (at + 8 <= fileSize) {
-        uint8_t chunk[8];
-        if (std::fseek(file.get(), static_cast<long>(at), SEEK_SET) != 0 ||
-            std::fread(chunk, 1, sizeof chunk, file.get()) != sizeof chunk)
+    switch (info.error) {
+        case media::WavError::CannotOpen:
+            out.error = WaveError::CannotOpen;
+            return out;
+        case media::WavError::NotWave:
+            out.error = WaveError::NotWave;
+            return out;
+        default:
             break;
-        const uint32_t size = Le32(chunk + 4);
-        if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            uint8_t fmt[16];
-            if (size < 16 || std::fread(fmt, 1, sizeof fmt, file.get()) != sizeof fmt) {
-                out.error = WaveError::NoFormat;
-                return out;
-            }
-            const uint16_t tag = Le16(fmt);
-            WaveFormat& f = out.format;
-            f.channels = Le16(fmt + 2);
-            f.sampleRate = static_cast<int>(Le32(fmt + 4));
-            f.bytesPerSecond = static_cast<int>(Le32(fmt + 8));
-            f.blockAlign = Le16(fmt + 12);
-            f.bitsPerSample = Le16(fmt + 14);
-            const bool pcm = tag == kFormatPcm || tag == kFormatExtensible;
-            const bool shape = (f.channels == 1 || f.channels == 2) &&
-                               (f.bitsPerSample == 8 || f.bitsPerSample == 16) &&
-                               f.blockAlign == f.channels * f.bitsPerSample / 8 && f.sampleRate > 0;
-            if (!pcm || !shape) {
-                out.error = WaveError::Unsupported;
-                return out;
-            }
-            haveFormat = true;
-        } else if (std::memcmp(chunk, "data", 4) == 0) {
-            if (!haveFormat) {
-                out.error = WaveError::NoFormat;
-                return out;
-            }
-            WaveFormat& f = out.format;
-            f.dataOffset = at + 8;
-            const int64_t present = fileSize - f.dataOffset;
-            int64_t bytes = size;
-            if (size == 0 || size == 0xFFFFFFFFu || bytes > present) bytes = present;
-            f.dataBytes = bytes - bytes % f.blockAlign;
+    }
+    if (info.hasFormat) {
+        const media::WavFormat& m = info.format;
+        WaveFormat& f = out.format;
+        f.channels = m.channels;
+        f.sampleRate = static_cast<int>(m.sampleRate);
+        f.bytesPerSecond = static_cast<int>(m.bytesPerSecond);
+        f.blockAlign = m.blockAlign;
+        f.bitsPerSample = m.bitsPerSample;
+        const bool shape = (f.channels == 1 || f.channels == 2) &&
+                           (f.bitsPerSample == 8 || f.bitsPerSample == 16) && m.FrameMatches() &&
+                           f.sampleRate > 0;
+        if (!m.IsInteger() || !shape) {
+            out.error = WaveError::Unsupported;
             return out;
         }
-        // Chunks are padded to an even length.
-        at += 8 + static_cast<int64_t>(size) + (size & 1);
     }
-    out.error = haveFormat ? WaveError::NoData : WaveError::NoFormat;
+    if (info.error != media::WavError::None) {
+        out.error = info.hasFormat ? WaveError::NoData : WaveError::NoFormat;
+        return out;
+    }
+    out.format.dataOffset = info.dataOffset;
+    out.format.dataBytes = info.wholeFrameBytes();
     return out;
 }
 

@@ -140,7 +140,7 @@ bool RefreshTracks(int index) {
             track.name = name;
             track.start = BigEndian(descriptor + 4);
             track.length = BigEndian(descriptor + 8 + 4) - track.start;
-            track.seconds = static_cast<int>(track.length / kCdFramesPerSecond);
+            track.seconds = static_cast<int>(media::CdFrames(track.length).seconds());
         }
         track.position = static_cast<int>(tracks.size()) + 1;
         tracks.push_back(track);

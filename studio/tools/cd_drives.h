@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "media/cd_frames.h"
+
 namespace studio {
 
-inline constexpr int kCdFrameBytes = 2352;
-inline constexpr int kCdFramesPerSecond = 75;
+using media::kCdFrameBytes;
+using media::kCdFramesPerSecond;
 inline constexpr size_t kMaxCdDrives = 8;
 inline constexpr size_t kTocBytes = 804;
 

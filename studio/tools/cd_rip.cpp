@@ -61,7 +61,8 @@ bool EncodeTrack(IRipWindow& window, const RipPlan& plan, const RipItem& item,
                  const std::string& wavPath) {
     CodecEngine& engine = Engine();
     engine.CallSetNoBad();
-    EncoderArgs& args = SharedEncoderArgs();
+    // A vector of the rip's own: the shared one belongs to the studio's thread.
+    EncoderArgs args;
     FillRipVector(args);
     const std::string output = plan.outputFolder + item.fileName;
     const std::string unfinished = UnfinishedPath(plan.outputFolder, item.row);

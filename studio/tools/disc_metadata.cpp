@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "media/cd_frames.h"
 #include "platform/profile.h"
 #include "platform/replace_file.h"
 
@@ -376,7 +377,7 @@ std::string CddbQueryCommand(const DiscToc& toc) {
     std::string command = "cddb query " + CddbIdText(toc.cddbId) + " " +
                           std::to_string(toc.trackCount());
     for (uint32_t offset : toc.offsets) command += " " + std::to_string(offset);
-    command += " " + std::to_string(toc.leadOut / 75);
+    command += " " + std::to_string(media::CdFrames(toc.leadOut).seconds());
     return command;
 }
 

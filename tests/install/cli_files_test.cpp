@@ -310,6 +310,45 @@ TEST_F(CliFiles, InfoAndCutTakeOtherMusicFiles) {
     EXPECT_TRUE(Entries(out_).empty());
 }
 
+// The songs that are no MP3s are read by a module of the system directory, loaded on use: without
+// it info and cut name it as the reason and leave no file, and MP3s are read as before.
+TEST_F(CliFiles, WithoutTheDecoderModuleOtherSongsFailAndMp3sStillWork) {
+    if (!testing_support::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is needed";
+    const std::string flac = dir_.File("s.flac");
+    ASSERT_EQ(testing_support::RunTool({"ffmpeg", "-v", "error", "-y", "-i", wav_, "-c:a", "flac",
+                                        flac})
+                  .exitCode,
+              0);
+    const TempDir empty;
+    const auto run = [&](const QStringList& args) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VEXMOR_SYSTEM_DIR", Q(empty.path()));
+        process.setProcessEnvironment(env);
+        process.start(Q(VexmorPath()), args);
+        Result r;
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.status = process.exitCode();
+        r.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        r.err = QString::fromLocal8Bit(process.readAllStandardError());
+        return r;
+    };
+    const QString reason = ": the decoder module vx_audio_decode.so is missing";
+    const Result info = run({"info", Q(flac)});
+    EXPECT_EQ(info.status, 1);
+    EXPECT_EQ(info.err.trimmed(), "vexmor: " + Q(flac) + reason);
+    const Result cut = run({"cut", Q(flac), "--to", "1", "-o", Q(out_ + "/x.wav")});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_TRUE(cut.err.contains("vexmor: " + Q(flac) + reason)) << cut.err.toStdString();
+    EXPECT_TRUE(Entries(out_).empty());
+    const Result mp3 = run({"info", Q(mp3_)});
+    EXPECT_EQ(mp3.status, 0) << mp3.err.toStdString();
+    EXPECT_TRUE(mp3.out.startsWith(Q(mp3_) + ": MPEG-1 Layer III")) << mp3.out.toStdString();
+    // The installed module is found again once the folder is the system directory.
+    EXPECT_EQ(Vexmor({"info", Q(flac)}).status, 0);
+}
+
 TEST_F(CliFiles, CutRefusesBadUsageAndBadFilesWithoutLeavingAFile) {
     const QString target = Q(out_ + "/r.mp3");
     for (const QStringList& args : {

@@ -6,7 +6,8 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFI
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "installing ${BUILD_DIR} into ${PREFIX} failed: ${status}")
 endif()
-foreach(file bin/ringsmith bin/discsmith lib/vexmor/VxMpp.so lib/vexmor/vexmor.so)
+foreach(file bin/ringsmith bin/discsmith lib/vexmor/VxMpp.so lib/vexmor/vexmor.so
+             lib/vexmor/vx_audio_decode.so lib/vexmor/vx_phone_encode.so)
   if(NOT EXISTS ${PREFIX}/${file})
     message(FATAL_ERROR "the installed tree lacks ${file}")
   endif()

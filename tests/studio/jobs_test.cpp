@@ -313,6 +313,7 @@ TEST_F(Jobs, AFailedOpenLeavesTheOpenSongAlone) {
     studio::PrepareDecode(window, dir.File("bad.mp3"));
     ASSERT_TRUE(WaitForIdle());
     studio::PrepareDecode(window, dir.File("typed.wav"));
+    ASSERT_TRUE(WaitForIdle());
     fake.missing = {"mymp3d"};
     studio::PrepareDecode(window, dir.File("nodecoder.mp3"));
     ASSERT_TRUE(WaitForIdle());

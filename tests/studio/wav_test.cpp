@@ -345,8 +345,8 @@ TEST_F(WavTest, CWaveRoundTripsTheCanonicalLayout) {
     EXPECT_EQ(wave.format.channels, 0);
     wave.LoadFromFile(dir.File("in.wav"));
     EXPECT_EQ(wave.format.channels, 1);
-    EXPECT_EQ(wave.format.samplesPerSec, 11025u);
-    EXPECT_EQ(wave.format.avgBytesPerSec, 22050u);
+    EXPECT_EQ(wave.format.sampleRate, 11025u);
+    EXPECT_EQ(wave.format.bytesPerSecond, 22050u);
     EXPECT_EQ(wave.format.blockAlign, 2);
     EXPECT_EQ(wave.format.bitsPerSample, 16);
     EXPECT_EQ(wave.ElementCount(), 1103u);

@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <fstream>
 
+#include "media/cd_frames.h"
+
 namespace testing_support {
 namespace {
 
-constexpr int kFrameBytes = 2352;
+constexpr int kFrameBytes = media::kCdFrameBytes;
 
 std::string Msf(int32_t frame) {
     char text[16];

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "components/cd_access/disc_image.h"
-#include "components/disc_images.h"
+#include "media/disc_images.h"
 #include "studio/settings.h"
 #include "studio/tools/cd_rip.h"
 #include "tests/support/cd_images.h"

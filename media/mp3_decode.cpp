@@ -1,8 +1,8 @@
-#include "components/mp3_decode/mp3_decode.h"
+#include "media/mp3_decode.h"
 
 #include <mutex>
 
-namespace mp3_decode {
+namespace media {
 namespace {
 
 void InitMpg123Once() {
@@ -19,15 +19,15 @@ bool OpenAndReadFormat(mpg123_handle* handle, const std::string& path, long& rat
 
 }  // namespace
 
-Mpg123Ptr NewMpg123(int encoding) {
+Mpg123Ptr NewMpg123(int encoding, const Mpg123Options& options) {
     InitMpg123Once();
     int err = MPG123_OK;
     Mpg123Ptr handle(mpg123_new(nullptr, &err));
     if (!handle) return nullptr;
     mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
-    // A damaged stretch in the middle of a file is skipped up to this many bytes before the
-    // decoder gives up; the default (1 KB) ends many merely scratched files early.
-    mpg123_param(handle.get(), MPG123_RESYNC_LIMIT, 64 * 1024, 0.0);
+    // The default limit (1 KB) ends many merely scratched files early.
+    if (options.resyncLimit > 0)
+        mpg123_param(handle.get(), MPG123_RESYNC_LIMIT, options.resyncLimit, 0.0);
     mpg123_format_none(handle.get());
     const long* rates = nullptr;
     size_t count = 0;
@@ -79,4 +79,4 @@ ReadStep ReadSamples(mpg123_handle* handle, unsigned char* out, size_t size) {
     return step;
 }
 
-}  // namespace mp3_decode
+}  // namespace media

@@ -1,6 +1,7 @@
-// libmpg123 as the components use it: a quiet decoder handle, a stream opened with its output
-// format fixed, and the rule of where a stream ends. Every component that decodes MP3 for its
-// output goes through these, so what one of them keeps of a song, the others keep too.
+// libmpg123 as the programs and the components use it: a quiet decoder handle, a stream opened
+// with its output format fixed, and the rule of where a stream ends. Everything that decodes MP3
+// (the codec engine, the CD writer, the playback device) goes through these, so what one of them
+// keeps of a song, the others keep too.
 #pragma once
 
 #include <mpg123.h>
@@ -9,7 +10,7 @@
 #include <memory>
 #include <string>
 
-namespace mp3_decode {
+namespace media {
 
 struct Mpg123Deleter {
     void operator()(mpg123_handle* h) const {
@@ -21,9 +22,15 @@ struct Mpg123Deleter {
 };
 using Mpg123Ptr = std::unique_ptr<mpg123_handle, Mpg123Deleter>;
 
+struct Mpg123Options {
+    // How many bytes of a damaged stretch in the middle of a file are skipped before the decoder
+    // gives up; 0 keeps libmpg123's own limit (1 KB).
+    long resyncLimit = 64 * 1024;
+};
+
 // A new decoder handle whose output is `encoding` (MPG123_ENC_SIGNED_16 or MPG123_ENC_FLOAT_32)
 // at every rate and channel count; null when libmpg123 fails.
-Mpg123Ptr NewMpg123(int encoding);
+Mpg123Ptr NewMpg123(int encoding, const Mpg123Options& options = {});
 
 // Opens `path` on `handle` and reads up to the first audio frame. False when the file cannot be
 // opened or holds no MP3 audio. `rate` and `channels` receive the stream's format. The output
@@ -47,4 +54,4 @@ struct ReadStep {
 };
 ReadStep ReadSamples(mpg123_handle* handle, unsigned char* out, size_t size);
 
-}  // namespace mp3_decode
+}  // namespace media
