@@ -355,7 +355,8 @@ int RunCut(const QStringList& args, Console& console) {
     const QCommandLineOption mono("mono", "MP3: mono.");
     const QCommandLineOption rate("rate", "MP3: the sample rate in Hz (8000 to 48000).", "HZ");
     parser.addOptions({from, to, fadeIn, fadeOut, snap, normalise, output, bitrate, mono, rate});
-    parser.addPositionalArgument("IN", "The song: an MP3 or a 16-bit PCM WAV file.");
+    parser.addPositionalArgument(
+        "IN", "The song: an MP3, WAV, FLAC, Ogg Vorbis, Opus, M4A/AAC or WMA file.");
     int status = kSuccess;
     if (!ParseArguments(parser, "cut",
                         "Cuts a part of a song into a ringtone, as the studio saves its "
