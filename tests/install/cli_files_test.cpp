@@ -530,7 +530,11 @@ TEST_F(CliFiles, InterruptStopsCutsDecodeAndEncodeAtOnceAndLeavesNoFile) {
     const std::string wav = dir_.File("long.wav");
     testing_support::WriteFile(wav, testing_support::MakeToneWav({.seconds = 600.0}));
     const std::string mp3 = dir_.File("long.mp3");
-    ASSERT_EQ(testing_support::RunTool({"lame", "--quiet", "-b", "32", wav, mp3}).exitCode, 0);
+    // At 44.1 kHz (lame would resample a 32 kbit/s stream to 16 kHz), so the decode lasts long
+    // enough on an idle machine for the interrupt to land inside it.
+    ASSERT_EQ(testing_support::RunTool({"lame", "--quiet", "-b", "32", "--resample", "44.1", wav, mp3})
+                  .exitCode,
+              0);
     const std::string scratchRoot = std::string(std::getenv("XDG_CACHE_HOME")) + "/ringsmith";
     const std::string target = out_ + "/ring.mp3";
     {
