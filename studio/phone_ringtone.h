@@ -43,7 +43,8 @@ struct PhoneEncodeSpec {
 PhoneEncodeSpec SpecFor(PhoneFormat format, int channels);
 
 // What the encoding module (vx_phone_encode.so in the system directory, studio/phone_encode.cpp)
-// is handed: the sound as a CWave holds it, the spec, the file to write and the encoder's state.
+// is handed: the sound as a CWave holds it, the encode's choices, the file to write and the
+// encoder's state.
 // The module holds all of FFmpeg; it is loaded on the first encode.
 struct PhonePcm {
     uint16_t formatTag = 0;
