@@ -24,19 +24,11 @@ namespace {
 // missing or fails.
 std::string MakeMp3(const ts::TempDir& dir, const std::string& name, double seconds, int rate,
                     int channels, const std::vector<std::string>& lameArgs) {
-    if (!ts::HaveTool("lame")) return "";
     ts::ToneSpec spec;
     spec.sampleRate = rate;
     spec.channels = channels;
     spec.seconds = seconds;
-    const std::string wav = dir.File(name + ".wav");
-    const std::string mp3 = dir.File(name + ".mp3");
-    ts::WriteFile(wav, ts::MakeToneWav(spec));
-    std::vector<std::string> argv{"lame", "--quiet"};
-    argv.insert(argv.end(), lameArgs.begin(), lameArgs.end());
-    argv.push_back(wav);
-    argv.push_back(mp3);
-    return ts::RunTool(argv).exitCode == 0 ? mp3 : "";
+    return ts::LameMp3(dir, name + ".mp3", spec, lameArgs);
 }
 
 struct PacketCount {

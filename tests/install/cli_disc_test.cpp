@@ -21,25 +21,11 @@ namespace {
 namespace fs = std::filesystem;
 namespace ts = testing_support;
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using ts::CliRun;
 
 // Runs the installed vexmor with the disc image folder `images`.
 CliRun Vexmor(const std::string& images, const QStringList& args) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VEXMOR_DISC_IMAGES", QString::fromStdString(images));
-    process.setProcessEnvironment(env);
-    process.start(QString::fromLocal8Bit(std::getenv("VX_INSTALL_PREFIX")) + "/bin/vexmor", args);
-    CliRun run;
-    if (!process.waitForFinished(240000)) return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
+    return ts::RunInstalledVexmor(args, {{"VEXMOR_DISC_IMAGES", images}});
 }
 
 bool Contains(const std::string& text, const std::string& part) {

@@ -19,11 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace ts = testing_support;
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using ts::CliRun;
 
 QJsonArray Credit(const char* name) {
     return QJsonArray{QJsonObject{{"name", name}, {"joinphrase", ""}}};
@@ -80,22 +76,9 @@ class CliLookup : public ::testing::Test {
     // Runs the installed vexmor while this thread's event loop serves the loopback services.
     CliRun Vexmor(const QStringList& args, const QString& mb = "http://127.0.0.1:9",
                   const QString& gnudb = "http://127.0.0.1:9") {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("VEXMOR_DISC_IMAGES", QString::fromStdString(images_));
-        env.insert("VEXMOR_MUSICBRAINZ_URL", mb);
-        env.insert("VEXMOR_GNUDB_URL", gnudb);
-        process.setProcessEnvironment(env);
-        process.start(QString::fromLocal8Bit(std::getenv("VX_INSTALL_PREFIX")) + "/bin/vexmor",
-                      args);
-        CliRun run;
-        if (!process.waitForStarted(10000)) return run;
-        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 240000))
-            return run;
-        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = process.readAllStandardOutput().toStdString();
-        run.err = process.readAllStandardError().toStdString();
-        return run;
+        return ts::RunInstalledVexmor(args, {{"VEXMOR_DISC_IMAGES", images_},
+                                             {"VEXMOR_MUSICBRAINZ_URL", mb.toStdString()},
+                                             {"VEXMOR_GNUDB_URL", gnudb.toStdString()}});
     }
     QString Path(const std::string& name) { return QString::fromStdString(dir_.File(name)); }
 

@@ -16,15 +16,11 @@ namespace {
 // An MP3 of `seconds` of tone at `rate` Hz with `channels` channels, made by lame; "" without it.
 std::string LameMp3(const ts::TempDir& dir, const std::string& name, int rate, int channels,
                     double seconds) {
-    if (!ts::HaveTool("lame")) return "";
     ts::ToneSpec spec;
     spec.sampleRate = rate;
     spec.channels = channels;
     spec.seconds = seconds;
-    const std::string wav = dir.File(name + ".wav");
-    ts::WriteFile(wav, ts::MakeToneWav(spec));
-    const std::string mp3 = dir.File(name);
-    return ts::RunTool({"lame", "--quiet", "-b", "64", wav, mp3}).exitCode == 0 ? mp3 : "";
+    return ts::LameMp3(dir, name, spec, {"-b", "64"});
 }
 
 long ResyncLimit(mpg123_handle* h) {

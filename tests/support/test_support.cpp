@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTest>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <atomic>
@@ -164,6 +167,36 @@ ToolResult RunTool(const std::vector<std::string>& argv, const std::string& work
     if (started) result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     else result.out.clear();
     return result;
+}
+
+std::string LameMp3(const TempDir& dir, const std::string& fileName, const ToneSpec& spec,
+                    const std::vector<std::string>& lameArgs) {
+    if (!HaveTool("lame")) return "";
+    const std::string wav = dir.File(fileName + ".wav");
+    const std::string mp3 = dir.File(fileName);
+    WriteFile(wav, MakeToneWav(spec));
+    std::vector<std::string> argv{"lame", "--quiet"};
+    argv.insert(argv.end(), lameArgs.begin(), lameArgs.end());
+    argv.push_back(wav);
+    argv.push_back(mp3);
+    return RunTool(argv).exitCode == 0 ? mp3 : "";
+}
+
+CliRun RunInstalledVexmor(const QStringList& args,
+                          const std::map<std::string, std::string>& environment) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : environment)
+        env.insert(QString::fromStdString(name), QString::fromStdString(value));
+    process.setProcessEnvironment(env);
+    process.start(QString::fromLocal8Bit(std::getenv("VX_INSTALL_PREFIX")) + "/bin/vexmor", args);
+    CliRun run;
+    if (!process.waitForStarted(10000)) return run;
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 240000)) return run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
 }
 
 std::optional<ProbeInfo> Probe(const std::string& path) {

@@ -2,6 +2,8 @@
 // outside tools that read back what the programs write.
 #pragma once
 
+#include <QStringList>
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -42,6 +44,23 @@ struct ToneSpec {
 std::vector<uint8_t> MakeToneWav(const ToneSpec& spec);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFile(const std::string& path);
+
+// Encodes a tone of `spec` with the lame tool into dir/fileName (the WAV beside it, fileName +
+// ".wav"), with `lameArgs` before the file names; the MP3's path, or "" when lame is missing or
+// fails.
+std::string LameMp3(const TempDir& dir, const std::string& fileName, const ToneSpec& spec,
+                    const std::vector<std::string>& lameArgs);
+
+// One run of the installed vexmor (under $VX_INSTALL_PREFIX) with `environment` added to this
+// process's; the test thread's event loop runs while it waits, so loopback servers of the test
+// answer. exitCode -1 when it did not start, crashed or took longer than four minutes.
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+CliRun RunInstalledVexmor(const QStringList& args,
+                          const std::map<std::string, std::string>& environment);
 
 // Whether an outside program is on the PATH.
 bool HaveTool(const std::string& name);
