@@ -11,7 +11,6 @@
 
 #include "platform/paths.h"
 #include "platform/ui.h"
-#include "studio/job_state.h"
 #include "studio/settings.h"
 
 namespace {
@@ -215,13 +214,9 @@ bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor,
     return true;
 }
 
-bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor) {
-    return WriteSelectionToWav(target, editor, CurrentWavPath());
-}
-
-bool IsWavComplete(const std::string& path, const std::function<void()>& repaint,
-                   std::chrono::milliseconds patience) {
-    if (jobRunning.load() != 0) return true;
+bool IsWavComplete(const std::string& path, bool jobRunning,
+                   const std::function<void()>& repaint, std::chrono::milliseconds patience) {
+    if (jobRunning) return true;
 
     constexpr auto kRetry = std::chrono::milliseconds(200);
     std::ifstream in;

@@ -107,14 +107,13 @@ inline constexpr int32_t kMinSelectionPositions = 7168;
 // renamed into place, so a failure never leaves a partial target.
 bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor,
                          const std::string& sourceWav);
-// The same, with the current WAV as source.
-bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor);
 
 // True when `path` is a completely written WAV: its length is RIFF size + 8 and "data" occurs at
-// an offset from 0 to 94. True at once while a conversion job runs. Waits for the file to open,
-// trying every 200 ms, for at most `patience`; a file that never opens is not complete. Calls
-// `repaint` (when given) before answering true.
-bool IsWavComplete(const std::string& path, const std::function<void()>& repaint = {},
+// an offset from 0 to 94. True at once while a conversion job runs (`jobRunning`). Waits for the
+// file to open, trying every 200 ms, for at most `patience`; a file that never opens is not
+// complete. Calls `repaint` (when given) before answering true.
+bool IsWavComplete(const std::string& path, bool jobRunning,
+                   const std::function<void()>& repaint = {},
                    std::chrono::milliseconds patience = std::chrono::seconds(10));
 
 // The ripper's 44-byte header: 44100 Hz, 176400 bytes per second, block alignment 4, the channel
