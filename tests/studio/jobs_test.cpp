@@ -120,9 +120,14 @@ void FakeSetNoBad() {
     ++g_fake->noBadCalls;
 }
 int FakeGetIsBad() { return 0; }
+// A cancel request ends a held call, as the engine ends an encode.
 void FakeSetCancel(int value) {
     std::lock_guard<std::mutex> lock(g_fake->mutex);
     g_fake->cancelCalls.push_back(value);
+    if (value == 1) {
+        g_fake->hold = false;
+        g_fake->changed.notify_all();
+    }
 }
 int FakeGetCancel() { return 0; }
 int FakeEncodePercent() { return g_fake->encodePercent; }
@@ -345,6 +350,30 @@ TEST_F(Jobs, BusyCheckNamesPlayingBeforeARunningJob) {
     session.job.End();
     EXPECT_EQ(ui->messageTexts(),
               (std::vector<std::string>{"Please wait...", "Stop playing the song first!"}));
+}
+
+// The end of the session (the main window closing) cancels an encode under way through the
+// engine and joins its worker: the job has ended, given the busy flag back and released the
+// window before anything it uses goes away.
+TEST_F(Jobs, EndingTheSessionCancelsARunningEncodeAndJoinsIt) {
+    {
+        std::lock_guard<std::mutex> lock(fake.mutex);
+        fake.hold = true;
+    }
+    ui->QueueSaveFile(dir.File("ring.mp3"));
+    studio::SaveAsMp3Command(window);
+    {
+        std::unique_lock<std::mutex> lock(fake.mutex);
+        ASSERT_TRUE(
+            fake.changed.wait_for(lock, std::chrono::seconds(20), [&] { return fake.inside; }));
+    }
+    EXPECT_EQ(session.workers.Running(), 1);
+    session.workers.StopAndJoin();
+    EXPECT_EQ(session.workers.Running(), 0);
+    EXPECT_FALSE(session.job.Running());
+    EXPECT_FALSE(fake.inside);
+    EXPECT_EQ(fake.cancelCalls, (std::vector<int>{0, 1}));
+    EXPECT_TRUE(window.Logged("progress 100"));
 }
 
 TEST_F(Jobs, ASecondCommandRightAfterTheFirstIsRefused) {
