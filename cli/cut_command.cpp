@@ -231,16 +231,14 @@ bool Cut::MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
             range = *snapped;
     }
     FixedSelection selection(range.start, range.end);
-    ConsoleUi& ui = InstallConsoleUi();
-    ui.TakeMessages();
-    bool written = false;
+    CutResult cut;
     try {
-        written = studio::CutShapedSelection(target, selection, sourceWav_, shaping);
+        cut = studio::CutShapedSelection(target, selection, sourceWav_, shaping);
     } catch (const InvalidFileError&) {
         return Fail(in_, "not a PCM WAV file");
     }
-    if (written) return true;
-    const std::string message = ui.TakeMessages();
+    if (cut) return true;
+    const std::string& message = cut.message;
     if (message == "Time is too short!")
         return Fail(in_, "the part is too short to save (Time is too short!)");
     if (!scratch.empty()) return Fail(out_, ScratchTrouble(scratch));

@@ -300,7 +300,7 @@ void SelectionToMp3Job(IJobWindow& window, const std::string& suggestedName) {
             settings.RememberFolderOf(FolderSlot::SaveAsMp3, *mp3);
             bool cut = false;
             try {
-                cut = CutShapedSelection(session, segment, window.Selection());
+                cut = ShowCutResult(CutShapedSelection(session, segment, window.Selection()));
             } catch (const InvalidFileError& error) {
                 platform::ShowMessage(error.what(), platform::MsgIcon::Error);
             }

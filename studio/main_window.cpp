@@ -361,7 +361,7 @@ void CRingsmithDlg::OpenAtStart(const std::string& path) { startSong_ = path; }
 
 bool CRingsmithDlg::CutSelectionTo(const std::string& target) {
     try {
-        return CutShapedSelection(session_, target, editor_);
+        return ShowCutResult(CutShapedSelection(session_, target, editor_));
     } catch (const InvalidFileError& error) {
         platform::ShowMessage(error.what(), platform::MsgIcon::Error);
         return false;
@@ -372,7 +372,7 @@ bool CRingsmithDlg::CutSelectionShapedForPreview(const std::string& preview,
                                                  const std::string& wav,
                                                  const RingtoneShaping& shaping) {
     try {
-        if (CutShapedSelection(preview, editor_, wav, shaping)) return true;
+        if (ShowCutResult(CutShapedSelection(preview, editor_, wav, shaping))) return true;
     } catch (const InvalidFileError& error) {
         platform::ShowMessage(error.what(), platform::MsgIcon::Error);
     }

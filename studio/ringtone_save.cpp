@@ -37,31 +37,30 @@ std::string RingtoneWriteError(const std::string& target, const std::string& why
     return "The ringtone " + target + " could not be written" + (why.empty() ? "." : ": " + why);
 }
 
-bool CutShapedSelection(const std::string& target, ISelectionSource& editor,
-                        const std::string& sourceWav, const RingtoneShaping& shaping) {
+CutResult CutShapedSelection(const std::string& target, ISelectionSource& editor,
+                             const std::string& sourceWav, const RingtoneShaping& shaping) {
     if (!shaping.Active()) return WriteSelectionToWav(target, editor, sourceWav);
     const std::string staging = StagingPathBeside(target);
-    if (!WriteSelectionToWav(staging, editor, sourceWav)) return false;
+    CutResult cut = WriteSelectionToWav(staging, editor, sourceWav);
+    if (!cut) return cut;
     CWave part;
     try {
         part.LoadFromFile(staging);
     } catch (const InvalidFileError&) {
         platform::RemoveFile(staging);
-        platform::ShowMessage(RingtoneWriteError(target, "the cut part cannot be read"),
-                              platform::MsgIcon::Error);
-        return false;
+        return CutResult::Refused(RingtoneWriteError(target, "the cut part cannot be read"),
+                                  platform::MsgIcon::Error);
     }
     platform::RemoveFile(staging);
     // Sounds of other sample widths have no fades; they are written as cut.
     ShapeWave(part, shaping);
-    if (!part.StoreToFile(target)) {
-        platform::ShowMessage(RingtoneWriteError(target, ""), platform::MsgIcon::Error);
-        return false;
-    }
-    return true;
+    if (!part.StoreToFile(target))
+        return CutResult::Refused(RingtoneWriteError(target, ""), platform::MsgIcon::Error);
+    return cut;
 }
 
-bool CutShapedSelection(Session& session, const std::string& target, ISelectionSource& editor) {
+CutResult CutShapedSelection(Session& session, const std::string& target,
+                             ISelectionSource& editor) {
     return CutShapedSelection(target, editor, session.job.CurrentWavPath(),
                               CurrentShaping(session));
 }
@@ -132,7 +131,8 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
     } remover{part};
     bool cut = false;
     try {
-        cut = WriteSelectionToWav(part, window.Selection(), session.job.CurrentWavPath());
+        cut = ShowCutResult(
+            WriteSelectionToWav(part, window.Selection(), session.job.CurrentWavPath()));
     } catch (const InvalidFileError& error) {
         platform::ShowMessage(error.what(), platform::MsgIcon::Error);
     }

@@ -48,25 +48,22 @@ CBatchDownsizer::~CBatchDownsizer() {
     while (workerRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
-bool CBatchDownsizer::Start(Command command, const std::string& folderText,
-                            IDownsizerWindow& window) {
-    if (busy() || workerRunning()) return false;
+CBatchDownsizer::StartResult CBatchDownsizer::Start(Command command,
+                                                    const std::string& folderText,
+                                                    IDownsizerWindow& window) {
+    if (busy() || workerRunning()) return {};
     if (folderText.empty()) {
-        platform::ShowMessage(command == Command::ConvertAll
-                                  ? "Input or select a output path for your mp3s first."
-                                  : "Input or select a path for your mp3s first.");
-        return false;
+        return {false, command == Command::ConvertAll
+                           ? "Input or select a output path for your mp3s first."
+                           : "Input or select a path for your mp3s first."};
     }
     const std::string folder = platform::ToPlatformSeparators(folderText);
     // A file of that name is no folder to write into, writable or not.
     const bool usable = platform::IsDirectory(folder) && platform::IsWritable(folder);
-    if (!usable && !CreateFolderWithParents(folder)) {
-        platform::ShowMessage("Please set a valid path!");
-        return false;
-    }
+    if (!usable && !CreateFolderWithParents(folder)) return {false, "Please set a valid path!"};
     CodecEngine& engine = session_.engine;
-    if (!engine.CallSetCancelEncode(0)) return false;
-    if (!engine.LookUpGetCancelEncode()) return false;
+    if (!engine.CallSetCancelEncode(0)) return {};
+    if (!engine.LookUpGetCancelEncode()) return {};
 
     workerRunning_.store(1);
     const bool all = command == Command::ConvertAll;
@@ -83,7 +80,7 @@ bool CBatchDownsizer::Start(Command command, const std::string& folderText,
             },
             [&engine] { engine.CallSetCancelEncode(1); });
     if (!started) workerRunning_.store(0);
-    return started;
+    return {started, {}};
 }
 
 bool CBatchDownsizer::BeginRun(IDownsizerWindow& window, const std::string& folder) {

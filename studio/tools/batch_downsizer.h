@@ -81,11 +81,18 @@ class CBatchDownsizer {
     // True from the start of a worker until it has returned.
     bool workerRunning() const { return workerRunning_.load() != 0; }
 
-    // The convert commands on the window's thread: ignored while busy; an empty folder text, a
-    // folder that cannot be made or a missing engine entry point stop them with a message (or
-    // silently, for the engine); otherwise the engine's cancel flag is cleared and the worker
-    // started. Returns whether a worker was started.
-    bool Start(Command command, const std::string& folderText, IDownsizerWindow& window);
+    // What a convert command came to: a worker started, or a refusal with the message the
+    // window shows (empty when there is nothing to say: busy, or the engine lacks an entry point).
+    struct StartResult {
+        bool started = false;
+        std::string refusal;
+    };
+    // The convert commands on the window's thread: ignored while busy; an empty folder text
+    // ("Input or select a output path for your mp3s first." for Convert All, "Input or select a
+    // path for your mp3s first." for Convert Single), a folder that cannot be made ("Please set a
+    // valid path!") or a missing engine entry point (no message) refuse them; otherwise the
+    // engine's cancel flag is cleared and the worker started on the session's workers.
+    StartResult Start(Command command, const std::string& folderText, IDownsizerWindow& window);
     // The worker bodies, for Start and for callers that run a conversion on their own thread.
     void ConvertSingleJob(IDownsizerWindow& window, const std::string& folder);
     void ConvertAllJob(IDownsizerWindow& window, const std::string& folder);

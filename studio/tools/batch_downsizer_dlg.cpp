@@ -239,7 +239,8 @@ void CBatchDownsizerDlg::OnConvert(CBatchDownsizer::Command command) {
     // A typed "~/mp3s" or "mp3s" is a folder in the home folder, shown as its full path.
     outputFolder_ = TypedFolderPath(ItemText(kOutputFolder));
     if (!outputFolder_.empty()) SetItemText(kOutputFolder, outputFolder_);
-    downsizer_.Start(command, outputFolder_, *this);
+    const CBatchDownsizer::StartResult start = downsizer_.Start(command, outputFolder_, *this);
+    if (!start.refusal.empty()) platform::ShowMessage(start.refusal);
 }
 
 void CBatchDownsizerDlg::OnViewLog() {

@@ -137,26 +137,32 @@ TEST_F(WavTest, ShortSelectionsAreRefusedBeforeAlignment) {
     WriteFile(dir.File("in.wav"), MakeToneWav(spec));
 
     FixedSelection exact(100, 100 + 7168);
-    EXPECT_FALSE(WriteSelectionToWav(dir.File("a.wav"), exact, dir.File("in.wav")));
-    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Time is too short!"});
+    const CutResult a = WriteSelectionToWav(dir.File("a.wav"), exact, dir.File("in.wav"));
+    EXPECT_FALSE(a);
+    EXPECT_EQ(a.message, "Time is too short!");
     EXPECT_FALSE(platform::FileExists(dir.File("a.wav")));
 
-    ui->Clear();
     FixedSelection backwards(9000, 100);
-    EXPECT_FALSE(WriteSelectionToWav(dir.File("b.wav"), backwards, dir.File("in.wav")));
-    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Time is too short!"});
+    const CutResult b = WriteSelectionToWav(dir.File("b.wav"), backwards, dir.File("in.wav"));
+    EXPECT_FALSE(b);
+    EXPECT_EQ(b.message, "Time is too short!");
     EXPECT_FALSE(platform::FileExists(dir.File("b.wav")));
 
-    ui->Clear();
     FixedSelection extremes(INT32_MAX, INT32_MIN);  // the length must not wrap around
-    EXPECT_FALSE(WriteSelectionToWav(dir.File("c.wav"), extremes, dir.File("in.wav")));
-    EXPECT_EQ(ui->messageTexts().size(), 1u);
+    const CutResult c = WriteSelectionToWav(dir.File("c.wav"), extremes, dir.File("in.wav"));
+    EXPECT_FALSE(c);
+    EXPECT_EQ(c.message, "Time is too short!");
 
-    ui->Clear();
     FixedSelection justEnough(101, 101 + 7169);  // lowered to 100..7270: 7170 positions
-    EXPECT_TRUE(WriteSelectionToWav(dir.File("d.wav"), justEnough, dir.File("in.wav")));
-    EXPECT_TRUE(ui->messageTexts().empty());
+    const CutResult d = WriteSelectionToWav(dir.File("d.wav"), justEnough, dir.File("in.wav"));
+    EXPECT_TRUE(d);
+    EXPECT_TRUE(d.message.empty());
     EXPECT_EQ(Get32(ReadFile(dir.File("d.wav")), 40), 2u * 7170u);
+    // The cut says nothing itself; its caller shows the refusal (ShowCutResult).
+    EXPECT_TRUE(ui->messageTexts().empty());
+    EXPECT_FALSE(ShowCutResult(a));
+    EXPECT_TRUE(ShowCutResult(d));
+    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Time is too short!"});
 }
 
 TEST_F(WavTest, SelectionBeyondTheSoundIsCutAtItsEnd) {
@@ -184,8 +190,9 @@ TEST_F(WavTest, SelectionBeyondTheSoundIsCutAtItsEnd) {
     }
 
     FixedSelection outside(9000, 30000);
-    EXPECT_FALSE(WriteSelectionToWav(dir.File("none.wav"), outside, dir.File("in.wav")));
-    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Time is too short!"});
+    const CutResult none = WriteSelectionToWav(dir.File("none.wav"), outside, dir.File("in.wav"));
+    EXPECT_FALSE(none);
+    EXPECT_EQ(none.message, "Time is too short!");
     EXPECT_FALSE(platform::FileExists(dir.File("none.wav")));
 }
 
@@ -282,9 +289,9 @@ TEST_F(WavTest, UnwritableTargetIsReportedAndLeavesNothing) {
     WriteFile(dir.File("in.wav"), MakeToneWav(ToneSpec{}));
     FixedSelection selection(0, 8000);
     const std::string target = dir.File("no such folder/out.wav");
-    EXPECT_FALSE(WriteSelectionToWav(target, selection, dir.File("in.wav")));
-    ASSERT_EQ(ui->messageTexts().size(), 1u);
-    EXPECT_NE(ui->messageTexts()[0].find(target), std::string::npos);
+    const CutResult refused = WriteSelectionToWav(target, selection, dir.File("in.wav"));
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.message, "Cannot write the file " + target);
 
     // A replaced target is replaced whole; no temporary file stays beside it.
     WriteFile(dir.File("out.wav"), std::vector<uint8_t>(100000, 7));
