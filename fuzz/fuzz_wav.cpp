@@ -49,7 +49,7 @@ void CheckSegment(const std::vector<uint8_t>& source, int32_t start, int32_t end
     FixedSelection selection(start, end);
     bool written = false;
     try {
-        written = WriteSelectionToWav(target, selection, sourcePath);
+        written = WriteSelectionToWav(target, selection, sourcePath).written;
     } catch (const InvalidFileError& error) {
         FUZZ_CHECK(error.path() == sourcePath);
     }
