@@ -169,17 +169,30 @@ ToolResult RunTool(const std::vector<std::string>& argv, const std::string& work
     return result;
 }
 
-std::string LameMp3(const TempDir& dir, const std::string& fileName, const ToneSpec& spec,
-                    const std::vector<std::string>& lameArgs) {
-    if (!HaveTool("lame")) return "";
-    const std::string wav = dir.File(fileName + ".wav");
-    const std::string mp3 = dir.File(fileName);
-    WriteFile(wav, MakeToneWav(spec));
+bool LameEncode(const std::string& wav, const std::string& mp3,
+                const std::vector<std::string>& lameArgs) {
+    if (!HaveTool("lame")) return false;
     std::vector<std::string> argv{"lame", "--quiet"};
     argv.insert(argv.end(), lameArgs.begin(), lameArgs.end());
     argv.push_back(wav);
     argv.push_back(mp3);
-    return RunTool(argv).exitCode == 0 ? mp3 : "";
+    return RunTool(argv).exitCode == 0;
+}
+
+std::string LameMp3(const std::string& mp3Path, const ToneSpec& spec,
+                    const std::vector<std::string>& lameArgs) {
+    if (!HaveTool("lame")) return "";
+    const std::string wav = mp3Path + ".wav";
+    WriteFile(wav, MakeToneWav(spec));
+    const bool encoded = LameEncode(wav, mp3Path, lameArgs);
+    std::error_code error;
+    std::filesystem::remove(wav, error);
+    return encoded ? mp3Path : "";
+}
+
+std::string LameMp3(const TempDir& dir, const std::string& fileName, const ToneSpec& spec,
+                    const std::vector<std::string>& lameArgs) {
+    return LameMp3(dir.File(fileName), spec, lameArgs);
 }
 
 CliRun RunInstalledVexmor(const QStringList& args,

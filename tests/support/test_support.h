@@ -45,9 +45,15 @@ std::vector<uint8_t> MakeToneWav(const ToneSpec& spec);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFile(const std::string& path);
 
-// Encodes a tone of `spec` with the lame tool into dir/fileName (the WAV beside it, fileName +
-// ".wav"), with `lameArgs` before the file names; the MP3's path, or "" when lame is missing or
-// fails.
+// Encodes the WAV `wav` with the lame tool (quiet, `lameArgs` before the file names) into `mp3`;
+// false when lame is missing or fails.
+bool LameEncode(const std::string& wav, const std::string& mp3,
+                const std::vector<std::string>& lameArgs);
+// Encodes a tone of `spec` with lame into `mp3Path`, by way of a WAV beside it that is removed
+// afterwards; the MP3's path, or "" when lame is missing or fails.
+std::string LameMp3(const std::string& mp3Path, const ToneSpec& spec,
+                    const std::vector<std::string>& lameArgs);
+// The same into dir/fileName.
 std::string LameMp3(const TempDir& dir, const std::string& fileName, const ToneSpec& spec,
                     const std::vector<std::string>& lameArgs);
 
