@@ -734,28 +734,41 @@ TEST(RealRecorder, SpeedsComeFromTheDrivesListToTheNearestXAndBurnProofFromTheDr
 
 // ---- The members by dispatch id -------------------------------------------------------------
 
-TEST(WriterEngine, MembersListRecordersTakeTracksAndStartOnlyWhenReady) {
-    ts::TempDir dir;
-    const std::string a = MakeMp3(dir, "a", 1.0, 44100, 2);
-    REQUIRE_FILE(a);
-    const std::string folder = dir.File("discs/");
-    Events events;
-    WriterEngine engine(
-        [&] {
-            RecorderList list;
-            list.push_back(std::make_unique<ImageRecorder>(folder));
-            list.push_back(std::make_unique<BurnRecorder>(
-                std::make_unique<FakeDrive>(std::make_shared<FakeDriveState>())));
-            return list;
-        },
-        events.Sink());
-    auto call = [&](int id, VariantList args = {}) {
+// The engine as the recording dialog hosts it: recorder 0 writes images into `folder`; with
+// `fakeDrive`, recorder 1 is a real recorder on a fake drive.
+struct HostedEngine {
+    explicit HostedEngine(const std::string& folder, bool fakeDrive = false)
+        : engine(
+              [folder, fakeDrive] {
+                  RecorderList list;
+                  list.push_back(std::make_unique<ImageRecorder>(folder));
+                  if (fakeDrive)
+                      list.push_back(std::make_unique<BurnRecorder>(
+                          std::make_unique<FakeDrive>(std::make_shared<FakeDriveState>())));
+                  return list;
+              },
+              events.Sink()) {}
+    // Calls the method `id`, expecting the call itself to go through.
+    Variant Call(int id, VariantList args = {}) {
         Variant out;
         EXPECT_EQ(engine.Invoke(id, platform::InvokeKind::Method, args, &out),
                   platform::InvokeStatus::Ok)
             << id;
         return out;
-    };
+    }
+    Events events;
+    WriterEngine engine;
+};
+
+TEST(WriterEngine, MembersListRecordersTakeTracksAndStartOnlyWhenReady) {
+    ts::TempDir dir;
+    const std::string a = MakeMp3(dir, "a", 1.0, 44100, 2);
+    REQUIRE_FILE(a);
+    const std::string folder = dir.File("discs/");
+    HostedEngine host(folder, true);
+    WriterEngine& engine = host.engine;
+    Events& events = host.events;
+    auto call = [&](int id, VariantList args = {}) { return host.Call(id, std::move(args)); };
     EXPECT_EQ(call(dispid::kGetDeviceCount).ToInt(), 2);
     EXPECT_EQ(call(dispid::kGetDeviceText1, {Variant(0)}).ToString(), "Disc image");
     EXPECT_EQ(call(dispid::kGetDeviceText2, {Variant(0)}).ToString(), "audio CD");
@@ -844,26 +857,6 @@ class DiscTruth : public ::testing::Test {
         return pcm;
     }
     ts::TempDir dir_;
-};
-
-// The engine as the recording dialog hosts it: recorder 0 writes images into `folder`.
-struct HostedEngine {
-    explicit HostedEngine(const std::string& folder)
-        : engine([folder] {
-              RecorderList list;
-              list.push_back(std::make_unique<ImageRecorder>(folder));
-              return list;
-          },
-                 events.Sink()) {}
-    Variant Call(int id, VariantList args = {}) {
-        Variant out;
-        EXPECT_EQ(engine.Invoke(id, platform::InvokeKind::Method, args, &out),
-                  platform::InvokeStatus::Ok)
-            << id;
-        return out;
-    }
-    Events events;
-    WriterEngine engine;
 };
 
 TEST_F(DiscTruth, EveryTrackIsItsSongsDecodedAudioAndCdrdaoBurnsTheSameSamples) {
