@@ -4,11 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
-#include <mutex>
 
 #include "platform/dynamic_library.h"
-#include "platform/folders.h"
 #include "platform/paths.h"
 #include "studio/wav.h"
 
@@ -28,19 +27,6 @@ bool SyncFile(const std::string& path) {
     if (fd < 0) return false;
     const bool synced = ::fsync(fd) == 0;
     return ::close(fd) == 0 && synced;
-}
-
-// The encoding module, loaded once and kept; null when it does not load. It is never closed, not
-// even at exit: closing it would unload FFmpeg's libraries under memory they still own.
-PhoneEncodeFn PhoneEncoder() {
-    static platform::DynamicLibrary& module = *new platform::DynamicLibrary;
-    static PhoneEncodeFn encode = nullptr;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        if (module.Load(platform::JoinPath(platform::SystemDirectory(), kPhoneEncodeModule)))
-            encode = module.Symbol<PhoneEncodeFn>(kPhoneEncodeSymbol);
-    });
-    return encode;
 }
 
 }  // namespace
@@ -89,7 +75,8 @@ bool PhoneRingtoneEncoder::Encode(const CWave& sound, PhoneFormat format, const 
         error_ = "MP3 ringtones are made by the codec engine";
         return false;
     }
-    const PhoneEncodeFn encode = PhoneEncoder();
+    const auto encode =
+        platform::SystemModuleSymbol<PhoneEncodeFn>(kPhoneEncodeModule, kPhoneEncodeSymbol);
     if (!encode) {
         error_ = std::string("the ringtone encoder ") + kPhoneEncodeModule + " is missing";
         return false;

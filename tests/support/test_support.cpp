@@ -58,6 +58,21 @@ TempDir::~TempDir() {
 
 std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
 
+ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value)
+        ::setenv(name, value->c_str(), 1);
+    else
+        ::unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (old_)
+        ::setenv(name_, old_->c_str(), 1);
+    else
+        ::unsetenv(name_);
+}
+
 std::vector<uint8_t> MakeToneWav(const ToneSpec& spec) {
     const int bytesPerSample = spec.bitsPerSample / 8;
     const int blockAlign = bytesPerSample * spec.channels;

@@ -30,6 +30,19 @@ class TempDir {
     std::string path_;
 };
 
+// Sets an environment variable (or unsets it, nullopt) for one scope and restores it after.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::optional<std::string>& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
 struct ToneSpec {
     int sampleRate = 44100;
     int channels = 2;
