@@ -49,11 +49,15 @@ struct ToneSpec {
     int bitsPerSample = 16;
     double seconds = 1.0;
     double frequency = 440.0;
+    // 32-bit IEEE float samples (format tag 3) in place of integers; bitsPerSample is then 32.
+    bool floatSamples = false;
+    // A WAVE_FORMAT_EXTENSIBLE format chunk whose sub-format names the samples' kind.
+    bool extensible = false;
     // Extra chunk bytes written between "fmt " and "data" (a "LIST" chunk) when not empty.
     std::vector<uint8_t> extraChunk;
 };
 
-// A PCM WAV holding a sine tone; returns the bytes written.
+// A WAV holding a sine tone; returns the bytes written.
 std::vector<uint8_t> MakeToneWav(const ToneSpec& spec);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFile(const std::string& path);
