@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/dynamic_library.h"
 #include "platform/paths.h"
+#include "platform/replace_file.h"
 #include "studio/wav.h"
 
 namespace studio {
@@ -81,9 +83,26 @@ bool PhoneRingtoneEncoder::Encode(const CWave& sound, PhoneFormat format, const 
         error_ = std::string("the ringtone encoder ") + kPhoneEncodeModule + " is missing";
         return false;
     }
+    // The unfinished file's name is claimed before the encoder opens it (which would follow a
+    // link standing there and write over the file it leads to).
     static std::atomic<unsigned> counter{0};
-    const std::string partial =
-        target + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    std::string partial;
+    for (int attempt = 0; partial.empty() && attempt < 100; ++attempt) {
+        const std::string name =
+            target + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            partial = name;
+        } else if (errno != EEXIST) {
+            error_ = std::string("cannot create the ringtone file: ") + std::strerror(errno);
+            return false;
+        }
+    }
+    if (partial.empty()) {
+        error_ = "cannot create the ringtone file";
+        return false;
+    }
     bool ok = false;
     {
         const PhonePcm pcm{sound.format.formatTag,     sound.format.channels,
@@ -106,7 +125,7 @@ bool PhoneRingtoneEncoder::Encode(const CWave& sound, PhoneFormat format, const 
         ok = false;
         error_ = "cannot write the ringtone file";
     }
-    if (ok && std::rename(partial.c_str(), target.c_str()) != 0) {
+    if (ok && !platform::RenameIntoPlace(partial, target)) {
         ok = false;
         error_ = "cannot create the ringtone file";
     }
