@@ -9,7 +9,6 @@
 #include "platform/qt_ui.h"
 #include "platform/state_report.h"
 #include "platform/ui.h"
-#include "platform/worker.h"
 
 namespace {
 
@@ -50,5 +49,6 @@ int main(int argc, char** argv) {
     EndOnSignals(signalWatch);
     burner::InitInstance(
         [&start] { return burner::MakeMainWindowOpening(std::move(start.files)); });
-    platform::ExitAfterWorkers(0);
+    // The writers are joined when their windows close.
+    return 0;
 }

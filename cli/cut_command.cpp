@@ -39,6 +39,7 @@
 #include "studio/phone_ringtone.h"
 #include "studio/ringtone_save.h"
 #include "studio/ringtone_shaping.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "studio/wav.h"
 
@@ -142,6 +143,8 @@ class Cut {
     std::string target_;
     std::string sourceWav_;
     media::SongTags tags_;
+    // The command's own session: its codec engine.
+    studio::Session session_;
 };
 
 bool Cut::PrepareSource(const std::string& scratch) {
@@ -175,7 +178,7 @@ bool Cut::PrepareSource(const std::string& scratch) {
         if (!platform::IsWritable(scratch)) return Fail(in_, ScratchTrouble(scratch));
         return Fail(in_, QString::fromStdString(decoder.error()));
     }
-    if (!BindEngine(console_, in_)) return false;
+    if (!BindEngine(session_, console_, in_)) return false;
     // The decode of "Open mp3": the engine's MP3 to WAV conversion.
     EncoderArgs args;
     args.AllocateSlots();
@@ -183,23 +186,23 @@ bool Cut::PrepareSource(const std::string& scratch) {
     args.SetSlot(2, kPlaceholderMp3);
     args.SetSlot(3, kPlaceholderTmpWav);
     args.count = 4;
-    const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
+    const VxMymp3Fn mymp3 = session_.engine.LookUpMymp3();
     // Ctrl+C stops the decode at once, as it stops an encode.
-    const VxSetCancelDecodeFn setCancelDecode = Engine().LookUpSetCancelDecode();
+    const VxSetCancelDecodeFn setCancelDecode = session_.engine.LookUpSetCancelDecode();
     if (setCancelDecode) setCancelDecode(0);
-    Engine().CallSetNoBad();
+    session_.engine.CallSetNoBad();
     const int result = RunWithProgress(
         console_, "Decoding " + QFileInfo(in_).fileName(),
         [&] { return mymp3 ? mymp3(args.count, args.slot, in.c_str(), sourceWav_.c_str()) : -1; },
         [&] {
             if (platform::InterruptCatcher::Caught() && setCancelDecode) setCancelDecode(1);
-            return static_cast<int>(Engine().GetDecode2WavPercent());
+            return static_cast<int>(session_.engine.GetDecode2WavPercent());
         });
     if (setCancelDecode) setCancelDecode(0);
     if (result == 0) return true;
     if (result == 2) return Fail(in_, "not an MP3 or WAV file");
     if (result == 3) return Fail(in_, ScratchTrouble(scratch));
-    return Fail(in_, EngineResultText(result));
+    return Fail(in_, EngineResultText(session_.engine, result));
 }
 
 bool Cut::MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
@@ -228,16 +231,14 @@ bool Cut::MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
             range = *snapped;
     }
     FixedSelection selection(range.start, range.end);
-    ConsoleUi& ui = InstallConsoleUi();
-    ui.TakeMessages();
-    bool written = false;
+    CutResult cut;
     try {
-        written = studio::CutShapedSelection(target, selection, sourceWav_, shaping);
+        cut = studio::CutShapedSelection(target, selection, sourceWav_, shaping);
     } catch (const InvalidFileError&) {
         return Fail(in_, "not a PCM WAV file");
     }
-    if (written) return true;
-    const std::string message = ui.TakeMessages();
+    if (cut) return true;
+    const std::string& message = cut.message;
     if (message == "Time is too short!")
         return Fail(in_, "the part is too short to save (Time is too short!)");
     if (!scratch.empty()) return Fail(out_, ScratchTrouble(scratch));
@@ -247,24 +248,24 @@ bool Cut::MakePart(int64_t fromMs, std::optional<int64_t> toMs, bool snap,
 }
 
 bool Cut::EncodeMp3(const std::string& part, const StudioSettings& settings) {
-    if (!BindEngine(console_, out_)) return false;
+    if (!BindEngine(session_, console_, out_)) return false;
     EncoderArgs args;
     args.inputIsWav = 1;
     BuildEncoderArgs(args, settings);
     AddTitleAndArtist(args, tags_.title, tags_.artist);
-    const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
-    Engine().CallSetCancelEncode(0);
-    Engine().CallSetNoBad();
+    const VxMymp3Fn mymp3 = session_.engine.LookUpMymp3();
+    session_.engine.CallSetCancelEncode(0);
+    session_.engine.CallSetNoBad();
     const std::string& out = target_;
     const int result = RunWithProgress(
         console_, "Encoding " + QFileInfo(out_).fileName(),
         [&] { return mymp3 ? mymp3(args.count, args.slot, part.c_str(), out.c_str()) : -1; },
-        [] {
-            if (platform::InterruptCatcher::Caught()) Engine().CallSetCancelEncode(1);
-            return Engine().GetEncode2Mp3Percent();
+        [this] {
+            if (platform::InterruptCatcher::Caught()) session_.engine.CallSetCancelEncode(1);
+            return session_.engine.GetEncode2Mp3Percent();
         });
-    Engine().CallSetCancelEncode(0);
-    return result == 0 || Fail(out_, EngineResultText(result));
+    session_.engine.CallSetCancelEncode(0);
+    return result == 0 || Fail(out_, EngineResultText(session_.engine, result));
 }
 
 bool Cut::MakeMmf(const std::string& part) {

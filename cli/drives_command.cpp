@@ -29,18 +29,18 @@ QString TitleAndPerformer(const std::string& title, const std::string& performer
 }
 
 // One drive: a line with its number, letter, description and disc, then a line per track.
-void ListDrive(int index, Console& console) {
-    const studio::CdDrive& drive = studio::CdDrives()[static_cast<size_t>(index)];
+void ListDrive(studio::CdLists& cd, int index, Console& console) {
+    const studio::CdDrive& drive = cd.drives[static_cast<size_t>(index)];
     const QString head =
         QString("%1  %2").arg(index).arg(QString::fromStdString(studio::DriveLabel(drive)));
-    if (!studio::RefreshTracks(index)) {
-        const std::string problem = studio::DriveProblem(index);
+    if (!cd.RefreshTracks(index)) {
+        const std::string problem = cd.DriveProblem(index);
         console.Out(head + "  (" +
                     (problem.empty() ? QString("no audio CD") : QString::fromStdString(problem)) +
                     ")");
         return;
     }
-    const std::vector<studio::CdTrack>& tracks = studio::CdTracks();
+    const std::vector<studio::CdTrack>& tracks = cd.tracks;
     studio::OpenDrive open(drive);
     long long frames = 0;
     for (const studio::CdTrack& track : tracks) frames += track.length;
@@ -86,19 +86,19 @@ QJsonObject ReleaseJson(const studio::DiscRelease& release) {
 
 // One drive as a JSON object: its number, letter and description, and its disc (null with the
 // reason when there is none).
-QJsonObject DriveJson(int index) {
-    const studio::CdDrive& drive = studio::CdDrives()[static_cast<size_t>(index)];
+QJsonObject DriveJson(studio::CdLists& cd, int index) {
+    const studio::CdDrive& drive = cd.drives[static_cast<size_t>(index)];
     QJsonObject object{{"number", index},
                        {"letter", drive.letter ? QJsonValue(QString(QChar(drive.letter)))
                                                : QJsonValue(QJsonValue::Null)},
                        {"description", QString::fromStdString(drive.description)}};
-    if (!studio::RefreshTracks(index)) {
-        const std::string problem = studio::DriveProblem(index);
+    if (!cd.RefreshTracks(index)) {
+        const std::string problem = cd.DriveProblem(index);
         object["disc"] = QJsonValue::Null;
         object["problem"] = problem.empty() ? QString("no audio CD") : QString::fromStdString(problem);
         return object;
     }
-    const std::vector<studio::CdTrack>& tracks = studio::CdTracks();
+    const std::vector<studio::CdTrack>& tracks = cd.tracks;
     const studio::DiscToc toc = studio::DiscTocFrom(drive.toc, drive.identity);
     const std::string discId = studio::MusicBrainzDiscId(toc);
     QJsonArray trackArray;
@@ -156,7 +156,9 @@ int RunDrives(const QStringList& args, Console& console) {
         return status;
     if (!parser.positionalArguments().isEmpty())
         return console.UsageError("drives", "takes no files");
-    const int count = studio::EnumerateDrives();
+    // The command's drive and track lists.
+    studio::CdLists cd;
+    const int count = cd.EnumerateDrives();
     if (count == 0) {
         console.Error({}, QString("no CD drive found, and no disc image (.cue, .toc, .nrg) in %1")
                               .arg(QString::fromStdString(disc_images::Folder())));
@@ -164,12 +166,12 @@ int RunDrives(const QStringList& args, Console& console) {
     }
     if (parser.isSet(json)) {
         QJsonArray array;
-        for (int i = 0; i < count; ++i) array.append(DriveJson(i));
+        for (int i = 0; i < count; ++i) array.append(DriveJson(cd, i));
         console.Out(
             QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)).trimmed());
         return kSuccess;
     }
-    for (int i = 0; i < count; ++i) ListDrive(i, console);
+    for (int i = 0; i < count; ++i) ListDrive(cd, i, console);
     return kSuccess;
 }
 

@@ -8,11 +8,12 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "studio/codec_engine.h"
+#include "studio/session.h"
 
 namespace cli {
 
-bool BindEngine(Console& console, const QString& file) {
-    if (Engine().bound() || BindCodecEngine()) return true;
+bool BindEngine(studio::Session& session, Console& console, const QString& file) {
+    if (session.engine.bound() || session.BindCodecEngine()) return true;
     const std::string path = platform::JoinPath(platform::SystemDirectory(), kCodecEngineFile);
     console.Error(file, QString("the codec engine %1 is missing or broken (reinstall the program)")
                             .arg(QString::fromStdString(path)));
@@ -35,10 +36,10 @@ int RunWithProgress(Console& console, const QString& what, const std::function<i
     return value;
 }
 
-QString EngineResultText(int result) {
+QString EngineResultText(CodecEngine& engine, int result) {
     // -1 is the binding's own: the engine has no mymp3/mymp3d to call.
     if (result == -1) return "the codec engine has no MP3 encoder";
-    const std::optional<std::string> text = Engine().ResultText(result);
+    const std::optional<std::string> text = engine.ResultText(result);
     if (!text || *text == "unknown result")
         return QString("the codec engine failed (%1)").arg(result);
     return QString::fromStdString(*text);

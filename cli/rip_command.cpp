@@ -23,6 +23,7 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "studio/codec_engine.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "studio/tools/cd_drives.h"
 #include "studio/tools/cd_rip.h"
@@ -33,7 +34,6 @@ namespace cli {
 namespace {
 
 using studio::CdTrack;
-using studio::CdTracks;
 
 // "1,3-5" -> {1, 3, 4, 5}; nullopt when the list is not made of numbers and ranges.
 std::optional<std::set<int>> ParseTrackList(const QString& text) {
@@ -52,14 +52,13 @@ std::optional<std::set<int>> ParseTrackList(const QString& text) {
 }
 
 // A drive by its number in `vexmor drives` or its letter ("D" or "D:"); -1 when neither.
-int ParseDrive(const QString& text) {
+int ParseDrive(const std::vector<studio::CdDrive>& drives, const QString& text) {
     bool ok = false;
     const int number = text.toInt(&ok);
     if (ok) return number >= 0 ? number : -1;
     QString letter = text.toUpper();
     if (letter.endsWith(':')) letter.chop(1);
     if (letter.size() != 1) return -1;
-    const std::vector<studio::CdDrive>& drives = studio::CdDrives();
     for (size_t i = 0; i < drives.size(); ++i)
         if (drives[i].letter == letter[0].toLatin1()) return static_cast<int>(i);
     return -1;
@@ -70,8 +69,8 @@ int ParseDrive(const QString& text) {
 // "No": the track is left, as a partial track would pass for a whole one.
 class TerminalRip : public studio::IRipWindow {
   public:
-    TerminalRip(Console& console, bool mp3, const studio::RipPlan& plan)
-        : console_(console), mp3_(mp3) {
+    TerminalRip(studio::Session& session, Console& console, bool mp3, const studio::RipPlan& plan)
+        : session_(session), console_(console), mp3_(mp3) {
         for (const studio::RipItem& item : plan.items)
             names_[item.row] = QString::fromStdString(item.fileName);
     }
@@ -79,14 +78,14 @@ class TerminalRip : public studio::IRipWindow {
 
     void PostTrackChanged(int row) override {
         if (platform::InterruptCatcher::Caught()) Stop();
-        const int status = CdTracks()[static_cast<size_t>(row)].status.load();
+        const int status = session_.cd.tracks[static_cast<size_t>(row)].status.load();
         if (status >= 0 && status <= studio::kStatusRead)
             console_.Progress(Label(row), mp3_ ? status / 2 : status);
     }
     void PostRunEnded() override {}
     void StartEncodeTimer() override {
         StopEncodeTimer();
-        const int row = studio::Ripper().currentRow.load();
+        const int row = session_.ripper.currentRow.load();
         stop_ = false;
         timer_ = std::thread([this, row] {
             std::unique_lock lock(mutex_);
@@ -105,12 +104,12 @@ class TerminalRip : public studio::IRipWindow {
         }
         wake_.notify_all();
         timer_.join();
-        ShowEncode(studio::Ripper().currentRow.load());
+        ShowEncode(session_.ripper.currentRow.load());
     }
     int Confirm(const std::string& text) override {
         // "Error at frame N\nASPIlib error A, ASPI error B\nDo you ...?" -> its first two lines.
         QStringList lines = QString::fromStdString(text).split('\n');
-        const int row = studio::Ripper().currentRow.load();
+        const int row = session_.ripper.currentRow.load();
         if (!readErrors_.count(row)) readErrors_[row] = lines.mid(0, 2).join(", ");
         return studio::kConfirmNo;
     }
@@ -128,18 +127,19 @@ class TerminalRip : public studio::IRipWindow {
     // What the window's Stop does: the reading ends before its next chunk, the encoder at once,
     // and the run keeps nothing of the track under way.
     void Stop() {
-        studio::RipperState& state = studio::Ripper();
+        studio::RipperState& state = session_.ripper;
         state.userStop.store(1);
-        if (mp3_) Engine().CallSetCancelEncode(1);
+        if (mp3_) session_.engine.CallSetCancelEncode(1);
         state.ripping.store(0);
     }
 
   private:
     void ShowEncode(int row) {
-        const int percent = Engine().GetEncode2Mp3Percent();
+        const int percent = session_.engine.GetEncode2Mp3Percent();
         console_.Progress(Label(row), 50 + (percent > 97 ? 100 : percent) / 2);
     }
 
+    studio::Session& session_;
     Console& console_;
     bool mp3_;
     std::map<int, QString> names_;
@@ -237,35 +237,37 @@ int RunRip(const QStringList& args, Console& console) {
     const studio::RipNaming naming =
         names == "title" ? studio::RipNaming::NumberAndTitle : studio::RipNaming::TrackNumber;
 
-    if (mp3 && !BindCodecEngine()) {
+    // The command's session: the CD lists, the ripper's state and the codec engine.
+    studio::Session session;
+    if (mp3 && !session.BindCodecEngine()) {
         console.Error(QString::fromStdString(
                           platform::JoinPath(platform::SystemDirectory(), kCodecEngineFile)),
                       "the codec engine could not be loaded");
         return kSomeFailed;
     }
-    const int drives = studio::EnumerateDrives();
+    const int drives = session.cd.EnumerateDrives();
     if (drives == 0) {
         console.Error({}, QString("no CD drive found, and no disc image (.cue, .toc, .nrg) in %1")
                               .arg(QString::fromStdString(disc_images::Folder())));
         return kSomeFailed;
     }
-    const int index = ParseDrive(parser.value(driveOption));
+    const int index = ParseDrive(session.cd.drives, parser.value(driveOption));
     if (index < 0 || index >= drives) {
         console.Error("drive " + parser.value(driveOption),
                       "no such drive ('vexmor drives' lists them)");
         return kSomeFailed;
     }
     const QString driveName =
-        QString::fromStdString(studio::DriveLabel(studio::CdDrives()[static_cast<size_t>(index)]));
-    studio::CurrentDriveIndex() = index;
-    if (!studio::RefreshTracks(index)) {
-        const std::string problem = studio::DriveProblem(index);
+        QString::fromStdString(studio::DriveLabel(session.cd.drives[static_cast<size_t>(index)]));
+    session.cd.currentDrive = index;
+    if (!session.cd.RefreshTracks(index)) {
+        const std::string problem = session.cd.DriveProblem(index);
         console.Error(driveName, problem.empty() ? QString("no audio CD in the drive")
                                                  : QString::fromStdString(problem));
         return kSomeFailed;
     }
 
-    std::vector<CdTrack>& tracks = CdTracks();
+    std::vector<CdTrack>& tracks = session.cd.tracks;
     std::set<int> onDisc;
     for (size_t row = 0; row < tracks.size(); ++row) {
         CdTrack& track = tracks[row];
@@ -289,7 +291,7 @@ int RunRip(const QStringList& args, Console& console) {
     }
 
     const platform::InterruptCatcher interrupt;
-    const studio::CdDrive& drive = studio::CdDrives()[static_cast<size_t>(index)];
+    const studio::CdDrive& drive = session.cd.drives[static_cast<size_t>(index)];
     studio::RipTitles titles;
     titles.Reset(studio::ReadCdText(drive, tracks), static_cast<int>(tracks.size()));
     if (!parser.isSet(noLookupOption)) {
@@ -334,19 +336,19 @@ int RunRip(const QStringList& args, Console& console) {
         return kSomeFailed;
     }
 
-    studio::RipperState& state = studio::Ripper();
+    studio::RipperState& state = session.ripper;
     state.mode = mp3 ? studio::RipMode::CdToMp3 : studio::RipMode::CdToWav;
     state.outputFolder = platform::WithTrailingSeparator(folder);
     state.keepFailedTracks = false;
     state.userStop.store(0);
     state.ripping.store(1);
     state.finished.store(0);
-    CopyRipperOptionsToWorkingCopy();
-    if (mp3) Engine().CallSetCancelEncode(0);
+    session.CopyRipperOptionsToWorkingCopy();
+    if (mp3) session.engine.CallSetCancelEncode(0);
     const studio::RipPlan plan =
         studio::MakeRipPlan(drive, state.mode, state.outputFolder, tracks, titles, naming);
-    TerminalRip window(console, mp3, plan);
-    if (!platform::InterruptCatcher::Caught()) studio::RipRun(window, plan);
+    TerminalRip window(session, console, mp3, plan);
+    if (!platform::InterruptCatcher::Caught()) studio::RipRun(session, window, plan);
     window.StopEncodeTimer();
     state.ripping.store(0);
     if (mp3) platform::RemoveFile(studio::RipWavPath(state.mode));

@@ -30,6 +30,7 @@
 #include "platform/paths.h"
 #include "platform/program_arguments.h"
 #include "studio/codec_engine.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "studio/tools/batch_downsizer.h"
 #include "uikit/mp3_info.h"
@@ -46,30 +47,32 @@ int EncodeOne(const std::string& source, const std::string& output) {
     InstallConsoleUi();
     Console quiet(stdout, stderr, false);
     quiet.SetQuiet(true);
-    if (!BindEngine(quiet, platform::ArgumentText(source))) return kSomeFailed;
+    studio::Session session;
+    if (!BindEngine(session, quiet, platform::ArgumentText(source))) return kSomeFailed;
     // A stop request cancels the encode (polled below), and the engine removes its unfinished
     // file.
     const platform::InterruptCatcher interrupt;
-    Engine().CallSetCancelEncode(0);
-    StudioSettings settings;
+    CodecEngine& engine = session.engine;
+    engine.CallSetCancelEncode(0);
+    StudioSettings& settings = session.settings;
     settings.SetDefaults();
     settings.Load(SettingsFileName());
     const std::string& in = source;
     std::string out = output;
     std::future<int> result = std::async(std::launch::async, [&] {
-        return studio::CBatchDownsizer::EncodeFileToFreeName(in, out, settings, 0);
+        return studio::CBatchDownsizer::EncodeFileToFreeName(session, in, out, settings, 0);
     });
     int shown = -1;
     while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-        if (platform::InterruptCatcher::Caught()) Engine().CallSetCancelEncode(1);
-        const int percent = std::min(Engine().GetEncode2Mp3Percent(), 99);
+        if (platform::InterruptCatcher::Caught()) engine.CallSetCancelEncode(1);
+        const int percent = std::min(engine.GetEncode2Mp3Percent(), 99);
         if (percent != shown) std::printf("%d\n", shown = percent);
         std::fflush(stdout);
     }
     const int code = result.get();
     if (code != 0) {
         const QString why =
-            code == VX_BAD_INPUT ? QString("not a readable MP3 file") : EngineResultText(code);
+            code == VX_BAD_INPUT ? QString("not a readable MP3 file") : EngineResultText(engine, code);
         std::fprintf(stderr, "%s\n", qPrintable(why));
         return kSomeFailed;
     }
@@ -292,7 +295,9 @@ int RunShrink(const QStringList& args, Console& console) {
         console.Error(parser.value(output), "the folder is not writable");
         return kSomeFailed;
     }
-    if (!BindEngine(console, parser.value(output))) return kSomeFailed;
+    // The workers bind the engine of their own; this only tells a missing one before starting.
+    studio::Session session;
+    if (!BindEngine(session, console, parser.value(output))) return kSomeFailed;
     // What killed runs left: unfinished outputs in this folder and scratch folders.
     platform::RemoveEndedPartFiles(folder);
     platform::RemoveEndedScratchFolders();

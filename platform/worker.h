@@ -1,32 +1,64 @@
-// Worker threads that end themselves.
+// Worker threads that their owner joins.
 //
-// A job is started on its own thread at normal priority and the thread ends when the job
-// returns; nobody joins it. The process keeps count of the workers that run, so that the
-// program's exit can wait for them: a worker still inside the job while the process tears down
-// its static objects would touch destroyed state.
+// A job runs on a thread of its own at normal priority. The threads belong to a Workers set:
+// whoever holds the set (a program run's session, one command of the command line) can ask every
+// running job to stop and waits for them, and the set's destruction joins every thread it
+// started, so no job outlives the state it was handed.
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <list>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace platform {
 
-// Starts `job` on a new thread named `name` (cut to 15 bytes, for debuggers and `top`).
-// Returns false when no thread could be made; the job then never runs. An exception that
-// escapes the job ends only that job: it is reported on standard error.
-bool StartWorker(const std::string& name, std::function<void()> job);
+class Workers {
+  public:
+    Workers() = default;
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
+    // Asks the running jobs to stop and joins every thread.
+    ~Workers();
 
-// How many started workers have not yet returned from their job.
-int RunningWorkers();
+    // Starts `job` on a new thread named `name` (cut to 15 bytes, for debuggers and `top`).
+    // `stop`, when given, is what makes the job end early (a cancel flag it polls); RequestStop
+    // calls it. Returns false when no thread could be made; the job then never runs. An
+    // exception that escapes the job ends only that job: it is reported on standard error.
+    bool Start(const std::string& name, std::function<void()> job,
+               std::function<void()> stop = {});
 
-// Waits until no worker runs or `timeout` passed; returns whether none runs.
-bool WaitForWorkers(std::chrono::milliseconds timeout);
+    // How many started jobs have not yet returned.
+    int Running() const;
 
-// Ends the process with `exitCode` once the workers are done, waiting at most `timeout`. When
-// workers still run after that, the process ends at once without running static destructors,
-// which those workers might still use. Programs call it after asking their jobs to stop.
-[[noreturn]] void ExitAfterWorkers(int exitCode,
-                                   std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Calls the stop action of every running job.
+    void RequestStop();
+
+    // Waits until no job runs or `timeout` passed; returns whether none runs. `pump`, when given,
+    // is called about every 10 ms while waiting: a window's thread passes its event processing,
+    // so that jobs waiting for that thread (a question, a progress update) can finish.
+    bool WaitIdle(std::chrono::milliseconds timeout, const std::function<void()>& pump = {});
+
+    // Asks the jobs to stop and waits, with `pump` as for WaitIdle, until every one has ended;
+    // then joins their threads.
+    void StopAndJoin(const std::function<void()>& pump = {});
+
+  private:
+    struct Entry {
+        std::thread thread;
+        std::function<void()> stop;
+        bool done = false;
+    };
+
+    void JoinFinished();
+
+    mutable std::mutex mutex_;
+    std::condition_variable idle_;
+    std::list<Entry> entries_;
+    int running_ = 0;
+};
 
 }  // namespace platform

@@ -7,7 +7,7 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
-#include "studio/settings.h"
+#include "studio/session.h"
 
 namespace studio {
 
@@ -31,7 +31,7 @@ bool RegisterEditorControl() {
     return platform::CallDllRegisterServer(path).has_value();
 }
 
-void ConstructApplication() { InitStudioSettings(); }
+void ConstructApplication(Session& session) { session.LoadSettings(); }
 
 bool InitInstance(const MainWindowFactory& makeMainWindow) {
     // Control hosting and the platform's control look need no switching on here.

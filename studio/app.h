@@ -27,22 +27,25 @@ std::optional<std::string> FirstMissingComponent();
 // library that does not load or lacks it is skipped silently.
 bool RegisterEditorControl();
 
-// Construction of the application object: the settings start-up sequence.
-void ConstructApplication();
+class Session;
+
+// Construction of the application object: the settings start-up sequence of `session`.
+void ConstructApplication(Session& session);
 
 using MainWindowFactory = std::function<std::unique_ptr<platform::Dialog>()>;
 
-// The studio's main window, made for the modal run.
-std::unique_ptr<platform::Dialog> MakeMainWindow();
+// The studio's main window of `session`, made for the modal run.
+std::unique_ptr<platform::Dialog> MakeMainWindow(Session& session);
 // The main window of a start from the command line: it opens `song` (when there is one) once it
 // runs, as "Open mp3" would. When a state report is asked for (platform/state_report.h), it
 // reports once that open has settled: "file=" the current file, "editor=" empty, loading, shown
 // or failed, and "seconds=" the length of the sound shown.
-std::unique_ptr<platform::Dialog> MakeMainWindowOpening(const std::optional<std::string>& song);
+std::unique_ptr<platform::Dialog> MakeMainWindowOpening(Session& session,
+                                                        const std::optional<std::string>& song);
 
 // The start-up sequence: main window made, required files checked in order ("Please reinstall
 // it!" at the first missing one, and nothing more), the control registered, the dialog colours
 // set, the main window run modally. Returns false in every case: the program ends afterwards.
-bool InitInstance(const MainWindowFactory& makeMainWindow = MakeMainWindow);
+bool InitInstance(const MainWindowFactory& makeMainWindow);
 
 }  // namespace studio

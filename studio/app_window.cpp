@@ -6,8 +6,8 @@
 #include "platform/dialog.h"
 #include "platform/state_report.h"
 #include "studio/app.h"
-#include "studio/job_state.h"
 #include "studio/main_window.h"
+#include "studio/session.h"
 #include "studio/wav.h"
 
 namespace studio {
@@ -30,10 +30,11 @@ const char* LoadStateName(int state) {
 double ShownSeconds(CRingsmithDlg& window) {
     const int positions =
         window.editor().site().GetProperty(wave_editor::dispid::kLengthPositions).ToInt();
-    std::ifstream in(CurrentWavPath(), std::ios::binary);
+    const std::string wav = window.session().job.CurrentWavPath();
+    std::ifstream in(wav, std::ios::binary);
     if (!in || positions <= 0) return 0.0;
     try {
-        const WaveFormat format = ReadWavHeader(in, CurrentWavPath());
+        const WaveFormat format = ReadWavHeader(in, wav);
         // A position is two bytes of the sample data.
         return format.bytesPerSecond ? 2.0 * positions / format.bytesPerSecond : 0.0;
     } catch (const InvalidFileError&) {
@@ -51,10 +52,13 @@ std::vector<std::string> StateLines(CRingsmithDlg& window) {
 
 }  // namespace
 
-std::unique_ptr<platform::Dialog> MakeMainWindow() { return std::make_unique<CRingsmithDlg>(); }
+std::unique_ptr<platform::Dialog> MakeMainWindow(Session& session) {
+    return std::make_unique<CRingsmithDlg>(session);
+}
 
-std::unique_ptr<platform::Dialog> MakeMainWindowOpening(const std::optional<std::string>& song) {
-    auto window = std::make_unique<CRingsmithDlg>();
+std::unique_ptr<platform::Dialog> MakeMainWindowOpening(Session& session,
+                                                        const std::optional<std::string>& song) {
+    auto window = std::make_unique<CRingsmithDlg>(session);
     if (song) window->OpenAtStart(*song);
     if (const std::optional<std::string> report = platform::StateReportPath()) {
         CRingsmithDlg* w = window.get();
@@ -63,7 +67,7 @@ std::unique_ptr<platform::Dialog> MakeMainWindowOpening(const std::optional<std:
             [w] {
                 const int state =
                     w->editor().site().GetProperty(wave_editor::dispid::kLoadState).ToInt();
-                return !w->startPending() && jobRunning.load() == 0 &&
+                return !w->startPending() && !w->session().job.Running() &&
                        state != wave_editor::kLoadStateLoading;
             },
             [w] { return StateLines(*w); });

@@ -108,14 +108,3 @@ bool CodecEngine::CallSetCancelEncode(int cancel) {
     return true;
 }
 
-CodecEngine& Engine() {
-    static CodecEngine engine;
-    return engine;
-}
-
-bool BindCodecEngine() {
-    const std::string path = platform::JoinPath(platform::SystemDirectory(), kCodecEngineFile);
-    if (!Engine().BindLibrary(path)) return false;
-    SharedEncoderArgs().AllocateSlots();
-    return true;
-}

@@ -68,13 +68,6 @@ class CodecEngine {
     VxGetIsBadFn getIsBad_ = nullptr;
 };
 
-// The engine of the process.
-CodecEngine& Engine();
-
 // The engine's file name in the system directory.
 inline constexpr const char* kCodecEngineFile = "VxMpp.so";
 
-// Binds the engine of the process from the system directory and, once bound, allocates the
-// argument buffers of the shared vector. False when binding failed (the main window then shows
-// "Invalid installation!\nReturn now!" and ends).
-bool BindCodecEngine();

@@ -67,11 +67,6 @@ std::vector<std::string> EncoderArgs::Arguments() const {
     return out;
 }
 
-EncoderArgs& SharedEncoderArgs() {
-    static EncoderArgs args;
-    return args;
-}
-
 void BuildEncoderArgs(EncoderArgs& args, const StudioSettings& s) {
     std::vector<std::string> out;
     out.push_back("-m");
@@ -115,7 +110,6 @@ void BuildEncoderArgs(EncoderArgs& args, const StudioSettings& s) {
     args.count = index;
 }
 
-void BuildEncoderArgs(EncoderArgs& args) { BuildEncoderArgs(args, Settings()); }
 
 void AddTitleAndArtist(EncoderArgs& args, const std::string& title, const std::string& artist) {
     args.AllocateSlots();
@@ -154,8 +148,4 @@ bool SplitCommandLine(EncoderArgs& args, const std::string& text) {
     for (const std::string& p : pieces) args.SetSlot(index++, p);
     args.count = index;
     return true;
-}
-
-bool SplitCommandLine(const std::string& text) {
-    return SplitCommandLine(SharedEncoderArgs(), text);
 }

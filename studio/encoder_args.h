@@ -54,14 +54,9 @@ struct EncoderArgs {
     std::string programPath_;
 };
 
-// The vector of the process, used by one job at a time under the jobRunning rule.
-EncoderArgs& SharedEncoderArgs();
-
 // Fills `args` from slot 1 on with the encoder options of `settings` and the two placeholders
 // (the input one by `args.inputIsWav`), and sets `count`. Allocates the slots when needed.
 void BuildEncoderArgs(EncoderArgs& args, const StudioSettings& settings);
-// The same with the settings record of the process.
-void BuildEncoderArgs(EncoderArgs& args);
 // Adds the tag options of a ringtone after the used slots: "--tt" with `title` and "--ta" with
 // `artist`, each only when its text is not empty; a text longer than a slot is cut, not dropped.
 void AddTitleAndArtist(EncoderArgs& args, const std::string& title, const std::string& artist);
@@ -71,5 +66,3 @@ void AddTitleAndArtist(EncoderArgs& args, const std::string& title, const std::s
 // with `args` unchanged, when the text holds more than kMaxSpaces spaces or a piece is longer
 // than an argument slot holds.
 bool SplitCommandLine(EncoderArgs& args, const std::string& text);
-// The same on the shared vector.
-bool SplitCommandLine(const std::string& text);

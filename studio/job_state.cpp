@@ -1,47 +1,26 @@
 #include "studio/job_state.h"
 
-#include <mutex>
+namespace studio {
 
-std::atomic<int> jobRunning{0};
-
-namespace {
-
-std::mutex& CurrentWavMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::string& CurrentWav() {
-    static std::string path;
-    return path;
-}
-
-media::SongTags& CurrentTags() {
-    static media::SongTags tags;
-    return tags;
-}
-
-}  // namespace
-
-bool TryStartJob() {
+bool JobState::TryStart() {
     int idle = 0;
-    return jobRunning.compare_exchange_strong(idle, 1);
+    return running_.compare_exchange_strong(idle, 1);
 }
 
-void EndJob() { jobRunning.store(0); }
-
-std::string CurrentWavPath() {
-    std::lock_guard lock(CurrentWavMutex());
-    return CurrentWav();
+std::string JobState::CurrentWavPath() const {
+    std::lock_guard lock(mutex_);
+    return currentWav_;
 }
 
-void SetCurrentWavPath(const std::string& path, const media::SongTags& songTags) {
-    std::lock_guard lock(CurrentWavMutex());
-    CurrentWav() = path;
-    CurrentTags() = songTags;
+void JobState::SetCurrentWavPath(const std::string& path, const media::SongTags& songTags) {
+    std::lock_guard lock(mutex_);
+    currentWav_ = path;
+    songTags_ = songTags;
 }
 
-media::SongTags CurrentSongTags() {
-    std::lock_guard lock(CurrentWavMutex());
-    return CurrentTags();
+media::SongTags JobState::CurrentSongTags() const {
+    std::lock_guard lock(mutex_);
+    return songTags_;
 }
+
+}  // namespace studio

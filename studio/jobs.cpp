@@ -12,10 +12,9 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
-#include "platform/worker.h"
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
-#include "studio/job_state.h"
+#include "studio/session.h"
 #include "studio/ringtone_save.h"
 #include "studio/settings.h"
 
@@ -28,10 +27,14 @@ const char* const kWavFilter = "WAV files(*.wav)|*.wav||";
 const char* const kMp3Filter = "MP3 files(*.mp3)|*.mp3||";
 const char* const kNotSupported = "The specified file is not supported by the software!";
 
-// Releases jobRunning when a job procedure returns, whichever way it returns.
+// Gives the busy flag back when a job procedure returns, whichever way it returns.
 class JobEnd {
   public:
-    ~JobEnd() { EndJob(); }
+    explicit JobEnd(JobState& state) : state_(state) {}
+    ~JobEnd() { state_.End(); }
+
+  private:
+    JobState& state_;
 };
 
 // Stops a job timer at every exit of the part of a job that runs it.
@@ -52,13 +55,16 @@ class TimerRun {
     bool running_ = true;
 };
 
-// Starts `job` on a worker once jobRunning has been taken; gives it back when no thread starts.
-void StartJob(const char* name, std::function<void()> job) {
-    if (!TryStartJob()) {
+// Starts `job` on a worker of the session once the busy flag has been taken; gives it back when
+// no thread starts. Stopping the session's workers cancels the engine's encoding.
+void StartJob(Session& session, const char* name, std::function<void()> job) {
+    if (!session.job.TryStart()) {
         platform::ShowMessage("Please wait...");
         return;
     }
-    if (!platform::StartWorker(name, std::move(job))) EndJob();
+    CodecEngine& engine = session.engine;
+    if (!session.workers.Start(name, std::move(job), [&engine] { engine.CallSetCancelEncode(1); }))
+        session.job.End();
 }
 
 std::optional<std::string> AskOpen(const char* ext, const char* filter) {
@@ -99,28 +105,22 @@ int CallMymp3(VxMymp3Fn mymp3, EncoderArgs& args, const std::string& in, const s
 
 bool IsMp3Name(const std::string& path) { return platform::LowerTail(path, 4) == ".mp3"; }
 
-// The decoder of songs other than MP3s; one open runs at a time (jobRunning), and timer 1 reads
-// its percentage while `g_songDecoding` says that it, not the codec engine, decodes.
-media::AudioDecoder& SongDecoder() {
-    static media::AudioDecoder decoder;
-    return decoder;
-}
-std::atomic<bool> g_songDecoding{false};
-
 // Decodes the song at `path` into the staging WAV: an MP3 through the codec engine (with the
-// vector PrepareDecode split), any other song through FFmpeg's libraries.
-bool DecodeSongToStaging(const std::string& path, const std::string& staging) {
+// vector PrepareDecode split), any other song through FFmpeg's libraries, while the session says
+// so for the progress timer. One open runs at a time (the busy flag).
+bool DecodeSongToStaging(Session& session, const std::string& path, const std::string& staging) {
     if (IsMp3Name(path)) {
-        const VxMymp3dFn mymp3d = Engine().LookUpMymp3d();
-        EncoderArgs& args = SharedEncoderArgs();
+        const VxMymp3dFn mymp3d = session.engine.LookUpMymp3d();
+        EncoderArgs& args = session.encoderArgs;
         // Without a decoder the staging file stays empty: that is no song to show either.
         return mymp3d && mymp3d(args.count, args.slot, path.c_str()) == 0;
     }
     struct Decoding {
-        Decoding() { g_songDecoding = true; }
-        ~Decoding() { g_songDecoding = false; }
-    } decoding;
-    return SongDecoder().DecodeToWav(path, staging);
+        explicit Decoding(std::atomic<bool>& flag) : flag_(flag) { flag_ = true; }
+        ~Decoding() { flag_ = false; }
+        std::atomic<bool>& flag_;
+    } decoding(session.songDecoding);
+    return session.songDecoder.DecodeToWav(path, staging);
 }
 
 }  // namespace
@@ -142,12 +142,12 @@ std::string StagingWavPath() { return platform::JoinPath(platform::ScratchFolder
 
 std::string SegmentWavPath() { return platform::JoinPath(platform::ScratchFolder(), "vx.wav"); }
 
-bool BusyCheck(const IJobWindow& window) {
+bool BusyCheck(IJobWindow& window) {
     if (window.IsPlaying()) {
         platform::ShowMessage("Stop playing the song first!");
         return true;
     }
-    if (jobRunning.load() == 1) {
+    if (window.session().job.Running()) {
         platform::ShowMessage("Please wait...");
         return true;
     }
@@ -155,6 +155,7 @@ bool BusyCheck(const IJobWindow& window) {
 }
 
 void PrepareDecode(IJobWindow& window, const std::string& path) {
+    Session& session = window.session();
     window.SetProgressPos(0);
 
     // The decode goes to a staging file: the open song, its name and its WAV stay as they are
@@ -176,59 +177,60 @@ void PrepareDecode(IJobWindow& window, const std::string& path) {
         refuse(kNotSupported);
         return;
     }
-    if (jobRunning.load() != 0) {
+    if (session.job.Running()) {
         platform::RemoveFile(staging);
         return;
     }
     const std::string command =
         std::string("--decode") + " " + kPlaceholderInputMp3 + " " + staging;
-    if (IsMp3Name(path) && !SplitCommandLine(command)) {
+    if (IsMp3Name(path) && !SplitCommandLine(session.encoderArgs, command)) {
         // The scratch path is too long for an argument slot.
         refuse("Can't generate TEMP wav file!");
         return;
     }
-    if (!TryStartJob()) {
+    if (!session.job.TryStart()) {
         platform::RemoveFile(staging);
         return;
     }
-    if (!platform::StartWorker("decode", [&window, path] { DecodeForOpenJob(window, path); })) {
-        EndJob();
+    if (!session.workers.Start("decode", [&window, path] { DecodeForOpenJob(window, path); })) {
+        session.job.End();
         platform::RemoveFile(staging);
     }
 }
 
 void WavToMp3Command(IJobWindow& window) {
     if (BusyCheck(window)) return;
-    if (!Engine().CallSetCancelEncode(0)) return;
-    StartJob("wav to mp3", [&window] { WavToMp3Job(window); });
+    if (!window.session().engine.CallSetCancelEncode(0)) return;
+    StartJob(window.session(), "wav to mp3", [&window] { WavToMp3Job(window); });
 }
 
 void Mp3ToWavCommand(IJobWindow& window) {
     if (BusyCheck(window)) return;
-    StartJob("mp3 to wav", [&window] { Mp3ToWavJob(window); });
+    StartJob(window.session(), "mp3 to wav", [&window] { Mp3ToWavJob(window); });
 }
 
 void SaveAsMp3Command(IJobWindow& window, std::string suggestedName) {
     if (BusyCheck(window)) return;
-    if (!Engine().CallSetCancelEncode(0)) return;
-    StartJob("save as mp3", [&window, name = std::move(suggestedName)] {
+    if (!window.session().engine.CallSetCancelEncode(0)) return;
+    StartJob(window.session(), "save as mp3", [&window, name = std::move(suggestedName)] {
         SelectionToMp3Job(window, name);
     });
 }
 
 void WavToMp3Job(IJobWindow& window) {
-    JobEnd end;
+    Session& session = window.session();
+    JobEnd end(session.job);
     const std::optional<std::string> wav = AskOpen("wav", kWavFilter);
     if (!wav) return;
     const std::optional<std::string> mp3 = AskSave("mp3", kMp3Filter);
     if (!mp3) return;
 
     TimerRun timer(window, kEncodeTimer, kWavToMp3TimerMs);
-    Engine().CallSetNoBad();
-    const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
+    session.engine.CallSetNoBad();
+    const VxMymp3Fn mymp3 = session.engine.LookUpMymp3();
     if (!mymp3) return;
     // Always the best variable-bit-rate quality, whatever the settings say.
-    EncoderArgs& args = SharedEncoderArgs();
+    EncoderArgs& args = session.encoderArgs;
     args.SetSlot(1, "-V");
     args.SetSlot(2, "0");
     args.SetSlot(3, kPlaceholderWav);
@@ -239,17 +241,18 @@ void WavToMp3Job(IJobWindow& window) {
 }
 
 void Mp3ToWavJob(IJobWindow& window) {
-    JobEnd end;
+    Session& session = window.session();
+    JobEnd end(session.job);
     const std::optional<std::string> mp3 = AskOpen("mp3", kMp3Filter);
     if (!mp3) return;
     const std::optional<std::string> wav = AskSave("wav", kWavFilter);
     if (!wav) return;
 
     TimerRun timer(window, kDecodeTimer, kDecodeTimerMs);
-    Engine().CallSetNoBad();
-    const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
+    session.engine.CallSetNoBad();
+    const VxMymp3Fn mymp3 = session.engine.LookUpMymp3();
     if (!mymp3) return;
-    EncoderArgs& args = SharedEncoderArgs();
+    EncoderArgs& args = session.encoderArgs;
     args.SetSlot(1, "--decode");
     args.SetSlot(2, kPlaceholderMp3);
     args.SetSlot(3, kPlaceholderTmpWav);
@@ -259,11 +262,12 @@ void Mp3ToWavJob(IJobWindow& window) {
 }
 
 void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path) {
-    JobEnd end;
+    Session& session = window.session();
+    JobEnd end(session.job);
     TimerRun timer(window, kDecodeTimer, kDecodeTimerMs);
-    Engine().CallSetNoBad();
+    session.engine.CallSetNoBad();
     const std::string staging = StagingWavPath();
-    if (!DecodeSongToStaging(mp3Path, staging)) {
+    if (!DecodeSongToStaging(session, mp3Path, staging)) {
         platform::RemoveFile(staging);
         platform::ShowMessage(kNotSupported);
         return;
@@ -275,7 +279,7 @@ void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path) {
         platform::ShowMessage("Can't generate TEMP wav file!");
         return;
     }
-    SetCurrentWavPath(temp, media::ReadTags(mp3Path).value_or(media::SongTags{}));
+    session.job.SetCurrentWavPath(temp, media::ReadTags(mp3Path).value_or(media::SongTags{}));
     window.SetCurrentFile(mp3Path);
     timer.Stop();
     window.SetProgressPos(0);
@@ -284,10 +288,11 @@ void DecodeForOpenJob(IJobWindow& window, const std::string& mp3Path) {
 }
 
 void SelectionToMp3Job(IJobWindow& window, const std::string& suggestedName) {
+    Session& session = window.session();
     {
-        JobEnd end;
+        JobEnd end(session.job);
         const std::string segment = SegmentWavPath();
-        StudioSettings& settings = Settings();
+        StudioSettings& settings = session.settings;
         const std::optional<std::string> mp3 =
             AskSave("MP3", kMp3Filter, settings.saveAsMp3Folder, suggestedName);
         if (mp3) {
@@ -295,20 +300,20 @@ void SelectionToMp3Job(IJobWindow& window, const std::string& suggestedName) {
             settings.RememberFolderOf(FolderSlot::SaveAsMp3, *mp3);
             bool cut = false;
             try {
-                cut = CutShapedSelection(segment, window.Selection());
+                cut = ShowCutResult(CutShapedSelection(session, segment, window.Selection()));
             } catch (const InvalidFileError& error) {
                 platform::ShowMessage(error.what(), platform::MsgIcon::Error);
             }
             // A failed cut ends here, without the progress bar's 100 (its messages are shown).
             if (!cut) return;
 
-            EncoderArgs& args = SharedEncoderArgs();
+            EncoderArgs& args = session.encoderArgs;
             args.inputIsWav = 1;
             BuildEncoderArgs(args, settings);
-            const media::SongTags song = CurrentSongTags();
+            const media::SongTags song = session.job.CurrentSongTags();
             AddTitleAndArtist(args, song.title, song.artist);
-            Engine().CallSetNoBad();
-            if (const VxMymp3Fn mymp3 = Engine().LookUpMymp3()) {
+            session.engine.CallSetNoBad();
+            if (const VxMymp3Fn mymp3 = session.engine.LookUpMymp3()) {
                 const int result = CallMymp3(mymp3, args, segment, *mp3);
                 if (result != 0) {
                     platform::ShowMessage(kNotSupported);
@@ -322,13 +327,13 @@ void SelectionToMp3Job(IJobWindow& window, const std::string& suggestedName) {
     platform::RemoveFile(SegmentWavPath());
 }
 
-std::optional<int> JobTimerPosition(int id) {
+std::optional<int> JobTimerPosition(Session& session, int id) {
     if (id == kDecodeTimer) {
-        const double percent =
-            g_songDecoding ? SongDecoder().percent() : Engine().GetDecode2WavPercent();
+        const double percent = session.songDecoding ? session.songDecoder.percent()
+                                                    : session.engine.GetDecode2WavPercent();
         return static_cast<int>(std::trunc(percent));
     }
-    if (id == kEncodeTimer) return Engine().GetEncode2Mp3Percent();
+    if (id == kEncodeTimer) return session.engine.GetEncode2Mp3Percent();
     return std::nullopt;
 }
 

@@ -1,7 +1,7 @@
 // The conversion jobs of the main window: WAV to MP3, MP3 to WAV, decoding an opened MP3 for the
-// wave editor, and encoding the editor's selection as an MP3 ringtone. Each runs on its own worker
-// thread while the window's timers poll the codec engine's percentages into the progress bar;
-// jobRunning (studio/job_state.h) lets one job run at a time.
+// wave editor, and encoding the editor's selection as an MP3 ringtone. Each runs on a worker of
+// the window's session while the window's timers poll the codec engine's percentages into the
+// progress bar; the session's busy flag (studio/job_state.h) lets one job run at a time.
 //
 // The jobs see the main window only through IJobWindow, so that tests run them against a fake.
 #pragma once
@@ -12,6 +12,8 @@
 #include "studio/wav.h"
 
 namespace studio {
+
+class Session;
 
 // Timer ids of the main window used by the jobs, and their periods in ms.
 inline constexpr int kDecodeTimer = 1;
@@ -25,6 +27,10 @@ inline constexpr int kRingtoneTimerMs = 100;
 class IJobWindow {
   public:
     virtual ~IJobWindow() = default;
+
+    // The session the window belongs to: its settings, codec engine, busy flag, current WAV and
+    // workers. Safe on any thread.
+    virtual Session& session() = 0;
 
     // Progress bar position, 0 to 100.
     virtual void SetProgressPos(int pos) = 0;
@@ -52,7 +58,7 @@ std::string SegmentWavPath();
 
 // Shows "Stop playing the song first!" while a selection plays, else "Please wait..." while a
 // job runs, and answers true in both cases; false without a message otherwise.
-bool BusyCheck(const IJobWindow& window);
+bool BusyCheck(IJobWindow& window);
 
 // The songs that "Open mp3", drops and the command line take, by their extension (any case):
 // MP3s, which the codec engine decodes, and the other music files of media::DecodedExtensions
@@ -68,15 +74,16 @@ std::string OpenSongFilter();
 void PrepareDecode(IJobWindow& window, const std::string& path);
 
 // The commands that start a job: the busy check, arming the engine's cancel flag where the
-// command does, then the job on a worker thread. jobRunning is taken here, on the user-interface
-// thread, before the worker starts, so that two quick commands never start two jobs. The save
+// command does, then the job on a worker of the session. The busy flag is taken here, on the
+// user-interface thread, before the worker starts, so that two quick commands never start two
+// jobs. The save
 // dialog of "Save as mp3" suggests `suggestedName` (nothing when empty).
 void WavToMp3Command(IJobWindow& window);
 void Mp3ToWavCommand(IJobWindow& window);
 void SaveAsMp3Command(IJobWindow& window, std::string suggestedName = {});
 
-// The job procedures, run on the worker thread once jobRunning has been taken for them. Each one
-// gives jobRunning back at each of its ends. `mp3Path` is the file the decoder opens (the codec
+// The job procedures, run on the worker thread once the busy flag has been taken for them. Each
+// one gives the flag back at each of its ends. `mp3Path` is the file the decoder opens (the codec
 // engine for an MP3, FFmpeg's libraries for another song); when it decodes, the staging WAV
 // becomes the temporary WAV (the current WAV, with the song's tags), `mp3Path` the current file
 // and the editor loads it; when it does not, nothing of the open song changes.
@@ -88,6 +95,6 @@ void SelectionToMp3Job(IJobWindow& window, const std::string& suggestedName = {}
 // Timer handler of the two job timers: the progress position that timer `id` shows (the decode
 // percentage truncated toward zero for timer 1, of whichever decoder runs; the encode percentage
 // for timer 2); nullopt for any other timer.
-std::optional<int> JobTimerPosition(int id);
+std::optional<int> JobTimerPosition(Session& session, int id);
 
 }  // namespace studio

@@ -5,9 +5,9 @@
 #include "platform/qt_ui.h"
 #include "platform/state_report.h"
 #include "platform/ui.h"
-#include "platform/worker.h"
 #include "studio/app.h"
 #include "studio/command_line.h"
+#include "studio/session.h"
 
 int main(int argc, char** argv) {
     if (const auto status = platform::AnswerHelpOrVersion(argc, argv, studio::StudioHelp()))
@@ -17,13 +17,16 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QString::fromLatin1(studio::kDesktopId));
     platform::SetProgramName("Ringsmith");
     // The application object has taken out its own options (-platform, -style, ...).
+    studio::Session session;
+    session.arguments = platform::ArgumentsOf(argc, argv);
     const studio::StudioStart start =
-        studio::ParseStudioArguments(platform::ArgumentsOf(argc, argv), platform::WorkingFolder());
+        studio::ParseStudioArguments(session.arguments, platform::WorkingFolder());
     if (const auto status = platform::AnswerWithoutWindow(start.arguments, studio::StudioHelp()))
         return *status;
     platform::PrepareStateReport();
-    studio::ConstructApplication();
-    studio::InitInstance([&start] { return studio::MakeMainWindowOpening(start.song); });
-    // A job may still be inside the codec engine when the window closes.
-    platform::ExitAfterWorkers(0);
+    studio::ConstructApplication(session);
+    studio::InitInstance(
+        [&session, &start] { return studio::MakeMainWindowOpening(session, start.song); });
+    // The main window has joined its jobs when it closed; the session joins any that are left.
+    return 0;
 }

@@ -26,10 +26,10 @@
 #include "platform/ui.h"
 #include "studio/codec_engine.h"
 #include "studio/command_line.h"
-#include "studio/job_state.h"
 #include "studio/main_window_dialogs.h"
 #include "studio/main_window_logic.h"
 #include "studio/ringtone_save.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "studio/tools/batch_downsizer_dlg.h"
 #include "studio/tools/cd_ripper_dlg.h"
@@ -60,7 +60,8 @@ platform::DialogTemplate MainTemplate() {
 
 }  // namespace
 
-CRingsmithDlg::CRingsmithDlg(QWidget* parent) : platform::Dialog(MainTemplate(), parent) {
+CRingsmithDlg::CRingsmithDlg(Session& session, QWidget* parent)
+    : platform::Dialog(MainTemplate(), parent), session_(session) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint);
     setFixedSize(kMainWindowSize);
@@ -72,6 +73,8 @@ CRingsmithDlg::CRingsmithDlg(QWidget* parent) : platform::Dialog(MainTemplate(),
 }
 
 CRingsmithDlg::~CRingsmithDlg() {
+    session_.workers.StopAndJoin(
+        [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
     StopPlayback();
     platform::RemoveFile(TempWavPath());
     platform::RemoveFile(PreviewWavPath());
@@ -129,7 +132,7 @@ void CRingsmithDlg::OnInitDialog() {
     progress_->show();
     AddControl(kProgressId, progress_);
 
-    if (!BindCodecEngine()) {
+    if (!session_.BindCodecEngine()) {
         platform::ShowMessage("Invalid installation!\nReturn now!");
         PostQuit();
         return;
@@ -332,7 +335,7 @@ void CRingsmithDlg::OnNew() {
 
 void CRingsmithDlg::OnOpenMp3() {
     if (BusyCheck(*this)) return;
-    StudioSettings& settings = Settings();
+    StudioSettings& settings = session_.settings;
     platform::FileDialogOptions options;
     options.defaultExt = "MP3";
     options.filter = OpenSongFilter();
@@ -349,7 +352,7 @@ void CRingsmithDlg::OpenSong(const std::string& path) {
 }
 
 void CRingsmithDlg::OpenChosenSong(const std::string& path) {
-    Settings().RememberFolderOf(FolderSlot::OpenMp3, path);
+    session_.settings.RememberFolderOf(FolderSlot::OpenMp3, path);
     // The open song stays until the new one has decoded; the decode then replaces it.
     PrepareDecode(*this, path);
 }
@@ -358,7 +361,7 @@ void CRingsmithDlg::OpenAtStart(const std::string& path) { startSong_ = path; }
 
 bool CRingsmithDlg::CutSelectionTo(const std::string& target) {
     try {
-        return CutShapedSelection(target, editor_);
+        return ShowCutResult(CutShapedSelection(session_, target, editor_));
     } catch (const InvalidFileError& error) {
         platform::ShowMessage(error.what(), platform::MsgIcon::Error);
         return false;
@@ -369,7 +372,7 @@ bool CRingsmithDlg::CutSelectionShapedForPreview(const std::string& preview,
                                                  const std::string& wav,
                                                  const RingtoneShaping& shaping) {
     try {
-        if (CutShapedSelection(preview, editor_, wav, shaping)) return true;
+        if (ShowCutResult(CutShapedSelection(preview, editor_, wav, shaping))) return true;
     } catch (const InvalidFileError& error) {
         platform::ShowMessage(error.what(), platform::MsgIcon::Error);
     }
@@ -379,7 +382,7 @@ bool CRingsmithDlg::CutSelectionShapedForPreview(const std::string& preview,
 
 void CRingsmithDlg::OnSaveAsWav() {
     if (BusyCheck(*this)) return;
-    StudioSettings& settings = Settings();
+    StudioSettings& settings = session_.settings;
     platform::FileDialogOptions options;
     options.defaultExt = "wav";
     options.filter = "WAV files(*.wav)|*.wav||";
@@ -428,13 +431,13 @@ void CRingsmithDlg::OnSaveAsMmf() {
 
 void CRingsmithDlg::OnMp3Info() {
     if (BusyCheck(*this)) return;
-    CMp3SettingsDlg settings(this);
+    CMp3SettingsDlg settings(session_.settings, this);
     settings.DoModal();
 }
 
 void CRingsmithDlg::OnBigToSmall() {
     if (BusyCheck(*this)) return;
-    CBatchDownsizerDlg downsizer(this);
+    CBatchDownsizerDlg downsizer(session_, this);
     downsizer.DoModal();
 }
 
@@ -442,21 +445,21 @@ void CRingsmithDlg::OnBigToSmall() {
 // track replaces it.
 void CRingsmithDlg::OnCdToMp3() {
     if (BusyCheck(*this)) return;
-    CCdRipperDlg ripper(RipMode::CdToMp3, this);
+    CCdRipperDlg ripper(session_, RipMode::CdToMp3, this);
     ripper.DoModal();
 }
 
 void CRingsmithDlg::OnExtractFromCd() {
     if (BusyCheck(*this)) return;
-    CCdRipperDlg ripper(RipMode::Extract, this);
+    CCdRipperDlg ripper(session_, RipMode::Extract, this);
     if (ripper.DoModal() != platform::IDOK) return;
     OnNew();
     const std::string temp = TempWavPath();
-    if (!TakeExtractedTrack(temp) || !IsWavComplete(temp, [this] { update(); })) {
+    if (!TakeExtractedTrack(temp) || !IsWavComplete(temp, session_.job.Running(), [this] { update(); })) {
         platform::ShowMessage("Can't open the specified file");
         return;
     }
-    SetCurrentWavPath(temp);
+    session_.job.SetCurrentWavPath(temp);
     currentFileName_ = "CD";
     editor_.LoadFile(temp);
     update();
@@ -487,7 +490,7 @@ void CRingsmithDlg::OnPlay() {
         return;
     }
 
-    const std::string wav = CurrentWavPath();
+    const std::string wav = session_.job.CurrentWavPath();
     WaveFormat format;
     {
         std::ifstream in(wav, std::ios::binary);
@@ -520,7 +523,7 @@ void CRingsmithDlg::OnPlay() {
     // With fades or normalising the part is heard as it will be saved: cut and shaped into a
     // preview file of its own, played whole.
     std::string played = wav;
-    if (const RingtoneShaping shaping = CurrentShaping(); shaping.Active()) {
+    if (const RingtoneShaping shaping = CurrentShaping(session_); shaping.Active()) {
         played = PreviewWavPath();
         if (!CutSelectionShapedForPreview(played, wav, shaping)) return;
         loopStartMs_ = 0;
@@ -590,7 +593,7 @@ void CRingsmithDlg::OnTimer(int id) {
         return;
     }
     // Timers 1 (decoding) and 2 (encoding) move the progress bar while a job runs.
-    if (const std::optional<int> position = JobTimerPosition(id)) {
+    if (const std::optional<int> position = JobTimerPosition(session_, id)) {
         progress_->setValue(*position);
         return;
     }

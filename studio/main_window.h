@@ -29,7 +29,10 @@ class CRingsmithDlg : public platform::Dialog, public IJobWindow {
     Q_OBJECT
 
   public:
-    explicit CRingsmithDlg(QWidget* parent = nullptr);
+    // `session`: the run's session, which outlives the window.
+    explicit CRingsmithDlg(Session& session, QWidget* parent = nullptr);
+    // Asks the session's jobs to stop and waits for them, handling the calls they make on the
+    // window meanwhile: no job outlives the window it reports to.
     ~CRingsmithDlg() override;
 
     // The window's pieces and state, for the jobs and for tests.
@@ -71,6 +74,7 @@ class CRingsmithDlg : public platform::Dialog, public IJobWindow {
     ISelectionSource& Selection() override;
     void SetCurrentFile(const std::string& path) override;
     bool IsPlaying() const override { return playing(); }
+    Session& session() override { return session_; }
 
   protected:
     void OnInitDialog() override;
@@ -154,6 +158,7 @@ class CRingsmithDlg : public platform::Dialog, public IJobWindow {
     int32_t playCursorOffset_ = 0;
     WaveFormat playFormat_;
     std::string currentFileName_;
+    Session& session_;
     bool quitRequested_ = false;
     // Dragging the window by its body when the window system cannot move it itself.
     platform::BodyDrag drag_;

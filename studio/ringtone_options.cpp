@@ -25,7 +25,7 @@ int ReadFade(const std::string& key, const std::string& file) {
                : 0;
 }
 
-// Held while a field of the process's choices changes and while they are copied.
+// Held while a field of a set of choices changes and while one is copied.
 std::mutex& OptionsMutex() {
     static std::mutex mutex;
     return mutex;
@@ -89,19 +89,7 @@ bool RingtoneOptions::RememberPhoneFolderOf(const std::string& chosenFile,
     return platform::WritePrivateProfileString(kRingtoneSection, kPhoneFolderKey, folder, file);
 }
 
-RingtoneOptions& CurrentRingtoneOptions() {
-    static RingtoneOptions options = [] {
-        RingtoneOptions loaded;
-        loaded.Load(SettingsFileName());
-        return loaded;
-    }();
-    return options;
-}
-
-void ReloadRingtoneOptions() { CurrentRingtoneOptions().Load(SettingsFileName()); }
-
-RingtoneOptions RingtoneOptionsSnapshot() {
-    RingtoneOptions& current = CurrentRingtoneOptions();
+RingtoneOptions RingtoneOptionsSnapshot(const RingtoneOptions& options) {
     std::lock_guard<std::mutex> lock(OptionsMutex());
-    return current;
+    return options;
 }

@@ -34,10 +34,6 @@ struct RingtoneOptions {
     bool RememberPhoneFolderOf(const std::string& chosenFile, const std::string& file);
 };
 
-// The process's choices, read from the settings file on first use. The user-interface thread
-// changes them through the setters; jobs on workers read them through RingtoneOptionsSnapshot.
-RingtoneOptions& CurrentRingtoneOptions();
-// A copy of the process's choices, safe to take on any thread.
-RingtoneOptions RingtoneOptionsSnapshot();
-// Reads the process's choices again (tests, a changed settings file).
-void ReloadRingtoneOptions();
+// A copy of `options` taken under the lock the setters change them under: safe to take on a
+// worker while the user-interface thread changes them.
+RingtoneOptions RingtoneOptionsSnapshot(const RingtoneOptions& options);

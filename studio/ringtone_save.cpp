@@ -7,12 +7,11 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
-#include "platform/worker.h"
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
-#include "studio/job_state.h"
 #include "studio/phone_ringtone.h"
 #include "studio/ringtone_options.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 
 namespace studio {
@@ -29,8 +28,8 @@ std::string PhonePartPath() { return platform::JoinPath(platform::ScratchFolder(
 
 }  // namespace
 
-RingtoneShaping CurrentShaping() {
-    const RingtoneOptions options = RingtoneOptionsSnapshot();
+RingtoneShaping CurrentShaping(const Session& session) {
+    const RingtoneOptions options = RingtoneOptionsSnapshot(session.ringtone);
     return RingtoneShaping{options.fadeInMs, options.fadeOutMs, options.normalise};
 }
 
@@ -38,32 +37,32 @@ std::string RingtoneWriteError(const std::string& target, const std::string& why
     return "The ringtone " + target + " could not be written" + (why.empty() ? "." : ": " + why);
 }
 
-bool CutShapedSelection(const std::string& target, ISelectionSource& editor,
-                        const std::string& sourceWav, const RingtoneShaping& shaping) {
+CutResult CutShapedSelection(const std::string& target, ISelectionSource& editor,
+                             const std::string& sourceWav, const RingtoneShaping& shaping) {
     if (!shaping.Active()) return WriteSelectionToWav(target, editor, sourceWav);
     const std::string staging = StagingPathBeside(target);
-    if (!WriteSelectionToWav(staging, editor, sourceWav)) return false;
+    CutResult cut = WriteSelectionToWav(staging, editor, sourceWav);
+    if (!cut) return cut;
     CWave part;
     try {
         part.LoadFromFile(staging);
     } catch (const InvalidFileError&) {
         platform::RemoveFile(staging);
-        platform::ShowMessage(RingtoneWriteError(target, "the cut part cannot be read"),
-                              platform::MsgIcon::Error);
-        return false;
+        return CutResult::Refused(RingtoneWriteError(target, "the cut part cannot be read"),
+                                  platform::MsgIcon::Error);
     }
     platform::RemoveFile(staging);
     // Sounds of other sample widths have no fades; they are written as cut.
     ShapeWave(part, shaping);
-    if (!part.StoreToFile(target)) {
-        platform::ShowMessage(RingtoneWriteError(target, ""), platform::MsgIcon::Error);
-        return false;
-    }
-    return true;
+    if (!part.StoreToFile(target))
+        return CutResult::Refused(RingtoneWriteError(target, ""), platform::MsgIcon::Error);
+    return cut;
 }
 
-bool CutShapedSelection(const std::string& target, ISelectionSource& editor) {
-    return CutShapedSelection(target, editor, CurrentWavPath(), CurrentShaping());
+CutResult CutShapedSelection(Session& session, const std::string& target,
+                             ISelectionSource& editor) {
+    return CutShapedSelection(target, editor, session.job.CurrentWavPath(),
+                              CurrentShaping(session));
 }
 
 bool AskM4rLength(CWave& wave) {
@@ -85,19 +84,25 @@ bool AskM4rLength(CWave& wave) {
 
 void SavePhoneRingtoneCommand(IJobWindow& window) {
     if (BusyCheck(window)) return;
-    if (!TryStartJob()) {
+    Session& session = window.session();
+    if (!session.job.TryStart()) {
         platform::ShowMessage("Please wait...");
         return;
     }
-    if (!platform::StartWorker("phone ringtone", [&window] { SavePhoneRingtoneJob(window); }))
-        EndJob();
+    CodecEngine& engine = session.engine;
+    if (!session.workers.Start(
+            "phone ringtone", [&window] { SavePhoneRingtoneJob(window); },
+            [&engine] { engine.CallSetCancelEncode(1); }))
+        session.job.End();
 }
 
 void SavePhoneRingtoneJob(IJobWindow& window) {
+    Session& session = window.session();
     struct JobEnd {
-        ~JobEnd() { EndJob(); }
-    } end;
-    const RingtoneOptions options = RingtoneOptionsSnapshot();
+        JobState& state;
+        ~JobEnd() { state.End(); }
+    } end{session.job};
+    const RingtoneOptions options = RingtoneOptionsSnapshot(session.ringtone);
     platform::FileDialogOptions dialog;
     dialog.title = "Save as phone ringtone";
     dialog.defaultExt = PhoneFormats()[0].extension;
@@ -105,7 +110,7 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
     dialog.hideReadOnly = true;
     dialog.overwritePrompt = true;
     dialog.initialFolder =
-        options.phoneFolder.empty() ? Settings().saveAsMp3Folder : options.phoneFolder;
+        options.phoneFolder.empty() ? session.settings.saveAsMp3Folder : options.phoneFolder;
     const std::optional<std::string> target = platform::GetUi().SaveFile(dialog);
     if (!target) return;
     const std::optional<PhoneFormat> format = PhoneFormatForPath(*target);
@@ -115,7 +120,7 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
             "or .opus.");
         return;
     }
-    CurrentRingtoneOptions().RememberPhoneFolderOf(*target, SettingsFileName());
+    session.ringtone.RememberPhoneFolderOf(*target, SettingsFileName());
 
     // The part is cut as it is and shaped after the length question, so a shortened M4R part
     // gets its fade-out at its new end.
@@ -126,7 +131,8 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
     } remover{part};
     bool cut = false;
     try {
-        cut = WriteSelectionToWav(part, window.Selection());
+        cut = ShowCutResult(
+            WriteSelectionToWav(part, window.Selection(), session.job.CurrentWavPath()));
     } catch (const InvalidFileError& error) {
         platform::ShowMessage(error.what(), platform::MsgIcon::Error);
     }
@@ -143,7 +149,7 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
 
     window.SetProgressPos(0);
     // The ringtone carries the song's title and artist.
-    const media::SongTags song = CurrentSongTags();
+    const media::SongTags song = session.job.CurrentSongTags();
     bool ok = false;
     std::string why;
     if (*format == PhoneFormat::Mp3) {
@@ -152,13 +158,13 @@ void SavePhoneRingtoneJob(IJobWindow& window) {
             why = "the part cannot be written to the scratch folder";
         } else {
             window.StartJobTimer(kEncodeTimer, kRingtoneTimerMs);
-            EncoderArgs& args = SharedEncoderArgs();
+            EncoderArgs& args = session.encoderArgs;
             args.inputIsWav = 1;
-            BuildEncoderArgs(args, Settings());
+            BuildEncoderArgs(args, session.settings);
             AddTitleAndArtist(args, song.title, song.artist);
-            Engine().CallSetCancelEncode(0);
-            Engine().CallSetNoBad();
-            if (const VxMymp3Fn mymp3 = Engine().LookUpMymp3()) {
+            session.engine.CallSetCancelEncode(0);
+            session.engine.CallSetNoBad();
+            if (const VxMymp3Fn mymp3 = session.engine.LookUpMymp3()) {
                 ok = mymp3(args.count, args.slot, part.c_str(), target->c_str()) == 0;
                 if (!ok) why = "the MP3 encoder failed";
             } else {

@@ -12,17 +12,19 @@
 
 namespace studio {
 
-// The fades and normalising the user chose (CurrentRingtoneOptions).
-RingtoneShaping CurrentShaping();
+// The fades and normalising the user chose (the session's ringtone choices).
+RingtoneShaping CurrentShaping(const Session& session);
 
 // Cuts the selection of `editor` out of `sourceWav` into `target` as the segment writer does
-// (same messages, same refusals) and applies `shaping` to it. With shaping the cut goes to a
-// file beside the target first, so the target only ever appears complete and shaped. Raises
-// InvalidFileError as the segment writer does; false when nothing was written.
-bool CutShapedSelection(const std::string& target, ISelectionSource& editor,
-                        const std::string& sourceWav, const RingtoneShaping& shaping);
-// The same from the current WAV with the user's choices.
-bool CutShapedSelection(const std::string& target, ISelectionSource& editor);
+// (same refusals, same messages) and applies `shaping` to it. With shaping the cut goes to a
+// file beside the target first, so the target only ever appears complete and shaped; a shaped
+// part that cannot be read back or written is refused with RingtoneWriteError's text and the
+// error icon. Raises InvalidFileError as the segment writer does.
+CutResult CutShapedSelection(const std::string& target, ISelectionSource& editor,
+                             const std::string& sourceWav, const RingtoneShaping& shaping);
+// The same from the session's current WAV with the user's choices.
+CutResult CutShapedSelection(Session& session, const std::string& target,
+                             ISelectionSource& editor);
 
 // The message shown when a shaped or phone ringtone could not be written.
 std::string RingtoneWriteError(const std::string& target, const std::string& why);

@@ -8,10 +8,10 @@
 #include "components/wave_editor/wave_edit_dispids.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
-#include "studio/job_state.h"
 #include "studio/ringtone_options.h"
 #include "studio/ringtone_save.h"
 #include "studio/ringtone_shaping.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 
 namespace studio {
@@ -60,18 +60,18 @@ void RingtoneTools::BuildMenu() {
     snap_ = menu_->addAction(QStringLiteral("Snap to zero crossings"));
     snap_->setCheckable(true);
     QObject::connect(snap_, &QAction::triggered, menu_, [this](bool on) {
-        CurrentRingtoneOptions().SetSnapToZero(on, SettingsFileName());
+        window_.session().ringtone.SetSnapToZero(on, SettingsFileName());
         if (on) SnapSelection();
     });
     loop_ = menu_->addAction(QStringLiteral("Loop preview"));
     loop_->setCheckable(true);
-    QObject::connect(loop_, &QAction::triggered, menu_, [](bool on) {
-        CurrentRingtoneOptions().SetLoopPreview(on, SettingsFileName());
+    QObject::connect(loop_, &QAction::triggered, menu_, [this](bool on) {
+        window_.session().ringtone.SetLoopPreview(on, SettingsFileName());
     });
     normalise_ = menu_->addAction(QStringLiteral("Normalise"));
     normalise_->setCheckable(true);
-    QObject::connect(normalise_, &QAction::triggered, menu_, [](bool on) {
-        CurrentRingtoneOptions().SetNormalise(on, SettingsFileName());
+    QObject::connect(normalise_, &QAction::triggered, menu_, [this](bool on) {
+        window_.session().ringtone.SetNormalise(on, SettingsFileName());
     });
     menu_->addSeparator();
     QObject::connect(menu_->addAction(QStringLiteral("Save as phone ringtone\u2026")),
@@ -81,7 +81,7 @@ void RingtoneTools::BuildMenu() {
 }
 
 void RingtoneTools::SyncMenu() {
-    const RingtoneOptions& options = CurrentRingtoneOptions();
+    const RingtoneOptions& options = window_.session().ringtone;
     const QList<QAction*> entries = menu_->actions();
     for (int i = 0; i < 2 && i < entries.size(); ++i) {
         const int chosen = i == 0 ? options.fadeInMs : options.fadeOutMs;
@@ -99,27 +99,27 @@ void RingtoneTools::ShowMenu(const QPoint& globalPos) {
 }
 
 void RingtoneTools::ShowFades() {
-    const RingtoneOptions& options = CurrentRingtoneOptions();
+    const RingtoneOptions& options = window_.session().ringtone;
     editor_.SetFades(options.fadeInMs, options.fadeOutMs);
 }
 
 void RingtoneTools::SetFadeIn(int ms) {
-    CurrentRingtoneOptions().SetFadeInMs(ms, SettingsFileName());
+    window_.session().ringtone.SetFadeInMs(ms, SettingsFileName());
     ShowFades();
 }
 
 void RingtoneTools::SetFadeOut(int ms) {
-    CurrentRingtoneOptions().SetFadeOutMs(ms, SettingsFileName());
+    window_.session().ringtone.SetFadeOutMs(ms, SettingsFileName());
     ShowFades();
 }
 
-bool RingtoneTools::loopPreview() const { return CurrentRingtoneOptions().loopPreview; }
+bool RingtoneTools::loopPreview() const { return window_.session().ringtone.loopPreview; }
 
 void RingtoneTools::SnapSelection() {
     int32_t start = 0, end = 0;
     editor_.GetSelection(start, end);
     const std::optional<PositionRange> snapped =
-        SnapSelectionToZeroCrossings(CurrentWavPath(), PositionRange{start, end});
+        SnapSelectionToZeroCrossings(window_.session().job.CurrentWavPath(), PositionRange{start, end});
     if (!snapped || *snapped == PositionRange{start, end}) return;
     snapping_ = true;
     editor_.SetSelection(snapped->start, snapped->end);
@@ -133,7 +133,7 @@ void RingtoneTools::OnEvent(int dispatchId, const platform::VariantList& args) {
         return;
     }
     if (dispatchId == wave_editor::eventid::kSelectionChanged && !snapping_ &&
-        CurrentRingtoneOptions().snapToZero)
+        window_.session().ringtone.snapToZero)
         SnapSelection();
 }
 

@@ -1,7 +1,7 @@
 // The ringtone tools of the studio's wave editor: the right-click menu on the waveform (fades,
 // zero-crossing snap, looped preview, normalise, phone ringtones), the fade ramps it shows over
 // the selection and the snapping of new selections. The window owns one and hands it the
-// editor's events; the choices live in CurrentRingtoneOptions.
+// editor's events; the choices live in the session's ringtone options.
 #pragma once
 
 #include <QPoint>

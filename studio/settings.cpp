@@ -264,26 +264,6 @@ bool StudioSettings::RememberFolder(FolderSlot slot, const std::string& folder) 
     return WriteFolderKey(FolderKeyName(slot), text);
 }
 
-StudioSettings& Settings() {
-    static StudioSettings settings;
-    return settings;
-}
-
-RipperOptions& RipperWorkingCopy() {
-    static RipperOptions options;
-    return options;
-}
-
-void CopyRipperOptionsToWorkingCopy() { RipperWorkingCopy() = Settings().ripper; }
-
-void InitStudioSettings(const std::string& file) {
-    StudioSettings& settings = Settings();
-    settings.SetDefaults();
-    settings.Load(file);
-    settings.Save(file);
-    CopyRipperOptionsToWorkingCopy();
-}
-
 bool CreateFolderWithParents(const std::string& folder) {
     const std::string path =
         platform::WithTrailingSeparator(platform::ToPlatformSeparators(folder));

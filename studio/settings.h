@@ -1,5 +1,6 @@
 // The ringtone studio's settings: MP3 encoder options, the remembered folders and the CD ripper's
-// options, held in one process-wide record and backed by "ringsmith.ini", section "GENERAL".
+// options, held in one record per session (studio/session.h) and backed by "ringsmith.ini",
+// section "GENERAL".
 //
 // Start-up sets the defaults, reads the file over them and writes the record straight back, so
 // after the first start the file holds every MP3 and ripper key. Folder keys are written one at a
@@ -126,16 +127,6 @@ public:
     // none; the same rules as RememberFolderOf.
     bool RememberFolder(FolderSlot slot, const std::string& folder);
 };
-
-// The one record of the process.
-StudioSettings& Settings();
-// The ripper's working copy of the option block.
-RipperOptions& RipperWorkingCopy();
-// Copies the record's ripper block into the working copy (start-up and each ripper dialog).
-void CopyRipperOptionsToWorkingCopy();
-
-// The start-up sequence: SetDefaults, Load, Save, then the copy of the ripper block.
-void InitStudioSettings(const std::string& file = SettingsFileName());
 
 // Creates `folder` with every missing parent. '\' is taken as a separator. The prefixes of the
 // path are made from the shortest to the longest; a prefix that exists as a folder is kept, one

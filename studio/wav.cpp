@@ -11,7 +11,6 @@
 
 #include "platform/paths.h"
 #include "platform/ui.h"
-#include "studio/job_state.h"
 #include "studio/settings.h"
 
 namespace {
@@ -132,15 +131,20 @@ void CWave::LoadFromFile(const std::string& path) {
     Load(in, path);
 }
 
-bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor,
-                         const std::string& sourceWav) {
+bool ShowCutResult(const CutResult& result) {
+    if (!result.written && !result.message.empty())
+        platform::ShowMessage(result.message, result.icon);
+    return result.written;
+}
+
+CutResult WriteSelectionToWav(const std::string& target, ISelectionSource& editor,
+                              const std::string& sourceWav) {
     int32_t editorStart = 0, editorEnd = 0;
     editor.GetSelection(editorStart, editorEnd);
     // Measured as the editor reports the positions, before the cut to whole frames; an end
     // before the start is a negative length and refused the same way.
     if (static_cast<int64_t>(editorEnd) - editorStart <= kMinSelectionPositions) {
-        platform::ShowMessage("Time is too short!");
-        return false;
+        return CutResult::Refused("Time is too short!");
     }
 
     // The studio's layout, and only a file that is whole: one still being written (or damaged)
@@ -150,7 +154,7 @@ bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor,
     media::WavInfo info;
     {
         std::ifstream in(sourceWav, std::ios::binary);
-        if (sourceWav.empty() || !in) return false;
+        if (sourceWav.empty() || !in) return {};
         info = media::ReadWav(in, rules);
     }
     if (!info.hasFormat) throw InvalidFileError(sourceWav);
@@ -163,10 +167,9 @@ bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor,
 
     std::ifstream source(sourceWav, std::ios::binary);
     if (!source) {
-        platform::ShowMessage("You should open a file first!");
-        return false;
+        return CutResult::Refused("You should open a file first!");
     }
-    if (!info.ok()) return false;
+    if (!info.ok()) return {};
     const int64_t dataStart = info.dataOffset;
 
     // The data the source really holds: what its "data" chunk declares, and no more than the
@@ -176,22 +179,20 @@ bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor,
     const int64_t endByte = std::min<int64_t>(2 * end, available);
     if (endByte <= startByte) {
         // Nothing of the selection lies inside the sound.
-        platform::ShowMessage("Time is too short!");
-        return false;
+        return CutResult::Refused("Time is too short!");
     }
     const int64_t segmentBytes = endByte - startByte;
 
     PendingFile file(target);
     if (!file.ok()) {
-        platform::ShowMessage("Cannot write the file " + target);
-        return false;
+        return CutResult::Refused("Cannot write the file " + target);
     }
     std::ofstream& out = file.out();
     // Everything before the data size field, extra chunks included.
     std::vector<uint8_t> prefix(static_cast<size_t>(dataStart - 4));
     source.clear();
     source.seekg(0);
-    if (!ReadExactly(source, prefix.data(), prefix.size())) return false;
+    if (!ReadExactly(source, prefix.data(), prefix.size())) return {};
     Put32(prefix.data() + 4, static_cast<uint32_t>(segmentBytes + dataStart - 8));
     uint8_t sizeField[4];
     Put32(sizeField, static_cast<uint32_t>(segmentBytes));
@@ -203,25 +204,19 @@ bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor,
     for (int64_t left = segmentBytes; left > 0;) {
         const size_t n = static_cast<size_t>(std::min<int64_t>(left, kCopyBlockBytes));
         if (!ReadExactly(source, block.get(), n) || !WriteAll(out, block.get(), n)) {
-            platform::ShowMessage("Cannot write the file " + target);
-            return false;
+            return CutResult::Refused("Cannot write the file " + target);
         }
         left -= static_cast<int64_t>(n);
     }
     if (!file.Commit()) {
-        platform::ShowMessage("Cannot write the file " + target);
-        return false;
+        return CutResult::Refused("Cannot write the file " + target);
     }
-    return true;
+    return CutResult{true, {}};
 }
 
-bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor) {
-    return WriteSelectionToWav(target, editor, CurrentWavPath());
-}
-
-bool IsWavComplete(const std::string& path, const std::function<void()>& repaint,
-                   std::chrono::milliseconds patience) {
-    if (jobRunning.load() != 0) return true;
+bool IsWavComplete(const std::string& path, bool jobRunning,
+                   const std::function<void()>& repaint, std::chrono::milliseconds patience) {
+    if (jobRunning) return true;
 
     constexpr auto kRetry = std::chrono::milliseconds(200);
     std::ifstream in;

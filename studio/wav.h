@@ -16,9 +16,11 @@
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "media/wav_file.h"
+#include "platform/ui.h"
 
 struct RipperOptions;
 
@@ -98,23 +100,41 @@ class FixedSelection : public ISelectionSource {
 // Selections of this many positions or fewer are too short to save.
 inline constexpr int32_t kMinSelectionPositions = 7168;
 
+// What a cut came to: written, or refused with the message that tells the user why (empty for
+// a refusal without one, as for a source that is gone or still being written). The cut shows
+// nothing itself: the window, the job or the command line that asked says it.
+struct CutResult {
+    bool written = false;
+    std::string message;
+    platform::MsgIcon icon = platform::MsgIcon::Exclamation;
+
+    explicit operator bool() const { return written; }
+    static CutResult Refused(std::string message,
+                             platform::MsgIcon icon = platform::MsgIcon::Exclamation) {
+        return CutResult{false, std::move(message), icon};
+    }
+};
+// Shows a refusal's message (nothing for a refusal without one); returns whether it was written.
+bool ShowCutResult(const CutResult& result);
+
 // Cuts the selection of `editor` out of `sourceWav` into a new WAV at `target`, keeping every
-// chunk before "data". Returns true when the target was written. Shows "Time is too short!" for a
-// selection of kMinSelectionPositions or fewer (an end before the start included) and "You
-// should open a file first!" when the source cannot be opened the second time; raises
-// InvalidFileError when the source's tags are wrong. The selection is lowered to whole frames
-// and cut at the end of the data the source holds; the target is written beside itself and
-// renamed into place, so a failure never leaves a partial target.
-bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor,
-                         const std::string& sourceWav);
-// The same, with the current WAV as source.
-bool WriteSelectionToWav(const std::string& target, ISelectionSource& editor);
+// chunk before "data". Refused with "Time is too short!" for a selection of
+// kMinSelectionPositions or fewer (an end before the start included) or one that lies past the
+// sound, "You should open a file first!" when the source cannot be opened the second time,
+// "Cannot write the file TARGET" when the target cannot be written, and without a message for a
+// source that is missing or not whole; raises InvalidFileError when the source's tags are wrong.
+// The selection is lowered to whole frames and cut at the end of the data the source holds; the
+// target is written beside itself and renamed into place, so a failure never leaves a partial
+// target.
+CutResult WriteSelectionToWav(const std::string& target, ISelectionSource& editor,
+                              const std::string& sourceWav);
 
 // True when `path` is a completely written WAV: its length is RIFF size + 8 and "data" occurs at
-// an offset from 0 to 94. True at once while a conversion job runs. Waits for the file to open,
-// trying every 200 ms, for at most `patience`; a file that never opens is not complete. Calls
-// `repaint` (when given) before answering true.
-bool IsWavComplete(const std::string& path, const std::function<void()>& repaint = {},
+// an offset from 0 to 94. True at once while a conversion job runs (`jobRunning`). Waits for the
+// file to open, trying every 200 ms, for at most `patience`; a file that never opens is not
+// complete. Calls `repaint` (when given) before answering true.
+bool IsWavComplete(const std::string& path, bool jobRunning,
+                   const std::function<void()>& repaint = {},
                    std::chrono::milliseconds patience = std::chrono::seconds(10));
 
 // The ripper's 44-byte header: 44100 Hz, 176400 bytes per second, block alignment 4, the channel

@@ -20,6 +20,7 @@
 #include "platform/scripted_ui.h"
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "studio/tools/batch_downsizer.h"
 
@@ -41,7 +42,8 @@ Run Best(const std::function<Run()>& once) { return bench::Best(g_runs, once); }
 // The down-sizer's list without a window: the twenty files, nothing shown.
 class BenchWindow : public studio::IDownsizerWindow {
   public:
-    explicit BenchWindow(std::vector<std::string> rows) : rows_(std::move(rows)) {}
+    BenchWindow(const StudioSettings& settings, std::vector<std::string> rows)
+        : settings_(settings), rows_(std::move(rows)) {}
     int RowCount() override { return static_cast<int>(rows_.size()); }
     int SelectedRow() override { return selected_; }
     void SelectRow(int row) override { selected_ = row; }
@@ -50,11 +52,12 @@ class BenchWindow : public studio::IDownsizerWindow {
     void StartProgressTimer() override {}
     void StopProgressTimer() override {}
     void SetListBusy(bool) override {}
-    StudioSettings CurrentSettings() override { return Settings(); }
+    StudioSettings CurrentSettings() override { return settings_; }
     void RememberOutputFolder(const std::string&) override {}
     void ShowLogButton(bool) override {}
 
   private:
+    const StudioSettings& settings_;
     std::vector<std::string> rows_;
     int selected_ = -1;
 };
@@ -69,9 +72,10 @@ int main(int argc, char** argv) {
     fs::create_directories(dir / "in");
     // The settings of a first start: no settings file yet.
     ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    InitStudioSettings();
+    studio::Session session;
+    session.LoadSettings();
     platform::SetUi(std::make_unique<platform::ScriptedUi>());
-    if (!BindCodecEngine()) {
+    if (!session.BindCodecEngine()) {
         std::fprintf(stderr, "cannot bind %s/VxMpp.so\n", systemDir.c_str());
         return 1;
     }
@@ -84,9 +88,9 @@ int main(int argc, char** argv) {
     }
 
     // The options the dialog's vector carries, without the two placeholder paths.
-    EncoderArgs& args = SharedEncoderArgs();
+    EncoderArgs& args = session.encoderArgs;
     args.inputIsWav = 0;
-    BuildEncoderArgs(args);
+    BuildEncoderArgs(args, session.settings);
     std::vector<std::string> options = args.Arguments();
     options.resize(options.size() - 2);
     std::string shown;
@@ -103,8 +107,8 @@ int main(int argc, char** argv) {
         return Best([&] {
             const std::string out = fresh("ours");
             return InChild([&] {
-                BenchWindow window(inputs);
-                studio::CBatchDownsizer downsizer;
+                BenchWindow window(session.settings, inputs);
+                studio::CBatchDownsizer downsizer(session);
                 if (settleMs == studio::CBatchDownsizer::kSettleMs) {
                     downsizer.ConvertAllJob(window, out);
                     return downsizer.FailureReport().empty() &&
@@ -114,7 +118,7 @@ int main(int argc, char** argv) {
                 }
                 for (const std::string& in : inputs) {
                     const std::string target = studio::DownsizerOutputPath(out, in);
-                    if (studio::CBatchDownsizer::EncodeFile(in, target, Settings(), 0) != 0)
+                    if (studio::CBatchDownsizer::EncodeFile(session, in, target, session.settings, 0) != 0)
                         return 1;
                 }
                 return 0;

@@ -17,6 +17,7 @@
 
 #include "bench/support/bench_support.h"
 #include "studio/codec_engine.h"
+#include "studio/session.h"
 #include "studio/tools/cd_drives.h"
 #include "studio/tools/cd_rip.h"
 #include "tests/support/cd_images.h"
@@ -43,15 +44,16 @@ class NoWindow : public studio::IRipWindow {
 };
 
 // Lists the image, reads its tracks and ticks every one.
-bool PrepareRipper() {
-    if (studio::EnumerateDrives() != 1 || !studio::RefreshTracks(0)) return false;
+bool PrepareRipper(studio::Session& session) {
+    studio::CdLists& cd = session.cd;
+    if (cd.EnumerateDrives() != 1 || !cd.RefreshTracks(0)) return false;
     // As the ripper's list does: positions become the 0-based rows.
     int row = 0;
-    for (studio::CdTrack& track : studio::CdTracks()) {
+    for (studio::CdTrack& track : cd.tracks) {
         track.ticked = true;
         track.position = row++;
     }
-    studio::CurrentDriveIndex() = 0;
+    cd.currentDrive = 0;
     return true;
 }
 
@@ -78,13 +80,14 @@ int main(int argc, char** argv) {
     const Run wavOurs = Best(runs, [&] {
         bench::FreshFolder(out);
         return InChild([&] {
-            if (!PrepareRipper()) return 1;
+            studio::Session session;
+            if (!PrepareRipper(session)) return 1;
             NoWindow window;
-            studio::Ripper().ripping.store(1);
-            std::vector<studio::CdTrack>& tracks = studio::CdTracks();
+            session.ripper.ripping.store(1);
+            std::vector<studio::CdTrack>& tracks = session.cd.tracks;
             for (size_t i = 0; i < tracks.size(); ++i) {
                 const std::string wav = out + "/track" + std::to_string(i + 1) + ".wav";
-                if (!studio::ReadTrackToWav(window, tracks[i], static_cast<int>(i), wav)) return 1;
+                if (!studio::ReadTrackToWav(session, window, tracks[i], static_cast<int>(i), wav)) return 1;
                 if (tracks[i].status.load() != studio::kStatusRead) return 1;
             }
             return 0;
@@ -99,14 +102,15 @@ int main(int argc, char** argv) {
     const Run mp3Ours = Best(mp3Runs, [&] {
         bench::FreshFolder(out);
         return InChild([&] {
-            if (!BindCodecEngine() || !PrepareRipper()) return 1;
-            studio::RipperState& state = studio::Ripper();
+            studio::Session session;
+            if (!session.BindCodecEngine() || !PrepareRipper(session)) return 1;
+            studio::RipperState& state = session.ripper;
             state.mode = studio::RipMode::CdToMp3;
             state.outputFolder = out + "/";
             state.ripping.store(1);
             state.finished.store(0);
             NoWindow window;
-            studio::RipRun(window);
+            studio::RipRun(session, window);
             for (int i = 1; i <= 3; ++i) {
                 if (!std::filesystem::exists(studio::TrackMp3Path(out, i - 1))) return 1;
             }

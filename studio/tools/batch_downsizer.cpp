@@ -8,9 +8,9 @@
 
 #include "platform/paths.h"
 #include "platform/ui.h"
-#include "platform/worker.h"
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
+#include "studio/session.h"
 
 namespace studio {
 namespace {
@@ -48,38 +48,39 @@ CBatchDownsizer::~CBatchDownsizer() {
     while (workerRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
-bool CBatchDownsizer::Start(Command command, const std::string& folderText,
-                            IDownsizerWindow& window) {
-    if (busy() || workerRunning()) return false;
+CBatchDownsizer::StartResult CBatchDownsizer::Start(Command command,
+                                                    const std::string& folderText,
+                                                    IDownsizerWindow& window) {
+    if (busy() || workerRunning()) return {};
     if (folderText.empty()) {
-        platform::ShowMessage(command == Command::ConvertAll
-                                  ? "Input or select a output path for your mp3s first."
-                                  : "Input or select a path for your mp3s first.");
-        return false;
+        return {false, command == Command::ConvertAll
+                           ? "Input or select a output path for your mp3s first."
+                           : "Input or select a path for your mp3s first."};
     }
     const std::string folder = platform::ToPlatformSeparators(folderText);
     // A file of that name is no folder to write into, writable or not.
     const bool usable = platform::IsDirectory(folder) && platform::IsWritable(folder);
-    if (!usable && !CreateFolderWithParents(folder)) {
-        platform::ShowMessage("Please set a valid path!");
-        return false;
-    }
-    if (!Engine().CallSetCancelEncode(0)) return false;
-    if (!Engine().LookUpGetCancelEncode()) return false;
+    if (!usable && !CreateFolderWithParents(folder)) return {false, "Please set a valid path!"};
+    CodecEngine& engine = session_.engine;
+    if (!engine.CallSetCancelEncode(0)) return {};
+    if (!engine.LookUpGetCancelEncode()) return {};
 
     workerRunning_.store(1);
     const bool all = command == Command::ConvertAll;
     const bool started =
-        platform::StartWorker(all ? "convert all" : "convert single", [this, &window, folder, all] {
-            if (all) {
-                ConvertAllJob(window, folder);
-            } else {
-                ConvertSingleJob(window, folder);
-            }
-            workerRunning_.store(0);
-        });
+        session_.workers.Start(
+            all ? "convert all" : "convert single",
+            [this, &window, folder, all] {
+                if (all) {
+                    ConvertAllJob(window, folder);
+                } else {
+                    ConvertSingleJob(window, folder);
+                }
+                workerRunning_.store(0);
+            },
+            [&engine] { engine.CallSetCancelEncode(1); });
     if (!started) workerRunning_.store(0);
-    return started;
+    return {started, {}};
 }
 
 bool CBatchDownsizer::BeginRun(IDownsizerWindow& window, const std::string& folder) {
@@ -100,36 +101,38 @@ void CBatchDownsizer::EndRun(IDownsizerWindow& window) {
 
 namespace {
 
-int Encode(const std::string& source, const std::string& output, const StudioSettings& settings,
-           int settleMs, bool noReplace) {
-    EncoderArgs& args = SharedEncoderArgs();
+int Encode(Session& session, const std::string& source, const std::string& output,
+           const StudioSettings& settings, int settleMs, bool noReplace) {
+    EncoderArgs& args = session.encoderArgs;
     args.inputIsWav = 0;
     BuildEncoderArgs(args, settings);
     // The smaller file keeps the song's tags (title, artist, album, cover picture, ...).
     if (args.SetSlot(args.count, "--copy-tags")) ++args.count;
     if (noReplace && args.SetSlot(args.count, "--no-replace")) ++args.count;
     Pause(settleMs);
-    Engine().CallSetNoBad();
-    const VxMymp3Fn mymp3 = Engine().LookUpMymp3();
+    session.engine.CallSetNoBad();
+    const VxMymp3Fn mymp3 = session.engine.LookUpMymp3();
     if (!mymp3) return -1;
     return mymp3(args.count, args.slot, source.c_str(), output.c_str());
 }
 
 }  // namespace
 
-int CBatchDownsizer::EncodeFile(const std::string& source, const std::string& output,
-                                const StudioSettings& settings, int settleMs) {
-    return Encode(source, output, settings, settleMs, false);
+int CBatchDownsizer::EncodeFile(Session& session, const std::string& source,
+                                const std::string& output, const StudioSettings& settings,
+                                int settleMs) {
+    return Encode(session, source, output, settings, settleMs, false);
 }
 
-int CBatchDownsizer::EncodeFileToFreeName(const std::string& source, std::string& output,
-                                          const StudioSettings& settings, int settleMs) {
+int CBatchDownsizer::EncodeFileToFreeName(Session& session, const std::string& source,
+                                          std::string& output, const StudioSettings& settings,
+                                          int settleMs) {
     const std::string folder = platform::WithTrailingSeparator(platform::FolderOfFile(output));
-    int result = Encode(source, output, settings, settleMs, true);
+    int result = Encode(session, source, output, settings, settleMs, true);
     // Each try lengthens the name, so a folder that keeps filling cannot hold the run for ever.
     for (int tries = 1; result == kNameTaken && tries < 100; ++tries) {
         output = DownsizerOutputPath(folder, output);
-        result = Encode(source, output, settings, 0, true);
+        result = Encode(session, source, output, settings, 0, true);
     }
     return result;
 }
@@ -151,7 +154,7 @@ void CBatchDownsizer::ConvertSingleJob(IDownsizerWindow& window, const std::stri
     // The engine leaves no file behind a failed encode and never takes a name that another run
     // took meanwhile: whatever stands at the output after a failure is not this run's, so
     // nothing is deleted.
-    const int result = EncodeFileToFreeName(source, output, window.CurrentSettings());
+    const int result = EncodeFileToFreeName(session_, source, output, window.CurrentSettings());
     window.SetProgressPos(100);
     EndRun(window);
     if (result == 0)
@@ -168,15 +171,15 @@ void CBatchDownsizer::ConvertAllJob(IDownsizerWindow& window, const std::string&
         std::lock_guard lock(logMutex_);
         log_.clear();
     }
-    const VxGetIsBadFn getIsBad = Engine().LookUpGetIsBad();
+    const VxGetIsBadFn getIsBad = session_.engine.LookUpGetIsBad();
     // The row count is asked again before each file: a row deleted meanwhile is not converted.
     for (int i = 0; i < window.RowCount(); ++i) {
-        if (Engine().GetCancelEncode() != 0) break;
+        if (session_.engine.GetCancelEncode() != 0) break;
         window.SelectRow(i);
         const std::string source = window.RowPath(i);
         std::string output = DownsizerOutputPath(outputFolder, source);
         // A failed encode leaves nothing at its output (see ConvertSingleJob).
-        EncodeFileToFreeName(source, output, window.CurrentSettings());
+        EncodeFileToFreeName(session_, source, output, window.CurrentSettings());
         if (getIsBad) {
             const int ok = getIsBad() == 0 ? 1 : 0;
             std::lock_guard lock(logMutex_);

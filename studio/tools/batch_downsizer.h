@@ -16,6 +16,8 @@
 
 namespace studio {
 
+class Session;
+
 // The output path of `source` in `outputFolder` (which ends in a separator): the folder plus
 // the source's name; while something (even a dangling link) exists there, its last four
 // characters are replaced by "_N.mp3", N counting from 0, so suffixes add up (a_0.mp3,
@@ -67,7 +69,8 @@ class CBatchDownsizer {
     static constexpr int kTimerMs = 20;
     static constexpr int kSettleMs = 200;
 
-    CBatchDownsizer() = default;
+    // The runs encode through the session's codec engine and argument vector, on its workers.
+    explicit CBatchDownsizer(Session& session) : session_(session) {}
     CBatchDownsizer(const CBatchDownsizer&) = delete;
     CBatchDownsizer& operator=(const CBatchDownsizer&) = delete;
     // Waits for a worker that still runs (see WaitForWorker).
@@ -78,11 +81,18 @@ class CBatchDownsizer {
     // True from the start of a worker until it has returned.
     bool workerRunning() const { return workerRunning_.load() != 0; }
 
-    // The convert commands on the window's thread: ignored while busy; an empty folder text, a
-    // folder that cannot be made or a missing engine entry point stop them with a message (or
-    // silently, for the engine); otherwise the engine's cancel flag is cleared and the worker
-    // started. Returns whether a worker was started.
-    bool Start(Command command, const std::string& folderText, IDownsizerWindow& window);
+    // What a convert command came to: a worker started, or a refusal with the message the
+    // window shows (empty when there is nothing to say: busy, or the engine lacks an entry point).
+    struct StartResult {
+        bool started = false;
+        std::string refusal;
+    };
+    // The convert commands on the window's thread: ignored while busy; an empty folder text
+    // ("Input or select a output path for your mp3s first." for Convert All, "Input or select a
+    // path for your mp3s first." for Convert Single), a folder that cannot be made ("Please set a
+    // valid path!") or a missing engine entry point (no message) refuse them; otherwise the
+    // engine's cancel flag is cleared and the worker started on the session's workers.
+    StartResult Start(Command command, const std::string& folderText, IDownsizerWindow& window);
     // The worker bodies, for Start and for callers that run a conversion on their own thread.
     void ConvertSingleJob(IDownsizerWindow& window, const std::string& folder);
     void ConvertAllJob(IDownsizerWindow& window, const std::string& folder);
@@ -91,15 +101,16 @@ class CBatchDownsizer {
     // for MP3 input (with the source's tags copied into the output before it takes its name),
     // the settle pause, the engine's bad indicator cleared, then its encoder.
     // The engine's result; -1 when the engine lacks the encoder.
-    static int EncodeFile(const std::string& source, const std::string& output,
+    static int EncodeFile(Session& session, const std::string& source, const std::string& output,
                           const StudioSettings& settings, int settleMs = kSettleMs);
     // The engine's result when another file took the output's name while it encoded.
     static constexpr int kNameTaken = 6;
     // EncodeFile into `output`, which never replaces a file: when something (another run's
     // result) takes the name while the file is encoded, the output-name rule picks the next
     // free name in the same folder and the file is encoded again. `output` ends as the name used.
-    static int EncodeFileToFreeName(const std::string& source, std::string& output,
-                                    const StudioSettings& settings, int settleMs = kSettleMs);
+    static int EncodeFileToFreeName(Session& session, const std::string& source,
+                                    std::string& output, const StudioSettings& settings,
+                                    int settleMs = kSettleMs);
 
     // The last Convert All run's entries; read when no run is busy.
     std::vector<ConversionLogEntry> log() const;
@@ -111,6 +122,7 @@ class CBatchDownsizer {
     bool BeginRun(IDownsizerWindow& window, const std::string& folder);
     void EndRun(IDownsizerWindow& window);
 
+    Session& session_;
     std::atomic<int> busy_{0};
     std::atomic<int> workerRunning_{0};
     mutable std::mutex logMutex_;

@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "platform/ui.h"
 #include "studio/codec_engine.h"
+#include "studio/session.h"
 #include "studio/tools/folder_picker.h"
 #include "studio/tools/mp3_settings_dlg.h"
 #include "studio/tools/tool_controls.h"
@@ -59,8 +60,8 @@ platform::DialogTemplate DownsizerTemplate() {
 
 }  // namespace
 
-CBatchDownsizerDlg::CBatchDownsizerDlg(QWidget* parent)
-    : platform::Dialog(DownsizerTemplate(), parent) {
+CBatchDownsizerDlg::CBatchDownsizerDlg(Session& session, QWidget* parent)
+    : platform::Dialog(DownsizerTemplate(), parent), session_(session), downsizer_(session) {
     setFixedSize(kDialogSize);
     SetSwallowEscEnter(true);
 
@@ -93,7 +94,7 @@ CBatchDownsizerDlg::CBatchDownsizerDlg(QWidget* parent)
     OnCommand(kBrowse, &CBatchDownsizerDlg::OnBrowse);
     OnCommand(kConvertAll, [this] { OnConvert(CBatchDownsizer::Command::ConvertAll); });
     OnCommand(kConvertSingle, [this] { OnConvert(CBatchDownsizer::Command::ConvertSingle); });
-    OnCommand(kCancel, [] { Engine().CallSetCancelEncode(1); });
+    OnCommand(kCancel, [this] { session_.engine.CallSetCancelEncode(1); });
     OnCommand(kViewLog, &CBatchDownsizerDlg::OnViewLog);
     OnCommand(kStop, [] {});
     // The close box, and a close request reaching the dialog.
@@ -102,7 +103,7 @@ CBatchDownsizerDlg::CBatchDownsizerDlg(QWidget* parent)
 
 CBatchDownsizerDlg::~CBatchDownsizerDlg() {
     // A run that still converts calls this window: it is asked to stop and served until it ends.
-    if (downsizer_.workerRunning()) Engine().CallSetCancelEncode(1);
+    if (downsizer_.workerRunning()) session_.engine.CallSetCancelEncode(1);
     while (downsizer_.workerRunning()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -157,7 +158,7 @@ void CBatchDownsizerDlg::paintEvent(QPaintEvent* event) {
 
 void CBatchDownsizerDlg::OnTimer(int id) {
     if (id == kProgressTimer) {
-        progress_->setValue(Engine().GetEncode2Mp3Percent());
+        progress_->setValue(session_.engine.GetEncode2Mp3Percent());
         return;
     }
     platform::Dialog::OnTimer(id);
@@ -176,7 +177,7 @@ bool CBatchDownsizerDlg::RefuseWhileBusy() {
 
 void CBatchDownsizerDlg::OnAdd() {
     if (RefuseWhileBusy()) return;
-    StudioSettings& settings = Settings();
+    StudioSettings& settings = session_.settings;
     platform::FileDialogOptions options;
     options.defaultExt = "MP3";
     options.filter = kMp3Filter;
@@ -221,7 +222,7 @@ void CBatchDownsizerDlg::OnSavePlayList() {
 
 void CBatchDownsizerDlg::OnSettings() {
     if (RefuseWhileBusy()) return;
-    CMp3SettingsDlg settings(this);
+    CMp3SettingsDlg settings(session_.settings, this);
     settings.DoModal();
 }
 
@@ -238,7 +239,8 @@ void CBatchDownsizerDlg::OnConvert(CBatchDownsizer::Command command) {
     // A typed "~/mp3s" or "mp3s" is a folder in the home folder, shown as its full path.
     outputFolder_ = TypedFolderPath(ItemText(kOutputFolder));
     if (!outputFolder_.empty()) SetItemText(kOutputFolder, outputFolder_);
-    downsizer_.Start(command, outputFolder_, *this);
+    const CBatchDownsizer::StartResult start = downsizer_.Start(command, outputFolder_, *this);
+    if (!start.refusal.empty()) platform::ShowMessage(start.refusal);
 }
 
 void CBatchDownsizerDlg::OnViewLog() {
@@ -296,12 +298,13 @@ void CBatchDownsizerDlg::SetListBusy(bool busy) { list_->setBusy(busy); }
 
 StudioSettings CBatchDownsizerDlg::CurrentSettings() {
     StudioSettings copy;
-    OnGuiThread([&copy] { copy = Settings(); });
+    OnGuiThread([this, &copy] { copy = session_.settings; });
     return copy;
 }
 
 void CBatchDownsizerDlg::RememberOutputFolder(const std::string& folder) {
-    OnGuiThread([folder] { Settings().RememberFolder(FolderSlot::BatchOutput, folder); });
+    OnGuiThread(
+        [this, folder] { session_.settings.RememberFolder(FolderSlot::BatchOutput, folder); });
 }
 
 void CBatchDownsizerDlg::ShowLogButton(bool show) {

@@ -41,7 +41,7 @@ class CBatchDownsizerDlg : public platform::Dialog, public IDownsizerWindow {
     static constexpr int kBackgroundBitmap = 236;
     static constexpr int kProgressTimer = 1;
 
-    explicit CBatchDownsizerDlg(QWidget* parent = nullptr);
+    explicit CBatchDownsizerDlg(Session& session, QWidget* parent = nullptr);
     ~CBatchDownsizerDlg() override;
 
     CTrackListCtrl* list() const { return list_; }
@@ -80,6 +80,7 @@ class CBatchDownsizerDlg : public platform::Dialog, public IDownsizerWindow {
     // Runs `call` on the window's thread and waits for it.
     void OnGuiThread(const std::function<void()>& call);
 
+    Session& session_;
     CBatchDownsizer downsizer_;
     CTrackListCtrl* list_ = nullptr;
     CSkinProgress* progress_ = nullptr;

@@ -52,29 +52,13 @@ CdTrack& CdTrack::operator=(const CdTrack& other) {
     return *this;
 }
 
-std::vector<CdDrive>& CdDrives() {
-    static std::vector<CdDrive> drives;
-    return drives;
-}
-
-std::vector<CdTrack>& CdTracks() {
-    static std::vector<CdTrack> tracks;
-    return tracks;
-}
-
-int& CurrentDriveIndex() {
-    static int index = 0;
-    return index;
-}
-
 DriveType DriveTypeOf(char letter, int cdDrives) {
     if (letter == 'C') return DriveType::Fixed;
     if (letter >= 'D' && letter < 'D' + cdDrives) return DriveType::CdRom;
     return DriveType::NoRootDir;
 }
 
-int EnumerateDrives(const DriveTypeQuery& query) {
-    std::vector<CdDrive>& drives = CdDrives();
+int CdLists::EnumerateDrives(const DriveTypeQuery& query) {
     drives.clear();
     std::vector<uint8_t> list(A1_DRIVE_LIST_BYTES, 0);
     a2(list.data());
@@ -106,9 +90,7 @@ std::string DriveLabel(const CdDrive& drive) {
     return label + ": " + drive.description;
 }
 
-bool RefreshTracks(int index) {
-    std::vector<CdTrack>& tracks = CdTracks();
-    std::vector<CdDrive>& drives = CdDrives();
+bool CdLists::RefreshTracks(int index) {
     if (index < 0 || static_cast<size_t>(index) >= drives.size()) {
         tracks.clear();
         return false;
@@ -148,8 +130,7 @@ bool RefreshTracks(int index) {
     return !tracks.empty();
 }
 
-std::string DriveProblem(int index) {
-    const std::vector<CdDrive>& drives = CdDrives();
+std::string CdLists::DriveProblem(int index) const {
     if (index < 0 || static_cast<size_t>(index) >= drives.size()) return "";
     char text[512];
     const int length =
@@ -157,8 +138,12 @@ std::string DriveProblem(int index) {
     return length > 0 ? std::string(text) : "";
 }
 
-int64_t ReadDiscIdentity(int index) {
-    const std::vector<CdDrive>& drives = CdDrives();
+const CdDrive* CdLists::CurrentDrive() const {
+    if (currentDrive < 0 || static_cast<size_t>(currentDrive) >= drives.size()) return nullptr;
+    return &drives[static_cast<size_t>(currentDrive)];
+}
+
+int64_t CdLists::ReadDiscIdentity(int index) const {
     if (index < 0 || static_cast<size_t>(index) >= drives.size()) return -1;
     OpenDrive open(drives[static_cast<size_t>(index)]);
     std::array<uint8_t, kTocBytes> scratch{};

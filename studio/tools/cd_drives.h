@@ -53,20 +53,12 @@ struct CdTrack {
     bool audio() const { return length != 0; }
 };
 
-// The process-wide lists and the current drive (which survives closing the ripper).
-std::vector<CdDrive>& CdDrives();
-std::vector<CdTrack>& CdTracks();
-int& CurrentDriveIndex();
-
 enum class DriveType { Unknown, NoRootDir, Removable, Fixed, Remote, CdRom, RamDisk };
 // The type of the drive root "X:\" on this platform: C: is the fixed disk and the `cdDrives` CD
 // drives take D:, E:, ... in the library's order.
 DriveType DriveTypeOf(char letter, int cdDrives);
 using DriveTypeQuery = std::function<DriveType(char letter)>;
 
-// Rebuilds the drive list from the library and gives each drive its letter; returns the count.
-// Without `query` the platform's answer for the drives found is used.
-int EnumerateDrives(const DriveTypeQuery& query = {});
 // "%c: %s" of letter and description.
 std::string DriveLabel(const CdDrive& drive);
 
@@ -74,15 +66,28 @@ std::string DriveLabel(const CdDrive& drive);
 // increase up to the lead-out.
 bool TocMakesSense(const std::array<uint8_t, kTocBytes>& toc);
 
-// Reads the table of contents of drive `index` into the track list (refresh). False when it
-// could not be read, makes no sense (track numbers out of order or range, addresses that do not
-// increase) or holds no track; the list is then empty.
-bool RefreshTracks(int index);
-// Why drive `index` holds no readable disc, when the library can tell (a disc image that cannot
-// be read: "disc image x.cue: the file 02.bin it names is missing"); "" otherwise.
-std::string DriveProblem(int index);
-// The identity of the disc now in drive `index`, or -1 when its contents cannot be read.
-int64_t ReadDiscIdentity(int index);
+// The drive list, the track list of the current disc and the current drive (which survives
+// closing the ripper), of one session.
+struct CdLists {
+    std::vector<CdDrive> drives;
+    std::vector<CdTrack> tracks;
+    int currentDrive = 0;
+
+    // Rebuilds the drive list from the library and gives each drive its letter; returns the
+    // count. Without `query` the platform's answer for the drives found is used.
+    int EnumerateDrives(const DriveTypeQuery& query = {});
+    // Reads the table of contents of drive `index` into the track list (refresh). False when it
+    // could not be read, makes no sense (track numbers out of order or range, addresses that do
+    // not increase) or holds no track; the list is then empty.
+    bool RefreshTracks(int index);
+    // Why drive `index` holds no readable disc, when the library can tell (a disc image that
+    // cannot be read: "disc image x.cue: the file 02.bin it names is missing"); "" otherwise.
+    std::string DriveProblem(int index) const;
+    // The identity of the disc now in drive `index`, or -1 when its contents cannot be read.
+    int64_t ReadDiscIdentity(int index) const;
+    // The current drive; null when the index names none.
+    const CdDrive* CurrentDrive() const;
+};
 
 // A read request with room for `frames` frames, in the library's layout.
 class ReadRequest {

@@ -12,6 +12,7 @@
 #include "platform/replace_file.h"
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "studio/tools/cd_rip_titles.h"
 #include "studio/wav.h"
@@ -58,9 +59,8 @@ std::string UnfinishedPath(const std::string& folder, int row) {
 }
 
 // True when the track's MP3 file was made, tagged and put under its name.
-bool EncodeTrack(IRipWindow& window, const RipPlan& plan, const RipItem& item,
-                 const std::string& wavPath) {
-    CodecEngine& engine = Engine();
+bool EncodeTrack(CodecEngine& engine, IRipWindow& window, const RipPlan& plan,
+                 const RipItem& item, const std::string& wavPath) {
     engine.CallSetNoBad();
     // A vector of the rip's own: the shared one belongs to the studio's thread.
     EncoderArgs args;
@@ -84,11 +84,6 @@ bool EncodeTrack(IRipWindow& window, const RipPlan& plan, const RipItem& item,
 }
 
 }  // namespace
-
-RipperState& Ripper() {
-    static RipperState state;
-    return state;
-}
 
 std::string RipWavPath(RipMode mode) {
     return platform::JoinPath(platform::ScratchFolder(),
@@ -186,17 +181,17 @@ std::string ReadErrorText(uint32_t frame, const ReadError& error) {
     return text;
 }
 
-bool ReadTrackToWav(IRipWindow& window, const CdDrive& drive, const RipItem& item,
-                    std::atomic<int>& status, const std::string& wavPath) {
+bool ReadTrackToWav(Session& session, IRipWindow& window, const CdDrive& drive,
+                    const RipItem& item, std::atomic<int>& status, const std::string& wavPath) {
     const int row = item.row;
-    RipperState& state = Ripper();
+    RipperState& state = session.ripper;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(wavPath.c_str(), "wb"));
     if (!file) {
         status.store(kStatusError);
         window.PostTrackChanged(row);
         return false;
     }
-    const RipperOptions& options = RipperWorkingCopy();
+    const RipperOptions& options = session.ripperWorkingCopy;
     WriteWavHeader(options, file.get(), 0);
 
     ReadRequest request(kChunkFrames);
@@ -254,20 +249,26 @@ bool ReadTrackToWav(IRipWindow& window, const CdDrive& drive, const RipItem& ite
     return true;
 }
 
-bool ReadTrackToWav(IRipWindow& window, CdTrack& track, int row, const std::string& wavPath) {
+bool ReadTrackToWav(Session& session, IRipWindow& window, CdTrack& track, int row,
+                    const std::string& wavPath) {
     RipItem item;
     item.row = row;
     item.number = track.number;
     item.start = track.start;
     item.length = track.length;
-    return ReadTrackToWav(window, CdDrives()[static_cast<size_t>(CurrentDriveIndex())], item,
-                          track.status, wavPath);
+    const CdDrive* drive = session.cd.CurrentDrive();
+    if (!drive) {
+        track.status.store(kStatusError);
+        window.PostTrackChanged(row);
+        return false;
+    }
+    return ReadTrackToWav(session, window, *drive, item, track.status, wavPath);
 }
 
-void RipRun(IRipWindow& window, const RipPlan& plan) {
-    RipperState& state = Ripper();
+void RipRun(Session& session, IRipWindow& window, const RipPlan& plan) {
+    RipperState& state = session.ripper;
     state.ignoreAll.store(0);
-    std::vector<CdTrack>& tracks = CdTracks();
+    std::vector<CdTrack>& tracks = session.cd.tracks;
     for (const RipItem& item : plan.items) {
         // The status cells are the one part of the list the run writes (atomics; the window
         // never resizes the list while a run is under way).
@@ -280,13 +281,14 @@ void RipRun(IRipWindow& window, const RipPlan& plan) {
         const std::string target = plan.outputFolder + item.fileName;
         const std::string wavPath =
             plan.mode == RipMode::CdToWav ? target + ".part" : RipWavPath(plan.mode);
-        const bool created = ReadTrackToWav(window, plan.drive, item, status, wavPath);
+        const bool created = ReadTrackToWav(session, window, plan.drive, item, status, wavPath);
         const bool keep = created && state.userStop.load() == 0 &&
                           (status.load() == kStatusRead || state.keepFailedTracks);
         bool failed = false;
         if (plan.mode == RipMode::CdToMp3 && keep) {
             // An encode that Stop cancelled is no failure of the track.
-            failed = !EncodeTrack(window, plan, item, wavPath) && state.userStop.load() == 0;
+            failed = !EncodeTrack(session.engine, window, plan, item, wavPath) &&
+                     state.userStop.load() == 0;
         } else if (plan.mode == RipMode::CdToWav) {
             failed = keep && !platform::RenameIntoPlace(wavPath, target);
             if (!keep || failed) platform::RemoveFile(wavPath);
@@ -301,11 +303,16 @@ void RipRun(IRipWindow& window, const RipPlan& plan) {
     window.PostRunEnded();
 }
 
-void RipRun(IRipWindow& window) {
-    const RipperState& state = Ripper();
-    RipPlan plan = MakeRipPlan(CdDrives()[static_cast<size_t>(CurrentDriveIndex())], state.mode,
-                               state.outputFolder, CdTracks());
-    RipRun(window, plan);
+void RipRun(Session& session, IRipWindow& window) {
+    const CdDrive* drive = session.cd.CurrentDrive();
+    if (!drive) {
+        session.ripper.finished.store(1);
+        window.PostRunEnded();
+        return;
+    }
+    const RipperState& state = session.ripper;
+    RipPlan plan = MakeRipPlan(*drive, state.mode, state.outputFolder, session.cd.tracks);
+    RipRun(session, window, plan);
 }
 
 }  // namespace studio

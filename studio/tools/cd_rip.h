@@ -28,7 +28,7 @@ inline constexpr int kConfirmAll = 1144;
 // the output folder and renamed to that name once it was read.
 enum class RipMode { Extract = 0, CdToMp3 = 1, CdToWav = 2 };
 
-// The ripper's process-wide state; the flags are shared by the window and the worker.
+// The ripper's state in a session; the flags are shared by the window and the worker.
 struct RipperState {
     RipMode mode = RipMode::CdToMp3;
     std::string outputFolder;  // with a trailing separator once a rip was started
@@ -41,7 +41,6 @@ struct RipperState {
     // the read-error question; the command line keeps no part of such a track.
     bool keepFailedTracks = true;
 };
-RipperState& Ripper();
 
 // The WAV a track is read into: a file of the ripper's own when ripping to MP3 (the editor's
 // current WAV stays as it is), a staging file when extracting, handed over by TakeExtractedTrack
@@ -56,6 +55,7 @@ std::string TrackMp3Path(const std::string& folder, int position);
 std::string TrackWavPath(const std::string& folder, int position);
 
 class RipTitles;
+class Session;
 
 // What one run rips, taken on the window's thread when Rip is pressed and handed to the worker
 // whole: the worker reads nothing of the window's track list but the tracks' status cells, so
@@ -113,15 +113,18 @@ class IRipWindow {
 // MP3 is encoded under a hidden name beside its own, tagged, flushed to the disk and only then
 // renamed to its name. A track whose encoding, tagging (or, for the WAV rip, renaming) fails gets
 // status 102.
-void RipRun(IRipWindow& window, const RipPlan& plan);
-// The run over the ticked tracks of the track list with the current drive, the mode and the
-// output folder of the ripper's state, and the disc's CD-Text as titles.
-void RipRun(IRipWindow& window);
+void RipRun(Session& session, IRipWindow& window, const RipPlan& plan);
+// The run over the ticked tracks of the session's track list with the current drive, the mode
+// and the output folder of the ripper's state, and the disc's CD-Text as titles.
+void RipRun(Session& session, IRipWindow& window);
 
 // Reads one track into `wavPath` (header first, rewritten with the bytes written at the end),
 // setting `status` as it goes. False when the file could not be created (status 102).
-bool ReadTrackToWav(IRipWindow& window, const CdDrive& drive, const RipItem& item,
-                    std::atomic<int>& status, const std::string& wavPath);
-bool ReadTrackToWav(IRipWindow& window, CdTrack& track, int row, const std::string& wavPath);
+// The session's ripper state gives the stop and ignore-all flags, its working copy of the
+// ripper's options the WAV's format.
+bool ReadTrackToWav(Session& session, IRipWindow& window, const CdDrive& drive,
+                    const RipItem& item, std::atomic<int>& status, const std::string& wavPath);
+bool ReadTrackToWav(Session& session, IRipWindow& window, CdTrack& track, int row,
+                    const std::string& wavPath);
 
 }  // namespace studio

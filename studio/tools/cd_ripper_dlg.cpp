@@ -31,9 +31,9 @@
 #include "platform/paths.h"
 #include "platform/template_rect.h"
 #include "platform/ui.h"
-#include "platform/worker.h"
 #include "studio/codec_engine.h"
 #include "studio/main_window_logic.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "studio/tools/folder_picker.h"
 #include "uikit/skin_bitmaps.h"
@@ -123,7 +123,8 @@ CConfirmDlg::CConfirmDlg(const std::string& text, QWidget* parent) : platform::D
 
 class CCdRipperDlg::WorkerLink : public IRipWindow {
   public:
-    explicit WorkerLink(CCdRipperDlg* dialog) : dialog_(dialog), poster_(dialog->Poster()) {}
+    explicit WorkerLink(CCdRipperDlg* dialog)
+        : dialog_(dialog), session_(dialog->session_), poster_(dialog->Poster()) {}
 
     void PostTrackChanged(int row) override {
         poster_.PostMessage(kMsgTrackChanged, static_cast<platform::WParam>(row));
@@ -136,8 +137,8 @@ class CCdRipperDlg::WorkerLink : public IRipWindow {
     // one the timer happened to see.
     void StopEncodeTimer() override {
         dialog_->KillTimer(kEncodeTimer);
-        const int row = Ripper().currentRow.load();
-        const int percent = Engine().GetEncode2Mp3Percent();
+        const int row = session_.ripper.currentRow.load();
+        const int percent = session_.engine.GetEncode2Mp3Percent();
         CCdRipperDlg* dialog = dialog_;
         QMetaObject::invokeMethod(
             dialog,
@@ -152,14 +153,16 @@ class CCdRipperDlg::WorkerLink : public IRipWindow {
 
   private:
     CCdRipperDlg* dialog_;
+    Session& session_;
     platform::MessagePoster poster_;
 };
 
 // ---- The ripper --------------------------------------------------------------------------------
 
-CCdRipperDlg::CCdRipperDlg(RipMode mode, QWidget* parent) : platform::Dialog(parent), mode_(mode) {
-    Ripper().mode = mode;
-    CopyRipperOptionsToWorkingCopy();
+CCdRipperDlg::CCdRipperDlg(Session& session, RipMode mode, QWidget* parent)
+    : platform::Dialog(parent), session_(session), mode_(mode) {
+    session_.ripper.mode = mode;
+    session_.CopyRipperOptionsToWorkingCopy();
     Build(RipperTemplate());
     SetSwallowEscEnter(true);
     list_ = Control<CTrackListCtrl>(kIdTrackList);
@@ -198,8 +201,8 @@ CCdRipperDlg::CCdRipperDlg(RipMode mode, QWidget* parent) : platform::Dialog(par
 
 CCdRipperDlg::~CCdRipperDlg() {
     lookup_->Cancel();
-    Settings().Save();
-    Engine().CallSetCancelEncode(0);
+    session_.settings.Save();
+    session_.engine.CallSetCancelEncode(0);
 }
 
 void CCdRipperDlg::SetConfirmHandler(ConfirmHandler handler) {
@@ -219,8 +222,8 @@ void CCdRipperDlg::OnInitDialog() {
     setWindowIcon(QIcon(skin::LoadSkinBitmap("studio", kIconBitmap)));
     auto* combo = Control<QComboBox>(kIdDrives);
     combo->clear();
-    CdTracks().clear();
-    const int drives = EnumerateDrives();
+    session_.cd.tracks.clear();
+    const int drives = session_.cd.EnumerateDrives();
     if (drives == 0) {
         platform::ShowMessage("Couldn't find any CD-ROM drives!");
         // Closing with the cancel result: an Extract run must not open a stale WAV.
@@ -229,10 +232,11 @@ void CCdRipperDlg::OnInitDialog() {
             this, [this] { EndDialog(platform::IDCANCEL); }, Qt::QueuedConnection);
         return;
     }
-    if (CurrentDriveIndex() < 0 || CurrentDriveIndex() >= drives) CurrentDriveIndex() = 0;
-    for (const CdDrive& drive : CdDrives())
+    int& current = session_.cd.currentDrive;
+    if (current < 0 || current >= drives) current = 0;
+    for (const CdDrive& drive : session_.cd.drives)
         combo->addItem(QString::fromStdString(DriveLabel(drive)));
-    combo->setCurrentIndex(CurrentDriveIndex());
+    combo->setCurrentIndex(session_.cd.currentDrive);
 
     QPalette palette = list_->palette();
     palette.setColor(QPalette::Base, kListBackground);
@@ -254,12 +258,12 @@ void CCdRipperDlg::OnInitDialog() {
         connect(list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
             // A tick changes column 0 too: only a changed text is an edit.
             const int row = list_->indexOfTopLevelItem(item);
-            if (showing_ || column != 0 || row < 0 || static_cast<size_t>(row) >= CdTracks().size())
+            if (showing_ || column != 0 || row < 0 || static_cast<size_t>(row) >= session_.cd.tracks.size())
                 return;
             const std::string text = item->text(0).toStdString();
             const std::string shown = titles_.HasShownTitle(row)
                                           ? titles_.Title(row)
-                                          : CdTracks()[static_cast<size_t>(row)].name;
+                                          : session_.cd.tracks[static_cast<size_t>(row)].name;
             if (text != shown) EditTitle(row, text);
         });
     }
@@ -288,22 +292,22 @@ void CCdRipperDlg::OnInitDialog() {
             ShowItem(id, false);
     }
 
-    NewDisc(RefreshTracks(CurrentDriveIndex()));
+    NewDisc(session_.cd.RefreshTracks(session_.cd.currentDrive));
     if (mode_ == RipMode::Extract) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             move(screen->availableGeometry().center() - rect().center());
         }
     }
-    RipperState& state = Ripper();
-    if (!Settings().ripOutputFolder.empty()) state.outputFolder = Settings().ripOutputFolder;
+    RipperState& state = session_.ripper;
+    if (!session_.settings.ripOutputFolder.empty()) state.outputFolder = session_.settings.ripOutputFolder;
     SetItemText(kIdOutputFolder, state.outputFolder);
 }
 
 void CCdRipperDlg::FillList() {
     const QSignalBlocker quiet(list_);
     list_->clear();
-    std::vector<CdTrack>& tracks = CdTracks();
-    const bool ripping = Ripper().ripping.load() != 0;
+    std::vector<CdTrack>& tracks = session_.cd.tracks;
+    const bool ripping = session_.ripper.ripping.load() != 0;
     for (size_t row = 0; row < tracks.size(); ++row) {
         CdTrack& track = tracks[row];
         // The positions are the rows; a run under way has its own copy of what it needs.
@@ -320,7 +324,7 @@ void CCdRipperDlg::FillList() {
 }
 
 void CCdRipperDlg::UpdateRow(int row) {
-    const std::vector<CdTrack>& tracks = CdTracks();
+    const std::vector<CdTrack>& tracks = session_.cd.tracks;
     if (row < 0 || static_cast<size_t>(row) >= tracks.size() || row >= list_->RowCount()) return;
     const CdTrack& track = tracks[static_cast<size_t>(row)];
     std::string time;
@@ -338,17 +342,17 @@ void CCdRipperDlg::UpdateRow(int row) {
 }
 
 void CCdRipperDlg::OnRefresh() {
-    RipperState& state = Ripper();
+    RipperState& state = session_.ripper;
     if (state.ripping.load() != 0) return;
     state.userStop.store(0);
     const int index = Control<QComboBox>(kIdDrives)->currentIndex();
-    if (index >= 0) CurrentDriveIndex() = index;
+    if (index >= 0) session_.cd.currentDrive = index;
     list_->clear();
-    const bool ok = RefreshTracks(CurrentDriveIndex());
+    const bool ok = session_.cd.RefreshTracks(session_.cd.currentDrive);
     NewDisc(ok);
     if (!ok) {
         // A disc image that cannot be read says which one and why.
-        const std::string problem = DriveProblem(CurrentDriveIndex());
+        const std::string problem = session_.cd.DriveProblem(session_.cd.currentDrive);
         platform::ShowMessage(problem.empty() ? "Please insert an audio CD in your CD-ROM drive!"
                                               : problem);
     }
@@ -357,17 +361,17 @@ void CCdRipperDlg::OnRefresh() {
 void CCdRipperDlg::OnDriveChanged() {
     // While a rip runs the choice does nothing: the box goes back to the drive being ripped, so
     // that it never names another disc than the one the next Rip reads.
-    if (Ripper().ripping.load() != 0) {
+    if (session_.ripper.ripping.load() != 0) {
         auto* combo = Control<QComboBox>(kIdDrives);
         const QSignalBlocker quiet(combo);
-        combo->setCurrentIndex(CurrentDriveIndex());
+        combo->setCurrentIndex(session_.cd.currentDrive);
         return;
     }
     OnRefresh();
 }
 
 void CCdRipperDlg::TickAll(bool ticked) {
-    if (mode_ != RipMode::CdToMp3 || Ripper().ripping.load() != 0) return;
+    if (mode_ != RipMode::CdToMp3 || session_.ripper.ripping.load() != 0) return;
     for (int row = 0; row < list_->RowCount(); ++row)
         list_->topLevelItem(row)->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
 }
@@ -381,18 +385,18 @@ QMenu* CCdRipperDlg::TickMenu() {
 }
 
 void CCdRipperDlg::OnBrowse() {
-    if (Ripper().ripping.load() != 0) return;
+    if (session_.ripper.ripping.load() != 0) return;
     CFolderPicker picker(this, kOutputFolderTitleId);
     picker.SetFlags(kBrowseFileSystemOnly | kBrowseStatusText);
     picker.SetInitialFolder("");
     if (!picker.Run()) return;
-    Ripper().outputFolder = picker.Folder();
+    session_.ripper.outputFolder = picker.Folder();
     SetItemText(kIdOutputFolder, picker.Folder());
 }
 
 void CCdRipperDlg::OnRip() {
-    RipperState& state = Ripper();
-    Engine().CallSetCancelEncode(0);
+    RipperState& state = session_.ripper;
+    session_.engine.CallSetCancelEncode(0);
     if (mode_ == RipMode::CdToMp3) {
         std::string folder = ItemText(kIdOutputFolder);
         if (folder.empty()) {
@@ -402,7 +406,7 @@ void CCdRipperDlg::OnRip() {
         // A typed "~/rips" or "rips" is a folder in the home folder, shown and kept in full.
         folder = platform::WithTrailingSeparator(TypedFolderPath(folder));
         SetItemText(kIdOutputFolder, folder);
-        Settings().RememberFolder(FolderSlot::RipOutput, folder);
+        session_.settings.RememberFolder(FolderSlot::RipOutput, folder);
         folder = platform::ToPlatformSeparators(folder);
         state.outputFolder = folder;
         const bool usable = platform::IsDirectory(folder) && platform::IsWritable(folder);
@@ -414,14 +418,14 @@ void CCdRipperDlg::OnRip() {
     if (state.ripping.load() != 0) return;
     state.userStop.store(0);
 
-    const std::vector<CdDrive>& drives = CdDrives();
-    const int index = CurrentDriveIndex();
+    const std::vector<CdDrive>& drives = session_.cd.drives;
+    const int index = session_.cd.currentDrive;
     if (index < 0 || static_cast<size_t>(index) >= drives.size()) return;
-    if (ReadDiscIdentity(index) != int64_t{drives[static_cast<size_t>(index)].identity}) {
+    if (session_.cd.ReadDiscIdentity(index) != int64_t{drives[static_cast<size_t>(index)].identity}) {
         platform::ShowMessage("CD has changed.Do a refresh and try again!");
         return;
     }
-    std::vector<CdTrack>& tracks = CdTracks();
+    std::vector<CdTrack>& tracks = session_.cd.tracks;
     if (tracks.empty()) return;
     for (int row = 0; row < list_->RowCount() && static_cast<size_t>(row) < tracks.size(); ++row) {
         QTreeWidgetItem* item = list_->topLevelItem(row);
@@ -456,19 +460,27 @@ void CCdRipperDlg::OnRip() {
     state.finished.store(0);
     auto link = std::make_shared<WorkerLink>(this);
     auto shared = std::make_shared<const RipPlan>(std::move(plan));
-    if (!platform::StartWorker("cd ripper", [link, shared] { RipRun(*link, *shared); })) {
+    Session& session = session_;
+    // Ending the session stops the rip as Stop does, without the window.
+    const auto stop = [&session] {
+        session.ripper.userStop.store(1);
+        session.engine.CallSetCancelEncode(1);
+        session.ripper.ripping.store(0);
+    };
+    if (!session_.workers.Start(
+            "cd ripper", [&session, link, shared] { RipRun(session, *link, *shared); }, stop)) {
         state.ripping.store(0);
         state.finished.store(1);
     }
 }
 
 void CCdRipperDlg::OnStop() {
-    RipperState& state = Ripper();
+    RipperState& state = session_.ripper;
     if (state.ripping.load() == 0) return;
     state.userStop.store(1);
-    Engine().CallSetCancelEncode(1);
+    session_.engine.CallSetCancelEncode(1);
     state.ripping.store(0);
-    for (CdTrack& track : CdTracks()) {
+    for (CdTrack& track : session_.cd.tracks) {
         const int status = track.status.load();
         if (track.ticked && status >= 0 && status <= 99) track.status.store(kStatusCancelled);
     }
@@ -504,15 +516,15 @@ void CCdRipperDlg::OnTimer(int id) {
         platform::Dialog::OnTimer(id);
         return;
     }
-    const int row = Ripper().currentRow.load();
+    const int row = session_.ripper.currentRow.load();
     if (row < 0 || row >= list_->RowCount()) return;
-    const int percent = Engine().GetEncode2Mp3Percent();
+    const int percent = session_.engine.GetEncode2Mp3Percent();
     list_->SetCellText(row, 2, "MP3:" + std::to_string(percent) + "%");
-    if (Engine().GetEncode2Mp3Percent() > 97) list_->SetCellText(row, 2, "MP3:100%");
+    if (session_.engine.GetEncode2Mp3Percent() > 97) list_->SetCellText(row, 2, "MP3:100%");
 }
 
 void CCdRipperDlg::OnMessage(unsigned msg, platform::WParam w, platform::LParam l) {
-    RipperState& state = Ripper();
+    RipperState& state = session_.ripper;
     if (msg == kMsgTrackChanged) {
         UpdateRow(static_cast<int>(w));
         list_->viewport()->update();
@@ -537,11 +549,11 @@ void CCdRipperDlg::SetStatus(const QString& text) {
 
 void CCdRipperDlg::NewDisc(bool read) {
     lookup_->Cancel();
-    std::vector<CdTrack>& tracks = CdTracks();
-    const int index = CurrentDriveIndex();
+    std::vector<CdTrack>& tracks = session_.cd.tracks;
+    const int index = session_.cd.currentDrive;
     CdTextTitles cdText;
-    if (read && index >= 0 && static_cast<size_t>(index) < CdDrives().size())
-        cdText = ReadCdText(CdDrives()[static_cast<size_t>(index)], tracks);
+    if (read && index >= 0 && static_cast<size_t>(index) < session_.cd.drives.size())
+        cdText = ReadCdText(session_.cd.drives[static_cast<size_t>(index)], tracks);
     titles_.Reset(std::move(cdText), static_cast<int>(tracks.size()));
     SetStatus("");
     FillList();
@@ -550,9 +562,9 @@ void CCdRipperDlg::NewDisc(bool read) {
 }
 
 void CCdRipperDlg::OnLookUp() {
-    const int index = CurrentDriveIndex();
-    if (CdTracks().empty() || index < 0 || static_cast<size_t>(index) >= CdDrives().size()) return;
-    const CdDrive& drive = CdDrives()[static_cast<size_t>(index)];
+    const int index = session_.cd.currentDrive;
+    if (session_.cd.tracks.empty() || index < 0 || static_cast<size_t>(index) >= session_.cd.drives.size()) return;
+    const CdDrive& drive = session_.cd.drives[static_cast<size_t>(index)];
     SetStatus(kLookingUpText);
     lookup_->Start(DiscTocFrom(drive.toc, drive.identity));
 }
@@ -601,7 +613,7 @@ void CCdRipperDlg::EditAlbum(const std::string& text) { titles_.EditAlbum(text);
 void CCdRipperDlg::EditArtist(const std::string& text) { titles_.EditArtist(text); }
 
 void CCdRipperDlg::OnClose() {
-    if (Ripper().ripping.load() != 0) {
+    if (session_.ripper.ripping.load() != 0) {
         platform::ShowMessage("You are ripping.");
         return;
     }
@@ -626,7 +638,7 @@ bool CCdRipperDlg::eventFilter(QObject* watched, QEvent* event) {
     // A right click on the rows or the header offers ticking every track or none.
     if ((watched == list_->viewport() || watched == list_->header()) &&
         event->type() == QEvent::ContextMenu) {
-        if (Ripper().ripping.load() == 0)
+        if (session_.ripper.ripping.load() == 0)
             TickMenu()->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
         return true;
     }
@@ -635,7 +647,7 @@ bool CCdRipperDlg::eventFilter(QObject* watched, QEvent* event) {
     }
     const auto* mouse = static_cast<QMouseEvent*>(event);
     QTreeWidgetItem* item = list_->itemAt(mouse->position().toPoint());
-    if (mouse->button() != Qt::LeftButton || !item || Ripper().ripping.load() != 0) return false;
+    if (mouse->button() != Qt::LeftButton || !item || session_.ripper.ripping.load() != 0) return false;
     QStyleOptionViewItem option;
     option.initFrom(list_);
     option.rect = list_->visualRect(list_->model()->index(list_->indexOfTopLevelItem(item), 0));

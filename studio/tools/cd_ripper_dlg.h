@@ -57,8 +57,8 @@ class CCdRipperDlg : public platform::Dialog {
     static constexpr int kEncodeTimer = 5;
     static constexpr int kEncodeTimerMs = 100;
 
-    // Sets the process's ripper mode to `mode`.
-    explicit CCdRipperDlg(RipMode mode, QWidget* parent = nullptr);
+    // Sets the session's ripper mode to `mode`.
+    CCdRipperDlg(Session& session, RipMode mode, QWidget* parent = nullptr);
     ~CCdRipperDlg() override;
 
     CTrackListCtrl* list() const { return list_; }
@@ -118,6 +118,7 @@ class CCdRipperDlg : public platform::Dialog {
     void ShowTitles();
     void SetStatus(const QString& text);
 
+    Session& session_;
     RipMode mode_;
     CTrackListCtrl* list_ = nullptr;
     RipTitles titles_;

@@ -152,8 +152,8 @@ std::optional<double> UsableScaleFactor(const std::string& text) {
     return value;
 }
 
-CMp3SettingsDlg::CMp3SettingsDlg(QWidget* parent)
-    : CMp3SettingsDlg(Settings(), SettingsFileName(), parent) {}
+CMp3SettingsDlg::CMp3SettingsDlg(StudioSettings& settings, QWidget* parent)
+    : CMp3SettingsDlg(settings, SettingsFileName(), parent) {}
 
 CMp3SettingsDlg::CMp3SettingsDlg(StudioSettings& settings, std::string file, QWidget* parent)
     : platform::Dialog(SettingsTemplate(), parent), settings_(settings), file_(std::move(file)) {

@@ -56,9 +56,9 @@ class CMp3SettingsDlg : public platform::Dialog {
         kVbrLabel = 1097,
     };
 
-    // Edits `settings` (the process's record unless a test gives another) and saves it to
-    // `file` on OK.
-    explicit CMp3SettingsDlg(QWidget* parent = nullptr);
+    // Edits `settings` (a session's record) and saves it to `file` (the settings file unless a
+    // test gives another) on OK.
+    explicit CMp3SettingsDlg(StudioSettings& settings, QWidget* parent = nullptr);
     CMp3SettingsDlg(StudioSettings& settings, std::string file, QWidget* parent = nullptr);
 
   protected:

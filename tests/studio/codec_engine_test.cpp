@@ -1,5 +1,6 @@
 // Binding the codec engine: the library from the system directory, the five entry points the
 // binding requires and the per-use look-ups.
+#include "studio/session.h"
 #include "studio/codec_engine.h"
 
 #include <gtest/gtest.h>
@@ -47,31 +48,34 @@ CodecEngine::Resolver FakeResolver(std::set<std::string> missing) {
 }
 
 TEST(BindCodecEngine, BindsTheBuiltEngine) {
+    studio::Session session;
     SystemDirOverride dir(testing_support::BuildSystemDir());
-    ASSERT_TRUE(BindCodecEngine());
-    EXPECT_TRUE(Engine().bound());
-    EXPECT_TRUE(SharedEncoderArgs().SlotsAllocated());
-    EXPECT_NE(Engine().LookUpMymp3(), nullptr);
-    EXPECT_NE(Engine().LookUpMymp3d(), nullptr);
-    EXPECT_TRUE(Engine().CallSetNoBad());
-    EXPECT_TRUE(Engine().CallSetCancelEncode(1));
-    EXPECT_EQ(Engine().GetCancelEncode(), 1);
-    EXPECT_TRUE(Engine().CallSetCancelEncode(0));
-    EXPECT_EQ(Engine().GetCancelEncode(), 0);
-    EXPECT_EQ(Engine().GetIsBad(), 0);
+    ASSERT_TRUE(session.BindCodecEngine());
+    EXPECT_TRUE(session.engine.bound());
+    EXPECT_TRUE(session.encoderArgs.SlotsAllocated());
+    EXPECT_NE(session.engine.LookUpMymp3(), nullptr);
+    EXPECT_NE(session.engine.LookUpMymp3d(), nullptr);
+    EXPECT_TRUE(session.engine.CallSetNoBad());
+    EXPECT_TRUE(session.engine.CallSetCancelEncode(1));
+    EXPECT_EQ(session.engine.GetCancelEncode(), 1);
+    EXPECT_TRUE(session.engine.CallSetCancelEncode(0));
+    EXPECT_EQ(session.engine.GetCancelEncode(), 0);
+    EXPECT_EQ(session.engine.GetIsBad(), 0);
 }
 
 TEST(BindCodecEngine, FailsWithoutTheLibrary) {
+    studio::Session session;
     testing_support::TempDir empty;
     SystemDirOverride dir(empty.path());
-    EXPECT_FALSE(BindCodecEngine());
-    EXPECT_FALSE(Engine().bound());
-    EXPECT_EQ(Engine().LookUpMymp3(), nullptr);
-    EXPECT_EQ(Engine().GetEncode2Mp3Percent(), 0);
-    EXPECT_FALSE(Engine().CallSetNoBad());
+    EXPECT_FALSE(session.BindCodecEngine());
+    EXPECT_FALSE(session.engine.bound());
+    EXPECT_EQ(session.engine.LookUpMymp3(), nullptr);
+    EXPECT_EQ(session.engine.GetEncode2Mp3Percent(), 0);
+    EXPECT_FALSE(session.engine.CallSetNoBad());
 }
 
 TEST(BindCodecEngine, FailsForALibraryWithoutTheEntryPoints) {
+    studio::Session session;
     // Any shared library that loads but is not the engine.
     testing_support::TempDir folder;
     std::string donor;
@@ -82,8 +86,8 @@ TEST(BindCodecEngine, FailsForALibraryWithoutTheEntryPoints) {
     if (donor.empty()) GTEST_SKIP() << "no donor library";
     std::filesystem::copy_file(donor, folder.File("VxMpp.so"));
     SystemDirOverride dir(folder.path());
-    EXPECT_FALSE(BindCodecEngine());
-    EXPECT_FALSE(Engine().bound());
+    EXPECT_FALSE(session.BindCodecEngine());
+    EXPECT_FALSE(session.engine.bound());
 }
 
 TEST(CodecEngineBinding, EachOfTheFiveIsRequired) {

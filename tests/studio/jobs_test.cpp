@@ -1,6 +1,7 @@
 // The main window's conversion jobs against a fake main window: the vectors the engine receives,
 // the paths, the timers, the messages and the busy rule. A fake engine records the calls; the
 // last cases run the real engine and read its files back.
+#include "studio/session.h"
 #include "studio/jobs.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,8 @@ using Args = std::vector<std::string>;
 
 class FakeWindow : public studio::IJobWindow, public ISelectionSource {
   public:
+    explicit FakeWindow(studio::Session& session) : session_(session) {}
+    studio::Session& session() override { return session_; }
     void SetProgressPos(int pos) override { Log("progress " + std::to_string(pos)); }
     void StartJobTimer(int id, int ms) override {
         Log("start " + std::to_string(id) + " " + std::to_string(ms));
@@ -68,6 +71,7 @@ class FakeWindow : public studio::IJobWindow, public ISelectionSource {
         std::lock_guard<std::mutex> lock(mutex_);
         log_.push_back(entry);
     }
+    studio::Session& session_;
     mutable std::mutex mutex_;
     std::vector<std::string> log_;
 };
@@ -116,9 +120,14 @@ void FakeSetNoBad() {
     ++g_fake->noBadCalls;
 }
 int FakeGetIsBad() { return 0; }
+// A cancel request ends a held call, as the engine ends an encode.
 void FakeSetCancel(int value) {
     std::lock_guard<std::mutex> lock(g_fake->mutex);
     g_fake->cancelCalls.push_back(value);
+    if (value == 1) {
+        g_fake->hold = false;
+        g_fake->changed.notify_all();
+    }
 }
 int FakeGetCancel() { return 0; }
 int FakeEncodePercent() { return g_fake->encodePercent; }
@@ -137,48 +146,49 @@ void* Resolve(const std::string& name) {
     return nullptr;
 }
 
-bool WaitForIdle() {
+bool WaitForIdle(studio::Session& session) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (jobRunning.load() != 0) {
+    while (session.job.Running()) {
         if (std::chrono::steady_clock::now() > until) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    // A job may still be returning from its procedure after it gave jobRunning back.
-    return platform::WaitForWorkers(std::chrono::seconds(20));
+    // A job may still be returning from its procedure after it gave the busy flag back.
+    return session.workers.WaitIdle(std::chrono::seconds(20));
 }
 
 const Args kFirstStartVector = {"-m", "m", "--resample", "22050", "c:\\vx.wav", "c:\\vx.mp3"};
 
 class Jobs : public ::testing::Test {
   protected:
+    studio::Session session;
     void SetUp() override {
         g_fake = &fake;
-        ASSERT_TRUE(Engine().BindResolver(&Resolve));
-        InitStudioSettings();
+        ASSERT_TRUE(session.engine.BindResolver(&Resolve));
+        session.LoadSettings();
         // A current WAV of 2 s, 44100 Hz stereo, and a selection of its first second.
         currentWav = dir.File("current.wav");
         testing_support::WriteFile(currentWav, testing_support::MakeToneWav({.seconds = 2.0}));
-        SetCurrentWavPath(currentWav);
+        session.job.SetCurrentWavPath(currentWav);
         window.selectionStart = 0;
         window.selectionEnd = 44100 * 2;
     }
     void TearDown() override {
-        EXPECT_TRUE(WaitForIdle());
+        EXPECT_TRUE(WaitForIdle(session));
         EXPECT_TRUE(ui->unexpected().empty());
-        Engine().Unbind();
+        session.engine.Unbind();
         g_fake = nullptr;
     }
 
-    // Runs a job procedure on this thread, as its worker would after the command took jobRunning.
+    // Runs a job procedure on this thread, as its worker would after the command took the busy flag.
     template <typename Job>
     void RunJob(Job job) {
-        ASSERT_TRUE(TryStartJob());
+        ASSERT_TRUE(session.job.TryStart());
         job();
-        EXPECT_EQ(jobRunning.load(), 0);
+        EXPECT_FALSE(session.job.Running());
     }
 
     FakeEngine fake;
-    FakeWindow window;
+    FakeWindow window{session};
     TempDir dir;
     std::string currentWav;
     platform::ScopedScriptedUi ui;
@@ -197,7 +207,7 @@ TEST_F(Jobs, SaveAsMp3EncodesTheSegmentWithTheSettingsVector) {
     EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Ring Tone Created!"}));
     EXPECT_EQ(window.log(), (std::vector<std::string>{"start 2 100", "stop 2", "progress 100"}));
     EXPECT_FALSE(platform::FileExists(studio::SegmentWavPath()));
-    EXPECT_EQ(Settings().saveAsMp3Folder, platform::FolderOfFile(mp3));
+    EXPECT_EQ(session.settings.saveAsMp3Folder, platform::FolderOfFile(mp3));
 
     const auto dialogs = ui->fileDialogs();
     ASSERT_EQ(dialogs.size(), 1u);
@@ -244,9 +254,9 @@ TEST_F(Jobs, SaveAsMp3WithoutMymp3EndsSilently) {
 }
 
 TEST_F(Jobs, WavToMp3AlwaysUsesTheBestVbrQuality) {
-    Settings().vbrEnabled = 1;
-    Settings().vbrQuality = 7;
-    Settings().preset = 4;
+    session.settings.vbrEnabled = 1;
+    session.settings.vbrQuality = 7;
+    session.settings.preset = 4;
     ui->QueueOpenFiles({currentWav});
     ui->QueueSaveFile(dir.File("out.mp3"));
     RunJob([&] { studio::WavToMp3Job(window); });
@@ -289,11 +299,11 @@ TEST_F(Jobs, CancelledDialogsEndTheConversionsSilently) {
 TEST_F(Jobs, OpeningAnMp3DecodesIntoTheTemporaryWavAndLoadsIt) {
     const std::string mp3 = dir.File("song.MP3");
     studio::PrepareDecode(window, mp3);
-    ASSERT_TRUE(WaitForIdle());
+    ASSERT_TRUE(WaitForIdle(session));
     ASSERT_EQ(fake.vectors.size(), 1u);
     EXPECT_EQ(fake.vectors[0], (Args{"--decode", "c:\\input.mp3", studio::StagingWavPath()}));
     EXPECT_EQ(fake.paths[0].first, mp3);
-    EXPECT_EQ(CurrentWavPath(), studio::TempWavPath());
+    EXPECT_EQ(session.job.CurrentWavPath(), studio::TempWavPath());
     EXPECT_TRUE(platform::FileExists(studio::TempWavPath()));
     EXPECT_FALSE(platform::FileExists(studio::StagingWavPath()));
     EXPECT_EQ(window.log(),
@@ -307,16 +317,16 @@ TEST_F(Jobs, OpeningAnMp3DecodesIntoTheTemporaryWavAndLoadsIt) {
 TEST_F(Jobs, AFailedOpenLeavesTheOpenSongAlone) {
     const std::vector<uint8_t> song = testing_support::MakeToneWav({.seconds = 0.5});
     testing_support::WriteFile(studio::TempWavPath(), song);
-    SetCurrentWavPath(studio::TempWavPath());
+    session.job.SetCurrentWavPath(studio::TempWavPath());
 
     fake.result = 2;
     studio::PrepareDecode(window, dir.File("bad.mp3"));
-    ASSERT_TRUE(WaitForIdle());
+    ASSERT_TRUE(WaitForIdle(session));
     studio::PrepareDecode(window, dir.File("typed.wav"));
-    ASSERT_TRUE(WaitForIdle());
+    ASSERT_TRUE(WaitForIdle(session));
     fake.missing = {"mymp3d"};
     studio::PrepareDecode(window, dir.File("nodecoder.mp3"));
-    ASSERT_TRUE(WaitForIdle());
+    ASSERT_TRUE(WaitForIdle(session));
 
     const std::string refused = "The specified file is not supported by the software!";
     EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{refused, refused, refused}));
@@ -326,20 +336,44 @@ TEST_F(Jobs, AFailedOpenLeavesTheOpenSongAlone) {
         EXPECT_EQ(entry.rfind("load ", 0), std::string::npos) << entry;
     }
     EXPECT_TRUE(window.Logged("stop 1"));
-    EXPECT_EQ(CurrentWavPath(), studio::TempWavPath());
+    EXPECT_EQ(session.job.CurrentWavPath(), studio::TempWavPath());
     EXPECT_EQ(testing_support::ReadFile(studio::TempWavPath()), song);
     EXPECT_FALSE(platform::FileExists(studio::StagingWavPath()));
 }
 
 TEST_F(Jobs, BusyCheckNamesPlayingBeforeARunningJob) {
     EXPECT_FALSE(studio::BusyCheck(window));
-    ASSERT_TRUE(TryStartJob());
+    ASSERT_TRUE(session.job.TryStart());
     EXPECT_TRUE(studio::BusyCheck(window));
     window.playing = true;
     EXPECT_TRUE(studio::BusyCheck(window));
-    EndJob();
+    session.job.End();
     EXPECT_EQ(ui->messageTexts(),
               (std::vector<std::string>{"Please wait...", "Stop playing the song first!"}));
+}
+
+// The end of the session (the main window closing) cancels an encode under way through the
+// engine and joins its worker: the job has ended, given the busy flag back and released the
+// window before anything it uses goes away.
+TEST_F(Jobs, EndingTheSessionCancelsARunningEncodeAndJoinsIt) {
+    {
+        std::lock_guard<std::mutex> lock(fake.mutex);
+        fake.hold = true;
+    }
+    ui->QueueSaveFile(dir.File("ring.mp3"));
+    studio::SaveAsMp3Command(window);
+    {
+        std::unique_lock<std::mutex> lock(fake.mutex);
+        ASSERT_TRUE(
+            fake.changed.wait_for(lock, std::chrono::seconds(20), [&] { return fake.inside; }));
+    }
+    EXPECT_EQ(session.workers.Running(), 1);
+    session.workers.StopAndJoin();
+    EXPECT_EQ(session.workers.Running(), 0);
+    EXPECT_FALSE(session.job.Running());
+    EXPECT_FALSE(fake.inside);
+    EXPECT_EQ(fake.cancelCalls, (std::vector<int>{0, 1}));
+    EXPECT_TRUE(window.Logged("progress 100"));
 }
 
 TEST_F(Jobs, ASecondCommandRightAfterTheFirstIsRefused) {
@@ -359,7 +393,7 @@ TEST_F(Jobs, ASecondCommandRightAfterTheFirstIsRefused) {
         fake.hold = false;
         fake.changed.notify_all();
     }
-    ASSERT_TRUE(WaitForIdle());
+    ASSERT_TRUE(WaitForIdle(session));
     EXPECT_EQ(fake.vectors.size(), 1u);
     EXPECT_EQ(fake.cancelCalls, (std::vector<int>{0}));
     EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Please wait...", "File created!"}));
@@ -370,16 +404,16 @@ TEST_F(Jobs, EncodeCommandsNeedSetCancelEncode) {
     // The binding holds its own copy; the command looks the entry point up again.
     studio::WavToMp3Command(window);
     studio::SaveAsMp3Command(window);
-    EXPECT_EQ(jobRunning.load(), 0);
+    EXPECT_FALSE(session.job.Running());
     EXPECT_TRUE(ui->fileDialogs().empty());
 }
 
 TEST_F(Jobs, TimersShowTheEnginesPercentages) {
     fake.decodePercent = 42.9;
     fake.encodePercent = 77;
-    EXPECT_EQ(studio::JobTimerPosition(studio::kDecodeTimer), 42);
-    EXPECT_EQ(studio::JobTimerPosition(studio::kEncodeTimer), 77);
-    EXPECT_EQ(studio::JobTimerPosition(4), std::nullopt);
+    EXPECT_EQ(JobTimerPosition(session, studio::kDecodeTimer), 42);
+    EXPECT_EQ(JobTimerPosition(session, studio::kEncodeTimer), 77);
+    EXPECT_EQ(JobTimerPosition(session, 4), std::nullopt);
 }
 
 // The real engine behind the same jobs.
@@ -388,7 +422,7 @@ class JobsWithEngine : public Jobs {
     void SetUp() override {
         Jobs::SetUp();
         ::setenv("VEXMOR_SYSTEM_DIR", testing_support::BuildSystemDir().c_str(), 1);
-        ASSERT_TRUE(BindCodecEngine());
+        ASSERT_TRUE(session.BindCodecEngine());
     }
 };
 
@@ -413,7 +447,7 @@ TEST_F(JobsWithEngine, OpenedMp3IsDecodedForTheEditor) {
     ASSERT_EQ(ui->messageTexts(), (std::vector<std::string>{"File created!"}));
 
     studio::PrepareDecode(window, mp3);
-    ASSERT_TRUE(WaitForIdle());
+    ASSERT_TRUE(WaitForIdle(session));
     EXPECT_TRUE(window.Logged("load " + studio::TempWavPath()));
     const auto probe = testing_support::Probe(studio::TempWavPath());
     if (!probe) GTEST_SKIP() << "ffprobe missing";
@@ -426,7 +460,7 @@ TEST_F(JobsWithEngine, UnusableMp3ShowsTheMessageAndKeepsTheOpenSong) {
     testing_support::WriteFile(studio::TempWavPath(), song);
     testing_support::WriteFile(dir.File("noise.mp3"), std::vector<uint8_t>(5000, 0x5a));
     studio::PrepareDecode(window, dir.File("noise.mp3"));
-    ASSERT_TRUE(WaitForIdle());
+    ASSERT_TRUE(WaitForIdle(session));
     EXPECT_EQ(ui->messageTexts(),
               (std::vector<std::string>{"The specified file is not supported by the software!"}));
     EXPECT_EQ(testing_support::ReadFile(studio::TempWavPath()), song);
@@ -452,7 +486,7 @@ TEST_F(JobsWithEngine, DISABLED_SecondStudio) {
     ASSERT_TRUE(mp3 && cache);
     ::setenv("XDG_CACHE_HOME", cache, 1);
     studio::PrepareDecode(window, mp3);
-    ASSERT_TRUE(WaitForIdle());
+    ASSERT_TRUE(WaitForIdle(session));
     ASSERT_TRUE(ui->messageTexts().empty());
     ASSERT_TRUE(window.Logged("load " + studio::TempWavPath()));
     std::printf("scratch=%s\n", platform::ScratchFolder().c_str());
@@ -462,7 +496,7 @@ TEST_F(JobsWithEngine, TwoStudiosKeepTheirOwnScratchFiles) {
     if (!testing_support::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg missing";
     // The first studio opens a stereo song.
     studio::PrepareDecode(window, MakeMp3(dir, "first", 44100, 2));
-    ASSERT_TRUE(WaitForIdle());
+    ASSERT_TRUE(WaitForIdle(session));
     const std::string firstWav = studio::TempWavPath();
     const std::vector<uint8_t> firstSong = testing_support::ReadFile(firstWav);
     ASSERT_GT(firstSong.size(), 44u);
@@ -491,7 +525,7 @@ TEST_F(JobsWithEngine, TwoStudiosKeepTheirOwnScratchFiles) {
     EXPECT_FALSE(platform::IsDirectory(secondFolder)) << "removed when its studio exits";
     EXPECT_FALSE(platform::IsDirectory(ended)) << "removed when the second studio started";
     EXPECT_EQ(testing_support::ReadFile(firstWav), firstSong);
-    EXPECT_EQ(CurrentWavPath(), firstWav);
+    EXPECT_EQ(session.job.CurrentWavPath(), firstWav);
 }
 
 // 16-bit samples of `bytes`.
@@ -553,12 +587,12 @@ TEST_F(JobsWithEngine, OtherMusicFilesOpenAndLeaveAsRingtonesOfTheirOwnSamples) 
         ASSERT_EQ(testing_support::RunTool(argv).exitCode, 0);
 
         studio::PrepareDecode(window, song);
-        ASSERT_TRUE(WaitForIdle());
+        ASSERT_TRUE(WaitForIdle(session));
         ASSERT_TRUE(ui->messageTexts().empty()) << ui->messageTexts().front();
         ASSERT_TRUE(window.Logged("file " + song));
         ASSERT_TRUE(window.Logged("load " + studio::TempWavPath()));
-        EXPECT_EQ(CurrentSongTags().title, "Song of " + std::string(c.song));
-        EXPECT_EQ(CurrentSongTags().artist, "Caf\xc3\xa9 Band");
+        EXPECT_EQ(session.job.CurrentSongTags().title, "Song of " + std::string(c.song));
+        EXPECT_EQ(session.job.CurrentSongTags().artist, "Caf\xc3\xa9 Band");
         const auto opened = testing_support::Probe(studio::TempWavPath());
         ASSERT_TRUE(opened);
         EXPECT_EQ(opened->codec, "pcm_s16le");
@@ -577,7 +611,7 @@ TEST_F(JobsWithEngine, OtherMusicFilesOpenAndLeaveAsRingtonesOfTheirOwnSamples) 
                                         decoded.begin() + 4 * toFrame);
 
         const std::string wav = dir.File("ring.wav");
-        ASSERT_TRUE(studio::CutShapedSelection(wav, window.Selection()));
+        ASSERT_TRUE(studio::CutShapedSelection(session, wav, window.Selection()));
         const std::vector<uint8_t> saved = testing_support::ReadFile(wav);
         ASSERT_EQ(saved.size(), part.size() + 44);
         EXPECT_TRUE(std::equal(part.begin(), part.end(), saved.begin() + 44))
@@ -615,17 +649,17 @@ TEST_F(JobsWithEngine, OtherMusicFilesOpenAndLeaveAsRingtonesOfTheirOwnSamples) 
 TEST_F(JobsWithEngine, AnUndecodableOtherSongKeepsTheOpenOne) {
     const std::vector<uint8_t> song = testing_support::MakeToneWav({.seconds = 0.5});
     testing_support::WriteFile(studio::TempWavPath(), song);
-    SetCurrentWavPath(studio::TempWavPath(), media::SongTags{.title = "Open", .artist = "Band"});
+    session.job.SetCurrentWavPath(studio::TempWavPath(), media::SongTags{.title = "Open", .artist = "Band"});
     testing_support::WriteFile(dir.File("noise.flac"), std::vector<uint8_t>(5000, 0x5a));
     studio::PrepareDecode(window, dir.File("noise.flac"));
-    ASSERT_TRUE(WaitForIdle());
+    ASSERT_TRUE(WaitForIdle(session));
     EXPECT_EQ(ui->messageTexts(),
               (std::vector<std::string>{"The specified file is not supported by the software!"}));
     EXPECT_EQ(testing_support::ReadFile(studio::TempWavPath()), song);
     EXPECT_FALSE(platform::FileExists(studio::StagingWavPath()));
-    EXPECT_EQ(CurrentSongTags().title, "Open");
-    SetCurrentWavPath(studio::TempWavPath());
-    EXPECT_EQ(CurrentSongTags(), media::SongTags{});
+    EXPECT_EQ(session.job.CurrentSongTags().title, "Open");
+    session.job.SetCurrentWavPath(studio::TempWavPath());
+    EXPECT_EQ(session.job.CurrentSongTags(), media::SongTags{});
 }
 
 }  // namespace

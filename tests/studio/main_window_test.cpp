@@ -1,6 +1,7 @@
 // The studio's main window driven offscreen as a user drives it: buttons clicked, file dialogs
 // and message boxes answered by the scripted Ui, the real codec engine, wave-editor control,
 // playback device and MMF tool. What the window writes is read back by ffprobe.
+#include "studio/session.h"
 #include "studio/main_window.h"
 
 #include <SDL.h>
@@ -62,8 +63,8 @@ bool WaitFor(const std::function<bool()>& condition, int ms = 20000) {
 
 class MainWindow : public ::testing::Test {
   protected:
+    studio::Session session;
     static void SetUpTestSuite() {
-        ConstructApplication();
         RegisterEditorControl();
         // As start-up sets them before it runs the main window.
         platform::SetDialogColors(QColor(213, 224, 247), QColor(1, 34, 99));
@@ -71,8 +72,8 @@ class MainWindow : public ::testing::Test {
 
     void SetUp() override {
         if (!HaveTool("ffprobe")) GTEST_SKIP() << "ffprobe missing";
-        ASSERT_EQ(jobRunning.load(), 0);
-        window = std::make_unique<CRingsmithDlg>();
+        ConstructApplication(session);
+        window = std::make_unique<CRingsmithDlg>(session);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         ASSERT_FALSE(window->quitRequested()) << "start-up failed: " << Texts();
@@ -82,7 +83,7 @@ class MainWindow : public ::testing::Test {
     void TearDown() override {
         if (!window) return;
         window->Command(kCmdStop);
-        WaitFor([] { return jobRunning.load() == 0; });
+        WaitFor([this] { return !session.job.Running(); });
         window.reset();
     }
 
@@ -117,7 +118,7 @@ class MainWindow : public ::testing::Test {
     }
 
     void WaitUntilShown() {
-        ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; })) << "decode never ended";
+        ASSERT_TRUE(WaitFor([this] { return !session.job.Running(); })) << "decode never ended";
         ASSERT_TRUE(WaitFor([this] {
             return window->editor().site().GetProperty(wave_editor::dispid::kLoadState).ToInt() ==
                    wave_editor::kLoadStateReady;
@@ -177,7 +178,7 @@ TEST_F(MainWindow, RingtoneWorkflowFromOpenToMmf) {
     // Open: the decode runs on a worker and refuses other commands meanwhile.
     ui->QueueOpenFiles({mp3});
     Click(kCmdOpenMp3);
-    ASSERT_EQ(jobRunning.load(), 1) << "the decode job did not start: " << Texts();
+    ASSERT_TRUE(session.job.Running()) << "the decode job did not start: " << Texts();
     Click(kCmdSaveAsWav);
     EXPECT_EQ(LastMessage(), "Please wait...");
     Click(kCmdExit);
@@ -187,7 +188,7 @@ TEST_F(MainWindow, RingtoneWorkflowFromOpenToMmf) {
     EXPECT_FALSE(window->quitRequested());
     WaitUntilShown();
     EXPECT_EQ(window->currentFileName(), mp3);
-    EXPECT_EQ(CurrentWavPath(), TempWavPath());
+    EXPECT_EQ(session.job.CurrentWavPath(), TempWavPath());
     const auto decoded = Probe(TempWavPath());
     ASSERT_TRUE(decoded);
     EXPECT_NEAR(decoded->duration, kSongSeconds, 0.1);
@@ -248,7 +249,7 @@ TEST_F(MainWindow, RingtoneWorkflowFromOpenToMmf) {
     const std::string mp3Out = dir.File("ring.mp3");
     ui->QueueSaveFile(mp3Out);
     Click(kCmdSaveAsMp3);
-    ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
+    ASSERT_TRUE(WaitFor([this] { return !session.job.Running(); }));
     EXPECT_EQ(LastMessage(), "Ring Tone Created!");
     EXPECT_EQ(ui->messages().back().icon, platform::MsgIcon::Information);
     EXPECT_EQ(window->progress()->value(), 100);
@@ -343,7 +344,7 @@ TEST_F(MainWindow, RefusesTooShortSelectionsAndBadDrops) {
     EXPECT_EQ(LastMessage(), "One file at a time, please.");
     drop({QUrl::fromLocalFile("/music/song.mp3x")});
     EXPECT_EQ(LastMessage(), "Invalid format");
-    EXPECT_EQ(jobRunning.load(), 0);
+    EXPECT_FALSE(session.job.Running());
 
     // An accepted drop (the extension in capitals) decodes and shows the song.
     const std::string upper = dir.File("LOUD.MP3");
@@ -364,18 +365,18 @@ TEST_F(MainWindow, AFailedOpenKeepsTheOpenSong) {
     const std::string fake = dir.File("fake.mp3");
     testing_support::WriteFile(fake, std::vector<uint8_t>(8000, 0x5a));
     window->DropFiles({fake});
-    ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
+    ASSERT_TRUE(WaitFor([this] { return !session.job.Running(); }));
     // A WAV is a song too now; a FLAC that FFmpeg cannot read is refused like the fake MP3.
     const std::string broken = dir.File("broken.flac");
     testing_support::WriteFile(broken, std::vector<uint8_t>(8000, 0x5a));
     ui->QueueOpenFiles({broken});
     Click(kCmdOpenMp3);
-    ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
+    ASSERT_TRUE(WaitFor([this] { return !session.job.Running(); }));
 
     const std::string refused = "The specified file is not supported by the software!";
     EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{refused, refused}));
     EXPECT_EQ(window->currentFileName(), mp3);
-    EXPECT_EQ(CurrentWavPath(), TempWavPath());
+    EXPECT_EQ(session.job.CurrentWavPath(), TempWavPath());
     EXPECT_EQ(testing_support::ReadFile(TempWavPath()), decoded);
 
     SetSelection(0, 88200);
@@ -481,7 +482,7 @@ TEST_F(MainWindow, TheCommandLineSongOpensAsOpenMp3Would) {
     const StudioStart start = ParseStudioArguments({"./caf\xe9.mp3"}, dir.path());
     ASSERT_EQ(start.song, latin1);
     const auto run = [this](const std::string& song) {
-        window.reset(static_cast<CRingsmithDlg*>(MakeMainWindowOpening(song).release()));
+        window.reset(static_cast<CRingsmithDlg*>(MakeMainWindowOpening(session, song).release()));
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         ASSERT_TRUE(WaitFor([this] { return !window->startPending(); }));
@@ -490,7 +491,7 @@ TEST_F(MainWindow, TheCommandLineSongOpensAsOpenMp3Would) {
     WaitUntilShown();
     EXPECT_TRUE(ui->messageTexts().empty()) << Texts();
     EXPECT_EQ(window->currentFileName(), latin1);
-    EXPECT_EQ(Settings().openMp3Folder, dir.path() + "/");
+    EXPECT_EQ(session.settings.openMp3Folder, dir.path() + "/");
     const auto decoded = Probe(TempWavPath());
     ASSERT_TRUE(decoded);
     EXPECT_NEAR(decoded->duration, kSongSeconds, 0.1);
@@ -498,7 +499,7 @@ TEST_F(MainWindow, TheCommandLineSongOpensAsOpenMp3Would) {
     // A file that does not exist is named as missing; one that is no MP3 is not supported.
     window.reset();
     run(dir.File("missing.mp3"));
-    ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
+    ASSERT_TRUE(WaitFor([this] { return !session.job.Running(); }));
     EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"The specified file does not exist:\n" +
                                                            dir.File("missing.mp3")});
     EXPECT_EQ(window->currentFileName(), "");
@@ -506,7 +507,7 @@ TEST_F(MainWindow, TheCommandLineSongOpensAsOpenMp3Would) {
     window.reset();
     testing_support::WriteFile(dir.File("notes.txt"), {'x'});
     run(dir.File("notes.txt"));
-    ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
+    ASSERT_TRUE(WaitFor([this] { return !session.job.Running(); }));
     EXPECT_EQ(ui->messageTexts(),
               std::vector<std::string>{"The specified file is not supported by the software!"});
     EXPECT_EQ(window->currentFileName(), "");
@@ -601,7 +602,7 @@ TEST_F(MainWindow, KeysRunTheButtonsCommands) {
     ui->QueueSaveFile(std::nullopt);
     key(Qt::Key_S, Qt::ControlModifier);
     ASSERT_TRUE(WaitFor([this] { return ui->fileDialogs().size() == 3u; }));
-    ASSERT_TRUE(WaitFor([] { return jobRunning.load() == 0; }));
+    ASSERT_TRUE(WaitFor([this] { return !session.job.Running(); }));
     EXPECT_EQ(ui->fileDialogs()[2].filter, "MP3 files(*.mp3)|*.mp3||");
     EXPECT_EQ(ui->fileDialogs()[2].initialName, "Key Song ringtone.mp3");
 

@@ -1,5 +1,6 @@
 // "Save as phone ringtone..." run as its job against a fake window, with the real codec engine
 // for MP3: each type is read back by ffprobe and decoded by ffmpeg; a long M4R part asks first.
+#include "studio/session.h"
 #include "studio/phone_ringtone.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,8 @@ using testing_support::TempDir;
 
 class FakeWindow : public IJobWindow, public ISelectionSource {
   public:
+    explicit FakeWindow(Session& session) : session_(session) {}
+    Session& session() override { return session_; }
     void SetProgressPos(int pos) override { lastProgress = pos; }
     void StartJobTimer(int, int) override {}
     void StopJobTimer(int) override {}
@@ -39,16 +42,20 @@ class FakeWindow : public IJobWindow, public ISelectionSource {
     }
     int32_t positions = 0;
     int lastProgress = -1;
+
+  private:
+    Session& session_;
 };
 
 class PhoneRingtone : public ::testing::Test {
   protected:
+    studio::Session session;
     static void SetUpTestSuite() {
         ::setenv("VEXMOR_SYSTEM_DIR", testing_support::BuildSystemDir().c_str(), 1);
     }
     void SetUp() override {
         if (!HaveTool("ffprobe") || !HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg missing";
-        ASSERT_TRUE(BindCodecEngine());
+        ASSERT_TRUE(session.BindCodecEngine());
     }
 
     // The current WAV: a tone of `seconds` at `rate` Hz, mono; the whole of it is selected.
@@ -59,19 +66,19 @@ class PhoneRingtone : public ::testing::Test {
         tone.channels = 1;
         const std::string song = dir.File("song.wav");
         testing_support::WriteFile(song, testing_support::MakeToneWav(tone));
-        SetCurrentWavPath(song);
+        session.job.SetCurrentWavPath(song);
         window.positions = static_cast<int32_t>(seconds * rate);
     }
 
     void RunJob() {
-        ASSERT_TRUE(TryStartJob());
+        ASSERT_TRUE(session.job.TryStart());
         SavePhoneRingtoneJob(window);
-        EXPECT_EQ(jobRunning.load(), 0);
+        EXPECT_FALSE(session.job.Running());
     }
 
     TempDir dir;
     platform::ScopedScriptedUi ui;
-    FakeWindow window;
+    FakeWindow window{session};
 };
 
 TEST_F(PhoneRingtone, EachTypeReadBackByFfprobeAndPlayedByFfmpeg) {

@@ -1,6 +1,7 @@
 // The clean-cut tools on real files: a part cut with fades and normalising, read back by ffmpeg
 // and measured; edges snapped onto zero crossings of a generated tone; the tools' choices kept
 // in their own section of the settings file.
+#include "studio/session.h"
 #include "studio/ringtone_shaping.h"
 
 #include <gtest/gtest.h>
@@ -148,9 +149,10 @@ TEST(RingtoneShaping, SnapPutsBothEdgesOnSignChanges) {
 }
 
 TEST(RingtoneOptionsFile, ChoicesGoToTheirOwnSectionOnlyWhenChanged) {
+    studio::Session session;
     TempDir dir;
     const std::string file = dir.File("ringsmith.ini");
-    InitStudioSettings(file);
+    session.LoadSettings(file);
     const std::string general = SectionText(file, "GENERAL");
     ASSERT_FALSE(general.empty());
 
@@ -181,7 +183,7 @@ TEST(RingtoneOptionsFile, ChoicesGoToTheirOwnSectionOnlyWhenChanged) {
     again.Load(file);
     EXPECT_EQ(again.fadeInMs, 0);
     // The next start writes GENERAL as before and keeps the tools' section.
-    InitStudioSettings(file);
+    session.LoadSettings(file);
     EXPECT_EQ(SectionText(file, "GENERAL"), general);
     EXPECT_NE(SectionText(file, kRingtoneSection).find("SnapToZero=1"), std::string::npos);
 }

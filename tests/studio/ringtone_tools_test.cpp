@@ -1,6 +1,7 @@
 // The ringtone tools in the studio's window: the waveform's right-click menu, the fade ramps it
 // shows, snapping new selections, the looped (and shaped) preview on the dummy audio driver and
 // a shaped "Save as wav".
+#include "studio/session.h"
 #include "studio/ringtone_tools.h"
 
 #include <gtest/gtest.h>
@@ -56,17 +57,18 @@ QAction* FindAction(QMenu* menu, const QString& text) {
 
 class RingtoneToolsWindow : public ::testing::Test {
   protected:
+    studio::Session session;
     static void SetUpTestSuite() {
-        ConstructApplication();
         RegisterEditorControl();
         platform::SetDialogColors(QColor(213, 224, 247), QColor(1, 34, 99));
     }
 
     void SetUp() override {
-        CurrentRingtoneOptions() = RingtoneOptions{};
+        ConstructApplication(session);
+        session.ringtone = RingtoneOptions{};
         general = GeneralSection();
         ASSERT_FALSE(general.empty());
-        window = std::make_unique<CRingsmithDlg>();
+        window = std::make_unique<CRingsmithDlg>(session);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         ASSERT_NE(window->ringtoneTools(), nullptr);
@@ -77,7 +79,7 @@ class RingtoneToolsWindow : public ::testing::Test {
         song = dir.File("song.wav");
         songBytes = testing_support::MakeToneWav(tone);
         testing_support::WriteFile(song, songBytes);
-        SetCurrentWavPath(song);
+        session.job.SetCurrentWavPath(song);
         window->editor().LoadFile(song);
         ASSERT_TRUE(QTest::qWaitFor([this] {
             return window->editor().site().GetProperty(wave_editor::dispid::kLoadState).ToInt() ==
@@ -171,8 +173,8 @@ TEST_F(RingtoneToolsWindow, RightClickOnTheWaveShowsTheToolsMenuWithItsRamps) {
     QAction* inOneSecond = menu->actions()[0]->menu()->actions()[1];
     inOneSecond->trigger();
     menu->actions()[1]->menu()->actions()[0]->trigger();
-    EXPECT_EQ(CurrentRingtoneOptions().fadeInMs, 1000);
-    EXPECT_EQ(CurrentRingtoneOptions().fadeOutMs, 500);
+    EXPECT_EQ(session.ringtone.fadeInMs, 1000);
+    EXPECT_EQ(session.ringtone.fadeOutMs, 500);
     Choose("Normalise");
 
     const QImage plain = editor->grab().toImage();
@@ -211,9 +213,9 @@ TEST_F(RingtoneToolsWindow, RightClickOnTheWaveShowsTheToolsMenuWithItsRamps) {
     menu->hide();
 
     // The choices are read again on the next start.
-    ReloadRingtoneOptions();
-    EXPECT_EQ(CurrentRingtoneOptions().fadeInMs, 1000);
-    EXPECT_TRUE(CurrentRingtoneOptions().normalise);
+    session.ringtone.Load(SettingsFileName());
+    EXPECT_EQ(session.ringtone.fadeInMs, 1000);
+    EXPECT_TRUE(session.ringtone.normalise);
 }
 
 TEST_F(RingtoneToolsWindow, SnapMovesNewSelectionsOntoZeroCrossings) {
@@ -235,7 +237,7 @@ TEST_F(RingtoneToolsWindow, SnapMovesNewSelectionsOntoZeroCrossings) {
     ASSERT_GT(end, start);
     EXPECT_TRUE(OnCrossing(start / 2)) << start;
     EXPECT_TRUE(OnCrossing(end / 2)) << end;
-    EXPECT_TRUE(CurrentRingtoneOptions().snapToZero);
+    EXPECT_TRUE(session.ringtone.snapToZero);
 }
 
 TEST_F(RingtoneToolsWindow, LoopPreviewPlaysTheSelectionUntilStop) {

@@ -1,3 +1,4 @@
+#include "studio/session.h"
 #include "studio/settings.h"
 
 #include <gtest/gtest.h>
@@ -52,9 +53,9 @@ std::string Stored(const std::string& key) {
 
 class SettingsTest : public ::testing::Test {
 protected:
+    studio::Session session;
     void SetUp() override {
         std::filesystem::remove_all(platform::SettingsFolder());
-        Settings() = StudioSettings();
     }
     void TearDown() override { std::filesystem::remove_all(platform::SettingsFolder()); }
 };
@@ -67,8 +68,8 @@ TEST_F(SettingsTest, FileNameIsBareAndLandsInTheSettingsFolder) {
 }
 
 TEST_F(SettingsTest, FirstStartWritesExactlyTheFifteenKeys) {
-    InitStudioSettings();
-    const StudioSettings& s = Settings();
+    session.LoadSettings();
+    const StudioSettings& s = session.settings;
     EXPECT_EQ(s.bitrate, 32);
     EXPECT_EQ(s.channelMode, 2);
     EXPECT_EQ(s.scaleEnabled, 0);
@@ -97,7 +98,7 @@ TEST_F(SettingsTest, FirstStartWritesExactlyTheFifteenKeys) {
         "WAVEnc=WAV",      "WAVChannels=Stereo", "WAVSamplerate=44100", "WAVSamplebits=16"};
     EXPECT_EQ(Lines(SettingsPath()), expected);
 
-    const RipperOptions& copy = RipperWorkingCopy();
+    const RipperOptions& copy = session.ripperWorkingCopy;
     EXPECT_EQ(copy.encoder, 0);
     EXPECT_EQ(copy.wavSampleRate, 2);
     EXPECT_EQ(copy.currentPattern, "$a-$t");
@@ -245,8 +246,8 @@ TEST_F(SettingsTest, StoredValuesMapAndAreWrittenBack) {
               "WAVChannels=Mono\n"
               "WAVSamplerate=8000\n"
               "WAVSamplebits=8\n");
-    InitStudioSettings();
-    const StudioSettings& s = Settings();
+    session.LoadSettings();
+    const StudioSettings& s = session.settings;
     EXPECT_EQ(s.bitrate, -1);
     EXPECT_EQ(s.channelMode, 1);
     EXPECT_EQ(s.scaleEnabled, 1);
@@ -262,7 +263,7 @@ TEST_F(SettingsTest, StoredValuesMapAndAreWrittenBack) {
     EXPECT_EQ(s.ripper.wavChannels, 1);
     EXPECT_EQ(s.ripper.wavSampleRate, 2);
     EXPECT_EQ(s.ripper.wavSampleBits, 1);
-    EXPECT_EQ(RipperWorkingCopy().encoder, 2);
+    EXPECT_EQ(session.ripperWorkingCopy.encoder, 2);
 
     EXPECT_EQ(Stored("MP3bitrates"), "-1");
     EXPECT_EQ(Stored("MP3MPEG"), "0");
@@ -277,18 +278,18 @@ TEST_F(SettingsTest, StoredValuesMapAndAreWrittenBack) {
     EXPECT_EQ(Stored("WAVSamplebits"), "16");
 
     // "False" reads as 0: the next start has the ripper's encoder off.
-    Settings() = StudioSettings();
-    InitStudioSettings();
-    EXPECT_EQ(Settings().ripper.encoder, 0);
-    EXPECT_EQ(Settings().bitrate, -1);
+    session.settings = StudioSettings();
+    session.LoadSettings();
+    EXPECT_EQ(session.settings.ripper.encoder, 0);
+    EXPECT_EQ(session.settings.bitrate, -1);
     EXPECT_EQ(Stored("Encoder"), "WAV");
 }
 
 TEST_F(SettingsTest, NoResampleSurvivesARoundTrip) {
     WriteText(SettingsPath(), "[general]\nmp3sample=-1\nENCODER=WAV\n");
-    InitStudioSettings();
-    EXPECT_EQ(Settings().resampleRate, -1);
-    EXPECT_EQ(Settings().ripper.encoder, 0);
+    session.LoadSettings();
+    EXPECT_EQ(session.settings.resampleRate, -1);
+    EXPECT_EQ(session.settings.ripper.encoder, 0);
     EXPECT_EQ(Stored("MP3SAMPLE"), "-1");
     EXPECT_EQ(Stored("Encoder"), "WAV");
 }
@@ -309,8 +310,8 @@ TEST_F(SettingsTest, DamagedFileGivesDefaultsAndKeepsEveryForeignLine) {
     text += "=no key\n";
     WriteText(SettingsPath(), text);
 
-    InitStudioSettings();
-    const StudioSettings& s = Settings();
+    session.LoadSettings();
+    const StudioSettings& s = session.settings;
     EXPECT_EQ(s.bitrate, -1);
     EXPECT_EQ(s.vbrQuality, 4);
     EXPECT_EQ(s.ripper.tempFolder, longValue.substr(0, 255));
@@ -374,15 +375,15 @@ TEST_F(SettingsTest, ReadOnlyFileIsNotReplaced) {
     const std::string original = "[GENERAL]\nMP3bitrates=64\n";
     WriteText(SettingsPath(), original);
     ::chmod(SettingsPath().c_str(), 0444);
-    InitStudioSettings();
-    EXPECT_EQ(Settings().bitrate, 64);
+    session.LoadSettings();
+    EXPECT_EQ(session.settings.bitrate, 64);
     EXPECT_EQ(Text(SettingsPath()), original);
     ::chmod(SettingsPath().c_str(), 0644);
 }
 
 TEST_F(SettingsTest, RememberedFolderIsWrittenAtOnceAndReadAtStart) {
-    InitStudioSettings();
-    StudioSettings& s = Settings();
+    session.LoadSettings();
+    StudioSettings& s = session.settings;
     EXPECT_TRUE(s.RememberFolderOf(FolderSlot::SaveAsWav, "/music/ring tones/bell.wav"));
     EXPECT_EQ(s.saveAsWavFolder, "/music/ring tones/");
     EXPECT_EQ(Stored("SaveAsWAV_Path"), "/music/ring tones/");
@@ -397,21 +398,21 @@ TEST_F(SettingsTest, RememberedFolderIsWrittenAtOnceAndReadAtStart) {
     // A later settings save keeps the folder keys it does not write.
     s.bitrate = 128;
     EXPECT_TRUE(s.Save());
-    Settings() = StudioSettings();
-    InitStudioSettings();
-    EXPECT_EQ(Settings().saveAsWavFolder, "/music/ring tones/");
-    EXPECT_EQ(Settings().ripOutputFolder, "/music/rips/");
-    EXPECT_EQ(Settings().openMp3Folder, "/música/");
-    EXPECT_EQ(Settings().bitrate, 128);
-    EXPECT_EQ(Settings().saveAsMp3Folder, platform::WithTrailingSeparator(platform::HomeFolder()));
+    session.settings = StudioSettings();
+    session.LoadSettings();
+    EXPECT_EQ(session.settings.saveAsWavFolder, "/music/ring tones/");
+    EXPECT_EQ(session.settings.ripOutputFolder, "/music/rips/");
+    EXPECT_EQ(session.settings.openMp3Folder, "/música/");
+    EXPECT_EQ(session.settings.bitrate, 128);
+    EXPECT_EQ(session.settings.saveAsMp3Folder, platform::WithTrailingSeparator(platform::HomeFolder()));
 }
 
 TEST_F(SettingsTest, SaveAndFolderWritesOnTwoThreadsKeepEachOthersKeys) {
     // A job remembers its folder on a worker while the settings dialog saves on the GUI
     // thread: each write reads, changes and replaces the whole file, so without one lock
     // around both a save could put back the file as it was before the folder was written.
-    InitStudioSettings();
-    const StudioSettings saver = Settings();
+    session.LoadSettings();
+    const StudioSettings saver = session.settings;
     std::atomic<bool> stop{false};
     std::thread saving([&] {
         while (!stop) saver.Save();

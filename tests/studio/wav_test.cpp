@@ -1,3 +1,5 @@
+#include "studio/ringtone_save.h"
+#include "studio/session.h"
 #include "studio/wav.h"
 
 #include <gtest/gtest.h>
@@ -63,7 +65,7 @@ long long SoxSamples(const std::string& path) {
 
 class WavTest : public ::testing::Test {
 protected:
-    void SetUp() override { jobRunning = 0; }
+    studio::Session session;
     TempDir dir;
     platform::ScopedScriptedUi ui;
 };
@@ -135,26 +137,32 @@ TEST_F(WavTest, ShortSelectionsAreRefusedBeforeAlignment) {
     WriteFile(dir.File("in.wav"), MakeToneWav(spec));
 
     FixedSelection exact(100, 100 + 7168);
-    EXPECT_FALSE(WriteSelectionToWav(dir.File("a.wav"), exact, dir.File("in.wav")));
-    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Time is too short!"});
+    const CutResult a = WriteSelectionToWav(dir.File("a.wav"), exact, dir.File("in.wav"));
+    EXPECT_FALSE(a);
+    EXPECT_EQ(a.message, "Time is too short!");
     EXPECT_FALSE(platform::FileExists(dir.File("a.wav")));
 
-    ui->Clear();
     FixedSelection backwards(9000, 100);
-    EXPECT_FALSE(WriteSelectionToWav(dir.File("b.wav"), backwards, dir.File("in.wav")));
-    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Time is too short!"});
+    const CutResult b = WriteSelectionToWav(dir.File("b.wav"), backwards, dir.File("in.wav"));
+    EXPECT_FALSE(b);
+    EXPECT_EQ(b.message, "Time is too short!");
     EXPECT_FALSE(platform::FileExists(dir.File("b.wav")));
 
-    ui->Clear();
     FixedSelection extremes(INT32_MAX, INT32_MIN);  // the length must not wrap around
-    EXPECT_FALSE(WriteSelectionToWav(dir.File("c.wav"), extremes, dir.File("in.wav")));
-    EXPECT_EQ(ui->messageTexts().size(), 1u);
+    const CutResult c = WriteSelectionToWav(dir.File("c.wav"), extremes, dir.File("in.wav"));
+    EXPECT_FALSE(c);
+    EXPECT_EQ(c.message, "Time is too short!");
 
-    ui->Clear();
     FixedSelection justEnough(101, 101 + 7169);  // lowered to 100..7270: 7170 positions
-    EXPECT_TRUE(WriteSelectionToWav(dir.File("d.wav"), justEnough, dir.File("in.wav")));
-    EXPECT_TRUE(ui->messageTexts().empty());
+    const CutResult d = WriteSelectionToWav(dir.File("d.wav"), justEnough, dir.File("in.wav"));
+    EXPECT_TRUE(d);
+    EXPECT_TRUE(d.message.empty());
     EXPECT_EQ(Get32(ReadFile(dir.File("d.wav")), 40), 2u * 7170u);
+    // The cut says nothing itself; its caller shows the refusal (ShowCutResult).
+    EXPECT_TRUE(ui->messageTexts().empty());
+    EXPECT_FALSE(ShowCutResult(a));
+    EXPECT_TRUE(ShowCutResult(d));
+    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Time is too short!"});
 }
 
 TEST_F(WavTest, SelectionBeyondTheSoundIsCutAtItsEnd) {
@@ -182,8 +190,9 @@ TEST_F(WavTest, SelectionBeyondTheSoundIsCutAtItsEnd) {
     }
 
     FixedSelection outside(9000, 30000);
-    EXPECT_FALSE(WriteSelectionToWav(dir.File("none.wav"), outside, dir.File("in.wav")));
-    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Time is too short!"});
+    const CutResult none = WriteSelectionToWav(dir.File("none.wav"), outside, dir.File("in.wav"));
+    EXPECT_FALSE(none);
+    EXPECT_EQ(none.message, "Time is too short!");
     EXPECT_FALSE(platform::FileExists(dir.File("none.wav")));
 }
 
@@ -202,8 +211,8 @@ TEST_F(WavTest, DataTagMustStartBeforeOffset95) {
     EXPECT_FALSE(platform::FileExists(dir.File("no.wav")));
     EXPECT_TRUE(ui->messageTexts().empty());
 
-    EXPECT_TRUE(IsWavComplete(dir.File("at94.wav")));
-    EXPECT_FALSE(IsWavComplete(dir.File("at95.wav")));
+    EXPECT_TRUE(IsWavComplete(dir.File("at94.wav"), false));
+    EXPECT_FALSE(IsWavComplete(dir.File("at95.wav"), false));
 }
 
 TEST_F(WavTest, GrowingFileIsIncompleteAndNotCut) {
@@ -215,14 +224,14 @@ TEST_F(WavTest, GrowingFileIsIncompleteAndNotCut) {
     EXPECT_FALSE(WriteSelectionToWav(dir.File("out.wav"), selection, dir.File("growing.wav")));
     EXPECT_FALSE(platform::FileExists(dir.File("out.wav")));
     EXPECT_TRUE(ui->messageTexts().empty());
-    EXPECT_FALSE(IsWavComplete(dir.File("growing.wav")));
+    EXPECT_FALSE(IsWavComplete(dir.File("growing.wav"), false));
 
     // The ripper's header with data size 0 over a file that already holds frames.
     RipperOptions options;
     std::vector<uint8_t> ripped = WavHeaderBytes(options, 0);
     ripped.resize(44 + 4 * 2352, 0);
     WriteFile(dir.File("ripping.wav"), ripped);
-    EXPECT_FALSE(IsWavComplete(dir.File("ripping.wav")));
+    EXPECT_FALSE(IsWavComplete(dir.File("ripping.wav"), false));
 }
 
 TEST_F(WavTest, WrongTagsRaiseTheInvalidFileErrorNamingTheFile) {
@@ -262,28 +271,27 @@ TEST_F(WavTest, WrongTagsRaiseTheInvalidFileErrorNamingTheFile) {
 TEST_F(WavTest, MissingSourceFailsSilently) {
     FixedSelection selection(0, 20000);
     EXPECT_FALSE(WriteSelectionToWav(dir.File("out.wav"), selection, dir.File("absent.wav")));
-    SetCurrentWavPath("");
-    EXPECT_FALSE(WriteSelectionToWav(dir.File("out.wav"), selection));
+    session.job.SetCurrentWavPath("");
+    EXPECT_FALSE(CutShapedSelection(session, dir.File("out.wav"), selection));
     EXPECT_TRUE(ui->messageTexts().empty());
     EXPECT_FALSE(platform::FileExists(dir.File("out.wav")));
 }
 
-TEST_F(WavTest, CurrentWavIsTheDefaultSource) {
+TEST_F(WavTest, TheSessionsCurrentWavIsTheRingtonesSource) {
     WriteFile(dir.File("current.wav"), MakeToneWav(ToneSpec{}));
-    SetCurrentWavPath(dir.File("current.wav"));
+    session.job.SetCurrentWavPath(dir.File("current.wav"));
     FixedSelection selection(0, 8000);
-    EXPECT_TRUE(WriteSelectionToWav(dir.File("out.wav"), selection));
+    EXPECT_TRUE(CutShapedSelection(session, dir.File("out.wav"), selection));
     EXPECT_EQ(Get32(ReadFile(dir.File("out.wav")), 40), 16000u);
-    SetCurrentWavPath("");
 }
 
 TEST_F(WavTest, UnwritableTargetIsReportedAndLeavesNothing) {
     WriteFile(dir.File("in.wav"), MakeToneWav(ToneSpec{}));
     FixedSelection selection(0, 8000);
     const std::string target = dir.File("no such folder/out.wav");
-    EXPECT_FALSE(WriteSelectionToWav(target, selection, dir.File("in.wav")));
-    ASSERT_EQ(ui->messageTexts().size(), 1u);
-    EXPECT_NE(ui->messageTexts()[0].find(target), std::string::npos);
+    const CutResult refused = WriteSelectionToWav(target, selection, dir.File("in.wav"));
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.message, "Cannot write the file " + target);
 
     // A replaced target is replaced whole; no temporary file stays beside it.
     WriteFile(dir.File("out.wav"), std::vector<uint8_t>(100000, 7));
@@ -302,7 +310,7 @@ TEST_F(WavTest, PathsWithBlanksAndNonAsciiLetters) {
     FixedSelection selection(0, 8000);
     ASSERT_TRUE(WriteSelectionToWav(target, selection, source));
     EXPECT_TRUE(ui->messageTexts().empty());
-    EXPECT_TRUE(IsWavComplete(target));
+    EXPECT_TRUE(IsWavComplete(target, false));
     if (const auto info = testing_support::Probe(target)) {
         EXPECT_NEAR(info->duration, 4000.0 / 44100.0, 1e-3);
     }
@@ -310,11 +318,9 @@ TEST_F(WavTest, PathsWithBlanksAndNonAsciiLetters) {
 
 TEST_F(WavTest, CompletenessWaitsForTheFileButNotForever) {
     // A conversion job answers at once, whatever the file.
-    jobRunning = 1;
-    EXPECT_TRUE(IsWavComplete(dir.File("absent.wav"), {}, std::chrono::milliseconds(0)));
-    jobRunning = 0;
+    EXPECT_TRUE(IsWavComplete(dir.File("absent.wav"), true, {}, std::chrono::milliseconds(0)));
 
-    EXPECT_FALSE(IsWavComplete(dir.File("absent.wav"), {}, std::chrono::milliseconds(400)));
+    EXPECT_FALSE(IsWavComplete(dir.File("absent.wav"), false, {}, std::chrono::milliseconds(400)));
 
     int repaints = 0;
     std::thread writer([&] {
@@ -322,12 +328,12 @@ TEST_F(WavTest, CompletenessWaitsForTheFileButNotForever) {
         WriteFile(dir.File("late.wav.tmp"), MakeToneWav(ToneSpec{}));
         std::filesystem::rename(dir.File("late.wav.tmp"), dir.File("late.wav"));
     });
-    EXPECT_TRUE(IsWavComplete(dir.File("late.wav"), [&] { ++repaints; }));
+    EXPECT_TRUE(IsWavComplete(dir.File("late.wav"), false, [&] { ++repaints; }));
     writer.join();
     EXPECT_EQ(repaints, 1);
 
     WriteFile(dir.File("tiny.wav"), {'R', 'I', 'F'});
-    EXPECT_FALSE(IsWavComplete(dir.File("tiny.wav"), [&] { ++repaints; }));
+    EXPECT_FALSE(IsWavComplete(dir.File("tiny.wav"), false, [&] { ++repaints; }));
     EXPECT_EQ(repaints, 1);
 }
 
@@ -412,7 +418,7 @@ TEST_F(WavTest, RipperHeaderIsFortyFourBytesOfCdFormat) {
         expected.resize(44 + dataBytes, 0);
         return expected;
     }());
-    EXPECT_TRUE(IsWavComplete(dir.File("track.wav")));
+    EXPECT_TRUE(IsWavComplete(dir.File("track.wav"), false));
     if (const auto info = testing_support::Probe(dir.File("track.wav"))) {
         EXPECT_EQ(info->channels, 2);
         EXPECT_EQ(info->sampleRate, 44100);
@@ -441,29 +447,28 @@ TEST_F(WavTest, RipperHeaderIsFortyFourBytesOfCdFormat) {
 }
 
 TEST(JobState, OneJobAtATime) {
-    jobRunning = 0;
-    EXPECT_TRUE(TryStartJob());
-    EXPECT_EQ(jobRunning.load(), 1);
-    EXPECT_FALSE(TryStartJob());
-    EndJob();
-    EXPECT_EQ(jobRunning.load(), 0);
+    studio::Session session;
+    EXPECT_TRUE(session.job.TryStart());
+    EXPECT_TRUE(session.job.Running());
+    EXPECT_FALSE(session.job.TryStart());
+    session.job.End();
+    EXPECT_FALSE(session.job.Running());
 
     // Of many threads racing for the flag exactly one wins.
     std::atomic<int> winners{0};
     std::vector<std::thread> threads;
     for (int i = 0; i < 8; ++i)
         threads.emplace_back([&] {
-            if (TryStartJob()) ++winners;
+            if (session.job.TryStart()) ++winners;
         });
     for (auto& t : threads) t.join();
     EXPECT_EQ(winners.load(), 1);
-    EndJob();
+    session.job.End();
 }
 
 TEST(JobState, CurrentWavIsSharedBetweenThreads) {
-    SetCurrentWavPath("");
-    EXPECT_EQ(CurrentWavPath(), "");
-    std::thread([] { SetCurrentWavPath("/scratch/vxtmp.wav"); }).join();
-    EXPECT_EQ(CurrentWavPath(), "/scratch/vxtmp.wav");
-    SetCurrentWavPath("");
+    studio::Session session;
+    EXPECT_EQ(session.job.CurrentWavPath(), "");
+    std::thread([&session] { session.job.SetCurrentWavPath("/scratch/vxtmp.wav"); }).join();
+    EXPECT_EQ(session.job.CurrentWavPath(), "/scratch/vxtmp.wav");
 }

@@ -1,6 +1,7 @@
 // The batch down-sizer driven offscreen as a user drives it, with the real codec engine: files
 // added, converted into their own folder and into new folders, a settings change during a run,
 // a broken file, Cancel and closing while busy. Outputs are read back by ffprobe.
+#include "studio/session.h"
 #include "studio/tools/batch_downsizer.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +32,7 @@ using testing_support::ReadFile;
 
 class Downsizer : public ::testing::Test {
   protected:
+    studio::Session session;
     static void SetUpTestSuite() {
         ::setenv("VEXMOR_SYSTEM_DIR", testing_support::BuildSystemDir().c_str(), 1);
         platform::SetDialogColors(QColor(213, 224, 247), QColor(1, 34, 99));
@@ -39,15 +41,15 @@ class Downsizer : public ::testing::Test {
     void SetUp() override {
         if (!testing_support::HaveTool("ffprobe") || !testing_support::HaveTool("lame"))
             GTEST_SKIP() << "ffprobe or lame missing";
-        ASSERT_TRUE(BindCodecEngine());
-        Settings().SetDefaults();
+        ASSERT_TRUE(session.BindCodecEngine());
+        session.settings.SetDefaults();
         // Constant 32 kbit/s, mono, 22050 Hz: what ffprobe reads back is exact.
-        Settings().preset = 17;
-        Settings().bitrate = 32;
-        Settings().vbrEnabled = 0;
+        session.settings.preset = 17;
+        session.settings.bitrate = 32;
+        session.settings.vbrEnabled = 0;
         src = dir.File("src");
         fs::create_directories(src);
-        dialog = std::make_unique<CBatchDownsizerDlg>();
+        dialog = std::make_unique<CBatchDownsizerDlg>(session);
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     }
@@ -120,7 +122,7 @@ TEST_F(Downsizer, ConvertAllIntoTheSourceFolderNeverTouchesASource) {
     Add({first, second});
     Add({second, broken, linkedFirst});  // the second song is listed once
     ASSERT_EQ(dialog->list()->RowCount(), 4);
-    EXPECT_EQ(Settings().batchAddFolder, src + "/");
+    EXPECT_EQ(session.settings.batchAddFolder, src + "/");
     // The broken file was an MP3 when it was listed; now it holds random bytes.
     std::vector<uint8_t> noise(40000);
     std::mt19937 random(7);
@@ -136,22 +138,22 @@ TEST_F(Downsizer, ConvertAllIntoTheSourceFolderNeverTouchesASource) {
     ASSERT_TRUE(dialog->downsizer().workerRunning());
     // While the first file encodes the settings change; the next files take the new ones.
     ASSERT_TRUE(QTest::qWaitFor(
-        [] { return Engine().GetEncode2Mp3Percent() > 0 && Engine().GetEncode2Mp3Percent() < 90; },
+        [this] { return session.engine.GetEncode2Mp3Percent() > 0 && session.engine.GetEncode2Mp3Percent() < 90; },
         20000));
     testing_support::KeepScreenshot(dialog->grab().toImage(), "downsizer_running.png");
     EXPECT_EQ(dialog->list()->SelectedRow(), 0);
     EXPECT_TRUE(dialog->IsTimerRunning(CBatchDownsizerDlg::kProgressTimer));
     EXPECT_TRUE(dialog->list()->busy());
-    Settings().bitrate = 64;
-    Settings().channelMode = 0;
-    Settings().resampleRate = 44100;
+    session.settings.bitrate = 64;
+    session.settings.channelMode = 0;
+    session.settings.resampleRate = 44100;
     WaitIdle();
 
     EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Complete!"});
     EXPECT_EQ(ui->messages().back().icon, platform::MsgIcon::Information);
     EXPECT_FALSE(dialog->IsTimerRunning(CBatchDownsizerDlg::kProgressTimer));
     EXPECT_FALSE(dialog->list()->busy());
-    EXPECT_EQ(Settings().batchOutputFolder, src + "/");
+    EXPECT_EQ(session.settings.batchOutputFolder, src + "/");
     ExpectStream(platform::JoinPath(src, "first_0.mp3"), 22050, 1, 32000);
     ExpectStream(platform::JoinPath(src, "second_0_1.mp3"), 44100, 2, 64000);
     ExpectStream(platform::JoinPath(src, "first_0_1.mp3"), 44100, 2, 64000);
@@ -184,13 +186,13 @@ TEST_F(Downsizer, AnOutputNameTakenDuringTheEncodeGoesToTheNextFreeName) {
     std::string output = DownsizerOutputPath(out + "/", song);
     ASSERT_EQ(output, out + "/tune.mp3");
     std::thread other([&] {
-        while (Engine().GetEncode2Mp3Percent() == 0 || Engine().GetEncode2Mp3Percent() >= 100)
+        while (session.engine.GetEncode2Mp3Percent() == 0 || session.engine.GetEncode2Mp3Percent() >= 100)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         testing_support::WriteFile(out + "/tune.mp3", {4, 2});
         testing_support::WriteFile(out + "/tune_0.mp3", {4, 3});
     });
-    StudioSettings settings = Settings();
-    const int result = CBatchDownsizer::EncodeFileToFreeName(song, output, settings, 0);
+    StudioSettings settings = session.settings;
+    const int result = CBatchDownsizer::EncodeFileToFreeName(session, song, output, settings, 0);
     other.join();
     EXPECT_EQ(result, 0);
     EXPECT_EQ(output, out + "/tune_0_1.mp3");
@@ -210,7 +212,7 @@ TEST_F(Downsizer, OutputFoldersSingleFilesAndAnEmptyList) {
     EXPECT_EQ(LastMessage(), "Complete!");
     ASSERT_TRUE(platform::IsDirectory(made));
     EXPECT_TRUE(fs::is_empty(made));
-    EXPECT_EQ(Settings().batchOutputFolder, made + "/");
+    EXPECT_EQ(session.settings.batchOutputFolder, made + "/");
     StudioSettings reread;
     reread.Load();
     EXPECT_EQ(reread.batchOutputFolder, made + "/");
@@ -287,7 +289,7 @@ TEST_F(Downsizer, TypedOutputFoldersLieInTheHomeFolder) {
         EXPECT_EQ(LastMessage(), "Complete!");
         EXPECT_TRUE(platform::IsDirectory(full)) << typed;
         EXPECT_EQ(dialog->ItemText(CBatchDownsizerDlg::kOutputFolder), full);
-        EXPECT_EQ(Settings().batchOutputFolder, full + "/");
+        EXPECT_EQ(session.settings.batchOutputFolder, full + "/");
     }
     EXPECT_FALSE(fs::exists("~"));
     EXPECT_FALSE(fs::exists("relative"));
@@ -298,7 +300,7 @@ TEST_F(Downsizer, CancelAndClosingWhileBusy) {
     const std::string out = dir.File("out");
     fs::create_directories(out);
     Convert(CBatchDownsizerDlg::kConvertAll, out);
-    ASSERT_TRUE(QTest::qWaitFor([] { return Engine().GetEncode2Mp3Percent() > 0; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return session.engine.GetEncode2Mp3Percent() > 0; }, 20000));
 
     // Every command but Cancel waits; the convert commands say nothing.
     for (int id : {CBatchDownsizerDlg::kAdd, CBatchDownsizerDlg::kDeleteAll,

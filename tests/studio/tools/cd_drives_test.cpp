@@ -1,3 +1,4 @@
+#include "studio/session.h"
 #include "studio/tools/cd_drives.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@ namespace {
 // An image folder of its own; the machines the tests run on have no CD drive.
 class CdDrivesTest : public ::testing::Test {
   protected:
+    studio::Session session;
     void SetUp() override {
         folder = dir.File("discs");
         std::filesystem::create_directories(folder);
@@ -23,7 +25,7 @@ class CdDrivesTest : public ::testing::Test {
     }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (const CdTrack& t : CdTracks()) names.push_back(t.name);
+        for (const CdTrack& t : session.cd.tracks) names.push_back(t.name);
         return names;
     }
     ts::TempDir dir;
@@ -39,25 +41,25 @@ TEST_F(CdDrivesTest, DrivesTakeTheCdRomLettersInTheLibrarysOrder) {
     ts::WriteDiscImage(folder, "two", disc);
 
     // The platform's answer: C: is the fixed disk, the CD drives follow.
-    ASSERT_EQ(EnumerateDrives(), 2);
-    EXPECT_EQ(DriveLabel(CdDrives()[0]), "D: Disc image one");
-    EXPECT_EQ(DriveLabel(CdDrives()[1]), "E: Disc image two");
-    EXPECT_EQ(CdDrives()[1].address[0], 12);
-    EXPECT_EQ(CdDrives()[1].address[1], 1);
-    EXPECT_EQ(CdDrives()[1].address[2], 1);
+    ASSERT_EQ(session.cd.EnumerateDrives(), 2);
+    EXPECT_EQ(DriveLabel(session.cd.drives[0]), "D: Disc image one");
+    EXPECT_EQ(DriveLabel(session.cd.drives[1]), "E: Disc image two");
+    EXPECT_EQ(session.cd.drives[1].address[0], 12);
+    EXPECT_EQ(session.cd.drives[1].address[1], 1);
+    EXPECT_EQ(session.cd.drives[1].address[2], 1);
 
     // Letters come from the drive-type query, from C upward, each after the one before.
-    ASSERT_EQ(EnumerateDrives([](char letter) {
+    ASSERT_EQ(session.cd.EnumerateDrives([](char letter) {
                   return letter == 'C' || letter == 'G' ? DriveType::CdRom : DriveType::Fixed;
               }),
               2);
-    EXPECT_EQ(CdDrives()[0].letter, 'C');
-    EXPECT_EQ(CdDrives()[1].letter, 'G');
-    ASSERT_EQ(EnumerateDrives([](char) { return DriveType::Fixed; }), 2);
-    EXPECT_EQ(CdDrives()[0].letter, 0);
+    EXPECT_EQ(session.cd.drives[0].letter, 'C');
+    EXPECT_EQ(session.cd.drives[1].letter, 'G');
+    ASSERT_EQ(session.cd.EnumerateDrives([](char) { return DriveType::Fixed; }), 2);
+    EXPECT_EQ(session.cd.drives[0].letter, 0);
 
     std::filesystem::remove_all(folder);
-    EXPECT_EQ(EnumerateDrives(), 0);
+    EXPECT_EQ(session.cd.EnumerateDrives(), 0);
 }
 
 TEST_F(CdDrivesTest, RefreshBuildsTracksOfDataFirstAndEnhancedDiscs) {
@@ -67,11 +69,11 @@ TEST_F(CdDrivesTest, RefreshBuildsTracksOfDataFirstAndEnhancedDiscs) {
     ts::DiscImage enhanced;
     enhanced.tracks = {{750, false, "", ""}, {400, false, "", ""}, {600, true, "", ""}};
     ts::WriteDiscImage(folder, "b", enhanced);
-    ASSERT_EQ(EnumerateDrives(), 2);
+    ASSERT_EQ(session.cd.EnumerateDrives(), 2);
 
-    ASSERT_TRUE(RefreshTracks(0));
+    ASSERT_TRUE(session.cd.RefreshTracks(0));
     EXPECT_EQ(Names(), (std::vector<std::string>{"Data track", "Track 01", "Track 02"}));
-    const std::vector<CdTrack>& tracks = CdTracks();
+    const std::vector<CdTrack>& tracks = session.cd.tracks;
     EXPECT_FALSE(tracks[0].audio());
     EXPECT_EQ(tracks[0].start, 0u);
     EXPECT_EQ(tracks[0].seconds, 0);
@@ -83,21 +85,21 @@ TEST_F(CdDrivesTest, RefreshBuildsTracksOfDataFirstAndEnhancedDiscs) {
     EXPECT_EQ(tracks[2].position, 3);
     EXPECT_EQ(tracks[2].status.load(), kStatusNone);
 
-    ASSERT_TRUE(RefreshTracks(1));
+    ASSERT_TRUE(session.cd.RefreshTracks(1));
     EXPECT_EQ(Names(), (std::vector<std::string>{"Track 01", "Track 02", "Data track"}));
-    EXPECT_EQ(CdTracks()[1].length, 400u);
+    EXPECT_EQ(session.cd.tracks[1].length, 400u);
 
     // The identity tells the same disc from a changed one; a drive without a disc has none.
-    const int64_t id = ReadDiscIdentity(1);
-    EXPECT_EQ(id, int64_t{CdDrives()[1].identity});
+    const int64_t id = session.cd.ReadDiscIdentity(1);
+    EXPECT_EQ(id, int64_t{session.cd.drives[1].identity});
     enhanced.tracks[1].frames = 475;
     ts::WriteDiscImage(folder, "b", enhanced);
-    EXPECT_NE(ReadDiscIdentity(1), id);
+    EXPECT_NE(session.cd.ReadDiscIdentity(1), id);
     std::filesystem::remove(folder + "/b.bin");
-    EXPECT_EQ(ReadDiscIdentity(1), -1);
-    EXPECT_FALSE(RefreshTracks(1));
-    EXPECT_TRUE(CdTracks().empty());
-    EXPECT_FALSE(RefreshTracks(7));
+    EXPECT_EQ(session.cd.ReadDiscIdentity(1), -1);
+    EXPECT_FALSE(session.cd.RefreshTracks(1));
+    EXPECT_TRUE(session.cd.tracks.empty());
+    EXPECT_FALSE(session.cd.RefreshTracks(7));
 }
 
 TEST(CdToc, TrackNumbersOutOfOrderOrAddressesNotIncreasingAreRefused) {
@@ -127,8 +129,8 @@ TEST_F(CdDrivesTest, ChunkReadsDeliverTheImagesFramesAndFailOnUnreadableOnes) {
     disc.tracks = {{100, false, "", ""}};
     const std::string cue = ts::WriteDiscImage(folder, "c", disc);
     ts::WriteBadFrames(cue, "60\n");
-    ASSERT_EQ(EnumerateDrives(), 1);
-    OpenDrive drive(CdDrives()[0]);
+    ASSERT_EQ(session.cd.EnumerateDrives(), 1);
+    OpenDrive drive(session.cd.drives[0]);
     ReadRequest request(26);
     ASSERT_TRUE(request.ok());
     ASSERT_TRUE(request.ReadChunk(drive.handle(), 74, 26));

@@ -11,6 +11,7 @@
 
 #include "components/cd_access/disc_image.h"
 #include "media/disc_images.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "studio/tools/cd_rip.h"
 #include "tests/support/cd_images.h"
@@ -76,11 +77,12 @@ struct Expected {
 
 class CdImageLayouts : public ::testing::Test {
   protected:
+    studio::Session session;
     void SetUp() override {
         folder = dir.File("discs");
         std::filesystem::create_directories(folder);
         ::setenv("VEXMOR_DISC_IMAGES", folder.c_str(), 1);
-        CurrentDriveIndex() = 0;
+        session.cd.currentDrive = 0;
     }
     std::string Put(const std::string& name, const Frames& bytes) {
         const std::string path = folder + "/" + name;
@@ -95,11 +97,11 @@ class CdImageLayouts : public ::testing::Test {
 
     // The image is the one drive; its TOC, track list and WAV rip are what `e` says.
     void Check(const std::string& image, const Expected& e) {
-        ASSERT_EQ(EnumerateDrives(), 1);
-        EXPECT_EQ(DriveLabel(CdDrives()[0]), e.label);
-        ASSERT_TRUE(RefreshTracks(0)) << DriveProblem(0);
-        EXPECT_EQ(DriveProblem(0), "");
-        const CdDrive& drive = CdDrives()[0];
+        ASSERT_EQ(session.cd.EnumerateDrives(), 1);
+        EXPECT_EQ(DriveLabel(session.cd.drives[0]), e.label);
+        ASSERT_TRUE(session.cd.RefreshTracks(0)) << session.cd.DriveProblem(0);
+        EXPECT_EQ(session.cd.DriveProblem(0), "");
+        const CdDrive& drive = session.cd.drives[0];
         ASSERT_EQ(drive.toc[2], e.tracks.front().number);
         ASSERT_EQ(drive.toc[3], e.tracks.back().number);
         auto start = [&](size_t k) {
@@ -118,7 +120,7 @@ class CdImageLayouts : public ::testing::Test {
         }
 
         // Every audio track ripped to WAV holds exactly its frames.
-        std::vector<CdTrack>& tracks = CdTracks();
+        std::vector<CdTrack>& tracks = session.cd.tracks;
         ASSERT_EQ(tracks.size(), e.tracks.size());
         for (size_t row = 0; row < tracks.size(); ++row) {
             tracks[row].position = static_cast<int>(row);
@@ -127,16 +129,16 @@ class CdImageLayouts : public ::testing::Test {
         }
         const std::string out = dir.File("out-" + std::to_string(++rips));
         std::filesystem::create_directories(out);
-        RipperState& state = Ripper();
+        RipperState& state = session.ripper;
         state.mode = RipMode::CdToWav;
         state.outputFolder = out + "/";
         state.keepFailedTracks = false;
         state.userStop.store(0);
         state.ripping.store(1);
         state.finished.store(0);
-        CopyRipperOptionsToWorkingCopy();
+        session.CopyRipperOptionsToWorkingCopy();
         QuietWindow window;
-        RipRun(window);
+        RipRun(session, window);
         state.ripping.store(0);
         EXPECT_EQ(window.questions, 0);
         for (size_t row = 0; row < tracks.size(); ++row) {
@@ -183,7 +185,7 @@ TEST_F(CdImageLayouts, OneBinNamedOtherwiseWithAPregapInside) {
                 {{1, 0, false, Join({one, ts::FrameSpan(two, 0, 30)})},
                  {2, 230, false, ts::FrameSpan(two, 30, 120)}},
                 350});
-    OpenDrive open(CdDrives()[0]);
+    OpenDrive open(session.cd.drives[0]);
     EXPECT_EQ(open.CdText(0, 0), "Album");
     EXPECT_EQ(open.CdText(0, 1), "Band");
     EXPECT_EQ(open.CdText(1, 0), "One");
@@ -250,8 +252,8 @@ TEST_F(CdImageLayouts, MotorolaFilesAreBigEndianAndNumbersMayStartAtFour) {
                 {{4, 0, false, Join({a, Frames(5 * kCdFrameBytes, 0)})}, {5, 65, false, b}},
                 135,
                 false});
-    EXPECT_EQ(CdTracks()[0].name, "Track 01");
-    EXPECT_EQ(CdTracks()[1].name, "Track 02");
+    EXPECT_EQ(session.cd.tracks[0].name, "Track 01");
+    EXPECT_EQ(session.cd.tracks[1].name, "Track 02");
 }
 
 TEST_F(CdImageLayouts, DataTrackFirstInSectorsOfItsOwnSize) {
@@ -264,7 +266,7 @@ TEST_F(CdImageLayouts, DataTrackFirstInSectorsOfItsOwnSize) {
                                     "FILE \"audio.bin\" BINARY\n  TRACK 02 AUDIO\n"
                                     "    INDEX 01 00:00:00\n");
     Check(cue, {"D: Disc image enhanced", {{1, 0, true, {}}, {2, 300, false, audio}}, 410});
-    EXPECT_EQ(CdTracks()[0].name, "Data track");
+    EXPECT_EQ(session.cd.tracks[0].name, "Data track");
 }
 
 TEST_F(CdImageLayouts, CdrdaoTocFilesWithEveryKindOfAudioFile) {
@@ -292,7 +294,7 @@ TEST_F(CdImageLayouts, CdrdaoTocFilesWithEveryKindOfAudioFile) {
                 222});
     // The bad-frame list of a test image works for every kind.
     ts::WriteBadFrames(toc, "150\n");
-    OpenDrive open(CdDrives()[0]);
+    OpenDrive open(session.cd.drives[0]);
     ReadRequest request(kChunkFrames);
     EXPECT_FALSE(request.ReadChunk(open.handle(), 140, 20));
     EXPECT_TRUE(request.ReadChunk(open.handle(), 151, 26));
@@ -310,7 +312,7 @@ TEST_F(CdImageLayouts, NrgImagesFromTheirDaoChunk) {
                                  165,
                                  false});
     ts::WriteBadFrames(folder + "/nero.NRG", "0-1\n");
-    OpenDrive open(CdDrives()[0]);
+    OpenDrive open(session.cd.drives[0]);
     ReadRequest request(kChunkFrames);
     EXPECT_FALSE(request.ReadChunk(open.handle(), 0, 1));
     EXPECT_TRUE(request.ReadChunk(open.handle(), 2, 26));
@@ -322,11 +324,11 @@ TEST_F(CdImageLayouts, AMissingFileIsNamedWithTheImage) {
     PutText("x.cue",
             "FILE \"01.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
             "FILE \"02.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:00:00\n");
-    ASSERT_EQ(EnumerateDrives(), 1);
-    EXPECT_EQ(DriveLabel(CdDrives()[0]), "D: Disc image x");
-    EXPECT_FALSE(RefreshTracks(0));
-    EXPECT_TRUE(CdTracks().empty());
-    EXPECT_EQ(DriveProblem(0), "disc image x.cue: the file 02.bin it names is missing");
+    ASSERT_EQ(session.cd.EnumerateDrives(), 1);
+    EXPECT_EQ(DriveLabel(session.cd.drives[0]), "D: Disc image x");
+    EXPECT_FALSE(session.cd.RefreshTracks(0));
+    EXPECT_TRUE(session.cd.tracks.empty());
+    EXPECT_EQ(session.cd.DriveProblem(0), "disc image x.cue: the file 02.bin it names is missing");
 
     // Other faults of a description name their reason too.
     const std::pair<const char*, const char*> faults[] = {
@@ -370,6 +372,6 @@ TEST_F(CdImageLayouts, ImageFolderListsEachImageOnce) {
         names.push_back(std::filesystem::path(path).filename().string());
     EXPECT_EQ(names, (std::vector<std::string>{"D.CUE", "a.TOC", "b.cue", "c.Nrg"}));
     for (int i = 0; i < 9; ++i) PutText("z" + std::to_string(i) + ".cue", "");
-    EXPECT_EQ(EnumerateDrives(), 8);
-    EXPECT_EQ(DriveLabel(CdDrives()[7]), "K: Disc image z3");
+    EXPECT_EQ(session.cd.EnumerateDrives(), 8);
+    EXPECT_EQ(DriveLabel(session.cd.drives[7]), "K: Disc image z3");
 }

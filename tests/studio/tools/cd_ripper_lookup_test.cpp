@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "platform/scripted_ui.h"
+#include "studio/session.h"
 #include "studio/codec_engine.h"
 #include "studio/settings.h"
 #include "studio/tools/cd_ripper_dlg.h"
@@ -49,15 +50,16 @@ constexpr const char* kClosed = "http://127.0.0.1:9";
 
 class RipperLookup : public ::testing::Test {
   protected:
+    studio::Session session;
     void SetUp() override {
         if (!ts::HaveTool("ffprobe")) GTEST_SKIP() << "ffprobe missing";
-        ASSERT_TRUE(BindCodecEngine());
+        ASSERT_TRUE(session.BindCodecEngine());
         images = dir.File("discs");
         fs::create_directories(images);
         ::setenv("VEXMOR_DISC_IMAGES", images.c_str(), 1);
         UseServices(kClosed, kClosed);
-        CurrentDriveIndex() = 0;
-        CdTracks().clear();
+        session.cd.currentDrive = 0;
+        session.cd.tracks.clear();
     }
     void TearDown() override { UseServices(kClosed, kClosed); }
 
@@ -76,8 +78,8 @@ class RipperLookup : public ::testing::Test {
                        {frames + 30, false, "", ""}};
         ts::WriteDiscImage(images, "disc", disc);
     }
-    static std::string DiscIdOfDrive() {
-        const CdDrive& drive = CdDrives().at(0);
+    std::string DiscIdOfDrive() const {
+        const CdDrive& drive = session.cd.drives.at(0);
         return MusicBrainzDiscId(DiscTocFrom(drive.toc, drive.identity));
     }
 
@@ -88,9 +90,9 @@ class RipperLookup : public ::testing::Test {
         for (int row : rows) ripper.list()->topLevelItem(row)->setCheckState(0, Qt::Checked);
         ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, out);
         ripper.OnRip();
-        ASSERT_EQ(Ripper().ripping.load(), 1) << "Rip did not start";
-        ASSERT_TRUE(QTest::qWaitFor([] { return Ripper().finished.load() == 1; }, 60000));
-        ASSERT_TRUE(QTest::qWaitFor([] { return Ripper().ripping.load() == 0; }, 60000));
+        ASSERT_EQ(session.ripper.ripping.load(), 1) << "Rip did not start";
+        ASSERT_TRUE(QTest::qWaitFor([this] { return session.ripper.finished.load() == 1; }, 60000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return session.ripper.ripping.load() == 0; }, 60000));
         QApplication::processEvents();
     }
     std::map<std::string, std::string> Tags(const std::string& name) {
@@ -120,7 +122,7 @@ TEST_F(RipperLookup, FoundTitlesAreListedEditableAndTaggedBeforeTheyTakeTheirNam
             {}};
     });
     UseServices(mb.url(), kClosed);
-    CCdRipperDlg ripper(RipMode::CdToMp3);
+    CCdRipperDlg ripper(session, RipMode::CdToMp3);
     ripper.resize(ripper.size());
     ripper.show();
     ripper.EnsureInitialized();
@@ -188,7 +190,7 @@ TEST_F(RipperLookup, FoundTitlesAreListedEditableAndTaggedBeforeTheyTakeTheirNam
     // The answer was kept: the next dialog finds the disc with no service to ask.
     EXPECT_TRUE(fs::exists(MetadataCache().folder() + "/" + discId + ".json"));
     UseServices(kClosed, kClosed);
-    CCdRipperDlg again(RipMode::CdToMp3);
+    CCdRipperDlg again(session, RipMode::CdToMp3);
     again.EnsureInitialized();
     ASSERT_TRUE(WaitForLookup(again));
     EXPECT_EQ(again.LookupStatus(), "Found on MusicBrainz");
@@ -206,7 +208,7 @@ TEST_F(RipperLookup, TwoReleasesAreOfferedAndTheChosenOneIsWhatTheTagsGet) {
             200, ts::TwoReleasesReply(AskedDiscId(request), "rel-uk", "rel-us"), {}};
     });
     UseServices(mb.url(), kClosed);
-    CCdRipperDlg ripper(RipMode::CdToMp3);
+    CCdRipperDlg ripper(session, RipMode::CdToMp3);
     ripper.resize(ripper.size());
     ripper.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&ripper));
@@ -326,7 +328,7 @@ TEST_F(RipperLookup, FaultsFallBackToTheCdTextAndNeverHoldUpRip) {
         if (c.mb) mb = std::make_unique<ts::LoopbackHttp>(c.mb);
         if (c.gnudb) gnudb = std::make_unique<ts::LoopbackHttp>(c.gnudb);
         UseServices(mb ? mb->url() : kClosed, gnudb ? gnudb->url() : kClosed);
-        CCdRipperDlg ripper(RipMode::CdToMp3);
+        CCdRipperDlg ripper(session, RipMode::CdToMp3);
         ripper.EnsureInitialized();
         // Rip at once, while the look-up is under way.
         RipAndWait(ripper, {0});
@@ -361,7 +363,7 @@ TEST_F(RipperLookup, AServiceThatNeverAnswersTimesOut) {
         return answer;
     });
     UseServices(silent.url(), kClosed);
-    CCdRipperDlg ripper(RipMode::CdToMp3);
+    CCdRipperDlg ripper(session, RipMode::CdToMp3);
     ripper.EnsureInitialized();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !silent.requests().empty(); }, 5000));
     ripper.EditTitle(0, "Typed While Waiting");
@@ -389,7 +391,7 @@ TEST_F(RipperLookup, StopDuringARipWhileTheWindowChangesItsRows) {
             {}};
     });
     UseServices(mb.url(), kClosed);
-    CCdRipperDlg ripper(RipMode::CdToMp3);
+    CCdRipperDlg ripper(session, RipMode::CdToMp3);
     ripper.resize(ripper.size());
     ripper.show();
     ripper.EnsureInitialized();
@@ -397,15 +399,15 @@ TEST_F(RipperLookup, StopDuringARipWhileTheWindowChangesItsRows) {
     for (int row : {0, 1, 2}) ripper.list()->topLevelItem(row)->setCheckState(0, Qt::Checked);
     ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, out);
     ripper.OnRip();
-    ASSERT_EQ(Ripper().ripping.load(), 1);
+    ASSERT_EQ(session.ripper.ripping.load(), 1);
     // The first track is read and being encoded.
-    ASSERT_TRUE(QTest::qWaitFor([] { return CdTracks()[0].status.load() == kStatusRead; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return session.cd.tracks[0].status.load() == kStatusRead; }, 60000));
     ripper.ChooseRelease(1);
     ripper.EditTitle(1, "Changed While Ripping");
     ripper.SetItemText(CCdRipperDlg::kIdAlbum, "Changed Album");
     ripper.OnLookUp();
     ripper.OnStop();
-    EXPECT_EQ(Ripper().finished.load(), 1);
+    EXPECT_EQ(session.ripper.finished.load(), 1);
     QApplication::processEvents();
     EXPECT_EQ(ripper.list()->CellText(1, 2), "Cancelled");
     EXPECT_EQ(ripper.list()->CellText(2, 2), "Cancelled");

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "platform/scripted_ui.h"
+#include "studio/session.h"
 #include "studio/app.h"
 #include "studio/codec_engine.h"
 #include "studio/job_state.h"
@@ -66,14 +67,15 @@ double Seconds(const std::string& mp3) {
 
 class CdRipper : public ::testing::Test {
   protected:
+    studio::Session session;
     void SetUp() override {
         if (!ts::HaveTool("ffprobe")) GTEST_SKIP() << "ffprobe missing";
-        ASSERT_TRUE(BindCodecEngine());
+        ASSERT_TRUE(session.BindCodecEngine());
         folder = dir.File("discs");
         std::filesystem::create_directories(folder);
         ::setenv("VEXMOR_DISC_IMAGES", folder.c_str(), 1);
-        CurrentDriveIndex() = 0;
-        CdTracks().clear();
+        session.cd.currentDrive = 0;
+        session.cd.tracks.clear();
     }
     void TearDown() override { CCdRipperDlg::SetConfirmHandler({}); }
 
@@ -101,8 +103,8 @@ class CdRipper : public ::testing::Test {
     // Rips and waits for the end of the run, the end message handled.
     void RipAndWait(CCdRipperDlg& ripper) {
         ripper.OnRip();
-        ASSERT_TRUE(WaitFor([] { return Ripper().finished.load() == 1; }));
-        ASSERT_TRUE(WaitFor([] { return Ripper().ripping.load() == 0; }));
+        ASSERT_TRUE(WaitFor([this] { return session.ripper.finished.load() == 1; }));
+        ASSERT_TRUE(WaitFor([this] { return session.ripper.ripping.load() == 0; }));
         QApplication::processEvents();
     }
 
@@ -135,10 +137,10 @@ TEST_F(CdRipper, CdToMp3WritesTaggedTrackFilesAndLeavesTheOpenSongAlone) {
     // The song open in the editor.
     const std::string song = TempWavPath();
     ts::WriteFile(song, ts::MakeToneWav({}));
-    SetCurrentWavPath(song);
+    session.job.SetCurrentWavPath(song);
     const std::vector<uint8_t> songBytes = ts::ReadFile(song);
 
-    CCdRipperDlg ripper(RipMode::CdToMp3);
+    CCdRipperDlg ripper(session, RipMode::CdToMp3);
     ripper.EnsureInitialized();
     EXPECT_EQ(ripper.windowTitle(), "CD Ripper:");
     EXPECT_EQ(ripper.Control<QComboBox>(CCdRipperDlg::kIdDrives)->currentText(),
@@ -166,7 +168,7 @@ TEST_F(CdRipper, CdToMp3WritesTaggedTrackFilesAndLeavesTheOpenSongAlone) {
     RipAndWait(ripper);
     EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Complete!"});
     EXPECT_EQ(ui->messages().back().icon, platform::MsgIcon::Information);
-    EXPECT_EQ(Settings().ripOutputFolder, dir.path() + "\\rips/");
+    EXPECT_EQ(session.settings.ripOutputFolder, dir.path() + "\\rips/");
 
     const std::string out = dir.File("rips/");
     EXPECT_FALSE(std::filesystem::exists(out + "track01.mp3"));  // the data track
@@ -187,7 +189,7 @@ TEST_F(CdRipper, CdToMp3WritesTaggedTrackFilesAndLeavesTheOpenSongAlone) {
     EXPECT_EQ(Status(ripper, 0), "");
     EXPECT_EQ(Status(ripper, 1), "MP3:100%");
 
-    EXPECT_EQ(CurrentWavPath(), song);
+    EXPECT_EQ(session.job.CurrentWavPath(), song);
     EXPECT_EQ(ts::ReadFile(song), songBytes);
     EXPECT_FALSE(std::filesystem::exists(RipWavPath(RipMode::CdToMp3)));
 }
@@ -198,7 +200,7 @@ TEST_F(CdRipper, ExtractReadsTheTrackExactlyAsCdParanoiaDoes) {
     const std::string cue = ts::WriteDiscImage(folder, "disc", disc);
 
     for (int row : {0, 1}) {
-        CCdRipperDlg ripper(RipMode::Extract);
+        CCdRipperDlg ripper(session, RipMode::Extract);
         ripper.EnsureInitialized();
         EXPECT_TRUE(ripper.Item(CCdRipperDlg::kIdOutputFolder)->isHidden());
         EXPECT_TRUE(ripper.Item(CCdRipperDlg::kIdBrowse)->isHidden());
@@ -228,7 +230,7 @@ TEST_F(CdRipper, ReadErrorsAskYesNoOrAllAndShortenTheTrack) {
     disc.tracks = {{200, false, "", ""}, {200, false, "", ""}};
     const std::string cue = ts::WriteDiscImage(folder, "worn", disc);
     ts::WriteBadFrames(cue, "30\n100\n260\n");
-    CCdRipperDlg ripper(RipMode::CdToMp3);
+    CCdRipperDlg ripper(session, RipMode::CdToMp3);
     ripper.EnsureInitialized();
     ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, dir.path());
     const std::string track1 = dir.File("track01.mp3"), track2 = dir.File("track02.mp3");
@@ -254,7 +256,7 @@ TEST_F(CdRipper, ReadErrorsAskYesNoOrAllAndShortenTheTrack) {
     EXPECT_EQ(Asked()[1].rfind("Error at frame 252\n", 0), 0u);
     EXPECT_NEAR(Seconds(track1), 26 / 75.0, kMp3Slack);
     EXPECT_NEAR(Seconds(track2), 52 / 75.0, kMp3Slack);
-    EXPECT_EQ(CdTracks()[0].status.load(), kStatusCancelled);
+    EXPECT_EQ(session.cd.tracks[0].status.load(), kStatusCancelled);
     EXPECT_EQ(ui->messageTexts(),
               (std::vector<std::string>{"Complete!", RipReplaceQuestion({"track01.mp3", "track02.mp3"}),
                                         "Complete!"}));
@@ -283,20 +285,20 @@ TEST_F(CdRipper, UnreadableEndOfATrackAsksAndNeverHangs) {
     for (const Case& c : cases) {
         SCOPED_TRACE("answer " + std::to_string(c.answer));
         {
-            CCdRipperDlg ripper(RipMode::Extract);
+            CCdRipperDlg ripper(session, RipMode::Extract);
             ripper.EnsureInitialized();
             ripper.list()->SelectRow(0);
             AnswerQuestions({c.answer, c.answer});
             RipAndWait(ripper);
             EXPECT_EQ(Asked(), c.asked);
-            EXPECT_EQ(CdTracks()[0].status.load(), c.status);
+            EXPECT_EQ(session.cd.tracks[0].status.load(), c.status);
             EXPECT_EQ(ripper.result(), platform::IDOK);
             const RippedWav wav = ReadRippedWav(RipWavPath(RipMode::Extract));
             EXPECT_EQ(wav.dataSize, 104u * kCdFrameBytes);
             EXPECT_TRUE(wav.audio == ts::ImageFrames(cue, 0, 104));
         }
         {
-            CCdRipperDlg ripper(RipMode::CdToMp3);
+            CCdRipperDlg ripper(session, RipMode::CdToMp3);
             ripper.EnsureInitialized();
             ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, dir.path());
             Tick(ripper, {0, 1});
@@ -306,8 +308,8 @@ TEST_F(CdRipper, UnreadableEndOfATrackAsksAndNeverHangs) {
             AnswerQuestions({c.answer, c.answer});
             RipAndWait(ripper);
             EXPECT_EQ(Asked(), c.asked);
-            EXPECT_EQ(CdTracks()[0].status.load(), c.status);
-            EXPECT_EQ(CdTracks()[1].status.load(), kStatusRead);
+            EXPECT_EQ(session.cd.tracks[0].status.load(), c.status);
+            EXPECT_EQ(session.cd.tracks[1].status.load(), kStatusRead);
             EXPECT_NEAR(Seconds(dir.File("track01.mp3")), 104 / 75.0, kMp3Slack);
             EXPECT_NEAR(Seconds(dir.File("track02.mp3")), 60 / 75.0, kMp3Slack);
         }
@@ -324,7 +326,7 @@ TEST_F(CdRipper, DriveChosenDuringARipGoesBack) {
     const std::string cue = ts::WriteDiscImage(folder, "a-first", first);
     ts::WriteDiscImage(folder, "b-second", second);
     ts::WriteBadFrames(cue, "0\n");
-    CCdRipperDlg ripper(RipMode::CdToMp3);
+    CCdRipperDlg ripper(session, RipMode::CdToMp3);
     ripper.EnsureInitialized();
     ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, dir.path());
     auto* combo = ripper.Control<QComboBox>(CCdRipperDlg::kIdDrives);
@@ -345,11 +347,11 @@ TEST_F(CdRipper, DriveChosenDuringARipGoesBack) {
     choose(1);
     QApplication::processEvents();
     EXPECT_EQ(combo->currentIndex(), 0);
-    EXPECT_EQ(CurrentDriveIndex(), 0);
+    EXPECT_EQ(session.cd.currentDrive, 0);
     EXPECT_EQ(ripper.list()->RowCount(), 1);
     proceed = true;
-    ASSERT_TRUE(WaitFor([] { return Ripper().finished.load() == 1; }));
-    ASSERT_TRUE(WaitFor([] { return Ripper().ripping.load() == 0; }));
+    ASSERT_TRUE(WaitFor([this] { return session.ripper.finished.load() == 1; }));
+    ASSERT_TRUE(WaitFor([this] { return session.ripper.ripping.load() == 0; }));
     QApplication::processEvents();
 
     CCdRipperDlg::SetConfirmHandler({});
@@ -361,7 +363,7 @@ TEST_F(CdRipper, DriveChosenDuringARipGoesBack) {
     EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Complete!", "Complete!"}));
     // Once idle, a chosen drive is read.
     choose(1);
-    EXPECT_EQ(CurrentDriveIndex(), 1);
+    EXPECT_EQ(session.cd.currentDrive, 1);
     EXPECT_EQ(ripper.list()->RowCount(), 2);
 }
 
@@ -378,7 +380,7 @@ TEST_F(CdRipper, TypedFoldersLieInTheHomeFolder) {
         std::string old;
     } home(dir.File("home"));
     std::filesystem::create_directories(dir.File("home"));
-    CCdRipperDlg ripper(RipMode::CdToMp3);
+    CCdRipperDlg ripper(session, RipMode::CdToMp3);
     ripper.EnsureInitialized();
     for (const auto& [typed, full] : std::vector<std::pair<std::string, std::string>>{
              {"~/rips", dir.File("home/rips/")},
@@ -389,7 +391,7 @@ TEST_F(CdRipper, TypedFoldersLieInTheHomeFolder) {
         Tick(ripper, {0});
         RipAndWait(ripper);
         EXPECT_EQ(ripper.ItemText(CCdRipperDlg::kIdOutputFolder), full);
-        EXPECT_EQ(Settings().ripOutputFolder, full);
+        EXPECT_EQ(session.settings.ripOutputFolder, full);
         EXPECT_TRUE(std::filesystem::exists(full + "track01.mp3")) << typed;
     }
     EXPECT_FALSE(std::filesystem::exists("~"));
@@ -423,7 +425,7 @@ TEST_F(CdRipper, ImagesOfEveryKindAreDrives) {
     ts::WriteNrgImage(folder + "/nero.nrg", {ts::ToneFrames(375, 6), ts::ToneFrames(300, 7)},
                       {0, 0});
 
-    CCdRipperDlg ripper(RipMode::CdToMp3);
+    CCdRipperDlg ripper(session, RipMode::CdToMp3);
     ripper.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&ripper));
     auto* combo = ripper.Control<QComboBox>(CCdRipperDlg::kIdDrives);
@@ -463,7 +465,7 @@ TEST_F(CdRipper, SelectAllAndNoneTickTheTracks) {
     ts::DiscImage disc;
     disc.tracks = {{30, true, "", ""}, {30, false, "", ""}, {30, false, "", ""}};
     ts::WriteDiscImage(folder, "three", disc);
-    CCdRipperDlg ripper(RipMode::CdToMp3);
+    CCdRipperDlg ripper(session, RipMode::CdToMp3);
     ripper.EnsureInitialized();
     auto ticked = [&] {
         int n = 0;
@@ -504,7 +506,7 @@ TEST_F(CdRipper, StopEndsTheRunInBothModes) {
 
     for (RipMode mode : {RipMode::CdToMp3, RipMode::Extract}) {
         ui->Clear();
-        CCdRipperDlg ripper(mode);
+        CCdRipperDlg ripper(session, mode);
         ripper.resize(ripper.size());
         ripper.show();
         ripper.EnsureInitialized();
@@ -514,7 +516,7 @@ TEST_F(CdRipper, StopEndsTheRunInBothModes) {
         } else {
             ripper.list()->SelectRow(0);
         }
-        CCdRipperDlg::SetConfirmHandler([&ripper, mode](const std::string&) {
+        CCdRipperDlg::SetConfirmHandler([this, &ripper, mode](const std::string&) {
             QMetaObject::invokeMethod(
                 &ripper,
                 [&ripper, mode] {
@@ -526,7 +528,7 @@ TEST_F(CdRipper, StopEndsTheRunInBothModes) {
                 Qt::BlockingQueuedConnection);
             QMetaObject::invokeMethod(
                 &ripper, [&ripper] { ripper.OnStop(); }, Qt::QueuedConnection);
-            while (Ripper().ripping.load() != 0) QThread::msleep(5);
+            while (session.ripper.ripping.load() != 0) QThread::msleep(5);
             return kConfirmYes;
         });
         RipAndWait(ripper);
@@ -553,7 +555,7 @@ TEST_F(CdRipper, StopEndsTheRunInBothModes) {
 
 TEST_F(CdRipper, NoDriveChangedDiscAndMissingChoicesAreRefused) {
     {
-        CCdRipperDlg ripper(RipMode::Extract);
+        CCdRipperDlg ripper(session, RipMode::Extract);
         ripper.EnsureInitialized();
         EXPECT_TRUE(ripper.noDrives());
         EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Couldn't find any CD-ROM drives!"});
@@ -565,10 +567,10 @@ TEST_F(CdRipper, NoDriveChangedDiscAndMissingChoicesAreRefused) {
     disc.tracks = {{300, false, "", ""}, {300, false, "", ""}};
     ts::WriteDiscImage(folder, "first", disc);
     // A remembered drive beyond the drives found falls back to the first.
-    CurrentDriveIndex() = 5;
-    CCdRipperDlg ripper(RipMode::CdToMp3);
+    session.cd.currentDrive = 5;
+    CCdRipperDlg ripper(session, RipMode::CdToMp3);
     ripper.EnsureInitialized();
-    EXPECT_EQ(CurrentDriveIndex(), 0);
+    EXPECT_EQ(session.cd.currentDrive, 0);
     ASSERT_EQ(ripper.list()->RowCount(), 2);
 
     ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, "");
@@ -592,7 +594,7 @@ TEST_F(CdRipper, NoDriveChangedDiscAndMissingChoicesAreRefused) {
                                       "You should select a song.",
                                       "CD has changed.Do a refresh and try again!",
                                   }));
-    EXPECT_EQ(Ripper().ripping.load(), 0);
+    EXPECT_EQ(session.ripper.ripping.load(), 0);
     EXPECT_FALSE(std::filesystem::exists(dir.File("track01.mp3")));
 
     // After a refresh the new disc is listed; a disc taken out leaves an empty list.
@@ -613,7 +615,7 @@ TEST_F(CdRipper, ASecondDiscAsksBeforeReplacingTheFirstDiscsFiles) {
     ts::DiscImage disc;
     disc.tracks = {{150, false, "", ""}, {75, false, "", ""}};
     ts::WriteDiscImage(folder, "disc", disc);
-    CCdRipperDlg ripper(RipMode::CdToMp3);
+    CCdRipperDlg ripper(session, RipMode::CdToMp3);
     ripper.EnsureInitialized();
     ASSERT_EQ(ripper.list()->RowCount(), 2);
     const std::string out = dir.File("rips/");
@@ -640,7 +642,7 @@ TEST_F(CdRipper, ASecondDiscAsksBeforeReplacingTheFirstDiscsFiles) {
     ASSERT_EQ(ui->messages().size(), 1u);
     EXPECT_EQ(ui->messages()[0].text, question);
     EXPECT_EQ(ui->messages()[0].buttons, platform::MsgButtons::YesNo);
-    EXPECT_EQ(Ripper().ripping.load(), 0);
+    EXPECT_EQ(session.ripper.ripping.load(), 0);
     EXPECT_EQ(ts::ReadFile(out + "track01.mp3"), first);
     EXPECT_FALSE(std::filesystem::exists(out + "track03.mp3"));
     EXPECT_EQ(Status(ripper, 0), "");
@@ -686,12 +688,12 @@ TEST(CdConfirm, OnlyTheThreeButtonsCloseIt) {
 // The studio's buttons: "Extract From CD" opens the read track in the editor as "CD"; "CD To MP3"
 // leaves that song open.
 TEST_F(CdRipper, StudioButtonsOpenTheRipperInItsTwoModes) {
-    ConstructApplication();
+    ConstructApplication(session);
     ASSERT_TRUE(RegisterEditorControl());
     ts::DiscImage disc;
     disc.tracks = {{150, false, "", ""}, {80, false, "", ""}};
     const std::string cue = ts::WriteDiscImage(folder, "disc", disc);
-    CRingsmithDlg window;
+    CRingsmithDlg window(session);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
@@ -714,7 +716,7 @@ TEST_F(CdRipper, StudioButtonsOpenTheRipperInItsTwoModes) {
     };
     window.Command(kCmdExtractFromCd);
     EXPECT_EQ(window.currentFileName(), "CD");
-    EXPECT_EQ(CurrentWavPath(), TempWavPath());
+    EXPECT_EQ(session.job.CurrentWavPath(), TempWavPath());
     const RippedWav wav = ReadRippedWav(TempWavPath());
     EXPECT_TRUE(wav.audio == ts::ImageFrames(cue, 150, 80));
 

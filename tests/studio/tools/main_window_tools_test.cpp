@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "platform/scripted_ui.h"
+#include "studio/session.h"
 #include "studio/app.h"
 #include "studio/job_state.h"
 #include "studio/main_window.h"
@@ -19,10 +20,11 @@ namespace {
 using namespace studio;
 
 TEST(StudioToolButtons, OpenTheirDialogsUnlessAJobRuns) {
-    ConstructApplication();
+    studio::Session session;
+    ConstructApplication(session);
     RegisterEditorControl();
     platform::ScopedScriptedUi ui;
-    CRingsmithDlg window;
+    CRingsmithDlg window(session);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     ASSERT_FALSE(window.quitRequested());
@@ -45,10 +47,10 @@ TEST(StudioToolButtons, OpenTheirDialogsUnlessAJobRuns) {
     EXPECT_EQ(openedBy(kCmdBigToSmall), "Big MP3s To Small:");
     EXPECT_TRUE(ui->messageTexts().empty());
 
-    ASSERT_TRUE(TryStartJob());
+    ASSERT_TRUE(session.job.TryStart());
     EXPECT_EQ(openedBy(kCmdMp3Info), "");
     EXPECT_EQ(openedBy(kCmdBigToSmall), "");
-    EndJob();
+    session.job.End();
     EXPECT_EQ(ui->messageTexts(), (std::vector<std::string>{"Please wait...", "Please wait..."}));
 }
 
