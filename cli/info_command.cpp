@@ -28,7 +28,8 @@ const char* const kLengthSources[] = {"frames", "xing", "vbri", "wav"};
 QString VersionText(int32_t version) { return version == 25 ? "2.5" : QString::number(version); }
 
 QString KindText(const MPEGINFOS& info) {
-    if (info.kind == kStreamKindWave) return "WAV PCM";
+    if (info.kind == kStreamKindWave)
+        return info.waveSamples == kWaveSamplesFloat ? "WAV float" : "WAV PCM";
     static const char* const kLayers[] = {"", "I", "II", "III"};
     const int layer = info.layer >= 1 && info.layer <= 3 ? info.layer : 0;
     return QString("MPEG-%1 Layer %2").arg(VersionText(info.version), kLayers[layer]);

@@ -29,7 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(info.milliseconds == INT32_MAX || info.seconds == info.milliseconds / 1000);
     if (info.kind == kStreamKindWave) {
         FUZZ_CHECK(info.version == 0 && info.layer == 0 && info.lengthSource == 3);
+        FUZZ_CHECK(info.waveSamples == kWaveSamplesInteger ||
+                   info.waveSamples == kWaveSamplesFloat);
     } else {
+        FUZZ_CHECK(info.waveSamples == 0);
         FUZZ_CHECK(info.version == 1 || info.version == 2 || info.version == 25);
         if (info.kind == kStreamKindLayer3)
             FUZZ_CHECK(info.layer == 3);

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <mutex>
 
 #include "media/audio_decode_module.h"
 #include "platform/dynamic_library.h"
-#include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -19,24 +17,13 @@ struct DecodeModule {
     AudioDecodeFn decode = nullptr;
 };
 
-// Loads the decoding module from the system directory on first use and keeps it. A load that
-// failed is tried again on the next call, so a module installed later is found. A loaded module is
-// never closed, not even at exit: closing it would unload FFmpeg's libraries under memory they
-// still own.
+// The decoding module's entries, from the module kept loaded once it is found (see
+// platform::SystemModuleSymbol); both null unless the module has both.
 DecodeModule LoadedModule() {
-    static std::mutex mutex;
-    static platform::DynamicLibrary& library = *new platform::DynamicLibrary;
-    static DecodeModule module;
-    std::lock_guard lock(mutex);
-    if (module.probe && module.decode) return module;
-    if (library.Load(platform::JoinPath(platform::SystemDirectory(), kAudioDecodeModule))) {
-        module.probe = library.Symbol<AudioProbeFn>(kAudioProbeSymbol);
-        module.decode = library.Symbol<AudioDecodeFn>(kAudioDecodeSymbol);
-    }
-    if (!module.probe || !module.decode) {
-        library.Free();
-        module = {};
-    }
+    DecodeModule module{
+        platform::SystemModuleSymbol<AudioProbeFn>(kAudioDecodeModule, kAudioProbeSymbol),
+        platform::SystemModuleSymbol<AudioDecodeFn>(kAudioDecodeModule, kAudioDecodeSymbol)};
+    if (!module.probe || !module.decode) module = {};
     return module;
 }
 

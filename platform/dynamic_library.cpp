@@ -2,6 +2,12 @@
 
 #include <dlfcn.h>
 
+#include <map>
+#include <mutex>
+
+#include "platform/folders.h"
+#include "platform/paths.h"
+
 namespace platform {
 namespace {
 
@@ -52,6 +58,26 @@ void* DynamicLibrary::Address(const std::string& name) {
         return nullptr;
     }
     error_.clear();
+    return address;
+}
+
+void* SystemModuleAddress(const std::string& moduleName, const std::string& symbol,
+                          std::string* why) {
+    static std::mutex mutex;
+    // Never destroyed, so nothing closes the modules at exit.
+    static auto& loaded = *new std::map<std::string, DynamicLibrary>;
+    std::lock_guard lock(mutex);
+    auto found = loaded.find(moduleName);
+    if (found == loaded.end()) {
+        DynamicLibrary library;
+        if (!library.Load(JoinPath(SystemDirectory(), moduleName))) {
+            if (why) *why = library.error();
+            return nullptr;
+        }
+        found = loaded.emplace(moduleName, std::move(library)).first;
+    }
+    void* address = found->second.Address(symbol);
+    if (!address && why) *why = found->second.error();
     return address;
 }
 

@@ -41,4 +41,17 @@ private:
     std::string error_;
 };
 
+// The address of the export `symbol` of the module `moduleName` in the system directory, or null
+// with the reason in `why`. The module is loaded on the first call that finds it and kept for the
+// rest of the process: it is never closed, not even at exit, since a module that links FFmpeg
+// would unload FFmpeg's libraries under memory they still own. A module that did not load is
+// tried again on the next call, so one installed later is found. Callable from any thread.
+void* SystemModuleAddress(const std::string& moduleName, const std::string& symbol,
+                          std::string* why = nullptr);
+template <typename T>
+T SystemModuleSymbol(const std::string& moduleName, const std::string& symbol,
+                     std::string* why = nullptr) {
+    return reinterpret_cast<T>(SystemModuleAddress(moduleName, symbol, why));
+}
+
 }  // namespace platform

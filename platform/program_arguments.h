@@ -14,7 +14,7 @@ namespace platform {
 // What a program's help and usage errors print.
 struct ProgramHelp {
     const char* program;  // "ringsmith"
-    const char* usage;    // "ringsmith [SONG.mp3]"
+    const char* usage;    // "ringsmith [SONG]"
     const char* summary;  // one line on what the program does with its files
     const char* version;  // "1.50"
 };

@@ -36,7 +36,30 @@ bool RewriteInPlace(const std::string& path, std::string_view bytes) {
     return ::close(fd) == 0 && ok;
 }
 
+// Flushes the file or folder at `path` to the disk.
+bool SyncPath(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}
+
 }  // namespace
+
+bool RenameIntoPlace(const std::string& finished, const std::string& target) {
+    if (finished.empty() || target.empty()) return false;
+    // rename(2) never follows a link at its target: the link's own entry is what is replaced.
+    if (!SyncPath(finished, O_NOFOLLOW) || std::rename(finished.c_str(), target.c_str()) != 0)
+        return false;
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : target.substr(0, slash);
+    // The name stands now; a folder that cannot be flushed (some file systems refuse) does not
+    // undo it.
+    SyncPath(folder, O_DIRECTORY);
+    return true;
+}
 
 bool WriteFileReplacing(const std::string& path, std::string_view bytes,
                         WhenFolderRefuses whenFolderRefuses) {

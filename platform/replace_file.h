@@ -20,4 +20,11 @@ enum class WhenFolderRefuses { Fail, RewriteInPlace };
 bool WriteFileReplacing(const std::string& path, std::string_view bytes,
                         WhenFolderRefuses whenFolderRefuses = WhenFolderRefuses::Fail);
 
+// Gives the finished file `finished` (in the target's folder) the name `target`: its bytes reach
+// the disk, it is renamed over whatever stands at `target`, and the folder's new entry reaches the
+// disk. A symbolic link at `target` is itself replaced, so the file it leads to is left as it was;
+// a link at `finished` is refused, not moved into place. False, with `finished` left under its
+// own name, when a step fails.
+bool RenameIntoPlace(const std::string& finished, const std::string& target);
+
 }  // namespace platform

@@ -4,9 +4,9 @@ namespace studio {
 
 const platform::ProgramHelp& StudioHelp() {
     static const platform::ProgramHelp help{
-        "ringsmith", "ringsmith [SONG.mp3]",
-        "Ringsmith, the ringtone studio. Opens SONG.mp3 (or a WAV, FLAC, Ogg Vorbis, Opus, M4A, "
-        "AAC or WMA song) as \"Open mp3\" does.", VX_VERSION};
+        "ringsmith", "ringsmith [SONG]",
+        "Ringsmith, the ringtone studio. Opens SONG (an MP3, WAV, FLAC, Ogg Vorbis, Opus, M4A, "
+        "AAC or WMA file) as \"Open mp3\" does.", VX_VERSION};
     return help;
 }
 

@@ -1,4 +1,5 @@
-// The ringtone studio's entry point: `ringsmith [SONG.mp3]`.
+// The ringtone studio's entry point: `ringsmith [SONG]`, SONG an MP3 or another music file the
+// studio opens (studio::IsSongFileName).
 #include <QApplication>
 
 #include "platform/qt_ui.h"

@@ -4,12 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <mutex>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/dynamic_library.h"
-#include "platform/folders.h"
 #include "platform/paths.h"
+#include "platform/replace_file.h"
 #include "studio/wav.h"
 
 namespace studio {
@@ -28,19 +29,6 @@ bool SyncFile(const std::string& path) {
     if (fd < 0) return false;
     const bool synced = ::fsync(fd) == 0;
     return ::close(fd) == 0 && synced;
-}
-
-// The encoding module, loaded once and kept; null when it does not load. It is never closed, not
-// even at exit: closing it would unload FFmpeg's libraries under memory they still own.
-PhoneEncodeFn PhoneEncoder() {
-    static platform::DynamicLibrary& module = *new platform::DynamicLibrary;
-    static PhoneEncodeFn encode = nullptr;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        if (module.Load(platform::JoinPath(platform::SystemDirectory(), kPhoneEncodeModule)))
-            encode = module.Symbol<PhoneEncodeFn>(kPhoneEncodeSymbol);
-    });
-    return encode;
 }
 
 }  // namespace
@@ -89,14 +77,32 @@ bool PhoneRingtoneEncoder::Encode(const CWave& sound, PhoneFormat format, const 
         error_ = "MP3 ringtones are made by the codec engine";
         return false;
     }
-    const PhoneEncodeFn encode = PhoneEncoder();
+    const auto encode =
+        platform::SystemModuleSymbol<PhoneEncodeFn>(kPhoneEncodeModule, kPhoneEncodeSymbol);
     if (!encode) {
         error_ = std::string("the ringtone encoder ") + kPhoneEncodeModule + " is missing";
         return false;
     }
+    // The unfinished file's name is claimed before the encoder opens it (which would follow a
+    // link standing there and write over the file it leads to).
     static std::atomic<unsigned> counter{0};
-    const std::string partial =
-        target + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    std::string partial;
+    for (int attempt = 0; partial.empty() && attempt < 100; ++attempt) {
+        const std::string name =
+            target + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            partial = name;
+        } else if (errno != EEXIST) {
+            error_ = std::string("cannot create the ringtone file: ") + std::strerror(errno);
+            return false;
+        }
+    }
+    if (partial.empty()) {
+        error_ = "cannot create the ringtone file";
+        return false;
+    }
     bool ok = false;
     {
         const PhonePcm pcm{sound.format.formatTag,     sound.format.channels,
@@ -119,7 +125,7 @@ bool PhoneRingtoneEncoder::Encode(const CWave& sound, PhoneFormat format, const 
         ok = false;
         error_ = "cannot write the ringtone file";
     }
-    if (ok && std::rename(partial.c_str(), target.c_str()) != 0) {
+    if (ok && !platform::RenameIntoPlace(partial, target)) {
         ok = false;
         error_ = "cannot create the ringtone file";
     }

@@ -444,6 +444,7 @@ struct WaveResult {
     int channels = 0;
     int64_t frames = 0;
     int64_t dataBytes = 0;
+    bool floatSamples = false;
 };
 
 // A RIFF/WAVE file with PCM (integer or float) samples.
@@ -467,6 +468,7 @@ std::optional<WaveResult> DescribeWave(Reader& file) {
     w.rate = static_cast<int>(f.sampleRate);
     w.dataBytes = info.dataBytes;
     w.frames = info.frames();
+    w.floatSamples = f.IsFloat();
     return w;
 }
 
@@ -491,6 +493,7 @@ bool CPlay::GetInfo(char* path, MPEGINFOS* info) {
         out.sampleRate = wave->rate;
         out.channels = wave->channels;
         out.lengthSource = 3;
+        out.waveSamples = wave->floatSamples ? kWaveSamplesFloat : kWaveSamplesInteger;
         out.audioBytes = Saturate(wave->dataBytes);
         out.bitrateKbps = ms > 0 ? Saturate(wave->dataBytes * 8 / ms) : 0;
     } else if (const auto mpeg = DescribeMpeg(file)) {

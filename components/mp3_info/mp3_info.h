@@ -8,9 +8,14 @@
 #include <cstdint>
 
 // Stream kinds written at offset 0.
-inline constexpr int32_t kStreamKindWave = 1;     // PCM WAV
+inline constexpr int32_t kStreamKindWave = 1;     // WAV of integer or float PCM
 inline constexpr int32_t kStreamKindLayer3 = 2;   // MPEG-1, 2 or 2.5 audio Layer III
 inline constexpr int32_t kStreamKindLayer12 = 3;  // MPEG audio Layer I or II
+
+// A WAV's kind of samples, written at offset 56: the WAVE format tag of its samples (for
+// WAVE_FORMAT_EXTENSIBLE the sub-format's).
+inline constexpr int32_t kWaveSamplesInteger = 1;  // integer PCM
+inline constexpr int32_t kWaveSamplesFloat = 3;    // IEEE float
 
 // The caller stores this at `filled` before the call; a described file has another value there.
 inline constexpr int32_t kInfoNotFilled = 100;
@@ -31,11 +36,12 @@ struct MPEGINFOS {
     int32_t vbr;            //  44: 1 when the bit rate changes between frames
     int32_t lengthSource;   //  48: 0 counted frames, 1 Xing/Info header, 2 VBRI header, 3 WAV
     int32_t audioBytes;     //  52: bytes of audio data (saturated at 2^31 - 1)
-    uint8_t reserved[244];  //  56: zero
+    int32_t waveSamples;    //  56: kWaveSamples* for WAV; 0 for MPEG audio
+    uint8_t reserved[240];  //  60: zero
 };
 static_assert(sizeof(MPEGINFOS) == 300);
 static_assert(offsetof(MPEGINFOS, filled) == 8 && offsetof(MPEGINFOS, seconds) == 16 &&
-              offsetof(MPEGINFOS, mpeg) == 24);
+              offsetof(MPEGINFOS, mpeg) == 24 && offsetof(MPEGINFOS, waveSamples) == 56);
 
 class CPlay {
 public:

@@ -9,6 +9,7 @@
 
 #include "platform/folders.h"
 #include "platform/paths.h"
+#include "platform/replace_file.h"
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
 #include "studio/session.h"
@@ -73,7 +74,7 @@ bool EncodeTrack(CodecEngine& engine, IRipWindow& window, const RipPlan& plan,
     window.StopEncodeTimer();
     const bool done = result == 0 && engine.GetIsBad() == 0 &&
                       media::WriteMp3Tags(unfinished, item.tags) && SyncFile(unfinished) &&
-                      std::rename(unfinished.c_str(), output.c_str()) == 0;
+                      platform::RenameIntoPlace(unfinished, output);
     if (!done) {
         platform::RemoveFile(unfinished);
         return false;
@@ -289,7 +290,7 @@ void RipRun(Session& session, IRipWindow& window, const RipPlan& plan) {
             failed = !EncodeTrack(session.engine, window, plan, item, wavPath) &&
                      state.userStop.load() == 0;
         } else if (plan.mode == RipMode::CdToWav) {
-            failed = keep && std::rename(wavPath.c_str(), target.c_str()) != 0;
+            failed = keep && !platform::RenameIntoPlace(wavPath, target);
             if (!keep || failed) platform::RemoveFile(wavPath);
         }
         if (failed) {

@@ -96,22 +96,13 @@ void RunWrite(IRecorder& recorder, std::vector<std::string> paths, WriteOptions 
 // An MP3 of a tone made by lame from a generated WAV; "" without lame.
 std::string MakeMp3(const ts::TempDir& dir, const std::string& name, double seconds, int rate,
                     int channels, std::vector<std::string> lameArgs = {}) {
-    if (!ts::HaveTool("lame")) return "";
     ts::ToneSpec spec;
     spec.sampleRate = rate;
     spec.channels = channels;
     spec.seconds = seconds;
     spec.frequency = 330.0 + seconds * 10;
-    const std::string wav = dir.File(name + ".wav");
-    const std::string mp3 = dir.File(name + ".mp3");
-    ts::WriteFile(wav, ts::MakeToneWav(spec));
-    std::vector<std::string> argv{"lame", "--quiet", "--noreplaygain"};
-    argv.insert(argv.end(), lameArgs.begin(), lameArgs.end());
-    argv.push_back(wav);
-    argv.push_back(mp3);
-    const bool ok = ts::RunTool(argv).exitCode == 0;
-    fs::remove(wav);
-    return ok ? mp3 : "";
+    lameArgs.insert(lameArgs.begin(), "--noreplaygain");
+    return ts::LameMp3(dir, name + ".mp3", spec, lameArgs);
 }
 
 #define REQUIRE_FILE(path) \
@@ -743,28 +734,41 @@ TEST(RealRecorder, SpeedsComeFromTheDrivesListToTheNearestXAndBurnProofFromTheDr
 
 // ---- The members by dispatch id -------------------------------------------------------------
 
-TEST(WriterEngine, MembersListRecordersTakeTracksAndStartOnlyWhenReady) {
-    ts::TempDir dir;
-    const std::string a = MakeMp3(dir, "a", 1.0, 44100, 2);
-    REQUIRE_FILE(a);
-    const std::string folder = dir.File("discs/");
-    Events events;
-    WriterEngine engine(
-        [&] {
-            RecorderList list;
-            list.push_back(std::make_unique<ImageRecorder>(folder));
-            list.push_back(std::make_unique<BurnRecorder>(
-                std::make_unique<FakeDrive>(std::make_shared<FakeDriveState>())));
-            return list;
-        },
-        events.Sink());
-    auto call = [&](int id, VariantList args = {}) {
+// The engine as the recording dialog hosts it: recorder 0 writes images into `folder`; with
+// `fakeDrive`, recorder 1 is a real recorder on a fake drive.
+struct HostedEngine {
+    explicit HostedEngine(const std::string& folder, bool fakeDrive = false)
+        : engine(
+              [folder, fakeDrive] {
+                  RecorderList list;
+                  list.push_back(std::make_unique<ImageRecorder>(folder));
+                  if (fakeDrive)
+                      list.push_back(std::make_unique<BurnRecorder>(
+                          std::make_unique<FakeDrive>(std::make_shared<FakeDriveState>())));
+                  return list;
+              },
+              events.Sink()) {}
+    // Calls the method `id`, expecting the call itself to go through.
+    Variant Call(int id, VariantList args = {}) {
         Variant out;
         EXPECT_EQ(engine.Invoke(id, platform::InvokeKind::Method, args, &out),
                   platform::InvokeStatus::Ok)
             << id;
         return out;
-    };
+    }
+    Events events;
+    WriterEngine engine;
+};
+
+TEST(WriterEngine, MembersListRecordersTakeTracksAndStartOnlyWhenReady) {
+    ts::TempDir dir;
+    const std::string a = MakeMp3(dir, "a", 1.0, 44100, 2);
+    REQUIRE_FILE(a);
+    const std::string folder = dir.File("discs/");
+    HostedEngine host(folder, true);
+    WriterEngine& engine = host.engine;
+    Events& events = host.events;
+    auto call = [&](int id, VariantList args = {}) { return host.Call(id, std::move(args)); };
     EXPECT_EQ(call(dispid::kGetDeviceCount).ToInt(), 2);
     EXPECT_EQ(call(dispid::kGetDeviceText1, {Variant(0)}).ToString(), "Disc image");
     EXPECT_EQ(call(dispid::kGetDeviceText2, {Variant(0)}).ToString(), "audio CD");
@@ -820,11 +824,8 @@ class DiscTruth : public ::testing::Test {
                                std::to_string(seconds), "sine", std::to_string(frequency)})
                       .exitCode,
                   0);
-        std::vector<std::string> argv{"lame", "--quiet", "--noreplaygain"};
-        argv.insert(argv.end(), lameArgs.begin(), lameArgs.end());
-        argv.push_back(wav);
-        argv.push_back(mp3);
-        EXPECT_EQ(ts::RunTool(argv).exitCode, 0);
+        lameArgs.insert(lameArgs.begin(), "--noreplaygain");
+        EXPECT_TRUE(ts::LameEncode(wav, mp3, lameArgs));
         fs::remove(wav);
         return mp3;
     }
@@ -856,26 +857,6 @@ class DiscTruth : public ::testing::Test {
         return pcm;
     }
     ts::TempDir dir_;
-};
-
-// The engine as the recording dialog hosts it: recorder 0 writes images into `folder`.
-struct HostedEngine {
-    explicit HostedEngine(const std::string& folder)
-        : engine([folder] {
-              RecorderList list;
-              list.push_back(std::make_unique<ImageRecorder>(folder));
-              return list;
-          },
-                 events.Sink()) {}
-    Variant Call(int id, VariantList args = {}) {
-        Variant out;
-        EXPECT_EQ(engine.Invoke(id, platform::InvokeKind::Method, args, &out),
-                  platform::InvokeStatus::Ok)
-            << id;
-        return out;
-    }
-    Events events;
-    WriterEngine engine;
 };
 
 TEST_F(DiscTruth, EveryTrackIsItsSongsDecodedAudioAndCdrdaoBurnsTheSameSamples) {

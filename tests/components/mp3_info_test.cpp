@@ -331,6 +331,45 @@ TEST(Mp3InfoKinds, WaveAndLayerTwoAreDescribedButNotKind2) {
     EXPECT_EQ(DescribeMp3File(mp2, false), 2);
 }
 
+// The record tells a WAV's float samples from integer ones, from the format tag or from the
+// extensible format's sub-format; MPEG audio has no WAV samples.
+TEST(Mp3InfoKinds, FloatWavesAreToldFromIntegerOnes) {
+    ts::TempDir dir;
+    struct Case {
+        const char* name;
+        bool floatSamples;
+        bool extensible;
+        int channels;
+        int32_t samples;
+        const char* codec;  // as ffprobe names it
+    };
+    for (const Case& c : {Case{"int.wav", false, false, 2, kWaveSamplesInteger, "pcm_s16le"},
+                          Case{"float.wav", true, false, 1, kWaveSamplesFloat, "pcm_f32le"},
+                          Case{"ext-int.wav", false, true, 1, kWaveSamplesInteger, "pcm_s16le"},
+                          Case{"ext-float.wav", true, true, 2, kWaveSamplesFloat, "pcm_f32le"}}) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.File(c.name);
+        ts::WriteFile(path, ts::MakeToneWav({.channels = c.channels,
+                                             .seconds = 1.5,
+                                             .floatSamples = c.floatSamples,
+                                             .extensible = c.extensible}));
+        const Described d = Describe(path);
+        ASSERT_TRUE(d.ok);
+        EXPECT_EQ(d.info.kind, kStreamKindWave);
+        EXPECT_EQ(Int32At(d.info, 56), c.samples);
+        EXPECT_EQ(d.info.channels, c.channels);
+        EXPECT_EQ(d.info.milliseconds, 1500);
+        if (const auto probe = ts::Probe(path)) {
+            EXPECT_EQ(probe->codec, c.codec);
+        }
+    }
+    const std::string mp3 = MakeMp3(dir, "song", 1.0, 44100, 2, {"-b", "128"});
+    REQUIRE_FILE(mp3);
+    const Described d = Describe(mp3);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.info.waveSamples, 0);
+}
+
 TEST(Mp3InfoAccept, Mp3FileGivesItsSecondsEitherWay) {
     ts::TempDir dir;
     const std::string mp3 = MakeMp3(dir, "song", 3.4, 44100, 2, {"-V", "5"});

@@ -55,19 +55,11 @@ ts::DiscImage TestDisc() {
 // An MP3 made by lame from a tone; empty without lame.
 std::string MakeMp3(const ts::TempDir& dir, const std::string& name, double seconds,
                     std::vector<std::string> lameArgs) {
-    if (!ts::HaveTool("lame")) return "";
     ts::ToneSpec spec;
     spec.seconds = seconds;
     spec.frequency = 300 + 20 * seconds;
-    const std::string wav = dir.File(name + ".wav");
-    const std::string mp3 = dir.File(name + ".mp3");
-    ts::WriteFile(wav, ts::MakeToneWav(spec));
-    std::vector<std::string> argv{"lame", "--quiet", "--noreplaygain"};
-    argv.insert(argv.end(), lameArgs.begin(), lameArgs.end());
-    argv.insert(argv.end(), {wav, mp3});
-    const bool ok = ts::RunTool(argv).exitCode == 0;
-    fs::remove(wav);
-    return ok ? mp3 : "";
+    lameArgs.insert(lameArgs.begin(), "--noreplaygain");
+    return ts::LameMp3(dir, name + ".mp3", spec, lameArgs);
 }
 
 void WriteText(const std::string& path, const std::string& text) {

@@ -236,6 +236,30 @@ TEST_F(CliFiles, CutWritesEveryRingtoneKindThatFfprobeReadsBack) {
                                         "part.opus", "part.wav", "stereo.mp3"}));
 }
 
+// A WAV of float samples is not called PCM, whether its format tag or its extensible sub-format
+// says float; the JSON's kind stays "wav".
+TEST_F(CliFiles, InfoNamesFloatWavsAsFloat) {
+    for (const bool extensible : {false, true}) {
+        SCOPED_TRACE(extensible ? "extensible" : "format tag 3");
+        const std::string path = dir_.File(extensible ? "ext-float.wav" : "float.wav");
+        testing_support::WriteFile(
+            path, testing_support::MakeToneWav(
+                      {.seconds = 2.0, .floatSamples = true, .extensible = extensible}));
+        const Result text = Vexmor({"info", Q(path)});
+        ASSERT_EQ(text.status, 0) << text.err.toStdString();
+        EXPECT_EQ(text.out.trimmed(),
+                  Q(path) + ": WAV float, 44100 Hz, stereo, 2822 kbit/s, 0:02.000");
+        const Result json = Vexmor({"info", "--json", Q(path)});
+        const QJsonArray array = QJsonDocument::fromJson(json.out.toUtf8()).array();
+        ASSERT_EQ(array.size(), 1) << json.out.toStdString();
+        EXPECT_EQ(array[0].toObject()["kind"].toString(), "wav");
+        EXPECT_EQ(array[0].toObject()["format"].toString(), "WAV float");
+        if (const auto probe = Probe(path)) {
+            EXPECT_EQ(probe->codec, "pcm_f32le");
+        }
+    }
+}
+
 // vexmor info and cut take the songs the studio opens: FLAC, Ogg Vorbis, Opus, M4A and a float
 // WAV, made by ffmpeg. A WAV part is exactly ffmpeg's decode of it; the ringtones carry the
 // song's title and artist.

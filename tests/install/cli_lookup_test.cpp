@@ -21,35 +21,6 @@ namespace ts = testing_support;
 
 using ts::CliRun;
 
-QJsonArray Credit(const char* name) {
-    return QJsonArray{QJsonObject{{"name", name}, {"joinphrase", ""}}};
-}
-
-// A ws/2 discid answer with two releases of three tracks.
-QByteArray TwoReleases(const QByteArray& discId) {
-    QJsonArray releases;
-    const char* const albums[] = {"First Pressing", "Remaster"};
-    const char* const dates[] = {"1999", "2004-02-02"};
-    const QStringList titles[] = {{"One", "Two", "Three"}, {"Uno", "Dos", "Tres"}};
-    for (int r = 0; r < 2; ++r) {
-        QJsonArray tracks;
-        for (int t = 0; t < 3; ++t)
-            tracks.append(QJsonObject{{"position", t + 1},
-                                      {"title", titles[r][t]},
-                                      {"artist-credit", Credit("The Players")}});
-        releases.append(QJsonObject{
-            {"id", QString("rel-%1").arg(r + 1)},
-            {"title", albums[r]},
-            {"date", dates[r]},
-            {"country", r == 0 ? "GB" : "US"},
-            {"artist-credit", Credit("The Players")},
-            {"media", QJsonArray{QJsonObject{
-                          {"discs", QJsonArray{QJsonObject{{"id", QString::fromLatin1(discId)}}}},
-                          {"tracks", tracks}}}}});
-    }
-    return QJsonDocument(QJsonObject{{"releases", releases}}).toJson();
-}
-
 QByteArray AskedDiscId(const ts::HttpRequest& request) {
     const QByteArray path = request.target.left(request.target.indexOf('?'));
     return path.mid(path.lastIndexOf('/') + 1);
@@ -90,7 +61,8 @@ class CliLookup : public ::testing::Test {
 
 TEST_F(CliLookup, RipListsTheReleasesTakesTheChosenOneAndDrivesShowsTheIds) {
     ts::LoopbackHttp mb([](const ts::HttpRequest& request) {
-        return ts::HttpAnswer{200, TwoReleases(AskedDiscId(request)), {}};
+        return ts::HttpAnswer{
+            200, ts::TwoReleasesReply(AskedDiscId(request).toStdString(), "rel-1", "rel-2"), {}};
     });
     const CliRun rip = Vexmor({"rip", "--release", "2", "--names", "title", "-o", Path("out")},
                               mb.url());
@@ -143,7 +115,8 @@ TEST_F(CliLookup, RipListsTheReleasesTakesTheChosenOneAndDrivesShowsTheIds) {
 
 TEST_F(CliLookup, WithoutLookupOrConnectionTheTagsAreTheCdText) {
     ts::LoopbackHttp mb([](const ts::HttpRequest& request) {
-        return ts::HttpAnswer{200, TwoReleases(AskedDiscId(request)), {}};
+        return ts::HttpAnswer{
+            200, ts::TwoReleasesReply(AskedDiscId(request).toStdString(), "rel-1", "rel-2"), {}};
     });
     const CliRun off = Vexmor({"rip", "--no-lookup", "--tracks", "1", "-o", Path("off")}, mb.url());
     ASSERT_EQ(off.exitCode, 0) << off.err;

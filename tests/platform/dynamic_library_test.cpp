@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -73,6 +74,33 @@ TEST(DynamicLibrary, OwnLibraryExportsAndUnresolvedReferences) {
     DynamicLibrary bad;
     EXPECT_FALSE(bad.Load(broken));
     EXPECT_NE(bad.error().find("Missing"), std::string::npos);
+}
+
+TEST(SystemModule, AMissingModuleIsTriedAgainAndAFoundOneIsKept) {
+    testing_support::TempDir dir;
+    const testing_support::ScopedEnv systemDir("VEXMOR_SYSTEM_DIR", dir.path());
+    using Twice = int (*)(int);
+    std::string why;
+    EXPECT_EQ(platform::SystemModuleSymbol<Twice>("late.so", "Twice", &why), nullptr);
+    EXPECT_NE(why.find("late.so"), std::string::npos) << why;
+
+    // Installed afterwards: the next call finds it.
+    if (BuildLibrary(dir, "late", "int Twice(int v) { return 2 * v; }\n").empty())
+        GTEST_SKIP() << "no C compiler to build a test library";
+    const Twice twice = platform::SystemModuleSymbol<Twice>("late.so", "Twice", &why);
+    ASSERT_NE(twice, nullptr) << why;
+    EXPECT_EQ(twice(21), 42);
+    EXPECT_EQ(platform::SystemModuleSymbol<Twice>("late.so", "Thrice", &why), nullptr);
+    EXPECT_NE(why.find("Thrice"), std::string::npos) << why;
+
+    // Once loaded it stays: neither another file under its name nor none at all changes what the
+    // process has.
+    std::filesystem::remove(dir.File("late.so"));
+    ASSERT_FALSE(BuildLibrary(dir, "late", "int Twice(int v) { return 3 * v; }\n").empty());
+    EXPECT_EQ(platform::SystemModuleSymbol<Twice>("late.so", "Twice"), twice);
+    std::filesystem::remove(dir.File("late.so"));
+    EXPECT_EQ(platform::SystemModuleSymbol<Twice>("late.so", "Twice"), twice);
+    EXPECT_EQ(twice(21), 42);
 }
 
 }  // namespace

@@ -15,23 +15,7 @@
 
 namespace {
 
-// Sets an environment variable for one scope and restores it after.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) ::setenv(name, value->c_str(), 1);
-        else ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing_support::ScopedEnv;
 
 TEST(Folders, SystemDirectoryFollowsTheOverride) {
     {

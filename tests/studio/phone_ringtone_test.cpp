@@ -4,6 +4,7 @@
 #include "studio/phone_ringtone.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -154,6 +155,28 @@ TEST_F(PhoneRingtone, LongM4rAsksBeforeSavingTheFirstFortySeconds) {
     ui->QueueSaveFile(dir.File("long.ogg"));
     RunJob();
     EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Ring Tone Created!"});
+}
+
+// Links at the ringtone's name, and at the names its unfinished file may take (planted as
+// ".part-PID-N"), are never written through: the file they lead to stays as it was, and the
+// ringtone takes its name as a file of its own.
+TEST_F(PhoneRingtone, NoLinkIsWrittenThrough) {
+    MakeSong(1.0, 8000);
+    const std::string elsewhere = dir.File("elsewhere.ogg");
+    testing_support::WriteFile(elsewhere, {1, 2, 3});
+    const std::string target = dir.File("linked.ogg");
+    std::filesystem::create_symlink(elsewhere, target);
+    for (int n = 0; n < 50; ++n)
+        std::filesystem::create_symlink(
+            elsewhere, target + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(n));
+    ui->QueueSaveFile(target);
+    RunJob();
+    EXPECT_EQ(ui->messageTexts(), std::vector<std::string>{"Ring Tone Created!"});
+    EXPECT_EQ(testing_support::ReadFile(elsewhere), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_FALSE(std::filesystem::is_symlink(target));
+    const auto info = Probe(target);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->codec, "vorbis");
 }
 
 TEST_F(PhoneRingtone, AFailedWriteLeavesNoFileAndSaysWhy) {

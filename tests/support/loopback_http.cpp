@@ -1,6 +1,9 @@
 #include "tests/support/loopback_http.h"
 
 #include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace testing_support {
 
@@ -55,6 +58,49 @@ void LoopbackHttp::Serve(QTcpSocket* socket) {
     socket->write(reply);
     socket->flush();
     socket->disconnectFromHost();
+}
+
+namespace {
+
+QJsonArray Credit(const char* name) {
+    return QJsonArray{QJsonObject{{"name", name}, {"joinphrase", ""}}};
+}
+
+// Every byte of `text`, an embedded zero too.
+QString Utf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+QByteArray MusicBrainzReply(const std::string& discId,
+                            const std::vector<MusicBrainzRelease>& releases) {
+    QJsonArray list;
+    for (const MusicBrainzRelease& r : releases) {
+        QJsonArray tracks;
+        for (size_t t = 0; t < r.titles.size(); ++t)
+            tracks.append(
+                QJsonObject{{"position", static_cast<int>(t) + 1},
+                            {"title", Utf8(r.titles[t])},
+                            {"artist-credit", Credit(t == 1 ? "A Guest" : "The Players")}});
+        const QJsonObject medium{{"position", 1},
+                                 {"discs", QJsonArray{QJsonObject{{"id", Utf8(discId)}}}},
+                                 {"tracks", tracks}};
+        list.append(QJsonObject{{"id", Utf8(r.id)},
+                                {"title", Utf8(r.album)},
+                                {"date", Utf8(r.date)},
+                                {"country", Utf8(r.country)},
+                                {"artist-credit", Credit("The Players")},
+                                {"media", QJsonArray{medium}}});
+    }
+    return QJsonDocument(QJsonObject{{"id", Utf8(discId)}, {"releases", list}}).toJson();
+}
+
+QByteArray TwoReleasesReply(const std::string& discId, const std::string& firstId,
+                            const std::string& secondId) {
+    return MusicBrainzReply(discId,
+                            {{firstId, "First Pressing", "1999", "GB", {"One", "Two", "Three"}},
+                             {secondId, "Remaster", "2004-02-02", "US", {"Uno", "Dos", "Tres"}}});
 }
 
 }  // namespace testing_support

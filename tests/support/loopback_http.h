@@ -47,4 +47,23 @@ class LoopbackHttp {
     std::map<QTcpSocket*, QByteArray> pending_;
 };
 
+// One release of a MusicBrainz discid answer: its tracks are credited to "The Players", the
+// second to "A Guest".
+struct MusicBrainzRelease {
+    std::string id;
+    std::string album;
+    std::string date;
+    std::string country;
+    std::vector<std::string> titles;  // one per track, in order
+};
+
+// A ws/2 discid answer (inc=recordings+artist-credits) listing `releases` for `discId`.
+QByteArray MusicBrainzReply(const std::string& discId,
+                            const std::vector<MusicBrainzRelease>& releases);
+
+// The answer the look-up tests offer for a three-track disc: two releases, "First Pressing"
+// (1999, GB: One, Two, Three) and "Remaster" (2004-02-02, US: Uno, Dos, Tres), with the ids given.
+QByteArray TwoReleasesReply(const std::string& discId, const std::string& firstId,
+                            const std::string& secondId);
+
 }  // namespace testing_support

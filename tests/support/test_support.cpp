@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <cctype>
 #include <cmath>
@@ -58,29 +59,57 @@ TempDir::~TempDir() {
 
 std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
 
+ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value)
+        ::setenv(name, value->c_str(), 1);
+    else
+        ::unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (old_)
+        ::setenv(name_, old_->c_str(), 1);
+    else
+        ::unsetenv(name_);
+}
+
 std::vector<uint8_t> MakeToneWav(const ToneSpec& spec) {
-    const int bytesPerSample = spec.bitsPerSample / 8;
+    const int bits = spec.floatSamples ? 32 : spec.bitsPerSample;
+    const int bytesPerSample = bits / 8;
     const int blockAlign = bytesPerSample * spec.channels;
     const auto frames = static_cast<uint32_t>(std::llround(spec.seconds * spec.sampleRate));
     const uint32_t dataSize = frames * static_cast<uint32_t>(blockAlign);
+    const uint32_t formatSize = spec.extensible ? 40 : 16;
     const uint32_t extra = spec.extraChunk.empty()
                                ? 0
                                : 8 + static_cast<uint32_t>(spec.extraChunk.size()) +
                                      static_cast<uint32_t>(spec.extraChunk.size() % 2);
+    const uint16_t sampleTag = spec.floatSamples ? 3 : 1;
 
     std::vector<uint8_t> out;
-    out.reserve(44 + extra + dataSize);
+    out.reserve(28 + formatSize + extra + dataSize);
     PutTag(out, "RIFF");
-    Put32(out, 36 + extra + dataSize);
+    Put32(out, 20 + formatSize + extra + dataSize);
     PutTag(out, "WAVE");
     PutTag(out, "fmt ");
-    Put32(out, 16);
-    Put16(out, 1);
+    Put32(out, formatSize);
+    Put16(out, spec.extensible ? 0xFFFE : sampleTag);
     Put16(out, static_cast<uint16_t>(spec.channels));
     Put32(out, static_cast<uint32_t>(spec.sampleRate));
     Put32(out, static_cast<uint32_t>(spec.sampleRate * blockAlign));
     Put16(out, static_cast<uint16_t>(blockAlign));
-    Put16(out, static_cast<uint16_t>(spec.bitsPerSample));
+    Put16(out, static_cast<uint16_t>(bits));
+    if (spec.extensible) {
+        // The sub-format GUID after the samples' tag.
+        static constexpr uint8_t kGuidRest[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                  0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+        Put16(out, 22);                                // the extension's size
+        Put16(out, static_cast<uint16_t>(bits));       // valid bits
+        Put32(out, spec.channels == 1 ? 0x4u : 0x3u);  // front centre, or front left + right
+        Put16(out, sampleTag);
+        out.insert(out.end(), std::begin(kGuidRest), std::end(kGuidRest));
+    }
     if (!spec.extraChunk.empty()) {
         PutTag(out, "LIST");
         Put32(out, static_cast<uint32_t>(spec.extraChunk.size()));
@@ -93,7 +122,9 @@ std::vector<uint8_t> MakeToneWav(const ToneSpec& spec) {
     for (uint32_t i = 0; i < frames; ++i) {
         const double s = std::sin(step * i) * 0.5;
         for (int c = 0; c < spec.channels; ++c) {
-            if (bytesPerSample == 1) {
+            if (spec.floatSamples) {
+                Put32(out, std::bit_cast<uint32_t>(static_cast<float>(s)));
+            } else if (bytesPerSample == 1) {
                 out.push_back(static_cast<uint8_t>(128 + std::lround(s * 127)));
             } else {
                 Put16(out, static_cast<uint16_t>(static_cast<int16_t>(std::lround(s * 32767))));
@@ -169,17 +200,30 @@ ToolResult RunTool(const std::vector<std::string>& argv, const std::string& work
     return result;
 }
 
-std::string LameMp3(const TempDir& dir, const std::string& fileName, const ToneSpec& spec,
-                    const std::vector<std::string>& lameArgs) {
-    if (!HaveTool("lame")) return "";
-    const std::string wav = dir.File(fileName + ".wav");
-    const std::string mp3 = dir.File(fileName);
-    WriteFile(wav, MakeToneWav(spec));
+bool LameEncode(const std::string& wav, const std::string& mp3,
+                const std::vector<std::string>& lameArgs) {
+    if (!HaveTool("lame")) return false;
     std::vector<std::string> argv{"lame", "--quiet"};
     argv.insert(argv.end(), lameArgs.begin(), lameArgs.end());
     argv.push_back(wav);
     argv.push_back(mp3);
-    return RunTool(argv).exitCode == 0 ? mp3 : "";
+    return RunTool(argv).exitCode == 0;
+}
+
+std::string LameMp3(const std::string& mp3Path, const ToneSpec& spec,
+                    const std::vector<std::string>& lameArgs) {
+    if (!HaveTool("lame")) return "";
+    const std::string wav = mp3Path + ".wav";
+    WriteFile(wav, MakeToneWav(spec));
+    const bool encoded = LameEncode(wav, mp3Path, lameArgs);
+    std::error_code error;
+    std::filesystem::remove(wav, error);
+    return encoded ? mp3Path : "";
+}
+
+std::string LameMp3(const TempDir& dir, const std::string& fileName, const ToneSpec& spec,
+                    const std::vector<std::string>& lameArgs) {
+    return LameMp3(dir.File(fileName), spec, lameArgs);
 }
 
 CliRun RunInstalledVexmor(const QStringList& args,

@@ -30,24 +30,47 @@ class TempDir {
     std::string path_;
 };
 
+// Sets an environment variable (or unsets it, nullopt) for one scope and restores it after.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::optional<std::string>& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
 struct ToneSpec {
     int sampleRate = 44100;
     int channels = 2;
     int bitsPerSample = 16;
     double seconds = 1.0;
     double frequency = 440.0;
+    // 32-bit IEEE float samples (format tag 3) in place of integers; bitsPerSample is then 32.
+    bool floatSamples = false;
+    // A WAVE_FORMAT_EXTENSIBLE format chunk whose sub-format names the samples' kind.
+    bool extensible = false;
     // Extra chunk bytes written between "fmt " and "data" (a "LIST" chunk) when not empty.
     std::vector<uint8_t> extraChunk;
 };
 
-// A PCM WAV holding a sine tone; returns the bytes written.
+// A WAV holding a sine tone; returns the bytes written.
 std::vector<uint8_t> MakeToneWav(const ToneSpec& spec);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFile(const std::string& path);
 
-// Encodes a tone of `spec` with the lame tool into dir/fileName (the WAV beside it, fileName +
-// ".wav"), with `lameArgs` before the file names; the MP3's path, or "" when lame is missing or
-// fails.
+// Encodes the WAV `wav` with the lame tool (quiet, `lameArgs` before the file names) into `mp3`;
+// false when lame is missing or fails.
+bool LameEncode(const std::string& wav, const std::string& mp3,
+                const std::vector<std::string>& lameArgs);
+// Encodes a tone of `spec` with lame into `mp3Path`, by way of a WAV beside it that is removed
+// afterwards; the MP3's path, or "" when lame is missing or fails.
+std::string LameMp3(const std::string& mp3Path, const ToneSpec& spec,
+                    const std::vector<std::string>& lameArgs);
+// The same into dir/fileName.
 std::string LameMp3(const TempDir& dir, const std::string& fileName, const ToneSpec& spec,
                     const std::vector<std::string>& lameArgs);
 

@@ -192,9 +192,9 @@ TEST(MciPlayerWave, DataSizeBeyondTheFileCountsWhatIsThere) {
 TEST(MciPlayerMp3, OpensAndPlaysAnMp3) {
     if (!ts::HaveTool("lame")) GTEST_SKIP() << "lame is not installed";
     ts::TempDir dir;
-    const std::string wav = MakeWav(dir, "song.wav", 2.4, 44100, 2);
-    const std::string mp3 = dir.File("song.mp3");
-    ASSERT_EQ(ts::RunTool({"lame", "--quiet", "-V", "4", wav, mp3}).exitCode, 0);
+    const std::string mp3 =
+        ts::LameMp3(dir, "song.mp3", {.sampleRate = 44100, .seconds = 2.4}, {"-V", "4"});
+    ASSERT_FALSE(mp3.empty());
 
     CMciPlayer player;
     EXPECT_EQ(player.OpenWave(mp3), kMciInvalidFile);  // the wave device plays WAV only
@@ -212,9 +212,9 @@ TEST(MciPlayerMp3, OpensAndPlaysAnMp3) {
 TEST(MciPlayerMp3, MpegAudioInARiffWrapperPlaysAsMp3) {
     if (!ts::HaveTool("lame")) GTEST_SKIP() << "lame is not installed";
     ts::TempDir dir;
-    const std::string wav = MakeWav(dir, "song.wav", 1.5, 44100, 2);
-    const std::string mp3 = dir.File("song.mp3");
-    ASSERT_EQ(ts::RunTool({"lame", "--quiet", "-b", "128", wav, mp3}).exitCode, 0);
+    const std::string mp3 =
+        ts::LameMp3(dir, "song.mp3", {.sampleRate = 44100, .seconds = 1.5}, {"-b", "128"});
+    ASSERT_FALSE(mp3.empty());
     const std::vector<uint8_t> stream = ts::ReadFile(mp3);
     ASSERT_FALSE(stream.empty());
 

@@ -29,15 +29,9 @@ inline void MakeWav(const std::string& path, double seconds) {
 // An MP3 of `seconds` encoded by lame at 128 kbit/s from a 44.1 kHz stereo tone; false without
 // lame.
 inline bool MakeMp3(const std::string& path, double seconds) {
-    if (!testing_support::HaveTool("lame")) return false;
     testing_support::ToneSpec spec;
     spec.seconds = seconds;
-    const std::string wav = path + ".src.wav";
-    WriteFile(wav, testing_support::MakeToneWav(spec));
-    const auto result =
-        testing_support::RunTool({"lame", "--quiet", "-b", "128", "--noreplaygain", wav, path});
-    std::filesystem::remove(wav);
-    return result.exitCode == 0 && std::filesystem::exists(path);
+    return !testing_support::LameMp3(path, spec, {"-b", "128", "--noreplaygain"}).empty();
 }
 
 // An MP3 whose Info header counts enough frames for `seconds` plus a third of a second, so its

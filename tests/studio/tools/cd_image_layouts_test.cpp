@@ -201,6 +201,23 @@ TEST_F(CdImageLayouts, UpperCaseNamesAreFoundInAnyCase) {
     Check(cue, {"D: Disc image UPPER", {{1, 0, false, audio}}, 120, false});
 }
 
+// A link standing at a track's name is replaced by the ripped WAV; the file it led to is left as
+// it was.
+TEST_F(CdImageLayouts, ARipReplacesALinkAtATracksNameNotTheFileItLeadsTo) {
+    const Frames audio = ts::ToneFrames(120, 7);
+    Put("disc.bin", audio);
+    const std::string cue =
+        PutText("disc.cue", "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    const std::string out = dir.File("out-1");  // the folder of this test's first rip
+    std::filesystem::create_directories(out);
+    const std::string elsewhere = dir.File("elsewhere.wav");
+    ts::WriteFile(elsewhere, {1, 2, 3});
+    std::filesystem::create_symlink(elsewhere, TrackWavPath(out, 0));
+    Check(cue, {"D: Disc image disc", {{1, 0, false, audio}}, 120});
+    EXPECT_FALSE(std::filesystem::is_symlink(TrackWavPath(out, 0)));
+    EXPECT_EQ(ts::ReadFile(elsewhere), (Frames{1, 2, 3}));
+}
+
 TEST_F(CdImageLayouts, OneBinPerTrackWithPregapsInTheirFiles) {
     const Frames a = ts::ToneFrames(100, 4), b = ts::ToneFrames(90, 5), c = ts::ToneFrames(80, 6);
     Put("01.bin", a);

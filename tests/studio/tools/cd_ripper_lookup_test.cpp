@@ -7,9 +7,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -34,44 +31,6 @@ namespace ts = testing_support;
 using namespace studio;
 
 namespace {
-
-struct FakeRelease {
-    std::string id;
-    std::string album;
-    std::string date;
-    std::string country;
-    std::vector<std::string> titles;
-};
-
-QJsonArray Credit(const char* name) {
-    return QJsonArray{QJsonObject{{"name", name}, {"joinphrase", ""}}};
-}
-
-QString Utf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// A ws/2 discid answer (inc=recordings+artist-credits) listing `releases` for `discId`.
-QByteArray MusicBrainzJson(const std::string& discId, const std::vector<FakeRelease>& releases) {
-    QJsonArray list;
-    for (const FakeRelease& r : releases) {
-        QJsonArray tracks;
-        for (size_t t = 0; t < r.titles.size(); ++t)
-            tracks.append(QJsonObject{{"position", static_cast<int>(t) + 1},
-                                      {"title", Utf8(r.titles[t])},
-                                      {"artist-credit", Credit(t == 1 ? "A Guest" : "The Players")}});
-        const QJsonObject medium{{"position", 1},
-                                 {"discs", QJsonArray{QJsonObject{{"id", Utf8(discId)}}}},
-                                 {"tracks", tracks}};
-        list.append(QJsonObject{{"id", Utf8(r.id)},
-                                {"title", Utf8(r.album)},
-                                {"date", Utf8(r.date)},
-                                {"country", Utf8(r.country)},
-                                {"artist-credit", Credit("The Players")},
-                                {"media", QJsonArray{medium}}});
-    }
-    return QJsonDocument(QJsonObject{{"id", Utf8(discId)}, {"releases", list}}).toJson();
-}
 
 // The disc id a MusicBrainz request asks for.
 std::string AskedDiscId(const ts::HttpRequest& request) {
@@ -157,9 +116,9 @@ TEST_F(RipperLookup, FoundTitlesAreListedEditableAndTaggedBeforeTheyTakeTheirNam
     ts::LoopbackHttp mb([&](const ts::HttpRequest& request) {
         return ts::HttpAnswer{
             200,
-            MusicBrainzJson(AskedDiscId(request),
-                            {{"rel-1", "Found Album", "1999-04-01", "GB",
-                              {"Morning", std::string("AC/DC\0 Live", 11), longTitle}}}),
+            ts::MusicBrainzReply(AskedDiscId(request),
+                                 {{"rel-1", "Found Album", "1999-04-01", "GB",
+                                   {"Morning", std::string("AC/DC\0 Live", 11), longTitle}}}),
             {}};
     });
     UseServices(mb.url(), kClosed);
@@ -246,11 +205,7 @@ TEST_F(RipperLookup, TwoReleasesAreOfferedAndTheChosenOneIsWhatTheTagsGet) {
     WriteDisc();
     ts::LoopbackHttp mb([&](const ts::HttpRequest& request) {
         return ts::HttpAnswer{
-            200,
-            MusicBrainzJson(AskedDiscId(request),
-                            {{"rel-uk", "First Pressing", "1999", "GB", {"One", "Two", "Three"}},
-                             {"rel-us", "Remaster", "2004-02-02", "US", {"Uno", "Dos", "Tres"}}}),
-            {}};
+            200, ts::TwoReleasesReply(AskedDiscId(request), "rel-uk", "rel-us"), {}};
     });
     UseServices(mb.url(), kClosed);
     CCdRipperDlg ripper(session, RipMode::CdToMp3);
@@ -331,7 +286,9 @@ TEST_F(RipperLookup, FaultsFallBackToTheCdTextAndNeverHoldUpRip) {
          [&](const ts::HttpRequest& request) {
              if (++mbAsked == 1) return ts::HttpAnswer{503, "busy", {{"Retry-After", "1"}}};
              return ts::HttpAnswer{
-                 200, MusicBrainzJson(AskedDiscId(request), {{"r", "Late", "2000", "", {"x", "y", "z"}}}),
+                 200,
+                 ts::MusicBrainzReply(AskedDiscId(request),
+                                      {{"r", "Late", "2000", "", {"x", "y", "z"}}}),
                  {}};
          },
          {}, "Found on MusicBrainz", "x", "Late"},
@@ -340,7 +297,9 @@ TEST_F(RipperLookup, FaultsFallBackToTheCdTextAndNeverHoldUpRip) {
         {"another track count",
          [](const ts::HttpRequest& request) {
              return ts::HttpAnswer{
-                 200, MusicBrainzJson(AskedDiscId(request), {{"r", "Two", "", "", {"a", "b"}}}), {}};
+                 200,
+                 ts::MusicBrainzReply(AskedDiscId(request), {{"r", "Two", "", "", {"a", "b"}}}),
+                 {}};
          },
          {}, "Not found: titles from CD-Text", "Track 01", ""},
         {"gnudb in Latin-1", NotOnMusicBrainz,
@@ -427,8 +386,8 @@ TEST_F(RipperLookup, StopDuringARipWhileTheWindowChangesItsRows) {
     ts::LoopbackHttp mb([&](const ts::HttpRequest& request) {
         return ts::HttpAnswer{
             200,
-            MusicBrainzJson(AskedDiscId(request), {{"a", "A", "2000", "", {"1", "2", "3"}},
-                                                   {"b", "B", "2001", "", {"4", "5", "6"}}}),
+            ts::MusicBrainzReply(AskedDiscId(request), {{"a", "A", "2000", "", {"1", "2", "3"}},
+                                                        {"b", "B", "2001", "", {"4", "5", "6"}}}),
             {}};
     });
     UseServices(mb.url(), kClosed);
