@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -100,6 +101,25 @@ bool WriteFileReplacing(const std::string& path, std::string_view bytes,
         return false;
     }
     return true;
+}
+
+std::optional<std::string> ClaimUnfinishedName(const std::string& prefix, std::string* error) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name =
+            prefix + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST) {
+            if (error) *error = std::strerror(errno);
+            return std::nullopt;
+        }
+    }
+    if (error) *error = "every unfinished name is taken";
+    return std::nullopt;
 }
 
 }  // namespace platform

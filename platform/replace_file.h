@@ -4,6 +4,7 @@
 // it was and no temporary file behind.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,5 +27,12 @@ bool WriteFileReplacing(const std::string& path, std::string_view bytes,
 // a link at `finished` is refused, not moved into place. False, with `finished` left under its
 // own name, when a step fails.
 bool RenameIntoPlace(const std::string& finished, const std::string& target);
+
+// Claims a fresh name for an unfinished file, `prefix` + ".part-PID-N" (what
+// RemoveEndedPartFiles sweeps after a killed run), by creating it empty and exclusively, so a
+// writer handed the name never follows a link someone left there. Nullopt, with `error` set to
+// the system's reason, when no name could be created.
+std::optional<std::string> ClaimUnfinishedName(const std::string& prefix,
+                                               std::string* error = nullptr);
 
 }  // namespace platform

@@ -85,24 +85,13 @@ bool PhoneRingtoneEncoder::Encode(const CWave& sound, PhoneFormat format, const 
     }
     // The unfinished file's name is claimed before the encoder opens it (which would follow a
     // link standing there and write over the file it leads to).
-    static std::atomic<unsigned> counter{0};
-    std::string partial;
-    for (int attempt = 0; partial.empty() && attempt < 100; ++attempt) {
-        const std::string name =
-            target + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            partial = name;
-        } else if (errno != EEXIST) {
-            error_ = std::string("cannot create the ringtone file: ") + std::strerror(errno);
-            return false;
-        }
-    }
-    if (partial.empty()) {
-        error_ = "cannot create the ringtone file";
+    std::string why;
+    const std::optional<std::string> claimed = platform::ClaimUnfinishedName(target, &why);
+    if (!claimed) {
+        error_ = "cannot create the ringtone file: " + why;
         return false;
     }
+    const std::string& partial = *claimed;
     bool ok = false;
     {
         const PhonePcm pcm{sound.format.formatTag,     sound.format.channels,

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <memory>
 
 #include "platform/folders.h"
@@ -49,13 +50,12 @@ bool SyncFile(const std::string& path) {
     return ok;
 }
 
-// The hidden name a track's MP3 is encoded and tagged under: ".trackNN.mp3.part-PID-N", which
-// platform::RemoveEndedPartFiles sweeps when the process was killed. It is short whatever the
-// title, so that a final name of 255 bytes still has a temporary one.
-std::string UnfinishedPath(const std::string& folder, int row) {
-    static std::atomic<unsigned> counter{0};
-    return folder + "." + TrackFileName(row, "mp3") + ".part-" + std::to_string(::getpid()) +
-           "-" + std::to_string(counter++);
+// Claims the hidden name a track's MP3 is encoded and tagged under: ".trackNN.mp3.part-PID-N",
+// which platform::RemoveEndedPartFiles sweeps when the process was killed. It is short whatever
+// the title, so that a final name of 255 bytes still has a temporary one; it is created before
+// the engine writes it, so the engine never follows a link left at that name.
+std::optional<std::string> ClaimUnfinishedPath(const std::string& folder, int row) {
+    return platform::ClaimUnfinishedName(folder + "." + TrackFileName(row, "mp3"));
 }
 
 // True when the track's MP3 file was made, tagged and put under its name.
@@ -66,9 +66,11 @@ bool EncodeTrack(CodecEngine& engine, IRipWindow& window, const RipPlan& plan,
     EncoderArgs args;
     FillRipVector(args);
     const std::string output = plan.outputFolder + item.fileName;
-    const std::string unfinished = UnfinishedPath(plan.outputFolder, item.row);
     VxMymp3Fn mymp3 = engine.LookUpMymp3();
     if (!mymp3) return false;
+    const std::optional<std::string> claimed = ClaimUnfinishedPath(plan.outputFolder, item.row);
+    if (!claimed) return false;
+    const std::string& unfinished = *claimed;
     window.StartEncodeTimer();
     const int result = mymp3(args.count, args.slot, wavPath.c_str(), unfinished.c_str());
     window.StopEncodeTimer();

@@ -1,8 +1,12 @@
 #include "platform/replace_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +57,39 @@ TEST(RenameIntoPlace, AFailedRenameLeavesBothAsTheyWere) {
     EXPECT_FALSE(platform::RenameIntoPlace(dir.File("planted.part"), dir.File("y.mp3")));
     EXPECT_FALSE(fs::exists(dir.File("y.mp3")));
     EXPECT_FALSE(platform::RenameIntoPlace("", dir.File("z.mp3")));
+}
+
+// An unfinished name is claimed as a new empty file: names where links (one leading to a file,
+// one leading nowhere) or files stand are passed over, and what they lead to is untouched; a
+// folder that cannot take the file gives no name and the system's reason.
+TEST(ClaimUnfinishedName, PassesOverEveryNameThatStandsAlready) {
+    ts::TempDir dir;
+    ts::WriteFile(dir.File("victim.mp3"), {1, 2, 3});
+    const std::string prefix = dir.File(".track01.mp3");
+    const std::string pid = std::to_string(::getpid());
+    // The claims of one process count up from where the last one stopped: the first claim
+    // shows where the next ones go.
+    const std::optional<std::string> first = platform::ClaimUnfinishedName(prefix);
+    ASSERT_TRUE(first);
+    const std::string stem = prefix + ".part-" + pid + "-";
+    ASSERT_EQ(first->rfind(stem, 0), 0u) << *first;
+    const unsigned next = static_cast<unsigned>(std::stoul(first->substr(stem.size()))) + 1;
+    fs::create_symlink(dir.File("victim.mp3"), stem + std::to_string(next));
+    fs::create_symlink(dir.File("nowhere.mp3"), stem + std::to_string(next + 1));
+    ts::WriteFile(stem + std::to_string(next + 2), {7});
+
+    const std::optional<std::string> claimed = platform::ClaimUnfinishedName(prefix);
+    ASSERT_TRUE(claimed);
+    EXPECT_EQ(*claimed, stem + std::to_string(next + 3));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(*claimed)));
+    EXPECT_EQ(fs::file_size(*claimed), 0u);
+    EXPECT_EQ(ts::ReadFile(dir.File("victim.mp3")), (Bytes{1, 2, 3}));
+    EXPECT_FALSE(fs::exists(dir.File("nowhere.mp3")));
+    EXPECT_EQ(ts::ReadFile(stem + std::to_string(next + 2)), (Bytes{7}));
+
+    std::string why;
+    EXPECT_FALSE(platform::ClaimUnfinishedName(dir.File("no/such/folder/x"), &why));
+    EXPECT_EQ(why, std::strerror(ENOENT));
 }
 
 }  // namespace
