@@ -192,7 +192,13 @@ void PrepareDecode(IJobWindow& window, const std::string& path) {
         platform::RemoveFile(staging);
         return;
     }
-    if (!session.workers.Start("decode", [&window, path] { DecodeForOpenJob(window, path); })) {
+    // Stopping the session's workers cancels whichever decoder runs.
+    const auto stop = [&session] {
+        if (const VxSetCancelDecodeFn cancel = session.engine.LookUpSetCancelDecode()) cancel(1);
+        session.songDecoder.Cancel();
+    };
+    if (!session.workers.Start(
+            "decode", [&window, path] { DecodeForOpenJob(window, path); }, stop)) {
         session.job.End();
         platform::RemoveFile(staging);
     }

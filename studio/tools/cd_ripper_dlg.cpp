@@ -200,6 +200,12 @@ CCdRipperDlg::CCdRipperDlg(Session& session, RipMode mode, QWidget* parent)
 }
 
 CCdRipperDlg::~CCdRipperDlg() {
+    // The window closes during a run only when the program ends (a signal): the session has
+    // asked the run to stop, and the window serves its calls until it has.
+    while (session_.ripper.finished.load() == 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     lookup_->Cancel();
     session_.settings.Save();
     session_.engine.CallSetCancelEncode(0);

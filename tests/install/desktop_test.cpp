@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "burner/project_files.h"
+#include "platform/folders.h"
 #include "tests/support/test_support.h"
 #include "tests/uikit/track_list_fixtures.h"
 
@@ -190,6 +191,52 @@ TEST(DesktopIntegration, RingsmithOpensTheSongItIsStartedWith) {
     const std::string refused = ReadText(report);
     EXPECT_EQ(Value(refused, "message"), "The specified file is not supported by the software!");
     EXPECT_EQ(Value(refused, "editor"), "empty") << refused;
+}
+
+// SIGTERM ends the studio as closing it would: while it decodes the song it was started with
+// (or, on a fast machine, just after), it ends with status 0 and leaves no scratch folder behind
+// (a killed process leaves its folder for the next start to sweep).
+TEST(DesktopIntegration, RingsmithEndsCleanlyOnSigterm) {
+    if (!HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg missing";
+    TempDir dir;
+    // Ten minutes of a tone: its decode is still under way when the signal lands.
+    const std::string song = dir.File("long.flac");
+    ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                       "sine=frequency=440:duration=600:sample_rate=44100", "-ac", "2", song})
+                  .exitCode,
+              0);
+    std::vector<std::string> argv{Prefix() + "/bin/ringsmith", song};
+    std::vector<char*> args;
+    for (std::string& arg : argv) args.push_back(arg.data());
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ), 0);
+    const std::string scratch = platform::ScratchRoot() + "/" + std::to_string(pid);
+    // Up and running: the decode writes its staging file.
+    const auto decoding = [&] {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(scratch + "/vxnew.wav", error);
+        return !error && size > 44;
+    };
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!decoding() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_TRUE(decoding()) << "the decode never started";
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            ADD_FAILURE() << "still running 30 s after SIGTERM";
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(std::filesystem::exists(scratch)) << scratch;
 }
 
 // `discsmith PROJECT.vxl`, named relative to the working folder, starts with that project.
