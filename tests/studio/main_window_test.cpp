@@ -91,16 +91,8 @@ class MainWindow : public ::testing::Test {
     std::string MakeSong(const std::string& name) {
         testing_support::ToneSpec spec;
         spec.seconds = kSongSeconds;
-        const std::string wav = dir.File(name + ".wav");
-        const std::string mp3 = dir.File(name + ".mp3");
-        testing_support::WriteFile(wav, testing_support::MakeToneWav(spec));
-        testing_support::ToolResult made;
-        if (HaveTool("lame")) {
-            made = RunTool({"lame", "--quiet", "-b", "128", wav, mp3});
-        } else {
-            made = RunTool({"ffmpeg", "-v", "error", "-y", "-i", wav, mp3});
-        }
-        EXPECT_EQ(made.exitCode, 0) << made.out;
+        const std::string mp3 = testing_support::LameMp3(dir, name + ".mp3", spec, {"-b", "128"});
+        EXPECT_FALSE(mp3.empty()) << "lame could not make " << name;
         return mp3;
     }
 
