@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidgetItem>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -551,6 +553,39 @@ TEST_F(CdRipper, StopEndsTheRunInBothModes) {
         ripper.close();
         EXPECT_EQ(ripper.result(), platform::IDCANCEL);
     }
+}
+
+// The end of the program (a signal) asks the session's jobs to stop and closes the ripper in the
+// middle of a rip: the ripper waits for the run to end before it goes, and nothing is written.
+TEST_F(CdRipper, EndingTheSessionStopsARipAndTheRipperWaitsForIt) {
+    ts::DiscImage disc;
+    disc.tracks = {{2000, false, "", ""}, {300, false, "", ""}};
+    const std::string cue = ts::WriteDiscImage(folder, "long", disc);
+    ts::WriteBadFrames(cue, "700\n");
+    std::atomic<bool> asked{false};
+    {
+        CCdRipperDlg ripper(session, RipMode::CdToMp3);
+        ripper.show();
+        ripper.EnsureInitialized();
+        ripper.SetItemText(CCdRipperDlg::kIdOutputFolder, dir.path());
+        Tick(ripper, {0, 1});
+        // The run waits inside the read-error question until the stop has come.
+        CCdRipperDlg::SetConfirmHandler([this, &asked](const std::string&) {
+            asked = true;
+            while (session.ripper.ripping.load() != 0) QThread::msleep(5);
+            QThread::msleep(50);
+            return kConfirmYes;
+        });
+        ripper.OnRip();
+        ASSERT_TRUE(WaitFor([&asked] { return asked.load(); }));
+        EXPECT_EQ(session.workers.Running(), 1);
+        session.workers.RequestStop();
+    }
+    EXPECT_EQ(session.ripper.finished.load(), 1) << "the ripper went before its run ended";
+    EXPECT_TRUE(session.workers.WaitIdle(std::chrono::seconds(20)));
+    EXPECT_EQ(session.ripper.userStop.load(), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("track01.mp3")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("track02.mp3")));
 }
 
 TEST_F(CdRipper, NoDriveChangedDiscAndMissingChoicesAreRefused) {
