@@ -18,9 +18,9 @@
 
 #include "cli/command.h"
 #include "cli/console.h"
-#include "platform/interrupt.h"
 #include "media/disc_images.h"
 #include "platform/folders.h"
+#include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "studio/codec_engine.h"
 #include "studio/session.h"

@@ -71,8 +71,8 @@ int EncodeOne(const std::string& source, const std::string& output) {
     }
     const int code = result.get();
     if (code != 0) {
-        const QString why =
-            code == VX_BAD_INPUT ? QString("not a readable MP3 file") : EngineResultText(engine, code);
+        const QString why = code == VX_BAD_INPUT ? QString("not a readable MP3 file")
+                                                 : EngineResultText(engine, code);
         std::fprintf(stderr, "%s\n", qPrintable(why));
         return kSomeFailed;
     }

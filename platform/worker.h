@@ -28,8 +28,7 @@ class Workers {
     // `stop`, when given, is what makes the job end early (a cancel flag it polls); RequestStop
     // calls it. Returns false when no thread could be made; the job then never runs. An
     // exception that escapes the job ends only that job: it is reported on standard error.
-    bool Start(const std::string& name, std::function<void()> job,
-               std::function<void()> stop = {});
+    bool Start(const std::string& name, std::function<void()> job, std::function<void()> stop = {});
 
     // How many started jobs have not yet returned.
     int Running() const;

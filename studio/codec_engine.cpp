@@ -107,4 +107,3 @@ bool CodecEngine::CallSetCancelEncode(int cancel) {
     fn(cancel);
     return true;
 }
-

@@ -70,4 +70,3 @@ class CodecEngine {
 
 // The engine's file name in the system directory.
 inline constexpr const char* kCodecEngineFile = "VxMpp.so";
-

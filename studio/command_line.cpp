@@ -6,7 +6,8 @@ const platform::ProgramHelp& StudioHelp() {
     static const platform::ProgramHelp help{
         "ringsmith", "ringsmith [SONG]",
         "Ringsmith, the ringtone studio. Opens SONG (an MP3, WAV, FLAC, Ogg Vorbis, Opus, M4A, "
-        "AAC or WMA file) as \"Open mp3\" does.", VX_VERSION};
+        "AAC or WMA file) as \"Open mp3\" does.",
+        VX_VERSION};
     return help;
 }
 

@@ -110,7 +110,6 @@ void BuildEncoderArgs(EncoderArgs& args, const StudioSettings& s) {
     args.count = index;
 }
 
-
 void AddTitleAndArtist(EncoderArgs& args, const std::string& title, const std::string& artist) {
     args.AllocateSlots();
     const std::pair<const char*, const std::string&> tags[] = {{"--tt", title}, {"--ta", artist}};

@@ -14,8 +14,8 @@
 #include "platform/ui.h"
 #include "studio/codec_engine.h"
 #include "studio/encoder_args.h"
-#include "studio/session.h"
 #include "studio/ringtone_save.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 
 namespace studio {
@@ -218,9 +218,8 @@ void Mp3ToWavCommand(IJobWindow& window) {
 void SaveAsMp3Command(IJobWindow& window, std::string suggestedName) {
     if (BusyCheck(window)) return;
     if (!window.session().engine.CallSetCancelEncode(0)) return;
-    StartJob(window.session(), "save as mp3", [&window, name = std::move(suggestedName)] {
-        SelectionToMp3Job(window, name);
-    });
+    StartJob(window.session(), "save as mp3",
+             [&window, name = std::move(suggestedName)] { SelectionToMp3Job(window, name); });
 }
 
 void WavToMp3Job(IJobWindow& window) {

@@ -17,8 +17,8 @@
 #include <fstream>
 #include <utility>
 
-#include "platform/body_drag.h"
 #include "platform/accelerators.h"
+#include "platform/body_drag.h"
 #include "platform/folders.h"
 #include "platform/help_books.h"
 #include "platform/paths.h"
@@ -455,7 +455,8 @@ void CRingsmithDlg::OnExtractFromCd() {
     if (ripper.DoModal() != platform::IDOK) return;
     OnNew();
     const std::string temp = TempWavPath();
-    if (!TakeExtractedTrack(temp) || !IsWavComplete(temp, session_.job.Running(), [this] { update(); })) {
+    if (!TakeExtractedTrack(temp) ||
+        !IsWavComplete(temp, session_.job.Running(), [this] { update(); })) {
         platform::ShowMessage("Can't open the specified file");
         return;
     }

@@ -23,8 +23,7 @@ RingtoneShaping CurrentShaping(const Session& session);
 CutResult CutShapedSelection(const std::string& target, ISelectionSource& editor,
                              const std::string& sourceWav, const RingtoneShaping& shaping);
 // The same from the session's current WAV with the user's choices.
-CutResult CutShapedSelection(Session& session, const std::string& target,
-                             ISelectionSource& editor);
+CutResult CutShapedSelection(Session& session, const std::string& target, ISelectionSource& editor);
 
 // The message shown when a shaped or phone ringtone could not be written.
 std::string RingtoneWriteError(const std::string& target, const std::string& why);

@@ -118,8 +118,8 @@ bool RingtoneTools::loopPreview() const { return window_.session().ringtone.loop
 void RingtoneTools::SnapSelection() {
     int32_t start = 0, end = 0;
     editor_.GetSelection(start, end);
-    const std::optional<PositionRange> snapped =
-        SnapSelectionToZeroCrossings(window_.session().job.CurrentWavPath(), PositionRange{start, end});
+    const std::optional<PositionRange> snapped = SnapSelectionToZeroCrossings(
+        window_.session().job.CurrentWavPath(), PositionRange{start, end});
     if (!snapped || *snapped == PositionRange{start, end}) return;
     snapping_ = true;
     editor_.SetSelection(snapped->start, snapped->end);

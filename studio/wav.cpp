@@ -214,8 +214,8 @@ CutResult WriteSelectionToWav(const std::string& target, ISelectionSource& edito
     return CutResult{true, {}};
 }
 
-bool IsWavComplete(const std::string& path, bool jobRunning,
-                   const std::function<void()>& repaint, std::chrono::milliseconds patience) {
+bool IsWavComplete(const std::string& path, bool jobRunning, const std::function<void()>& repaint,
+                   std::chrono::milliseconds patience) {
     if (jobRunning) return true;
 
     constexpr auto kRetry = std::chrono::milliseconds(200);

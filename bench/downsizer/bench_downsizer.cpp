@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
                 }
                 for (const std::string& in : inputs) {
                     const std::string target = studio::DownsizerOutputPath(out, in);
-                    if (studio::CBatchDownsizer::EncodeFile(session, in, target, session.settings, 0) != 0)
+                    if (studio::CBatchDownsizer::EncodeFile(session, in, target, session.settings,
+                                                            0) != 0)
                         return 1;
                 }
                 return 0;

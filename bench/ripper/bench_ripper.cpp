@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
             std::vector<studio::CdTrack>& tracks = session.cd.tracks;
             for (size_t i = 0; i < tracks.size(); ++i) {
                 const std::string wav = out + "/track" + std::to_string(i + 1) + ".wav";
-                if (!studio::ReadTrackToWav(session, window, tracks[i], static_cast<int>(i), wav)) return 1;
+                if (!studio::ReadTrackToWav(session, window, tracks[i], static_cast<int>(i), wav))
+                    return 1;
                 if (tracks[i].status.load() != studio::kStatusRead) return 1;
             }
             return 0;

@@ -48,8 +48,7 @@ CBatchDownsizer::~CBatchDownsizer() {
     while (workerRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
-CBatchDownsizer::StartResult CBatchDownsizer::Start(Command command,
-                                                    const std::string& folderText,
+CBatchDownsizer::StartResult CBatchDownsizer::Start(Command command, const std::string& folderText,
                                                     IDownsizerWindow& window) {
     if (busy() || workerRunning()) return {};
     if (folderText.empty()) {
@@ -67,18 +66,17 @@ CBatchDownsizer::StartResult CBatchDownsizer::Start(Command command,
 
     workerRunning_.store(1);
     const bool all = command == Command::ConvertAll;
-    const bool started =
-        session_.workers.Start(
-            all ? "convert all" : "convert single",
-            [this, &window, folder, all] {
-                if (all) {
-                    ConvertAllJob(window, folder);
-                } else {
-                    ConvertSingleJob(window, folder);
-                }
-                workerRunning_.store(0);
-            },
-            [&engine] { engine.CallSetCancelEncode(1); });
+    const bool started = session_.workers.Start(
+        all ? "convert all" : "convert single",
+        [this, &window, folder, all] {
+            if (all) {
+                ConvertAllJob(window, folder);
+            } else {
+                ConvertSingleJob(window, folder);
+            }
+            workerRunning_.store(0);
+        },
+        [&engine] { engine.CallSetCancelEncode(1); });
     if (!started) workerRunning_.store(0);
     return {started, {}};
 }

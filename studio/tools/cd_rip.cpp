@@ -5,8 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <memory>
+#include <optional>
 
 #include "platform/folders.h"
 #include "platform/paths.h"
@@ -59,8 +59,8 @@ std::optional<std::string> ClaimUnfinishedPath(const std::string& folder, int ro
 }
 
 // True when the track's MP3 file was made, tagged and put under its name.
-bool EncodeTrack(CodecEngine& engine, IRipWindow& window, const RipPlan& plan,
-                 const RipItem& item, const std::string& wavPath) {
+bool EncodeTrack(CodecEngine& engine, IRipWindow& window, const RipPlan& plan, const RipItem& item,
+                 const std::string& wavPath) {
     engine.CallSetNoBad();
     // A vector of the rip's own: the shared one belongs to the studio's thread.
     EncoderArgs args;
@@ -183,8 +183,8 @@ std::string ReadErrorText(uint32_t frame, const ReadError& error) {
     return text;
 }
 
-bool ReadTrackToWav(Session& session, IRipWindow& window, const CdDrive& drive,
-                    const RipItem& item, std::atomic<int>& status, const std::string& wavPath) {
+bool ReadTrackToWav(Session& session, IRipWindow& window, const CdDrive& drive, const RipItem& item,
+                    std::atomic<int>& status, const std::string& wavPath) {
     const int row = item.row;
     RipperState& state = session.ripper;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(wavPath.c_str(), "wb"));

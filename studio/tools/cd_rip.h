@@ -122,8 +122,8 @@ void RipRun(Session& session, IRipWindow& window);
 // setting `status` as it goes. False when the file could not be created (status 102).
 // The session's ripper state gives the stop and ignore-all flags, its working copy of the
 // ripper's options the WAV's format.
-bool ReadTrackToWav(Session& session, IRipWindow& window, const CdDrive& drive,
-                    const RipItem& item, std::atomic<int>& status, const std::string& wavPath);
+bool ReadTrackToWav(Session& session, IRipWindow& window, const CdDrive& drive, const RipItem& item,
+                    std::atomic<int>& status, const std::string& wavPath);
 bool ReadTrackToWav(Session& session, IRipWindow& window, CdTrack& track, int row,
                     const std::string& wavPath);
 

@@ -264,7 +264,8 @@ void CCdRipperDlg::OnInitDialog() {
         connect(list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
             // A tick changes column 0 too: only a changed text is an edit.
             const int row = list_->indexOfTopLevelItem(item);
-            if (showing_ || column != 0 || row < 0 || static_cast<size_t>(row) >= session_.cd.tracks.size())
+            if (showing_ || column != 0 || row < 0 ||
+                static_cast<size_t>(row) >= session_.cd.tracks.size())
                 return;
             const std::string text = item->text(0).toStdString();
             const std::string shown = titles_.HasShownTitle(row)
@@ -305,7 +306,8 @@ void CCdRipperDlg::OnInitDialog() {
         }
     }
     RipperState& state = session_.ripper;
-    if (!session_.settings.ripOutputFolder.empty()) state.outputFolder = session_.settings.ripOutputFolder;
+    if (!session_.settings.ripOutputFolder.empty())
+        state.outputFolder = session_.settings.ripOutputFolder;
     SetItemText(kIdOutputFolder, state.outputFolder);
 }
 
@@ -427,7 +429,8 @@ void CCdRipperDlg::OnRip() {
     const std::vector<CdDrive>& drives = session_.cd.drives;
     const int index = session_.cd.currentDrive;
     if (index < 0 || static_cast<size_t>(index) >= drives.size()) return;
-    if (session_.cd.ReadDiscIdentity(index) != int64_t{drives[static_cast<size_t>(index)].identity}) {
+    if (session_.cd.ReadDiscIdentity(index) !=
+        int64_t{drives[static_cast<size_t>(index)].identity}) {
         platform::ShowMessage("CD has changed.Do a refresh and try again!");
         return;
     }
@@ -569,7 +572,9 @@ void CCdRipperDlg::NewDisc(bool read) {
 
 void CCdRipperDlg::OnLookUp() {
     const int index = session_.cd.currentDrive;
-    if (session_.cd.tracks.empty() || index < 0 || static_cast<size_t>(index) >= session_.cd.drives.size()) return;
+    if (session_.cd.tracks.empty() || index < 0 ||
+        static_cast<size_t>(index) >= session_.cd.drives.size())
+        return;
     const CdDrive& drive = session_.cd.drives[static_cast<size_t>(index)];
     SetStatus(kLookingUpText);
     lookup_->Start(DiscTocFrom(drive.toc, drive.identity));
@@ -653,7 +658,8 @@ bool CCdRipperDlg::eventFilter(QObject* watched, QEvent* event) {
     }
     const auto* mouse = static_cast<QMouseEvent*>(event);
     QTreeWidgetItem* item = list_->itemAt(mouse->position().toPoint());
-    if (mouse->button() != Qt::LeftButton || !item || session_.ripper.ripping.load() != 0) return false;
+    if (mouse->button() != Qt::LeftButton || !item || session_.ripper.ripping.load() != 0)
+        return false;
     QStyleOptionViewItem option;
     option.initFrom(list_);
     option.rect = list_->visualRect(list_->model()->index(list_->indexOfTopLevelItem(item), 0));

@@ -86,7 +86,8 @@ TEST(Workers, StopAndJoinServesTheOwnersThreadMeanwhile) {
     std::atomic<bool> asked{false};
     std::atomic<bool> answered{false};
     int stopsOfTheFinishedJob = 0;
-    ASSERT_TRUE(workers.Start("quick", [] {}, [&] { ++stopsOfTheFinishedJob; }));
+    ASSERT_TRUE(workers.Start(
+        "quick", [] {}, [&] { ++stopsOfTheFinishedJob; }));
     ASSERT_TRUE(workers.WaitIdle(5s));
     ASSERT_TRUE(workers.Start("asks", [&] {
         asked = true;

@@ -1,6 +1,5 @@
 // Binding the codec engine: the library from the system directory, the five entry points the
 // binding requires and the per-use look-ups.
-#include "studio/session.h"
 #include "studio/codec_engine.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +10,7 @@
 #include <string>
 
 #include "studio/encoder_args.h"
+#include "studio/session.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -1,7 +1,6 @@
 // The main window's conversion jobs against a fake main window: the vectors the engine receives,
 // the paths, the timers, the messages and the busy rule. A fake engine records the calls; the
 // last cases run the real engine and read its files back.
-#include "studio/session.h"
 #include "studio/jobs.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +25,7 @@
 #include "studio/encoder_args.h"
 #include "studio/job_state.h"
 #include "studio/ringtone_save.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "tests/support/test_support.h"
 
@@ -179,7 +179,8 @@ class Jobs : public ::testing::Test {
         g_fake = nullptr;
     }
 
-    // Runs a job procedure on this thread, as its worker would after the command took the busy flag.
+    // Runs a job procedure on this thread, as its worker would after the command took the busy
+    // flag.
     template <typename Job>
     void RunJob(Job job) {
         ASSERT_TRUE(session.job.TryStart());
@@ -649,7 +650,8 @@ TEST_F(JobsWithEngine, OtherMusicFilesOpenAndLeaveAsRingtonesOfTheirOwnSamples) 
 TEST_F(JobsWithEngine, AnUndecodableOtherSongKeepsTheOpenOne) {
     const std::vector<uint8_t> song = testing_support::MakeToneWav({.seconds = 0.5});
     testing_support::WriteFile(studio::TempWavPath(), song);
-    session.job.SetCurrentWavPath(studio::TempWavPath(), media::SongTags{.title = "Open", .artist = "Band"});
+    session.job.SetCurrentWavPath(studio::TempWavPath(),
+                                  media::SongTags{.title = "Open", .artist = "Band"});
     testing_support::WriteFile(dir.File("noise.flac"), std::vector<uint8_t>(5000, 0x5a));
     studio::PrepareDecode(window, dir.File("noise.flac"));
     ASSERT_TRUE(WaitForIdle(session));

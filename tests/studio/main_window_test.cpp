@@ -1,7 +1,6 @@
 // The studio's main window driven offscreen as a user drives it: buttons clicked, file dialogs
 // and message boxes answered by the scripted Ui, the real codec engine, wave-editor control,
 // playback device and MMF tool. What the window writes is read back by ffprobe.
-#include "studio/session.h"
 #include "studio/main_window.h"
 
 #include <SDL.h>
@@ -11,10 +10,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
-#include <QScreen>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -35,6 +34,7 @@
 #include "studio/jobs.h"
 #include "studio/main_window_dialogs.h"
 #include "studio/main_window_logic.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "tests/support/accessibility.h"
 #include "tests/support/test_support.h"

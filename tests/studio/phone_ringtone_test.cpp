@@ -1,6 +1,5 @@
 // "Save as phone ringtone..." run as its job against a fake window, with the real codec engine
 // for MP3: each type is read back by ffprobe and decoded by ffmpeg; a long M4R part asks first.
-#include "studio/session.h"
 #include "studio/phone_ringtone.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +13,7 @@
 #include "studio/codec_engine.h"
 #include "studio/job_state.h"
 #include "studio/ringtone_save.h"
+#include "studio/session.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -1,7 +1,6 @@
 // The clean-cut tools on real files: a part cut with fades and normalising, read back by ffmpeg
 // and measured; edges snapped onto zero crossings of a generated tone; the tools' choices kept
 // in their own section of the settings file.
-#include "studio/session.h"
 #include "studio/ringtone_shaping.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +15,7 @@
 #include "platform/scripted_ui.h"
 #include "studio/ringtone_options.h"
 #include "studio/ringtone_save.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "studio/wav.h"
 #include "tests/support/test_support.h"

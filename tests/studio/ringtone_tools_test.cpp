@@ -1,7 +1,6 @@
 // The ringtone tools in the studio's window: the waveform's right-click menu, the fade ramps it
 // shows, snapping new selections, the looped (and shaped) preview on the dummy audio driver and
 // a shaped "Save as wav".
-#include "studio/session.h"
 #include "studio/ringtone_tools.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +23,7 @@
 #include "studio/main_window.h"
 #include "studio/main_window_logic.h"
 #include "studio/ringtone_options.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "tests/support/test_support.h"
 

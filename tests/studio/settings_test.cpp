@@ -1,4 +1,3 @@
-#include "studio/session.h"
 #include "studio/settings.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +19,7 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
+#include "studio/session.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -53,11 +53,9 @@ std::string Stored(const std::string& key) {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    studio::Session session;
-    void SetUp() override {
-        std::filesystem::remove_all(platform::SettingsFolder());
-    }
-    void TearDown() override { std::filesystem::remove_all(platform::SettingsFolder()); }
+  studio::Session session;
+  void SetUp() override { std::filesystem::remove_all(platform::SettingsFolder()); }
+  void TearDown() override { std::filesystem::remove_all(platform::SettingsFolder()); }
 };
 
 }  // namespace
@@ -404,7 +402,8 @@ TEST_F(SettingsTest, RememberedFolderIsWrittenAtOnceAndReadAtStart) {
     EXPECT_EQ(session.settings.ripOutputFolder, "/music/rips/");
     EXPECT_EQ(session.settings.openMp3Folder, "/música/");
     EXPECT_EQ(session.settings.bitrate, 128);
-    EXPECT_EQ(session.settings.saveAsMp3Folder, platform::WithTrailingSeparator(platform::HomeFolder()));
+    EXPECT_EQ(session.settings.saveAsMp3Folder,
+              platform::WithTrailingSeparator(platform::HomeFolder()));
 }
 
 TEST_F(SettingsTest, SaveAndFolderWritesOnTwoThreadsKeepEachOthersKeys) {

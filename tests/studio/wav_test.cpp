@@ -1,5 +1,3 @@
-#include "studio/ringtone_save.h"
-#include "studio/session.h"
 #include "studio/wav.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +11,8 @@
 #include "platform/paths.h"
 #include "platform/scripted_ui.h"
 #include "studio/job_state.h"
+#include "studio/ringtone_save.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "tests/support/test_support.h"
 
@@ -65,9 +65,9 @@ long long SoxSamples(const std::string& path) {
 
 class WavTest : public ::testing::Test {
 protected:
-    studio::Session session;
-    TempDir dir;
-    platform::ScopedScriptedUi ui;
+  studio::Session session;
+  TempDir dir;
+  platform::ScopedScriptedUi ui;
 };
 
 }  // namespace

@@ -1,21 +1,20 @@
 #include "tests/support/test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QTest>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <atomic>
 #include <bit>
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,6 @@
 // The batch down-sizer driven offscreen as a user drives it, with the real codec engine: files
 // added, converted into their own folder and into new folders, a settings change during a run,
 // a broken file, Cancel and closing while busy. Outputs are read back by ffprobe.
-#include "studio/session.h"
 #include "studio/tools/batch_downsizer.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +16,7 @@
 #include "platform/paths.h"
 #include "platform/scripted_ui.h"
 #include "studio/codec_engine.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "studio/tools/batch_downsizer_dlg.h"
 #include "tests/support/test_support.h"
@@ -138,7 +138,10 @@ TEST_F(Downsizer, ConvertAllIntoTheSourceFolderNeverTouchesASource) {
     ASSERT_TRUE(dialog->downsizer().workerRunning());
     // While the first file encodes the settings change; the next files take the new ones.
     ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return session.engine.GetEncode2Mp3Percent() > 0 && session.engine.GetEncode2Mp3Percent() < 90; },
+        [this] {
+            return session.engine.GetEncode2Mp3Percent() > 0 &&
+                   session.engine.GetEncode2Mp3Percent() < 90;
+        },
         20000));
     testing_support::KeepScreenshot(dialog->grab().toImage(), "downsizer_running.png");
     EXPECT_EQ(dialog->list()->SelectedRow(), 0);
@@ -186,7 +189,8 @@ TEST_F(Downsizer, AnOutputNameTakenDuringTheEncodeGoesToTheNextFreeName) {
     std::string output = DownsizerOutputPath(out + "/", song);
     ASSERT_EQ(output, out + "/tune.mp3");
     std::thread other([&] {
-        while (session.engine.GetEncode2Mp3Percent() == 0 || session.engine.GetEncode2Mp3Percent() >= 100)
+        while (session.engine.GetEncode2Mp3Percent() == 0 ||
+               session.engine.GetEncode2Mp3Percent() >= 100)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         testing_support::WriteFile(out + "/tune.mp3", {4, 2});
         testing_support::WriteFile(out + "/tune_0.mp3", {4, 3});
@@ -300,7 +304,8 @@ TEST_F(Downsizer, CancelAndClosingWhileBusy) {
     const std::string out = dir.File("out");
     fs::create_directories(out);
     Convert(CBatchDownsizerDlg::kConvertAll, out);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return session.engine.GetEncode2Mp3Percent() > 0; }, 20000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return session.engine.GetEncode2Mp3Percent() > 0; }, 20000));
 
     // Every command but Cancel waits; the convert commands say nothing.
     for (int id : {CBatchDownsizerDlg::kAdd, CBatchDownsizerDlg::kDeleteAll,

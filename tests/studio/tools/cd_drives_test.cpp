@@ -1,4 +1,3 @@
-#include "studio/session.h"
 #include "studio/tools/cd_drives.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "studio/session.h"
 #include "tests/support/cd_images.h"
 #include "tests/support/test_support.h"
 
@@ -50,8 +50,8 @@ TEST_F(CdDrivesTest, DrivesTakeTheCdRomLettersInTheLibrarysOrder) {
 
     // Letters come from the drive-type query, from C upward, each after the one before.
     ASSERT_EQ(session.cd.EnumerateDrives([](char letter) {
-                  return letter == 'C' || letter == 'G' ? DriveType::CdRom : DriveType::Fixed;
-              }),
+        return letter == 'C' || letter == 'G' ? DriveType::CdRom : DriveType::Fixed;
+    }),
               2);
     EXPECT_EQ(session.cd.drives[0].letter, 'C');
     EXPECT_EQ(session.cd.drives[1].letter, 'G');

@@ -17,8 +17,8 @@
 #include <functional>
 
 #include "platform/scripted_ui.h"
-#include "studio/session.h"
 #include "studio/codec_engine.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "studio/tools/cd_ripper_dlg.h"
 #include "tests/support/cd_images.h"
@@ -117,7 +117,10 @@ TEST_F(RipperLookup, FoundTitlesAreListedEditableAndTaggedBeforeTheyTakeTheirNam
         return ts::HttpAnswer{
             200,
             ts::MusicBrainzReply(AskedDiscId(request),
-                                 {{"rel-1", "Found Album", "1999-04-01", "GB",
+                                 {{"rel-1",
+                                   "Found Album",
+                                   "1999-04-01",
+                                   "GB",
                                    {"Morning", std::string("AC/DC\0 Live", 11), longTitle}}}),
             {}};
     });
@@ -291,9 +294,16 @@ TEST_F(RipperLookup, FaultsFallBackToTheCdTextAndNeverHoldUpRip) {
                                       {{"r", "Late", "2000", "", {"x", "y", "z"}}}),
                  {}};
          },
-         {}, "Found on MusicBrainz", "x", "Late"},
-        {"malformed JSON", answer(200, R"({"id":"x","releases":[{"id":"r","title")"), {},
-         "Not found: titles from CD-Text", "Track 01", ""},
+         {},
+         "Found on MusicBrainz",
+         "x",
+         "Late"},
+        {"malformed JSON",
+         answer(200, R"({"id":"x","releases":[{"id":"r","title")"),
+         {},
+         "Not found: titles from CD-Text",
+         "Track 01",
+         ""},
         {"another track count",
          [](const ts::HttpRequest& request) {
              return ts::HttpAnswer{
@@ -301,7 +311,10 @@ TEST_F(RipperLookup, FaultsFallBackToTheCdTextAndNeverHoldUpRip) {
                  ts::MusicBrainzReply(AskedDiscId(request), {{"r", "Two", "", "", {"a", "b"}}}),
                  {}};
          },
-         {}, "Not found: titles from CD-Text", "Track 01", ""},
+         {},
+         "Not found: titles from CD-Text",
+         "Track 01",
+         ""},
         {"gnudb in Latin-1", NotOnMusicBrainz,
          gnudbWith("200 rock 12345678 Caf\xe9 Trio / Chanson\r\n", latin1Read), "Found on gnudb",
          "Caf\xc3\xa9", "Chanson - Caf\xc3\xa9 Trio (1962, 3 tracks) [gnudb]"},
@@ -401,7 +414,8 @@ TEST_F(RipperLookup, StopDuringARipWhileTheWindowChangesItsRows) {
     ripper.OnRip();
     ASSERT_EQ(session.ripper.ripping.load(), 1);
     // The first track is read and being encoded.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return session.cd.tracks[0].status.load() == kStatusRead; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return session.cd.tracks[0].status.load() == kStatusRead; }, 60000));
     ripper.ChooseRelease(1);
     ripper.EditTitle(1, "Changed While Ripping");
     ripper.SetItemText(CCdRipperDlg::kIdAlbum, "Changed Album");

@@ -22,13 +22,13 @@
 #include <thread>
 
 #include "platform/scripted_ui.h"
-#include "studio/session.h"
 #include "studio/app.h"
 #include "studio/codec_engine.h"
 #include "studio/job_state.h"
 #include "studio/jobs.h"
 #include "studio/main_window.h"
 #include "studio/main_window_logic.h"
+#include "studio/session.h"
 #include "studio/settings.h"
 #include "studio/tools/cd_ripper_dlg.h"
 #include "tests/support/cd_images.h"

@@ -7,11 +7,11 @@
 #include <QTimer>
 
 #include "platform/scripted_ui.h"
-#include "studio/session.h"
 #include "studio/app.h"
 #include "studio/job_state.h"
 #include "studio/main_window.h"
 #include "studio/main_window_logic.h"
+#include "studio/session.h"
 #include "studio/tools/batch_downsizer_dlg.h"
 #include "studio/tools/mp3_settings_dlg.h"
 
