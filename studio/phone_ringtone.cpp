@@ -1,12 +1,6 @@
 #include "studio/phone_ringtone.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <cstring>
 
 #include "platform/dynamic_library.h"
 #include "platform/paths.h"
@@ -22,14 +16,6 @@ constexpr PhoneFormatInfo kFormats[4] = {
     {PhoneFormat::Mp3, "mp3", "MP3 ringtone (*.mp3)"},
     {PhoneFormat::Opus, "opus", "Opus (*.opus)"},
 };
-
-// Flushes a written file to the disk.
-bool SyncFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && synced;
-}
 
 }  // namespace
 
@@ -109,11 +95,7 @@ bool PhoneRingtoneEncoder::Encode(const CWave& sound, PhoneFormat format, const 
                                  &error_};
         ok = encode(&job);
     }
-    // On the disk before it takes its name.
-    if (ok && !SyncFile(partial)) {
-        ok = false;
-        error_ = "cannot write the ringtone file";
-    }
+    // On the disk before it takes its name (RenameIntoPlace flushes it first).
     if (ok && !platform::RenameIntoPlace(partial, target)) {
         ok = false;
         error_ = "cannot create the ringtone file";

@@ -1,8 +1,5 @@
 #include "studio/tools/cd_rip.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -41,15 +38,6 @@ void FillRipVector(EncoderArgs& args) {
     args.count = slot;
 }
 
-// Makes the file's bytes and its name in `folder` reach the disk.
-bool SyncFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 // Claims the hidden name a track's MP3 is encoded and tagged under: ".trackNN.mp3.part-PID-N",
 // which platform::RemoveEndedPartFiles sweeps when the process was killed. It is short whatever
 // the title, so that a final name of 255 bytes still has a temporary one; it is created before
@@ -75,13 +63,12 @@ bool EncodeTrack(CodecEngine& engine, IRipWindow& window, const RipPlan& plan, c
     const int result = mymp3(args.count, args.slot, wavPath.c_str(), unfinished.c_str());
     window.StopEncodeTimer();
     const bool done = result == 0 && engine.GetIsBad() == 0 &&
-                      media::WriteMp3Tags(unfinished, item.tags) && SyncFile(unfinished) &&
+                      media::WriteMp3Tags(unfinished, item.tags) &&
                       platform::RenameIntoPlace(unfinished, output);
     if (!done) {
         platform::RemoveFile(unfinished);
         return false;
     }
-    SyncFile(plan.outputFolder);
     return true;
 }
 
