@@ -430,12 +430,9 @@ TEST(RecordDialog, RealControlWritesADiscImage) {
     ASSERT_EQ(platform::CallDllRegisterServer(module), platform::kRegisterOk);
     std::vector<std::string> paths;
     for (const char* name : {"First light", "Second wind"}) {
-        ts::ToneSpec spec;
-        spec.seconds = 90;
-        const std::string wav = dir.File(std::string(name) + ".wav");
-        paths.push_back(dir.File(std::string(name) + ".mp3"));
-        ts::WriteFile(wav, ts::MakeToneWav(spec));
-        ASSERT_EQ(ts::RunTool({"lame", "--quiet", "-b", "128", wav, paths.back()}).exitCode, 0);
+        paths.push_back(
+            ts::LameMp3(dir, std::string(name) + ".mp3", {.seconds = 90}, {"-b", "128"}));
+        ASSERT_FALSE(paths.back().empty()) << name;
     }
     platform::ScopedScriptedUi ui;
     platform::SetDialogColors(QColor(209, 224, 252), QColor(1, 34, 99));

@@ -15,6 +15,7 @@
 namespace {
 
 using testing_support::HaveTool;
+using testing_support::LameMp3;
 using testing_support::MakeToneWav;
 using testing_support::Probe;
 using testing_support::RunTool;
@@ -136,12 +137,15 @@ TEST_F(MmfTool, RefusesAnAbsurdRateAtOnce) {
 // is refused with the reason; the resampler set up for two channels once read the missing one.
 TEST_F(MmfTool, RefusesAnMp3WhoseChannelsChangePartway) {
     if (!HaveTool("lame")) GTEST_SKIP() << "lame missing";
-    const std::string stereo = MakeWav("stereo.wav", 44100, 2, 0.2);
-    const std::string mono = MakeWav("mono.wav", 44100, 1, 0.1);
-    for (const std::string& wav : {stereo, mono})
-        ASSERT_EQ(RunTool({"lame", "--silent", "-t", "-b", "64", wav, wav + ".mp3"}).exitCode, 0);
-    std::vector<uint8_t> mixed = testing_support::ReadFile(stereo + ".mp3");
-    for (const std::string& part : {mono + ".mp3", stereo + ".mp3"}) {
+    const std::string stereo =
+        LameMp3(dir, "stereo.mp3", {.sampleRate = 44100, .channels = 2, .seconds = 0.2},
+                {"-t", "-b", "64"});
+    const std::string mono = LameMp3(
+        dir, "mono.mp3", {.sampleRate = 44100, .channels = 1, .seconds = 0.1}, {"-t", "-b", "64"});
+    ASSERT_FALSE(stereo.empty());
+    ASSERT_FALSE(mono.empty());
+    std::vector<uint8_t> mixed = testing_support::ReadFile(stereo);
+    for (const std::string& part : {mono, stereo}) {
         const std::vector<uint8_t> bytes = testing_support::ReadFile(part);
         mixed.insert(mixed.end(), bytes.begin(), bytes.end());
     }

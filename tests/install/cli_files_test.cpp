@@ -136,8 +136,7 @@ class CliFiles : public ::testing::Test {
         wav_ = dir_.File("tone.wav");
         testing_support::WriteFile(wav_, testing_support::MakeToneWav({.seconds = 6.0}));
         mp3_ = dir_.File("song.mp3");
-        ASSERT_EQ(testing_support::RunTool({"lame", "--quiet", "-b", "128", wav_, mp3_}).exitCode,
-                  0);
+        ASSERT_TRUE(testing_support::LameEncode(wav_, mp3_, {"-b", "128"}));
         junk_ = dir_.File("junk.mp3");
         testing_support::WriteFile(junk_, std::vector<uint8_t>(5000, 'x'));
         out_ = dir_.File("out");
@@ -487,14 +486,11 @@ TEST_F(CliFiles, ShrinkTakesLayerTwoFilesAndWavsNamedMp3) {
 // results stay. What killed runs left (an unfinished output and a scratch folder of a process
 // that has ended) is removed; what a running process writes is not.
 TEST_F(CliFiles, ConcurrentShrinksNeverOverwriteEachOtherAndSweepWhatEndedRunsLeft) {
-    const std::string wav = dir_.File("long.wav");
-    testing_support::WriteFile(wav, testing_support::MakeToneWav({.seconds = 40.0}));
     for (const char* folder : {"a", "b"}) {
         fs::create_directory(dir_.File(folder));
-        ASSERT_EQ(testing_support::RunTool({"lame", "--quiet", "-b", "128", wav,
-                                            dir_.File(std::string(folder) + "/tune.mp3")})
-                      .exitCode,
-                  0);
+        ASSERT_FALSE(testing_support::LameMp3(dir_, std::string(folder) + "/tune.mp3",
+                                              {.seconds = 40.0}, {"-b", "128"})
+                         .empty());
     }
     const std::string ended = std::to_string(EndedProcessId());
     const std::string leftover = out_ + "/.old.mp3.part-" + ended + "-a1B2c3";
@@ -531,10 +527,9 @@ TEST_F(CliFiles, ConcurrentShrinksNeverOverwriteEachOtherAndSweepWhatEndedRunsLe
 // Closing the terminal (SIGHUP) stops a shrink as Ctrl+C does: the encodes are cancelled and
 // nothing is left in the folder, not even a hidden unfinished file.
 TEST_F(CliFiles, HangUpStopsAShrinkAndLeavesNothing) {
-    const std::string wav = dir_.File("long.wav");
-    testing_support::WriteFile(wav, testing_support::MakeToneWav({.seconds = 600.0}));
-    const std::string mp3 = dir_.File("long.mp3");
-    ASSERT_EQ(testing_support::RunTool({"lame", "--quiet", "-b", "64", wav, mp3}).exitCode, 0);
+    const std::string mp3 =
+        testing_support::LameMp3(dir_, "long.mp3", {.seconds = 600.0}, {"-b", "64"});
+    ASSERT_FALSE(mp3.empty());
     // Any progress past the start: the steps the engine reports depend on the machine's speed.
     const QString going = Q(mp3) + ": 0%\n" + Q(mp3) + ": ";
     Started run({"shrink", Q(mp3), "-o", Q(out_), "-j", "1"}, going);
@@ -556,9 +551,7 @@ TEST_F(CliFiles, InterruptStopsCutsDecodeAndEncodeAtOnceAndLeavesNoFile) {
     const std::string mp3 = dir_.File("long.mp3");
     // At 44.1 kHz (lame would resample a 32 kbit/s stream to 16 kHz), so the decode lasts long
     // enough on an idle machine for the interrupt to land inside it.
-    ASSERT_EQ(testing_support::RunTool({"lame", "--quiet", "-b", "32", "--resample", "44.1", wav, mp3})
-                  .exitCode,
-              0);
+    ASSERT_TRUE(testing_support::LameEncode(wav, mp3, {"-b", "32", "--resample", "44.1"}));
     const std::string scratchRoot = std::string(std::getenv("XDG_CACHE_HOME")) + "/ringsmith";
     const std::string target = out_ + "/ring.mp3";
     {
@@ -596,10 +589,9 @@ TEST_F(CliFiles, InterruptStopsCutsDecodeAndEncodeAtOnceAndLeavesNoFile) {
 // A scratch folder that takes no more is named as the cause, not the output's folder.
 TEST_F(CliFiles, CutNamesTheScratchFolderWhenItTakesNoMore) {
     if (!testing_support::HaveTool("prlimit")) GTEST_SKIP() << "prlimit is needed";
-    const std::string wav = dir_.File("long.wav");
-    testing_support::WriteFile(wav, testing_support::MakeToneWav({.seconds = 120.0}));
-    const std::string mp3 = dir_.File("long.mp3");
-    ASSERT_EQ(testing_support::RunTool({"lame", "--quiet", "-b", "32", wav, mp3}).exitCode, 0);
+    const std::string mp3 =
+        testing_support::LameMp3(dir_, "long.mp3", {.seconds = 120.0}, {"-b", "32"});
+    ASSERT_FALSE(mp3.empty());
     // Files may grow to 4 MB: the song's 20 MB of WAV do not fit. The signal that the limit
     // raises is ignored, so writing fails instead.
     const testing_support::ToolResult r =

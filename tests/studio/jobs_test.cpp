@@ -468,14 +468,11 @@ TEST_F(JobsWithEngine, UnusableMp3ShowsTheMessageAndKeepsTheOpenSong) {
     EXPECT_FALSE(platform::FileExists(studio::StagingWavPath()));
 }
 
-// The MP3 of a generated tone, made by an outside encoder.
+// The MP3 of a generated tone, made by lame at its default bit rate.
 std::string MakeMp3(const TempDir& dir, const std::string& name, int rate, int channels) {
-    const std::string wav = dir.File(name + ".wav");
-    const std::string mp3 = dir.File(name + ".mp3");
-    testing_support::WriteFile(
-        wav, testing_support::MakeToneWav({.sampleRate = rate, .channels = channels}));
-    const auto made = testing_support::RunTool({"ffmpeg", "-v", "error", "-y", "-i", wav, mp3});
-    EXPECT_EQ(made.exitCode, 0) << made.out;
+    const std::string mp3 = testing_support::LameMp3(
+        dir, name + ".mp3", {.sampleRate = rate, .channels = channels}, {});
+    EXPECT_FALSE(mp3.empty()) << "lame could not make " << name;
     return mp3;
 }
 
@@ -494,7 +491,7 @@ TEST_F(JobsWithEngine, DISABLED_SecondStudio) {
 }
 
 TEST_F(JobsWithEngine, TwoStudiosKeepTheirOwnScratchFiles) {
-    if (!testing_support::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg missing";
+    if (!testing_support::HaveTool("lame")) GTEST_SKIP() << "lame missing";
     // The first studio opens a stereo song.
     studio::PrepareDecode(window, MakeMp3(dir, "first", 44100, 2));
     ASSERT_TRUE(WaitForIdle(session));
