@@ -64,6 +64,21 @@ struct Ran {
     std::string out, err;
 };
 
+// Waits for the child `pid` to end, and kills it once `limit` has passed; false when it had to
+// be killed. `status` is its wait status.
+bool WaitOrKill(pid_t pid, std::chrono::milliseconds limit, int& status) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
 // Starts `argv` byte for byte (names that are not UTF-8 included) in `folder` with `env` added
 // to the environment, and waits for it to end (killed after two minutes).
 Ran Start(const std::vector<std::string>& argv, const std::string& folder,
@@ -91,15 +106,7 @@ Ran Start(const std::vector<std::string>& argv, const std::string& folder,
     posix_spawn_file_actions_destroy(&actions);
     if (started != 0) return run;
     int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    WaitOrKill(pid, std::chrono::minutes(2), status);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.out = ReadText(io.File("out"));
     run.err = ReadText(io.File("err"));
@@ -224,16 +231,8 @@ TEST(DesktopIntegration, RingsmithEndsCleanlyOnSigterm) {
     EXPECT_TRUE(decoding()) << "the decode never started";
     ::kill(pid, SIGTERM);
     int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            ADD_FAILURE() << "still running 30 s after SIGTERM";
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    EXPECT_TRUE(WaitOrKill(pid, std::chrono::seconds(30), status))
+        << "still running 30 s after SIGTERM";
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_FALSE(std::filesystem::exists(scratch)) << scratch;
