@@ -17,7 +17,6 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 #include "media/av_holders.h"
 #include "media/wav_file.h"
@@ -36,18 +35,6 @@ constexpr int kMaxChannels = 2;
 // The WAV size fields are 32 bits wide.
 constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
 
-std::string ErrorText(int code) {
-    std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
-    av_strerror(code, text.data(), text.size());
-    return text.data();
-}
-
-// FFmpeg's notes on odd streams are not for users; failures come back as texts.
-void Quiet() {
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
-}
-
 // An opened song: its container, the chosen audio stream and its started decoder.
 struct Song {
     av::InputPtr format;
@@ -59,7 +46,7 @@ struct Song {
 // Opens `path` (only a regular file: a named pipe would wait for a writer, a device never
 // ends) and starts the decoder of its first audio stream.
 bool OpenSong(const std::string& path, Song& song, std::string& why) {
-    Quiet();
+    av::QuietLog();
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         why = std::strerror(errno);
@@ -105,11 +92,11 @@ bool OpenSong(const std::string& path, Song& song, std::string& why) {
     }
     if (int rc = avcodec_parameters_to_context(song.codec.get(), raw->streams[song.stream]->codecpar);
         rc < 0) {
-        why = "cannot read the sound's parameters: " + ErrorText(rc);
+        why = "cannot read the sound's parameters: " + av::ErrorText(rc);
         return false;
     }
     if (int rc = avcodec_open2(song.codec.get(), decoder, nullptr); rc < 0) {
-        why = "cannot start the decoder: " + ErrorText(rc);
+        why = "cannot start the decoder: " + av::ErrorText(rc);
         return false;
     }
     // An audio stream whose rate or channels could not be read is no stream FFmpeg can decode.
@@ -162,7 +149,7 @@ class Converter {
 
   private:
     bool Failed(std::string& why, int code) {
-        why = "cannot convert the samples: " + ErrorText(code);
+        why = "cannot convert the samples: " + av::ErrorText(code);
         return false;
     }
 
@@ -199,7 +186,7 @@ class Converter {
         if (rc >= 0) rc = swr_init(swr_.get());
         if (rc < 0) {
             swr_.reset();
-            why = "cannot set up the conversion of the samples: " + ErrorText(rc);
+            why = "cannot set up the conversion of the samples: " + av::ErrorText(rc);
             return false;
         }
         return true;

@@ -1,6 +1,6 @@
 // Owning pointers for FFmpeg's objects, each freed by the library's own function: shared by
 // everything that encodes, decodes or resamples through FFmpeg (the MMF tool, the studio's
-// phone ringtones).
+// phone ringtones, the decoder of other music files), with FFmpeg's error texts and log level.
 #pragma once
 
 extern "C" {
@@ -10,7 +10,10 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <array>
 #include <memory>
+#include <mutex>
+#include <string>
 
 namespace av {
 
@@ -46,5 +49,20 @@ using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using FifoPtr = std::unique_ptr<AVAudioFifo, FifoFreer>;
+
+// FFmpeg's words for one of its error codes.
+inline std::string ErrorText(int code) {
+    std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
+    av_strerror(code, text.data(), text.size());
+    return text.data();
+}
+
+// FFmpeg's notes on odd streams and files (such as the MP4 muxer's remark on the .m4r extension)
+// are not for users: only its errors are logged, once set for the process. Failures come back as
+// texts through ErrorText.
+inline void QuietLog() {
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
+}
 
 }  // namespace av

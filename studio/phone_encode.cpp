@@ -11,11 +11,9 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,12 +27,6 @@ namespace {
 constexpr int kChunkFrames = 4096;
 // Vorbis quality 5, in FFmpeg's quality scale.
 constexpr int kVorbisQuality = 5;
-
-std::string ErrorText(int code) {
-    std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
-    av_strerror(code, text.data(), text.size());
-    return text.data();
-}
 
 // One encode: resampler from the part's 16-bit frames to the encoder's format, a FIFO that cuts
 // the stream into encoder frames, the encoder and the muxer.
@@ -53,7 +45,7 @@ class Session {
 
   private:
     bool Fail(const std::string& why, int code = 0) {
-        error_ = code ? why + ": " + ErrorText(code) : why;
+        error_ = code ? why + ": " + av::ErrorText(code) : why;
         return false;
     }
     bool Open(const PhonePcm& sound, const PhoneEncodeSpec& spec, const std::string& path);
@@ -231,10 +223,7 @@ bool Session::Run(const PhonePcm& sound, const PhoneEncodeSpec& spec, const std:
 
 extern "C" __attribute__((visibility("default"))) bool VxPhoneEncode(
     const studio::PhoneEncodeJob* job) {
-    // FFmpeg's notes (such as the MP4 muxer's remark on the .m4r extension) are not for users;
-    // failures come back as the job's error.
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
+    av::QuietLog();
     studio::Session session(*job->percent, *job->cancel, *job->onProgress);
     session.SetTags(job->title, job->artist);
     const bool ok = session.Run(job->sound, job->spec, job->path);
