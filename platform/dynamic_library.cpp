@@ -41,6 +41,12 @@ bool DynamicLibrary::Load(const std::string& path) {
     return true;
 }
 
+bool DynamicLibrary::KeepLoaded() {
+    if (!handle_) return false;
+    // The library is loaded already; RTLD_NODELETE makes every later dlclose leave it mapped.
+    return dlopen(path_.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
+
 void DynamicLibrary::Free() {
     handle_.reset();
     path_.clear();

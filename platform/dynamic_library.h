@@ -20,6 +20,10 @@ public:
     bool Load(const std::string& path);
     void Free();
     bool IsLoaded() const { return handle_ != nullptr; }
+    // Keeps the loaded library in the process after this object closes it: for a library that
+    // hands the process pointers into itself which outlive it (a handler it registers with a
+    // shared library). False when no library is loaded.
+    bool KeepLoaded();
 
     // Address of the export `name`, or null when the library is not loaded or lacks it.
     void* Address(const std::string& name);

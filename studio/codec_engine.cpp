@@ -8,7 +8,12 @@ bool CodecEngine::BindLibrary(const std::string& path) {
     Unbind();
     std::lock_guard<std::mutex> lock(mutex_);
     if (!library_.Load(path)) return false;
-    if (BindFound()) return true;
+    if (BindFound()) {
+        // The engine tags MP3s through the shared TagLib, registering its ID3v1 text handler
+        // there; TagLib calls that handler for the rest of the process, so the engine stays.
+        library_.KeepLoaded();
+        return true;
+    }
     library_.Free();
     return false;
 }

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "media/tags.h"
 #include "studio/encoder_args.h"
 #include "studio/session.h"
 #include "tests/support/test_support.h"
@@ -61,6 +62,37 @@ TEST(BindCodecEngine, BindsTheBuiltEngine) {
     EXPECT_TRUE(session.engine.CallSetCancelEncode(0));
     EXPECT_EQ(session.engine.GetCancelEncode(), 0);
     EXPECT_EQ(session.engine.GetIsBad(), 0);
+}
+
+// A bound engine stays in the process when its session ends: tagging an MP3 registers its own
+// ID3v1 text handler with TagLib, which the host's later tag reads still call (they crashed once
+// the engine was unloaded).
+TEST(BindCodecEngine, TheEngineOutlivesItsSession) {
+    if (!testing_support::HaveTool("lame")) GTEST_SKIP() << "lame missing";
+    SystemDirOverride dir(testing_support::BuildSystemDir());
+    testing_support::TempDir files;
+    const std::string wav = files.File("tone.wav");
+    testing_support::WriteFile(wav, testing_support::MakeToneWav({.seconds = 0.5}));
+    const std::string v1 = files.File("v1.mp3");
+    ASSERT_TRUE(testing_support::LameEncode(wav, v1, {"--id3v1-only", "--tt", "Old"}));
+    EXPECT_EQ(media::ReadId3v1Title(v1), "Old");
+    const std::string mp3 = files.File("tagged.mp3");
+    {
+        studio::Session session;
+        session.settings.SetDefaults();
+        ASSERT_TRUE(session.BindCodecEngine());
+        EncoderArgs& args = session.encoderArgs;
+        args.inputIsWav = 1;
+        BuildEncoderArgs(args, session.settings);
+        AddTitleAndArtist(args, "Tagged", "Band");
+        const VxMymp3Fn mymp3 = session.engine.LookUpMymp3();
+        ASSERT_NE(mymp3, nullptr);
+        ASSERT_EQ(mymp3(args.count, args.slot, wav.c_str(), mp3.c_str()), 0);
+    }
+    EXPECT_EQ(media::ReadId3v1Title(v1), "Old");
+    const std::optional<media::SongTags> tags = media::ReadTags(mp3);
+    ASSERT_TRUE(tags);
+    EXPECT_EQ(tags->title, "Tagged");
 }
 
 TEST(BindCodecEngine, FailsWithoutTheLibrary) {
