@@ -20,7 +20,15 @@ LoopbackHttp::LoopbackHttp(Handler handler) : handler_(std::move(handler)) {
     });
 }
 
-LoopbackHttp::~LoopbackHttp() { server_.close(); }
+LoopbackHttp::~LoopbackHttp() {
+    server_.close();
+    // Connections still open go first, without their handlers: the table those update goes
+    // before the server that owns the connections.
+    for (QTcpSocket* socket : server_.findChildren<QTcpSocket*>()) {
+        socket->disconnect();
+        delete socket;
+    }
+}
 
 QString LoopbackHttp::url() const {
     return QString("http://127.0.0.1:%1").arg(server_.serverPort());

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTreeWidgetItem>
 #include <QUrlQuery>
@@ -58,8 +59,10 @@ class RipperLookup : public ::testing::Test {
         fs::create_directories(images);
         ::setenv("VEXMOR_DISC_IMAGES", images.c_str(), 1);
         UseServices(kClosed, kClosed);
-        session.cd.currentDrive = 0;
-        session.cd.tracks.clear();
+        // Each case starts without the answers an earlier case of this process kept.
+        fs::remove_all(
+            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation).toStdString() +
+            "/vexmor/metadata");
     }
     void TearDown() override { UseServices(kClosed, kClosed); }
 
